@@ -1,0 +1,13 @@
+#include "JobReport.h"
+
+const char* DescribeOutcome(PictureOutcome outcome) {
+    switch (outcome) {
+    case PictureOutcome::Damaged:
+        return "damaged, shown in part";
+    case PictureOutcome::Undecodable:
+        return "could not be read, white page";
+    case PictureOutcome::NotPrepared:
+        return "page could not be written";
+    }
+    return "unknown";
+}

@@ -1,0 +1,6 @@
+#include "JobState.h"
+
+JobState& SharedJobState() {
+    static JobState state;
+    return state;
+}

@@ -1,0 +1,47 @@
+#pragma once
+
+#include "ConvertOptions.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// The permissions (owner) password of every protected document.
+inline constexpr const char* kPermissionsPassword = "kelpo";
+
+// What became of one document.
+struct PdfOutcome {
+    enum class Status { Written, NothingToDo, Failed };
+    Status status = Status::NothingToDo;
+    std::filesystem::path document; // the final path (set for Written and Failed)
+    std::string error;              // why it failed, in words for the user
+    int pages = 0;
+};
+
+// Puts every "*.jpg" of `jpegFolder` one per page into `pdfFolder`/"result.pdf".
+// Pages follow the number in each prepared file's name (0.jpg, 1.jpg, ... 10.jpg),
+// which is the picture's place in the list. Nothing is written when the folder
+// holds no JPEG (NothingToDo). The document is written under a temporary name
+// in `pdfFolder` and renamed when complete, so a failure or an interrupted job
+// never leaves a truncated "result.pdf"; on any library error nothing is saved.
+PdfOutcome MergeFolderToPdf(const std::filesystem::path& jpegFolder, const std::filesystem::path& pdfFolder,
+                            const ConvertOptions& options);
+
+// Puts one JPEG file onto the single page of `pdfPath`, written the same way.
+PdfOutcome JpegToPdf(const std::filesystem::path& jpegPath, const std::filesystem::path& pdfPath,
+                     const ConvertOptions& options);
+
+// The error handler handed to libharu: writes
+// "ERROR: error_no=%04X, detail_no=%u\n" to the diagnostics stream and records
+// the error in the document's record that `user_data` points to.
+void OnPdfError(unsigned long error_no, unsigned long detail_no, void* user_data);
+
+// Where the diagnostic lines go: standard output unless a front end (such as
+// the command line's JSON mode, which owns standard output) chooses otherwise.
+void SetPdfDiagnosticsStream(std::FILE* stream);
+
+// Converts wide text to the narrow encoding the PDF library takes (UTF-8 here).
+// Empty when the text cannot be converted (an unpaired surrogate).
+std::optional<std::string> ToAnsi(std::u16string_view wide);

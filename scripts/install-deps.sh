@@ -1,0 +1,36 @@
+#!/usr/bin/env bash
+# Installs the Debian packages that building, testing and running Quillmark need,
+# but only those that are missing: a machine that has them all is left untouched.
+set -euo pipefail
+
+packages=(
+    build-essential cmake pkg-config
+    libvips-dev libhpdf-dev libemf2svg-dev libcli11-dev libgtest-dev libqpdf-dev
+    qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-wqy-microhei
+    nlohmann-json3-dev qpdf xvfb xauth
+)
+# Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
+if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
+    packages+=(imagemagick libvips-tools img2pdf libturbojpeg0-dev)
+fi
+
+missing=()
+for p in "${packages[@]}"; do
+    status=$(dpkg-query -W -f='${Status}' "$p" 2>/dev/null || true)
+    [ "$status" = "install ok installed" ] || missing+=("$p")
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+    exit 0
+fi
+
+sudo=()
+if [ "$(id -u)" -ne 0 ]; then
+    command -v sudo >/dev/null || { echo "install-deps: need root or sudo to install: ${missing[*]}" >&2; exit 1; }
+    sudo=(sudo)
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+"${sudo[@]}" apt-get update -q
+"${sudo[@]}" apt-get install -y -q --no-install-recommends "${missing[@]}"
