@@ -40,3 +40,6 @@ struct NormalizeResult {
 // destination's folder must exist. Safe to call from several threads at once.
 NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
                                const std::filesystem::path& destination);
+
+// Writes an all-white page, for a picture that could not be rendered at all.
+NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& destination);

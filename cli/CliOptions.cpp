@@ -1,0 +1,136 @@
+#include "CliOptions.h"
+
+#include "PageSize.h"
+#include "Utf8.h"
+
+#include <CLI/CLI.hpp>
+#include <cstdlib>
+#include <fstream>
+#include <iostream>
+#include <regex>
+
+namespace {
+
+constexpr const char* kDescription =
+    "Quillmark: turns pictures (JPEG, PNG, BMP, TIFF, GIF, EMF) into PDF documents.\n"
+    "Each SOURCE is a picture, or a folder whose pictures are taken oldest first.\n"
+    "The documents go into a new folder \"转换结果<date and time>\" inside the save folder.";
+
+struct UsageError {
+    std::string message;
+};
+
+std::string FirstLine(std::istream& in) {
+    std::string line;
+    std::getline(in, line);
+    if (!line.empty() && line.back() == '\r') {
+        line.pop_back();
+    }
+    return line;
+}
+
+std::u16string DecodePassword(const std::string& bytes, const std::string& where) {
+    auto wide = Utf8ToUtf16(bytes);
+    if (!wide) {
+        throw UsageError{"the password from " + where + " is not valid UTF-8 text"};
+    }
+    return *wide;
+}
+
+std::optional<std::u16string> ReadPassword(const std::string& file, const std::string& env, bool fromStdin) {
+    if (!file.empty()) {
+        std::ifstream in(file, std::ios::binary);
+        if (!in) {
+            throw UsageError{"cannot read the password file " + file};
+        }
+        return DecodePassword(FirstLine(in), "the password file");
+    }
+    if (!env.empty()) {
+        const char* value = std::getenv(env.c_str());
+        if (value == nullptr) {
+            throw UsageError{"the environment variable " + env + " holding the password is not set"};
+        }
+        return DecodePassword(value, "the environment variable " + env);
+    }
+    if (fromStdin) {
+        return DecodePassword(FirstLine(std::cin), "standard input");
+    }
+    return std::nullopt;
+}
+
+void ParseSize(const std::string& text, CliRequest& request) {
+    static const std::regex kSize(R"(\s*(\d{1,9})\s*[xX×]\s*(\d{1,9})\s*)");
+    std::smatch match;
+    if (!std::regex_match(text, match, kSize)) {
+        throw UsageError{"--size takes WIDTHxHEIGHT in pixels, such as 1587x2245, not \"" + text + "\""};
+    }
+    request.pageWidth = std::stoi(match[1]);
+    request.pageHeight = std::stoi(match[2]);
+    if (auto refusal = CheckPageSize(request.pageWidth, request.pageHeight)) {
+        throw UsageError{*refusal};
+    }
+}
+
+void CheckPaths(const CliRequest& request) {
+    std::error_code error;
+    if (!std::filesystem::is_directory(request.saveFolder, error)) {
+        throw UsageError{"the save folder " + request.saveFolder.string() + " does not exist"};
+    }
+    for (const auto& source : request.sources) {
+        if (!std::filesystem::exists(source, error)) {
+            throw UsageError{"no such picture or folder: " + source.string()};
+        }
+        if (request.folders && !std::filesystem::is_directory(source, error)) {
+            throw UsageError{"with --folders every SOURCE must be a folder: " + source.string()};
+        }
+    }
+}
+
+} // namespace
+
+CliParse ParseCommandLine(int argc, char** argv) {
+    CLI::App app{kDescription, "quillmark-cli"};
+    CliRequest request;
+    std::vector<std::string> sources;
+    std::string saveFolder = ".";
+    std::string size = "1587x2245";
+    std::string passwordFile, passwordEnv;
+    bool passwordStdin = false;
+
+    app.add_option("SOURCE", sources, "pictures or folders to convert, in page order")->required();
+    app.add_option("-o,--save-folder", saveFolder, "folder in which the time-stamped output folder is made")
+        ->capture_default_str();
+    app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")->capture_default_str();
+    app.add_flag("--separate", request.separate, "one PDF per picture instead of one merged PDF");
+    app.add_flag("--forbid-print", request.forbidPrint, "forbid printing, changing and copying");
+    auto* file = app.add_option("--password-file", passwordFile, "read the open password from FILE's first line");
+    auto* env = app.add_option("--password-env", passwordEnv, "read the open password from environment VAR");
+    auto* in = app.add_flag("--password-stdin", passwordStdin, "read the open password from standard input");
+    file->excludes(env)->excludes(in);
+    env->excludes(in);
+    app.add_flag("--folders", request.folders, "each SOURCE is a folder whose pictures form a group of its own");
+    app.add_option("-j,--jobs", request.jobs, "pictures prepared at once (default: one per core)")
+        ->check(CLI::Range(1, 256));
+    app.add_flag("--json", request.json, "print the report as JSON on standard output");
+    app.add_flag("-q,--quiet", request.quiet, "no progress and no summary");
+
+    CliParse parse;
+    try {
+        app.parse(argc, argv);
+        ParseSize(size, request);
+        request.saveFolder = saveFolder;
+        request.sources.assign(sources.begin(), sources.end());
+        CheckPaths(request);
+        request.password = ReadPassword(passwordFile, passwordEnv, passwordStdin);
+        parse.request = std::move(request);
+    } catch (const CLI::CallForHelp&) {
+        parse.message = app.help();
+    } catch (const CLI::ParseError& error) {
+        parse.exitCode = kExitBadUsage;
+        parse.message = std::string("quillmark-cli: ") + error.what() + "\nRun with --help for the options.";
+    } catch (const UsageError& error) {
+        parse.exitCode = kExitBadUsage;
+        parse.message = "quillmark-cli: " + error.message;
+    }
+    return parse;
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+// What the user asked for on the command line, checked but not yet run.
+struct CliRequest {
+    std::vector<std::filesystem::path> sources;
+    std::filesystem::path saveFolder;
+    int pageWidth = 1587;
+    int pageHeight = 2245;
+    bool separate = false;
+    bool forbidPrint = false;
+    bool folders = false;
+    std::optional<std::u16string> password;
+    int jobs = 0;
+    bool json = false;
+    bool quiet = false;
+};
+
+// The outcome of reading the command line: a request to run, or an exit code
+// with the text to print (help on standard output, errors on standard error).
+struct CliParse {
+    std::optional<CliRequest> request;
+    int exitCode = 0;
+    std::string message;
+};
+
+inline constexpr int kExitAllConverted = 0;
+inline constexpr int kExitSomeFailed = 1;
+inline constexpr int kExitBadUsage = 2;
+inline constexpr int kExitCancelled = 130;
+
+CliParse ParseCommandLine(int argc, char** argv);

@@ -1,0 +1,22 @@
+#include "TextReport.h"
+
+void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
+    if (!report.jobError.empty()) {
+        std::fprintf(out, "quillmark-cli: %s\n", report.jobError.c_str());
+    }
+    if (!quiet) {
+        std::fprintf(out, "%d of %d pictures prepared, %zu of %d documents written%s\n", report.picturesPrepared,
+                     report.picturesTotal, report.documentsWritten.size(), report.documentsTotal,
+                     report.cancelled ? " (cancelled)" : "");
+        for (const auto& group : report.emptyGroups) {
+            std::fprintf(out, "  skipped, no pictures: %s\n", group.c_str());
+        }
+    }
+    for (const auto& problem : report.pictureProblems) {
+        std::fprintf(out, "  %s: %s: %s\n", problem.source.c_str(), DescribeOutcome(problem.outcome),
+                     problem.reason.c_str());
+    }
+    for (const auto& problem : report.documentProblems) {
+        std::fprintf(out, "  %s: not written: %s\n", problem.document.c_str(), problem.reason.c_str());
+    }
+}

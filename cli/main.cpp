@@ -1,0 +1,98 @@
+// quillmark-cli: the command-line converter. It fills the engine's job, runs
+// the same two stages as the window and prints the engine's report.
+#include "CliOptions.h"
+#include "CliSources.h"
+#include "Conversion.h"
+#include "JsonReport.h"
+#include "PdfAssembly.h"
+#include "ProgressBar.h"
+#include "TextReport.h"
+
+#include <csignal>
+#include <cstdio>
+#include <ctime>
+#include <unistd.h>
+
+namespace {
+
+std::atomic<bool>* cancelFlag = nullptr;
+
+// The first Ctrl-C asks the job to stop cleanly after the picture or document
+// under way; a second one ends the process at once.
+void OnInterrupt(int signal) {
+    if (cancelFlag != nullptr) {
+        cancelFlag->store(true);
+    }
+    std::signal(signal, SIG_DFL);
+}
+
+void FillJob(JobState& job, const CliRequest& request) {
+    ConvertOptions& options = job.options;
+    options.pageWidth = request.pageWidth;
+    options.pageHeight = request.pageHeight;
+    options.mergeIntoOne = request.separate ? 0 : 1;
+    options.forbidPrint = request.forbidPrint ? 1 : 0;
+    options.usePassword.store(request.password ? 1 : 0);
+    options.password = request.password.value_or(u"");
+    options.listMode = request.folders ? ListMode::Folders : ListMode::Files;
+    job.sourceList = ExpandSources(request);
+    job.workers = request.jobs;
+}
+
+int ExitCodeOf(const JobReport& report) {
+    if (report.cancelled) {
+        return kExitCancelled;
+    }
+    return report.AllWell() ? kExitAllConverted : kExitSomeFailed;
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    const CliParse parse = ParseCommandLine(argc, argv);
+    if (!parse.request) {
+        std::fprintf(parse.exitCode == 0 ? stdout : stderr, "%s\n", parse.message.c_str());
+        return parse.exitCode;
+    }
+    const CliRequest& request = *parse.request;
+    static JobState job;
+    FillJob(job, request);
+    if (job.sourceList.empty()) {
+        std::fprintf(stderr, "quillmark-cli: no pictures to convert\n");
+        return kExitBadUsage;
+    }
+    if (request.json) {
+        SetPdfDiagnosticsStream(stderr); // standard output carries only the JSON
+    }
+    if (!BeginJob(job, request.saveFolder, std::time(nullptr))) {
+        PrintTextReport(stderr, job.report, request.quiet);
+        return kExitSomeFailed;
+    }
+
+    cancelFlag = &job.cancelRequested;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
+
+    ProgressBar bar(stderr);
+    const bool showProgress = !request.quiet && ::isatty(STDERR_FILENO);
+    StageObserver observer;
+    if (showProgress) {
+        observer.progress = [&bar](const StageProgress& progress) { bar.Show(progress); };
+    }
+    RunConversion(job, observer);
+    bar.Finish();
+
+    std::error_code ignored;
+    if (job.report.documentsWritten.empty()) {
+        std::filesystem::remove(job.options.outputFolder, ignored); // only when it is empty
+    }
+    if (request.json) {
+        std::printf("%s\n", JsonReport(job.report, job.options.outputFolder).c_str());
+    } else {
+        PrintTextReport(stderr, job.report, request.quiet);
+        if (!job.report.documentsWritten.empty()) {
+            std::printf("%s\n", job.options.outputFolder.c_str());
+        }
+    }
+    return ExitCodeOf(job.report);
+}

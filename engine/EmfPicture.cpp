@@ -1,0 +1,120 @@
+#include "EmfPicture.h"
+
+#include "VipsRuntime.h"
+
+#include <algorithm>
+#include <cstdint>
+#include <cstring>
+#include <emf2svg.h>
+#include <memory>
+#include <mutex>
+#include <stdexcept>
+
+// libemf2svg shuts fontconfig down (FcFini) after every text record it
+// converts. When librsvg, which draws the SVG, still holds fontconfig's caches,
+// fontconfig then aborts the whole process. Fontconfig needs no shutdown (the
+// end of the process frees it), so this process's FcFini does nothing; being
+// defined in the program, it takes the place of fontconfig's own.
+extern "C" void FcFini(void) {}
+
+namespace {
+
+// libemf2svg keeps font state between calls; one conversion at a time.
+std::mutex converterLock;
+
+constexpr uint32_t kEmrHeader = 1;
+constexpr uint32_t kEmrEof = 14;
+constexpr uint32_t kEmrComment = 70;
+constexpr uint32_t kEmfSignature = 0x464D4520;    // " EMF"
+constexpr uint32_t kEmfPlusIdentifier = 0x2B464D45; // "EMF+"
+constexpr size_t kHeaderSize = 88;
+
+uint32_t ReadU32(std::string_view bytes, size_t offset) {
+    uint32_t value;
+    std::memcpy(&value, bytes.data() + offset, sizeof value);
+    return value; // little-endian file on a little-endian machine
+}
+
+struct RecordWalk {
+    size_t length = 0; // bytes that belong to the metafile
+    bool hasEmfPlus = false;
+};
+
+// Walks the records so that nothing handed to the converter claims more bytes
+// than the file has: a truncated metafile would make it read past its buffer.
+RecordWalk CheckRecords(std::string_view bytes) {
+    const uint32_t declared = ReadU32(bytes, 48);
+    if (declared > bytes.size()) {
+        throw std::runtime_error("truncated metafile: its header announces " + std::to_string(declared) +
+                                 " bytes, the file has " + std::to_string(bytes.size()));
+    }
+    RecordWalk walk;
+    walk.length = declared >= kHeaderSize ? declared : bytes.size();
+    size_t offset = 0;
+    while (offset + 8 <= walk.length) {
+        const uint32_t type = ReadU32(bytes, offset);
+        const uint32_t size = ReadU32(bytes, offset + 4);
+        if (size < 8 || size % 4 != 0 || size > walk.length - offset) {
+            throw std::runtime_error("damaged metafile: record at byte " + std::to_string(offset) +
+                                     " has an impossible size of " + std::to_string(size) + " bytes");
+        }
+        if (offset == 0 && (type != kEmrHeader || size < kHeaderSize)) {
+            throw std::runtime_error("damaged metafile: it does not begin with a valid header record");
+        }
+        if (type == kEmrComment && size >= 16 && ReadU32(bytes, offset + 12) == kEmfPlusIdentifier) {
+            walk.hasEmfPlus = true;
+        }
+        if (type == kEmrEof) {
+            return walk;
+        }
+        offset += size;
+    }
+    throw std::runtime_error("truncated metafile: it ends without its end-of-file record");
+}
+
+std::string ConvertToSvg(std::string& bytes, size_t length) {
+    generatorOptions options{};
+    options.nameSpace = const_cast<char*>("");
+    options.svgDelimiter = true;
+    char* svg = nullptr;
+    size_t svgLength = 0;
+    std::lock_guard lock(converterLock);
+    const int converted = emf2svg(bytes.data(), length, &svg, &svgLength, &options);
+    std::unique_ptr<char, decltype(&std::free)> owned(svg, &std::free);
+    if (converted != 1 || svg == nullptr || svgLength == 0) {
+        throw std::runtime_error("the metafile could not be converted (damaged or unsupported records)");
+    }
+    return std::string(svg, svgLength);
+}
+
+} // namespace
+
+bool LooksLikeEmf(std::string_view head) {
+    return head.size() >= 44 && ReadU32(head, 0) == kEmrHeader && ReadU32(head, 40) == kEmfSignature;
+}
+
+vips::VImage RenderEmf(std::string bytes, int fitWidth, int fitHeight) {
+    if (bytes.size() < kHeaderSize || !LooksLikeEmf(bytes)) {
+        throw std::runtime_error("not an enhanced metafile");
+    }
+    const RecordWalk walk = CheckRecords(bytes);
+    const std::string svg = ConvertToSvg(bytes, walk.length);
+
+    using vips::VImage;
+    VipsBlob* blob = vips_blob_copy(svg.data(), svg.size());
+    std::unique_ptr<VipsArea, decltype(&vips_area_unref)> blobOwner(VIPS_AREA(blob), &vips_area_unref);
+    const VImage natural = VImage::svgload_buffer(blob);
+    if (natural.width() < 1 || natural.height() < 1) {
+        throw std::runtime_error("the metafile has an empty frame");
+    }
+    const double scale = std::min(static_cast<double>(fitWidth) / natural.width(),
+                                  static_cast<double>(fitHeight) / natural.height());
+    VImage drawn = VImage::svgload_buffer(blob, VImage::option()->set("scale", scale));
+    drawn = drawn.flatten(VImage::option()->set("background", 255.0)).cast(VIPS_FORMAT_UCHAR);
+    // Kept in memory: it is page-sized at most, and we look at it twice.
+    drawn = drawn.copy_memory();
+    if (drawn.min() >= 255.0 && walk.hasEmfPlus) {
+        throw std::runtime_error("the metafile draws only with EMF+ records, which cannot be shown");
+    }
+    return drawn;
+}

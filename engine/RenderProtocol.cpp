@@ -1,0 +1,150 @@
+#include "RenderProtocol.h"
+
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// A reply larger than this is not from our worker.
+constexpr uint32_t kMaxText = 1u << 20;
+
+class Writer {
+public:
+    void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
+    void I32(int32_t v) { Raw(&v, sizeof v); }
+    void Text(const std::string& text) {
+        const uint32_t size = static_cast<uint32_t>(text.size());
+        Raw(&size, sizeof size);
+        bytes_ += text;
+    }
+    bool SendTo(int socket) const {
+        size_t sent = 0;
+        while (sent < bytes_.size()) {
+            // MSG_NOSIGNAL: a worker that died must not take this process with it.
+            const ssize_t n = ::send(socket, bytes_.data() + sent, bytes_.size() - sent, MSG_NOSIGNAL);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            sent += static_cast<size_t>(n);
+        }
+        return true;
+    }
+
+private:
+    void Raw(const void* data, size_t size) { bytes_.append(static_cast<const char*>(data), size); }
+    std::string bytes_;
+};
+
+class Reader {
+public:
+    Reader(int socket, std::optional<Clock::time_point> deadline) : socket_(socket), deadline_(deadline) {}
+
+    bool timedOut = false;
+
+    bool Raw(void* data, size_t size) {
+        char* out = static_cast<char*>(data);
+        size_t got = 0;
+        while (got < size) {
+            if (deadline_ && !WaitReadable()) {
+                return false;
+            }
+            const ssize_t n = ::recv(socket_, out + got, size - got, 0);
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n <= 0) {
+                return false;
+            }
+            got += static_cast<size_t>(n);
+        }
+        return true;
+    }
+    bool U8(uint8_t& v) { return Raw(&v, sizeof v); }
+    bool I32(int32_t& v) { return Raw(&v, sizeof v); }
+    bool Text(std::string& text) {
+        uint32_t size = 0;
+        if (!Raw(&size, sizeof size) || size > kMaxText) {
+            return false;
+        }
+        text.resize(size);
+        return Raw(text.data(), size);
+    }
+
+private:
+    bool WaitReadable() {
+        for (;;) {
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
+            if (left.count() <= 0) {
+                timedOut = true;
+                return false;
+            }
+            pollfd entry{socket_, POLLIN, 0};
+            const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+            if (ready > 0) {
+                return true;
+            }
+            if (ready < 0 && errno != EINTR) {
+                return false;
+            }
+        }
+    }
+
+    int socket_;
+    std::optional<Clock::time_point> deadline_;
+};
+
+} // namespace
+
+bool SendRequest(int socket, const RenderRequest& request) {
+    Writer out;
+    out.U8(request.whitePageOnly ? 1 : 0);
+    out.I32(request.pageWidth);
+    out.I32(request.pageHeight);
+    out.Text(request.source);
+    out.Text(request.destination);
+    return out.SendTo(socket);
+}
+
+std::optional<RenderRequest> ReceiveRequest(int socket) {
+    Reader in(socket, std::nullopt);
+    RenderRequest request;
+    uint8_t white = 0;
+    if (!in.U8(white) || !in.I32(request.pageWidth) || !in.I32(request.pageHeight) || !in.Text(request.source) ||
+        !in.Text(request.destination)) {
+        return std::nullopt;
+    }
+    request.whitePageOnly = white != 0;
+    return request;
+}
+
+bool SendResult(int socket, const NormalizeResult& result) {
+    Writer out;
+    out.U8(result.written ? 1 : 0);
+    out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
+    out.Text(result.reason);
+    return out.SendTo(socket);
+}
+
+std::optional<NormalizeResult> ReceiveResult(int socket, Clock::time_point deadline, bool& timedOut) {
+    Reader in(socket, deadline);
+    NormalizeResult result;
+    uint8_t written = 0, problem = 0;
+    const bool complete = in.U8(written) && in.U8(problem) && in.Text(result.reason);
+    timedOut = in.timedOut;
+    if (!complete || problem > 3) {
+        return std::nullopt;
+    }
+    result.written = written != 0;
+    if (problem != 0) {
+        result.problem = static_cast<PictureOutcome>(problem - 1);
+    }
+    return result;
+}

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "NormalizeImage.h"
+
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+
+// The messages between the preparation stage and a render worker process: one
+// request, one reply, in turn, over a local socket. Paths travel as bytes, so
+// any file name works.
+struct RenderRequest {
+    bool whitePageOnly = false; // write a white page without reading the source
+    int32_t pageWidth = 0;
+    int32_t pageHeight = 0;
+    std::string source;
+    std::string destination;
+};
+
+bool SendRequest(int socket, const RenderRequest& request);
+std::optional<RenderRequest> ReceiveRequest(int socket);
+
+bool SendResult(int socket, const NormalizeResult& result);
+
+// Waits for the reply until `deadline`. Empty when the worker closed the
+// connection (it died) or the deadline passed; `timedOut` tells which.
+std::optional<NormalizeResult> ReceiveResult(int socket, std::chrono::steady_clock::time_point deadline,
+                                             bool& timedOut);

@@ -1,0 +1,16 @@
+#pragma once
+
+#include <string>
+
+// Starts libvips once per process. Every pipeline runs single-threaded because
+// the preparation stage already runs one picture per core, and nothing is
+// cached because every picture is new.
+void EnsureVipsStarted();
+
+// Forgets what libvips said so far on this thread, before a new picture.
+void ClearVipsMessages();
+
+// Takes (and clears) the text libvips collected for the failure of the last
+// call, trimmed to one line. Some decoders (libpng) only warn instead of
+// setting an error; their warnings on this thread stand in then.
+std::string TakeVipsError();

@@ -1,0 +1,24 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <filesystem>
+
+// Pictures made on the fly for tests, written and read with libvips.
+
+// A picture of one colour; the format follows the extension
+// (.jpg .png .tif .gif .bmp).
+void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb);
+
+// A PNG of one colour with an alpha channel.
+void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba);
+
+// The sRGB colour of one pixel (alpha, if any, is dropped).
+std::array<uint8_t, 3> ReadPixel(const std::filesystem::path& path, int x, int y);
+
+struct PictureSize {
+    int width = 0;
+    int height = 0;
+};
+
+PictureSize ReadSize(const std::filesystem::path& path);
