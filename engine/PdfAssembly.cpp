@@ -1,5 +1,7 @@
 #include "PdfAssembly.h"
 
+#include "PreparedPages.h"
+
 #include <hpdf.h>
 
 #include <fcntl.h>
@@ -24,7 +26,6 @@ namespace {
 constexpr const char* kAlternatePermissionsPassword = "kelpo-quillmark";
 
 constexpr const char* kMergedDocumentName = "result.pdf";
-constexpr const char* kJpegSuffix = ".jpg";
 constexpr const char* kCannotCreateLine = "ERROR: cannot create pdf object.\n";
 
 // Texts for the user, each completed by the file or the library code concerned.
@@ -33,7 +34,6 @@ constexpr const char* kPasswordNotConvertible =
     "the password holds an unpaired UTF-16 surrogate and cannot be used";
 constexpr const char* kNotJpeg = "is not a JPEG picture";
 constexpr const char* kEmptyJpeg = "is empty or holds no picture";
-constexpr const char* kCannotListFolder = "cannot list the folder";
 constexpr const char* kCannotCreateTemporary = "cannot create a file in the folder";
 constexpr const char* kIncompleteFile = "the document could not be written completely (is the disk full?)";
 constexpr const char* kCannotRename = "cannot put the finished document in place";
@@ -352,31 +352,6 @@ PdfOutcome AssembleDocument(const std::vector<fs::path>& jpegs, const fs::path& 
     return outcome;
 }
 
-// The number a prepared file's name carries (its place in the list), when the
-// stem is nothing but decimal digits.
-std::optional<std::string> PlaceNumber(const fs::path& file) {
-    std::string stem = file.stem().string();
-    if (stem.empty() || !std::all_of(stem.begin(), stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return std::nullopt;
-    }
-    const std::size_t firstDigit = stem.find_first_not_of('0');
-    return firstDigit == std::string::npos ? std::string("0") : stem.substr(firstDigit);
-}
-
-// Numbered files by their number (compared as digit strings, so no length of
-// number overflows), then any other files by name.
-bool ComesBefore(const fs::path& a, const fs::path& b) {
-    const std::optional<std::string> numberA = PlaceNumber(a);
-    const std::optional<std::string> numberB = PlaceNumber(b);
-    if (numberA.has_value() != numberB.has_value()) {
-        return numberA.has_value();
-    }
-    if (numberA && *numberA != *numberB) {
-        return numberA->size() != numberB->size() ? numberA->size() < numberB->size() : *numberA < *numberB;
-    }
-    return a.filename() < b.filename();
-}
-
 } // namespace
 
 PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolder,
@@ -384,31 +359,21 @@ PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolde
     PdfOutcome outcome;
     const fs::path target = pdfFolder / kMergedDocumentName;
 
-    std::vector<fs::path> jpegs;
-    std::error_code error;
-    fs::directory_iterator entries(jpegFolder, error);
+    const PreparedPages listing = ListPreparedPages(jpegFolder);
     // A folder that is not there holds no JPEG; one that cannot be read is a failure.
-    if (error == std::errc::no_such_file_or_directory) {
-        return outcome;
-    }
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const fs::path& path = entries->path();
-        std::error_code ignored;
-        if (path.filename().string().ends_with(kJpegSuffix) && entries->is_regular_file(ignored)) {
-            jpegs.push_back(path);
-        }
-    }
-    if (error) {
+    if (!listing.error.empty()) {
         outcome.status = PdfOutcome::Status::Failed;
         outcome.document = target;
-        outcome.error =
-            std::string(kCannotListFolder) + " \"" + jpegFolder.string() + "\": " + error.message();
+        outcome.error = listing.error;
         return outcome;
     }
-    if (jpegs.empty()) {
+    if (listing.pages.empty()) {
         return outcome;
     }
-    std::sort(jpegs.begin(), jpegs.end(), ComesBefore);
+    std::vector<fs::path> jpegs;
+    for (const auto& page : listing.pages) {
+        jpegs.push_back(page.path);
+    }
     return AssembleDocument(jpegs, target, options);
 }
 

@@ -35,7 +35,10 @@ public:
             if (Cancelled()) {
                 return;
             }
-            Record(JpegToPdf(page.path, target / (std::to_string(page.number) + ".pdf"), job_.options));
+            if (page.number.empty()) {
+                continue; // not a page we prepared
+            }
+            Record(JpegToPdf(page.path, target / (page.number + ".pdf"), job_.options));
         }
     }
 
@@ -63,7 +66,7 @@ void BuildFromFiles(JobState& job, DocumentBuilder& builder) {
         builder.Record(MergeFolderToPdf(scratch, job.options.outputFolder, job.options));
         return;
     }
-    const std::vector<PreparedPage> pages = ListPreparedPages(scratch);
+    const std::vector<PreparedPage> pages = ListPreparedPages(scratch).pages;
     builder.SetTotal(static_cast<int>(pages.size()));
     builder.OnePerPage(pages, job.options.outputFolder);
 }
@@ -73,7 +76,7 @@ void BuildFromFolders(JobState& job, DocumentBuilder& builder) {
     std::vector<std::vector<PreparedPage>> pagesOfGroup;
     int total = 0;
     for (const auto& group : groups) {
-        pagesOfGroup.push_back(ListPreparedPages(group));
+        pagesOfGroup.push_back(ListPreparedPages(group).pages);
         total += job.options.mergeIntoOne == 1 ? 1 : static_cast<int>(pagesOfGroup.back().size());
     }
     builder.SetTotal(total);

@@ -16,6 +16,8 @@ void StartVips() {
         if (VIPS_INIT("quillmark-tests") != 0) {
             throw std::runtime_error("cannot start libvips");
         }
+        // Tests rewrite files under the same name: never answer from a cache.
+        vips_cache_set_max(0);
     });
 }
 

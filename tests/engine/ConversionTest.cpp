@@ -1,0 +1,214 @@
+#include "Conversion.h"
+#include "OutputFolder.h"
+#include "PdfProbe.h"
+#include "StageTestSupport.h"
+#include "TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// The colour in the middle of each page of `pdf`.
+std::vector<Rgb> PageColours(const fs::path& pdf, const std::string& password = "") {
+    const PdfProbe probe = ProbePdf(pdf, password);
+    EXPECT_TRUE(probe.opened) << pdf << ": " << probe.error;
+    std::vector<Rgb> colours;
+    TempDir scratch;
+    for (const auto& page : probe.pages) {
+        EXPECT_EQ(page.images.size(), 1u);
+        if (page.images.empty()) {
+            continue;
+        }
+        std::ofstream(scratch / "page.jpg", std::ios::binary) << page.images[0].bytes;
+        colours.push_back(ReadPixel(scratch / "page.jpg", page.images[0].width / 2, page.images[0].height / 2));
+    }
+    return colours;
+}
+
+// Pictures of distinct colours whose names and file times run against the
+// list order, so that only the list can give the right page order.
+std::vector<fs::path> ColouredPictures(const fs::path& folder, int count) {
+    std::vector<fs::path> pictures;
+    for (int n = 0; n < count; ++n) {
+        const fs::path picture = folder / ("p" + std::to_string(count - n) + ".png");
+        WriteSolidPicture(picture, 20, 30, ColourNumber(n));
+        const timespec times[2] = {{1700000000 - n * 60, 0}, {1700000000 - n * 60, 0}};
+        ::utimensat(AT_FDCWD, picture.c_str(), times, 0);
+        pictures.push_back(picture);
+    }
+    return pictures;
+}
+
+void ExpectColours(const std::vector<Rgb>& colours, const std::vector<int>& numbers) {
+    ASSERT_EQ(colours.size(), numbers.size());
+    for (size_t i = 0; i < numbers.size(); ++i) {
+        EXPECT_TRUE(NearColour(colours[i], ColourNumber(numbers[i]))) << "page " << i;
+    }
+}
+
+struct Job {
+    TempDir save;
+    JobState state;
+    StageLog log;
+
+    bool Run(const std::vector<fs::path>& sources, ListMode mode = ListMode::Files, bool merge = true) {
+        SetUpJob(state, sources, {}, mode);
+        state.options.mergeIntoOne = merge ? 1 : 0;
+        if (!BeginJob(state, save.path(), std::time(nullptr))) {
+            return false;
+        }
+        RunConversion(state, log.Observer());
+        return true;
+    }
+    const fs::path& output() const { return state.options.outputFolder; }
+};
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(Conversion, MergedPagesFollowTheListNotNamesOrTimes) {
+    TempDir pictures;
+    Job job;
+    ASSERT_TRUE(job.Run(ColouredPictures(pictures.path(), 12)));
+    EXPECT_EQ(job.log.notifications, (std::vector<unsigned>{WM_PREPARE_DONE, WM_CONVERT_DONE}));
+    EXPECT_TRUE(job.state.report.AllWell());
+    EXPECT_EQ(Entries(job.output()), std::set<std::string>{"result.pdf"});
+    ExpectColours(PageColours(job.output() / "result.pdf"), {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
+    const PdfProbe probe = ProbePdf(job.output() / "result.pdf");
+    EXPECT_EQ(probe.pages[0].mediaBox, (std::array<double, 4>{0, 0, 120, 160}));
+    EXPECT_FALSE(fs::exists(job.state.workFolderPath));
+}
+
+TEST(Conversion, SeparateDocumentsAreNumberedByListPlace) {
+    TempDir pictures;
+    std::vector<fs::path> sources = ColouredPictures(pictures.path(), 12);
+    Job job;
+    // A folder named like document 3 keeps that one from being written; the
+    // others keep their numbers.
+    ASSERT_TRUE(job.Run(sources, ListMode::Files, false));
+    for (int n = 0; n < 12; ++n) {
+        ExpectColours(PageColours(job.output() / (std::to_string(n) + ".pdf")), {n});
+    }
+    Job blocked;
+    SetUpJob(blocked.state, sources, {});
+    blocked.state.options.mergeIntoOne = 0;
+    ASSERT_TRUE(BeginJob(blocked.state, blocked.save.path(), std::time(nullptr)));
+    fs::create_directory(blocked.output() / "3.pdf");
+    RunConversion(blocked.state, {});
+    EXPECT_EQ(blocked.state.report.documentsWritten.size(), 11u);
+    ASSERT_EQ(blocked.state.report.documentProblems.size(), 1u);
+    EXPECT_EQ(blocked.state.report.documentProblems[0].document, blocked.output() / "3.pdf");
+    ExpectColours(PageColours(blocked.output() / "4.pdf"), {4});
+    for (const auto& name : Entries(blocked.output())) {
+        EXPECT_NE(name.front(), '.') << "left behind: " << name;
+    }
+}
+
+TEST(Conversion, FolderGroupsGoToSubFoldersAndAnEmptyOneDoesNotStopTheRest) {
+    TempDir pictures;
+    const fs::path a = pictures / "2019" / "Jan", empty = pictures / "empty", b = pictures / "2020" / "Jan";
+    fs::create_directories(a);
+    fs::create_directories(b);
+    fs::create_directories(empty);
+    WriteSolidPicture(a / "1.png", 20, 20, ColourNumber(0));
+    WriteSolidPicture(a / "2.png", 20, 20, ColourNumber(1));
+    WriteSolidPicture(b / "1.png", 20, 20, ColourNumber(2));
+    for (bool merge : {true, false}) {
+        Job job;
+        ASSERT_TRUE(job.Run({a, empty, b}, ListMode::Folders, merge));
+        EXPECT_EQ(Entries(job.output()), (std::set<std::string>{"Jan", "Jan (2)"}));
+        if (merge) {
+            ExpectColours(PageColours(job.output() / "Jan" / "result.pdf"), {0, 1});
+            ExpectColours(PageColours(job.output() / "Jan (2)" / "result.pdf"), {2});
+        } else {
+            EXPECT_EQ(Entries(job.output() / "Jan"), (std::set<std::string>{"0.pdf", "1.pdf"}));
+            ExpectColours(PageColours(job.output() / "Jan" / "1.pdf"), {1});
+            ExpectColours(PageColours(job.output() / "Jan (2)" / "0.pdf"), {2});
+        }
+        EXPECT_EQ(job.state.report.emptyGroups, std::vector<fs::path>{empty});
+        EXPECT_FALSE(fs::exists(job.state.workFolderPath));
+    }
+}
+
+TEST(Conversion, PasswordTickedDuringTheJobAppliesToLaterDocuments) {
+    TempDir pictures;
+    Job job;
+    job.state.options.password = u"secret";
+    StageObserver observer = job.log.Observer();
+    SetUpJob(job.state, ColouredPictures(pictures.path(), 3), {});
+    job.state.options.mergeIntoOne = 0;
+    ASSERT_TRUE(BeginJob(job.state, job.save.path(), std::time(nullptr)));
+    observer.progress = [&](const StageProgress& p) {
+        if (p.stage == Stage::BuildPdfs && p.done == 1) {
+            job.state.options.usePassword = 1;
+        }
+    };
+    RunConversion(job.state, observer);
+    EXPECT_FALSE(ProbePdf(job.output() / "0.pdf").encryption.has_value());
+    EXPECT_TRUE(ProbePdf(job.output() / "1.pdf", "wrong").passwordRejected);
+    EXPECT_TRUE(ProbePdf(job.output() / "2.pdf", "secret").opened);
+}
+
+TEST(Conversion, JobsInTheSameSecondGetTheirOwnOutputFolder) {
+    TempDir save;
+    const std::time_t when = 1614953229; // 2021-03-05 14:07:09 UTC
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(OutputFolderName(when), "转换结果20210305140709");
+    const fs::path first = CreateOutputFolder(save.path(), when);
+    const fs::path second = CreateOutputFolder(save.path(), when);
+    const fs::path third = CreateOutputFolder(save.path(), when);
+    EXPECT_EQ(first.filename(), "转换结果20210305140709");
+    EXPECT_EQ(second.filename(), "转换结果20210305140709_2");
+    EXPECT_EQ(third.filename(), "转换结果20210305140709_3");
+}
+
+TEST(Conversion, RefusedJobsCreateNothing) {
+    Job badSize;
+    badSize.state.options.pageWidth = 20000;
+    SetUpJob(badSize.state, {Corpus() / "jpeg" / "flower.jpg"}, {});
+    badSize.state.options.pageHeight = 20000;
+    badSize.state.options.pageWidth = 20000;
+    EXPECT_FALSE(BeginJob(badSize.state, badSize.save.path(), std::time(nullptr)));
+    EXPECT_FALSE(badSize.state.report.jobError.empty());
+    EXPECT_TRUE(fs::is_empty(badSize.save.path()));
+
+    Job noFolder;
+    SetUpJob(noFolder.state, {Corpus() / "jpeg" / "flower.jpg"}, {});
+    EXPECT_FALSE(BeginJob(noFolder.state, noFolder.save / "missing", std::time(nullptr)));
+    EXPECT_NE(noFolder.state.report.jobError.find("missing"), std::string::npos);
+}
+
+TEST(Conversion, CancelDuringThePdfStageLeavesOnlyCompleteDocuments) {
+    TempDir pictures;
+    Job job;
+    SetUpJob(job.state, ColouredPictures(pictures.path(), 6), {});
+    job.state.options.mergeIntoOne = 0;
+    ASSERT_TRUE(BeginJob(job.state, job.save.path(), std::time(nullptr)));
+    StageObserver observer = job.log.Observer();
+    auto record = observer.progress;
+    observer.progress = [&](const StageProgress& p) {
+        record(p);
+        if (p.stage == Stage::BuildPdfs && p.done == 2) {
+            job.state.cancelRequested = true;
+        }
+    };
+    RunConversion(job.state, observer);
+    EXPECT_EQ(job.log.notifications, (std::vector<unsigned>{WM_PREPARE_DONE, WM_CONVERT_DONE}));
+    EXPECT_TRUE(job.state.report.cancelled);
+    EXPECT_EQ(Entries(job.output()), (std::set<std::string>{"0.pdf", "1.pdf"}));
+    EXPECT_TRUE(ProbePdf(job.output() / "1.pdf").opened);
+}

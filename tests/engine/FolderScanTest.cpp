@@ -1,0 +1,131 @@
+#include "FolderScan.h"
+#include "FolderTree.h"
+#include "PictureTest.h"
+#include "TempDir.h"
+#include "WriteTimeOrder.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Sets a file's last-write time to `seconds` after 2021-03-05 12:00:00 UTC.
+void SetWriteTime(const fs::path& file, int seconds, long nanoseconds = 0) {
+    const timespec times[2] = {{1614945600 + seconds, nanoseconds}, {1614945600 + seconds, nanoseconds}};
+    ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0) << file;
+}
+
+fs::path Touch(const fs::path& file, int seconds) {
+    std::ofstream(file) << "x";
+    SetWriteTime(file, seconds);
+    return file;
+}
+
+std::vector<std::string> Names(const std::vector<fs::path>& paths) {
+    std::vector<std::string> names;
+    for (const auto& path : paths) {
+        names.push_back(path.filename().string());
+    }
+    return names;
+}
+
+} // namespace
+
+TEST(PictureTest, MatchesTheSixteenPatternsAnywhereInThePath) {
+    EXPECT_TRUE(PassesPictureTest("/a/photo.jpg"));
+    EXPECT_TRUE(PassesPictureTest("/a/photo.JPEG"));
+    EXPECT_TRUE(PassesPictureTest("/a/photo.jpg.bak"));      // the pattern need not end the name
+    EXPECT_TRUE(PassesPictureTest("/export.png files/readme")); // nor stand in the file's own name
+    EXPECT_TRUE(PassesPictureTest("/a/chart.EMF"));
+    EXPECT_FALSE(PassesPictureTest("/a/photo.Jpg"));
+    EXPECT_FALSE(PassesPictureTest("/a/photojpg"));
+    EXPECT_FALSE(PassesPictureTest("/a/notes.txt"));
+}
+
+TEST(WriteTimeOrder, OrdersByTimeAndKeepsListingOrderForEqualKeys) {
+    TempDir dir;
+    // Listed as 0, 1, 10, 2 but written 0, 1, 2, 10.
+    const fs::path a = Touch(dir / "0.jpg", 0), b = Touch(dir / "1.jpg", 1), c = Touch(dir / "10.jpg", 3),
+                   d = Touch(dir / "2.jpg", 2);
+    std::vector<fs::path> oldest, newest;
+    OrderByWriteTime({a, b, c, d}, oldest, TimeOrder::OldestFirst);
+    OrderByWriteTime({a, b, c, d}, newest, TimeOrder::NewestFirst);
+    EXPECT_EQ(Names(oldest), (std::vector<std::string>{"0.jpg", "1.jpg", "2.jpg", "10.jpg"}));
+    EXPECT_EQ(Names(newest), (std::vector<std::string>{"10.jpg", "2.jpg", "1.jpg", "0.jpg"}));
+
+    // Same millisecond: listing order in both directions, each path once.
+    const fs::path e = Touch(dir / "e", 5), f = Touch(dir / "f", 5);
+    std::vector<fs::path> tiedUp, tiedDown;
+    OrderByWriteTime({f, e, a}, tiedUp, TimeOrder::OldestFirst);
+    OrderByWriteTime({f, e, a}, tiedDown, TimeOrder::NewestFirst);
+    EXPECT_EQ(Names(tiedUp), (std::vector<std::string>{"0.jpg", "f", "e"}));
+    EXPECT_EQ(Names(tiedDown), (std::vector<std::string>{"f", "e", "0.jpg"}));
+
+    // More than a thousand paths, and a vanished one, still take part.
+    std::vector<fs::path> many, ordered;
+    for (int i = 0; i < 1500; ++i) {
+        many.push_back(dir / ("m" + std::to_string(i)));
+    }
+    many.push_back(dir / "gone");
+    OrderByWriteTime(many, ordered, TimeOrder::OldestFirst);
+    EXPECT_EQ(ordered.size(), many.size());
+}
+
+TEST(WriteTimeOrder, KeyIsTheLocalTimeDigits) {
+    TempDir dir;
+    const fs::path file = Touch(dir / "x", 0);
+    SetWriteTime(file, 0, 45'000'000);
+    setenv("TZ", "UTC", 1);
+    tzset();
+    EXPECT_EQ(WriteTimeKey(file), 20210305120000045);
+    EXPECT_EQ(WriteTimeKey(dir / "missing"), 0);
+}
+
+TEST(FolderScan, TakesPicturesOnlyNewestFirstAndNeverFolders) {
+    TempDir dir;
+    Touch(dir / "x.jpg", 10);
+    Touch(dir / "y.png", 20);
+    Touch(dir / "z.txt", 30);
+    Touch(dir / "photo.jpg.bak", 5);
+    Touch(dir / "photo.Jpg", 40);
+    fs::create_directory(dir / "old.png");
+    const FolderListing scan = ScanFolderForPictures(dir.path());
+    EXPECT_TRUE(scan.error.empty());
+    EXPECT_EQ(Names(scan.entries), (std::vector<std::string>{"y.png", "x.jpg", "photo.jpg.bak"}));
+
+    const FolderListing missing = ScanFolderForPictures(dir / "nowhere");
+    EXPECT_TRUE(missing.entries.empty());
+    EXPECT_FALSE(missing.error.empty());
+}
+
+TEST(FolderScan, SubFoldersIncludeHiddenOnesInNameOrder) {
+    TempDir dir;
+    fs::create_directory(dir / "b");
+    fs::create_directory(dir / ".hidden");
+    fs::create_directory(dir / "A");
+    Touch(dir / "file.jpg", 0);
+    EXPECT_EQ(Names(ListSubFolders(dir.path()).entries), (std::vector<std::string>{".hidden", "A", "b"}));
+}
+
+TEST(DeleteFolderTree, RemovesEverythingInsideButNothingOutside) {
+    TempDir dir;
+    const fs::path outside = dir / "outside";
+    fs::create_directories(outside / "deep");
+    std::ofstream(outside / "deep" / "keep.txt") << "user data";
+    const fs::path tree = dir / "tree";
+    fs::create_directories(tree / "a" / "b");
+    std::ofstream(tree / "a" / "b" / "page.jpg") << "x";
+    fs::permissions(tree / "a" / "b" / "page.jpg", fs::perms::owner_read);
+    fs::permissions(tree / "a", fs::perms::owner_read | fs::perms::owner_exec);
+    fs::create_directory_symlink(outside, tree / "link");
+    fs::create_symlink(outside / "deep" / "keep.txt", tree / "a" / "file-link");
+
+    EXPECT_TRUE(DeleteFolderTree(tree));
+    EXPECT_FALSE(fs::exists(tree));
+    EXPECT_TRUE(fs::exists(outside / "deep" / "keep.txt"));
+    EXPECT_FALSE(DeleteFolderTree(""));
+}

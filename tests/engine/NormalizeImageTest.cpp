@@ -1,0 +1,212 @@
+#include "NormalizeImage.h"
+#include "Pictures.h"
+#include "TempDir.h"
+
+#include <algorithm>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPageWidth = 300;
+constexpr int kPageHeight = 400;
+
+using Rgb = std::array<uint8_t, 3>;
+
+bool Near(Rgb a, Rgb b, int tolerance = 12) {
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+constexpr Rgb kWhite{255, 255, 255};
+
+// Corpus pictures that the decoders here cannot read, or read only in part:
+// they must still give a page, and a problem in the report.
+const std::set<std::string> kKnownUnreadable = {
+    "jpeg/ultrahdr.jpg",            // primary image cut short
+    "bmp/pal2.bmp",                 // 2-bit BMP, outside the format
+    "bmp/rgb24jpeg.bmp",            // BMP wrapping JPEG data
+    "bmp/rgb24png.bmp",             // BMP wrapping PNG data
+    "tiff/10ct_32bit_128.tiff",     // no photometric tag
+    "tiff/12bit.cropped.tif",       // 12-bit samples
+    "tiff/old-style-jpeg-compression.tif",
+    "tiff/tiff_tiled_planar_lzw.tiff",
+    "emf/test-038.emf",             // drawn only with EMF+ records
+};
+
+std::vector<fs::path> CorpusFiles(std::initializer_list<const char*> folders) {
+    std::vector<fs::path> files;
+    for (const char* folder : folders) {
+        for (const auto& entry : fs::directory_iterator(Corpus() / folder)) {
+            files.push_back(entry.path());
+        }
+    }
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+std::string CorpusName(const fs::path& file) {
+    return file.parent_path().filename().string() + "/" + file.filename().string();
+}
+
+bool IsJpeg(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    char head[3] = {};
+    in.read(head, 3);
+    return static_cast<unsigned char>(head[0]) == 0xFF && static_cast<unsigned char>(head[1]) == 0xD8;
+}
+
+} // namespace
+
+TEST(NormalizeImage, EveryCorpusPictureBecomesOnePageSizedJpeg) {
+    TempDir out;
+    int index = 0;
+    for (const auto& file : CorpusFiles({"jpeg", "png", "bmp", "tiff", "gif", "emf", "exif-orientation"})) {
+        const fs::path page = out / (std::to_string(index++) + ".jpg");
+        const NormalizeResult result = NormalizeImage(kPageWidth, kPageHeight, file, page);
+        const std::string name = CorpusName(file);
+        ASSERT_TRUE(result.written) << name << ": " << result.reason;
+        EXPECT_TRUE(IsJpeg(page)) << name;
+        const PictureSize size = ReadSize(page);
+        EXPECT_EQ(size.width, kPageWidth) << name;
+        EXPECT_EQ(size.height, kPageHeight) << name;
+        if (kKnownUnreadable.count(name) != 0) {
+            EXPECT_TRUE(result.problem.has_value()) << name;
+            EXPECT_FALSE(result.reason.empty()) << name;
+        } else {
+            EXPECT_FALSE(result.problem.has_value()) << name << ": " << result.reason;
+        }
+    }
+}
+
+TEST(NormalizeImage, BrokenFilesGiveAPageAndAReason) {
+    TempDir out;
+    int index = 0;
+    for (const auto& file : CorpusFiles({"broken"})) {
+        const fs::path page = out / (std::to_string(index++) + ".jpg");
+        const NormalizeResult result = NormalizeImage(kPageWidth, kPageHeight, file, page);
+        const std::string name = CorpusName(file);
+        ASSERT_TRUE(result.written) << name;
+        EXPECT_EQ(ReadSize(page).width, kPageWidth) << name;
+        if (result.problem) {
+            EXPECT_FALSE(result.reason.empty()) << name;
+        }
+        if (result.problem == PictureOutcome::Undecodable) {
+            EXPECT_TRUE(Near(ReadPixel(page, kPageWidth / 2, kPageHeight / 2), kWhite)) << name;
+        }
+    }
+}
+
+TEST(NormalizeImage, NonPicturesGiveAWhitePageAndTheirReason) {
+    TempDir dir;
+    std::ofstream(dir / "notes.jpg") << "this is text, not a picture";
+    std::ofstream(dir / "empty.png");
+    fs::create_directory(dir / "old.png");
+    const std::vector<std::pair<fs::path, std::string>> cases = {
+        {dir / "notes.jpg", "not a JPEG"},
+        {dir / "empty.png", "empty"},
+        {dir / "old.png", "folder"},
+        {dir / "missing.gif", "No such file"},
+    };
+    for (const auto& [source, reason] : cases) {
+        const fs::path page = dir / "page.jpg";
+        const NormalizeResult result = NormalizeImage(kPageWidth, kPageHeight, source, page);
+        EXPECT_TRUE(result.written) << source;
+        EXPECT_EQ(result.problem, PictureOutcome::Undecodable) << source;
+        EXPECT_NE(result.reason.find(reason), std::string::npos) << source << ": " << result.reason;
+        EXPECT_TRUE(Near(ReadPixel(page, 5, 5), kWhite));
+        EXPECT_TRUE(Near(ReadPixel(page, kPageWidth / 2, kPageHeight / 2), kWhite));
+    }
+}
+
+TEST(NormalizeImage, PicturesAreFittedAndCentredOnWhite) {
+    TempDir out;
+    // 512 x 256, photo on the left, black on the right: full width, 100 white rows above.
+    ASSERT_TRUE(NormalizeImage(400, 400, Corpus() / "jpeg" / "wide_512x256.jpg", out / "wide.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "wide.jpg", 200, 50), kWhite));
+    EXPECT_TRUE(Near(ReadPixel(out / "wide.jpg", 200, 350), kWhite));
+    EXPECT_TRUE(Near(ReadPixel(out / "wide.jpg", 350, 200), Rgb{0, 0, 0}, 30));
+    // 256 x 512, red lower half: 200 wide at left 100.
+    ASSERT_TRUE(NormalizeImage(400, 400, Corpus() / "jpeg" / "tall_256x512.jpg", out / "tall.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "tall.jpg", 50, 200), kWhite));
+    EXPECT_TRUE(Near(ReadPixel(out / "tall.jpg", 350, 200), kWhite));
+    EXPECT_TRUE(Near(ReadPixel(out / "tall.jpg", 200, 350), Rgb{255, 0, 0}, 40));
+    // A tiny picture is enlarged to fill its box.
+    WriteSolidPicture(out / "dot.png", 2, 2, {0, 0, 255});
+    ASSERT_TRUE(NormalizeImage(400, 300, out / "dot.png", out / "dot.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "dot.jpg", 200, 150), Rgb{0, 0, 255}, 30));
+    EXPECT_TRUE(Near(ReadPixel(out / "dot.jpg", 20, 150), kWhite));
+}
+
+TEST(NormalizeImage, PicturesShowAsTheirViewerShowsThem) {
+    TempDir out;
+    // Every orientation of the same photograph gives the same page as the photograph without EXIF.
+    const fs::path folder = Corpus() / "exif-orientation";
+    ASSERT_TRUE(NormalizeImage(200, 200, folder / "hopper_no_exif.jpg", out / "reference.jpg").written);
+    for (int orientation = 2; orientation <= 8; ++orientation) {
+        const fs::path page = out / ("o" + std::to_string(orientation) + ".jpg");
+        const fs::path source = folder / ("hopper_orientation_" + std::to_string(orientation) + ".jpg");
+        ASSERT_TRUE(NormalizeImage(200, 200, source, page).written);
+        int differing = 0;
+        for (int y = 20; y < 200; y += 40) {
+            for (int x = 20; x < 200; x += 40) {
+                differing += Near(ReadPixel(page, x, y), ReadPixel(out / "reference.jpg", x, y), 40) ? 0 : 1;
+            }
+        }
+        EXPECT_LE(differing, 2) << "orientation " << orientation;
+    }
+    // A 2 x 1 picture tagged to be shown turned is tall on the page.
+    ASSERT_TRUE(NormalizeImage(200, 200, folder / "orientation_rectangle.jpg", out / "turned.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "turned.jpg", 10, 100), kWhite));
+    EXPECT_FALSE(Near(ReadPixel(out / "turned.jpg", 100, 100), kWhite));
+
+    // Transparent areas are white, not the colour hidden under the alpha channel.
+    WriteRgbaPng(out / "clear.png", 50, 50, {255, 0, 0, 0});
+    ASSERT_TRUE(NormalizeImage(100, 100, out / "clear.png", out / "clear.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "clear.jpg", 50, 50), kWhite));
+    WriteRgbaPng(out / "solid.png", 50, 50, {0, 128, 0, 255});
+    ASSERT_TRUE(NormalizeImage(100, 100, out / "solid.png", out / "solid.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(out / "solid.jpg", 50, 50), Rgb{0, 128, 0}, 20));
+}
+
+TEST(NormalizeImage, FileNamesAreTakenLiterally) {
+    TempDir dir;
+    for (const char* name : {"scan[1].jpg", "page[shrink=8].jpg", "a;b:c.jpg", "照片 1.jpg"}) {
+        fs::copy_file(Corpus() / "jpeg" / "flower.jpg", dir / name);
+        const NormalizeResult result = NormalizeImage(100, 100, dir / name, dir / "page.jpg");
+        EXPECT_TRUE(result.written) << name;
+        EXPECT_FALSE(result.problem.has_value()) << name << ": " << result.reason;
+    }
+}
+
+TEST(NormalizeImage, TruncatedPictureShowsWhatCouldBeReadAndIsReportedDamaged) {
+    TempDir dir;
+    std::ifstream in(Corpus() / "jpeg" / "flower.jpg", std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::ofstream(dir / "cut.jpg", std::ios::binary) << bytes.substr(0, bytes.size() * 2 / 3);
+    const NormalizeResult result = NormalizeImage(480, 360, dir / "cut.jpg", dir / "page.jpg");
+    ASSERT_TRUE(result.written);
+    EXPECT_EQ(result.problem, PictureOutcome::Damaged);
+    EXPECT_FALSE(result.reason.empty());
+    // The top of the photograph was read: it matches a page made from the whole file.
+    ASSERT_TRUE(NormalizeImage(480, 360, Corpus() / "jpeg" / "flower.jpg", dir / "whole.jpg").written);
+    EXPECT_TRUE(Near(ReadPixel(dir / "page.jpg", 240, 20), ReadPixel(dir / "whole.jpg", 240, 20), 30));
+}
+
+TEST(NormalizeImage, MetafileWithOnlyEmfPlusDrawingIsReported) {
+    TempDir out;
+    const NormalizeResult result = NormalizeImage(300, 300, Corpus() / "emf" / "test-038.emf", out / "p.jpg");
+    EXPECT_TRUE(result.written);
+    EXPECT_EQ(result.problem, PictureOutcome::Undecodable);
+    EXPECT_NE(result.reason.find("EMF+"), std::string::npos) << result.reason;
+    // A metafile that draws text and bitmaps through GDI shows up on the page.
+    const NormalizeResult drawn = NormalizeImage(300, 300, Corpus() / "emf" / "test-142.emf", out / "q.jpg");
+    EXPECT_FALSE(drawn.problem.has_value()) << drawn.reason;
+}

@@ -1,0 +1,158 @@
+#include "FolderTree.h"
+#include "PrepareImages.h"
+#include "StageTestSupport.h"
+#include "TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <set>
+#include <sys/stat.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::set<std::string> FilesIn(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        if (entry.path().filename().string().front() != '.') {
+            names.insert(entry.path().filename().string());
+        }
+    }
+    return names;
+}
+
+std::string Bytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+} // namespace
+
+TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
+    TempDir dir;
+    std::vector<fs::path> sources;
+    for (int n = 0; n < 12; ++n) {
+        sources.push_back(dir / ("src-" + std::to_string(11 - n) + ".png"));
+        WriteSolidPicture(sources.back(), 30, 40, ColourNumber(n));
+    }
+    sources[5] = dir / "missing.png"; // still a page of its own, white
+    JobState job;
+    SetUpJob(job, sources, dir.path());
+    StageLog log;
+    PrepareImagesProc(job, log.Observer());
+
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_FALSE(log.progressAfterDone);
+    ASSERT_FALSE(log.progress.empty());
+    EXPECT_EQ(log.progress.back().done, 12);
+    EXPECT_EQ(log.progress.back().total, 12);
+
+    const fs::path scratch = job.workFolderPath;
+    EXPECT_EQ(scratch.parent_path(), dir.path());
+    EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
+    EXPECT_EQ(FilesIn(scratch).size(), 12u);
+    for (int n = 0; n < 12; ++n) {
+        const fs::path page = scratch / (std::to_string(n) + ".jpg");
+        const Rgb expected = n == 5 ? Rgb{255, 255, 255} : ColourNumber(n);
+        EXPECT_TRUE(NearColour(ReadPixel(page, 60, 80), expected)) << page;
+    }
+    EXPECT_EQ(job.report.picturesTotal, 12);
+    EXPECT_EQ(job.report.picturesPrepared, 11);
+    ASSERT_EQ(job.report.pictureProblems.size(), 1u);
+    EXPECT_EQ(job.report.pictureProblems[0].source, dir / "missing.png");
+    DeleteFolderTree(scratch);
+}
+
+TEST(PrepareStage, ManyWorkersWriteTheSamePagesAsOne) {
+    TempDir dir;
+    std::vector<fs::path> sources;
+    for (const char* name : {"jpeg/flower.jpg", "png/basn6a08.png", "gif/hopper.gif", "tiff/hopper_lzw.tif",
+                             "bmp/rgb24.bmp", "emf/test-142.emf", "exif-orientation/hopper_orientation_6.jpg",
+                             "broken/truncated_jpeg.jpg"}) {
+        sources.push_back(Corpus() / name);
+    }
+    std::vector<std::vector<std::string>> pages;
+    for (int workers : {1, 3}) {
+        JobState job;
+        SetUpJob(job, sources, dir.path());
+        job.workers = workers;
+        PrepareImagesProc(job, {});
+        std::vector<std::string> bytes;
+        for (size_t n = 0; n < sources.size(); ++n) {
+            bytes.push_back(Bytes(job.workFolderPath / (std::to_string(n) + ".jpg")));
+        }
+        pages.push_back(bytes);
+        EXPECT_EQ(job.report.pictureProblems.size(), 1u) << workers << " workers";
+        DeleteFolderTree(job.workFolderPath);
+    }
+    EXPECT_EQ(pages[0], pages[1]);
+}
+
+TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
+    TempDir dir;
+    const fs::path first = dir / "2019" / "Jan", second = dir / "2020" / "Jan", empty = dir / "empty",
+                   gone = dir / "gone";
+    fs::create_directories(first);
+    fs::create_directories(second);
+    fs::create_directories(empty);
+    WriteSolidPicture(first / "c.JPG", 20, 20, ColourNumber(2));
+    WriteSolidPicture(first / "a.png", 20, 20, ColourNumber(0));
+    std::ofstream(first / "b.txt") << "notes";
+    WriteSolidPicture(first / "d.Jpg", 20, 20, ColourNumber(3));
+    WriteSolidPicture(second / "only.gif", 20, 20, ColourNumber(4));
+    std::ofstream(empty / "readme.txt") << "no pictures here";
+
+    JobState job;
+    SetUpJob(job, {first, empty, gone, second}, dir.path(), ListMode::Folders);
+    StageLog log;
+    PrepareImagesProc(job, log.Observer());
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+
+    const fs::path scratch = job.workFolderPath;
+    EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"Jan", "Jan (2)"}));
+    EXPECT_EQ(FilesIn(scratch / "Jan"), (std::set<std::string>{"0.jpg", "1.jpg"}));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "0.jpg", 60, 80), ColourNumber(0)));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "1.jpg", 60, 80), ColourNumber(2)));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan (2)" / "0.jpg", 60, 80), ColourNumber(4)));
+    EXPECT_EQ(job.report.emptyGroups, std::vector<fs::path>{empty});
+    ASSERT_EQ(job.report.pictureProblems.size(), 1u);
+    EXPECT_EQ(job.report.pictureProblems[0].source, gone);
+    DeleteFolderTree(scratch);
+}
+
+TEST(PrepareStage, CancelStopsEarlyAndRemovesTheScratchFolder) {
+    TempDir dir;
+    std::vector<fs::path> sources(40, Corpus() / "jpeg" / "flower.jpg");
+    std::ofstream(dir / "keep.txt") << "the user's own file";
+    JobState job;
+    SetUpJob(job, sources, dir.path());
+    job.workers = 1;
+    StageLog log;
+    StageObserver observer = log.Observer();
+    auto record = observer.progress;
+    observer.progress = [&](const StageProgress& p) {
+        record(p);
+        if (p.done == 2) {
+            job.cancelRequested = true;
+        }
+    };
+    PrepareImagesProc(job, observer);
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_TRUE(job.report.cancelled);
+    EXPECT_LT(log.progress.back().done, 40);
+    EXPECT_FALSE(fs::exists(job.workFolderPath));
+    EXPECT_EQ(FilesIn(dir.path()), std::set<std::string>{"keep.txt"});
+}
+
+TEST(PrepareStage, RefusesAnImpossiblePageSizeBeforeAnyWork) {
+    TempDir dir;
+    JobState job;
+    SetUpJob(job, {Corpus() / "jpeg" / "flower.jpg"}, dir.path());
+    job.options.pageWidth = 0;
+    StageLog log;
+    PrepareImagesProc(job, log.Observer());
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_NE(job.report.jobError.find("between 3 and 14400"), std::string::npos);
+    EXPECT_TRUE(fs::is_empty(dir.path()));
+}
