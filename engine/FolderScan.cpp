@@ -10,8 +10,8 @@
 namespace {
 
 bool NameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
-    const std::string& x = a.filename().native();
-    const std::string& y = b.filename().native();
+    const std::string x = a.filename().string();
+    const std::string y = b.filename().string();
     auto folded = [](unsigned char c) { return std::tolower(c); };
     const bool less = std::lexicographical_compare(
         x.begin(), x.end(), y.begin(), y.end(),

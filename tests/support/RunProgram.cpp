@@ -33,6 +33,10 @@ ProgramResult RunProgram(const std::string& program, const std::vector<std::stri
                          const std::string& input, const std::vector<std::string>& environment) {
     const std::string in = TempFile("in"), out = TempFile("out"), err = TempFile("err");
     std::ofstream(in, std::ios::binary) << input;
+    // Whatever this process still holds in its buffers would otherwise be
+    // written a second time by the child.
+    std::fflush(stdout);
+    std::fflush(stderr);
     const pid_t child = ::fork();
     if (child == 0) {
         std::freopen(in.c_str(), "rb", stdin);

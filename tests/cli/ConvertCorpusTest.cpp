@@ -1,0 +1,133 @@
+#include "PdfProbe.h"
+#include "RunProgram.h"
+#include "TempDir.h"
+
+#include <fstream>
+#include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
+#include <set>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+size_t PicturesIn(const fs::path& folder) {
+    return static_cast<size_t>(std::distance(fs::directory_iterator(folder), fs::directory_iterator()));
+}
+
+std::set<std::string> Entries(const fs::path& folder) {
+    std::set<std::string> names;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        names.insert(entry.path().filename().string());
+    }
+    return names;
+}
+
+struct Conversion {
+    ProgramResult result;
+    nlohmann::json report;
+    fs::path output;
+};
+
+// Runs the converter with --json into `save` and reads its report.
+Conversion Convert(const TempDir& save, std::vector<std::string> arguments, const std::string& input = "",
+                   const std::vector<std::string>& environment = {}) {
+    arguments.insert(arguments.begin(), {"-o", save.path().string(), "--size", "200x300", "--json"});
+    Conversion conversion;
+    conversion.result = RunCli(arguments, input, environment);
+    conversion.report = nlohmann::json::parse(conversion.result.out, nullptr, false);
+    if (conversion.report.is_object()) {
+        conversion.output = conversion.report["outputFolder"].get<std::string>();
+    }
+    return conversion;
+}
+
+std::string CorpusFolder(const char* name) { return (Corpus() / name).string(); }
+
+} // namespace
+
+TEST(CliConversion, CorpusMergedAndSeparateInFileMode) {
+    TempDir save;
+    const Conversion merged = Convert(save, {CorpusFolder("png"), CorpusFolder("gif")});
+    ASSERT_EQ(merged.result.exitCode, 0) << merged.result.err;
+    const size_t pictures = PicturesIn(Corpus() / "png") + PicturesIn(Corpus() / "gif");
+    const PdfProbe probe = ProbePdf(merged.output / "result.pdf");
+    ASSERT_TRUE(probe.opened) << probe.error;
+    EXPECT_EQ(probe.pages.size(), pictures);
+    for (const auto& page : probe.pages) {
+        EXPECT_EQ(page.mediaBox, (std::array<double, 4>{0, 0, 200, 300}));
+        ASSERT_EQ(page.images.size(), 1u);
+        EXPECT_EQ(page.images[0].width, 200);
+        EXPECT_EQ(page.images[0].height, 300);
+    }
+    ASSERT_TRUE(probe.openAction.has_value());
+    EXPECT_EQ(probe.openAction->pageIndex, static_cast<int>(pictures) - 1);
+    EXPECT_EQ(merged.report["picturesPrepared"], pictures);
+
+    const Conversion separate =
+        Convert(save, {"--separate", "--forbid-print", "--password-env", "QM_PASSWORD", CorpusFolder("exif-orientation")},
+                "", {"QM_PASSWORD=geheim"});
+    ASSERT_EQ(separate.result.exitCode, 0) << separate.result.err;
+    EXPECT_NE(separate.output, merged.output);
+    const size_t documents = PicturesIn(Corpus() / "exif-orientation");
+    EXPECT_EQ(Entries(separate.output).size(), documents);
+    EXPECT_TRUE(ProbePdf(separate.output / "0.pdf", "wrong").passwordRejected);
+    const PdfProbe last = ProbePdf(separate.output / (std::to_string(documents - 1) + ".pdf"), "geheim");
+    ASSERT_TRUE(last.opened) << last.error;
+    ASSERT_TRUE(last.encryption.has_value());
+    EXPECT_EQ(last.encryption->R, 3);
+    EXPECT_EQ(last.encryption->keyBits, 128);
+    EXPECT_FALSE(last.encryption->allowPrint);
+}
+
+TEST(CliConversion, CorpusFoldersModeMakesAGroupPerFolder) {
+    TempDir save;
+    const Conversion merged = Convert(save, {"--folders", CorpusFolder("png"), CorpusFolder("emf")});
+    EXPECT_EQ(merged.result.exitCode, 1) << "test-038.emf draws only with EMF+ and is reported";
+    EXPECT_EQ(Entries(merged.output), (std::set<std::string>{"png", "emf"}));
+    EXPECT_EQ(ProbePdf(merged.output / "png" / "result.pdf").pages.size(), PicturesIn(Corpus() / "png"));
+    EXPECT_EQ(ProbePdf(merged.output / "emf" / "result.pdf").pages.size(), PicturesIn(Corpus() / "emf"));
+    ASSERT_EQ(merged.report["pictureProblems"].size(), 1u);
+    EXPECT_NE(merged.report["pictureProblems"][0]["source"].get<std::string>().find("test-038.emf"),
+              std::string::npos);
+
+    const Conversion separate = Convert(save, {"--folders", "--separate", CorpusFolder("gif")});
+    ASSERT_EQ(separate.result.exitCode, 0) << separate.result.err;
+    EXPECT_EQ(Entries(separate.output / "gif").size(), PicturesIn(Corpus() / "gif"));
+    EXPECT_TRUE(Entries(separate.output / "gif").count("0.pdf"));
+}
+
+TEST(CliConversion, BrokenPicturesAreListedWithTheirReasonAndExitOne) {
+    TempDir save;
+    const Conversion conversion = Convert(save, {CorpusFolder("broken")});
+    EXPECT_EQ(conversion.result.exitCode, 1);
+    const auto& problems = conversion.report["pictureProblems"];
+    EXPECT_GE(problems.size(), 15u);
+    for (const auto& problem : problems) {
+        EXPECT_FALSE(problem["reason"].get<std::string>().empty()) << problem.dump();
+    }
+    // Every broken file still has its page, so the pages keep the list's numbering.
+    EXPECT_EQ(ProbePdf(conversion.output / "result.pdf").pages.size(), PicturesIn(Corpus() / "broken"));
+
+    const ProgramResult text = RunCli({"-o", save.path().string(), "--size", "100x100", "-q",
+                                       (Corpus() / "broken" / "truncated_jpeg.jpg").string()});
+    EXPECT_EQ(text.exitCode, 1);
+    EXPECT_NE(text.err.find("truncated_jpeg.jpg: damaged"), std::string::npos) << text.err;
+    EXPECT_NE(text.out.find(save.path().string()), std::string::npos) << "prints the output folder";
+}
+
+TEST(CliConversion, PasswordsComeFromAFileOrStandardInputNeverTheCommandLine) {
+    TempDir save;
+    std::ofstream(save / "pw.txt") << "aus der Datei\n";
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+    const Conversion fromFile = Convert(save, {"--password-file", (save / "pw.txt").string(), picture});
+    ASSERT_EQ(fromFile.result.exitCode, 0) << fromFile.result.err;
+    EXPECT_TRUE(ProbePdf(fromFile.output / "result.pdf", "aus der Datei").opened);
+    EXPECT_TRUE(ProbePdf(fromFile.output / "result.pdf", "").passwordRejected);
+
+    const Conversion fromStdin = Convert(save, {"--password-stdin", picture}, "密码\n");
+    ASSERT_EQ(fromStdin.result.exitCode, 0) << fromStdin.result.err;
+    EXPECT_TRUE(ProbePdf(fromStdin.output / "result.pdf", "密码").opened);
+    EXPECT_EQ(fromStdin.result.out.find("密码"), std::string::npos);
+    EXPECT_EQ(fromStdin.result.err.find("密码"), std::string::npos);
+}
