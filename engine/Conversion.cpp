@@ -4,6 +4,7 @@
 #include "PageSize.h"
 #include "PdfStage.h"
 #include "PrepareImages.h"
+#include "ScratchFolder.h"
 
 bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_t startTime) {
     job.report = JobReport{};
@@ -13,6 +14,7 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
         job.report.jobError = *refusal;
         return false;
     }
+    RemoveLeftoversOfDeadJobs(saveFolder);
     try {
         job.options.outputFolder = CreateOutputFolder(saveFolder, startTime);
     } catch (const std::filesystem::filesystem_error& error) {

@@ -6,8 +6,9 @@
 #include <filesystem>
 
 // What a front end does when the user starts a job, before any stage runs:
-// clears the report and the cancel flag, checks the page size and creates the
-// time-stamped output folder in `saveFolder`. Returns false, with
+// clears the report and the cancel flag, checks the page size, clears away
+// what jobs that died left in `saveFolder`, and creates the time-stamped output
+// folder there. Returns false, with
 // `job.report.jobError` saying why, when the job must not run; nothing is
 // created then.
 bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_t startTime);

@@ -4,6 +4,7 @@
 #include "JobReport.h"
 
 #include <atomic>
+#include <chrono>
 #include <filesystem>
 #include <functional>
 
@@ -36,6 +37,9 @@ struct JobState {
     JobReport report;
     std::atomic<bool> cancelRequested{false};
     int workers = 0; // pictures prepared at once; 0 means one per processor core
+    // A picture still being decoded after this long is given up (white page,
+    // reported), so a hostile file cannot stall the job.
+    std::chrono::seconds pictureTimeLimit{90};
 };
 
 // The one job of the window, alive for the whole run of the process.

@@ -18,10 +18,6 @@
 
 namespace {
 
-// A picture that takes longer than this is given up: its worker is stopped and
-// it gets a white page. A 400-megapixel TIFF takes well under this here.
-constexpr std::chrono::seconds kPictureTimeLimit{90};
-
 struct PrepareTask {
     std::filesystem::path source;
     std::filesystem::path destination;
@@ -111,7 +107,7 @@ std::vector<NormalizeResult> RunTasks(JobState& job, const std::vector<PrepareTa
         std::optional<RenderWorker> worker;
         if (!program.empty()) {
             worker.emplace(program, job.workFolderPath / (".render-" + std::to_string(number) + ".log"),
-                           kPictureTimeLimit);
+                           job.pictureTimeLimit);
         }
         for (;;) {
             if (job.cancelRequested.load()) {

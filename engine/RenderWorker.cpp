@@ -9,7 +9,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <spawn.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@ extern char** environ;
 namespace {
 
 constexpr int kWorkerSocketFd = 3;
+constexpr rlim_t kWorkerAddressSpace = rlim_t{6} << 30;
 
 std::string DescribeExit(int status) {
     if (WIFSIGNALED(status)) {
@@ -159,6 +162,12 @@ std::filesystem::path FindRenderWorkerProgram() {
 }
 
 int RunRenderWorker(int socket) {
+    // The pages are the user's pictures: only the user may read them.
+    ::umask(077);
+    // A hostile file must not be able to take all the machine's memory: past
+    // this, allocations fail and the picture is reported instead.
+    const rlimit memory{kWorkerAddressSpace, kWorkerAddressSpace};
+    ::setrlimit(RLIMIT_AS, &memory);
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
         const NormalizeResult result =

@@ -9,12 +9,18 @@
 
 namespace {
 
-thread_local std::string recentWarnings;
+// Decoders warn from libvips' own threads, not the caller's: the warnings are
+// kept for the whole process (a render worker prepares one picture at a time).
+std::mutex warningsLock;
+std::string recentWarnings;
 
 void KeepWarning(const char* domain, GLogLevelFlags level, const char* message, gpointer) {
-    if (recentWarnings.size() < 2000) {
-        recentWarnings += recentWarnings.empty() ? "" : ";";
-        recentWarnings += message;
+    {
+        std::lock_guard lock(warningsLock);
+        if (recentWarnings.size() < 2000) {
+            recentWarnings += recentWarnings.empty() ? "" : ";";
+            recentWarnings += message;
+        }
     }
     g_log_default_handler(domain, level, message, nullptr);
 }
@@ -62,6 +68,7 @@ void EnsureVipsStarted() {
 
 void ClearVipsMessages() {
     vips_error_clear();
+    std::lock_guard lock(warningsLock);
     recentWarnings.clear();
 }
 
@@ -69,6 +76,7 @@ std::string TakeVipsError() {
     char* text = vips_error_buffer_copy();
     std::string message = OneLine(text ? text : "");
     g_free(text);
+    std::lock_guard lock(warningsLock);
     if (message.empty()) {
         message = OneLine(recentWarnings);
     }

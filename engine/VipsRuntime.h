@@ -7,10 +7,10 @@
 // cached because every picture is new.
 void EnsureVipsStarted();
 
-// Forgets what libvips said so far on this thread, before a new picture.
+// Forgets what libvips said so far, before a new picture.
 void ClearVipsMessages();
 
 // Takes (and clears) the text libvips collected for the failure of the last
 // call, trimmed to one line. Some decoders (libpng) only warn instead of
-// setting an error; their warnings on this thread stand in then.
+// setting an error; their warnings stand in then.
 std::string TakeVipsError();

@@ -7,7 +7,7 @@ packages=(
     build-essential cmake pkg-config
     libvips-dev libhpdf-dev libemf2svg-dev libcli11-dev libgtest-dev libqpdf-dev
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-wqy-microhei
-    nlohmann-json3-dev qpdf xvfb xauth
+    nlohmann-json3-dev zlib1g-dev qpdf xvfb xauth
 )
 # Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then

@@ -1,0 +1,197 @@
+// Whatever a user's folders hold, each file ends as a page and a line in the
+// report, in bounded time: never a crash, a hang or a lost job.
+#include "FolderTree.h"
+#include "PrepareImages.h"
+#include "StageTestSupport.h"
+#include "TempDir.h"
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <gtest/gtest.h>
+#include <iostream>
+#include <map>
+#include <zlib.h>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+std::string ReadAll(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+void WriteAll(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+
+std::string BigEndian32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    const std::string body = type + data;
+    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    return BigEndian32(static_cast<uint32_t>(data.size())) + body + BigEndian32(crc);
+}
+
+// A PNG of width x height grey pixels; with `rows` the image data holds that
+// many all-black rows, deflated (a decompression bomb: tiny file, huge image).
+std::string Png(uint32_t width, uint32_t height, uint32_t rows) {
+    std::string header = BigEndian32(width) + BigEndian32(height) + std::string("\x08\x00\x00\x00\x00", 5);
+    std::string compressed;
+    z_stream z{};
+    deflateInit(&z, 9);
+    const std::string row(width + 1, '\0');
+    std::string buffer(1 << 16, '\0');
+    for (uint32_t r = 0; r <= rows; ++r) {
+        const bool last = r == rows;
+        z.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(row.data()));
+        z.avail_in = last ? 0 : static_cast<uInt>(row.size());
+        do {
+            z.next_out = reinterpret_cast<Bytef*>(buffer.data());
+            z.avail_out = static_cast<uInt>(buffer.size());
+            deflate(&z, last ? Z_FINISH : Z_NO_FLUSH);
+            compressed.append(buffer.data(), buffer.size() - z.avail_out);
+        } while (z.avail_out == 0);
+    }
+    deflateEnd(&z);
+    return std::string("\x89PNG\r\n\x1a\n", 8) + PngChunk("IHDR", header) + PngChunk("IDAT", compressed) +
+           PngChunk("IEND", "");
+}
+
+std::string Le32(uint32_t v) {
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+}
+
+// An EMF header record followed by `records`, with the header's byte and record
+// counts set from the arguments (they may lie).
+std::string Emf(const std::string& records, uint32_t declaredBytes, uint32_t declaredRecords) {
+    std::string header = Le32(1) + Le32(88);
+    header += Le32(0) + Le32(0) + Le32(100) + Le32(100);      // bounds
+    header += Le32(0) + Le32(0) + Le32(2000) + Le32(2000);    // frame, 0.01 mm
+    header += Le32(0x464D4520) + Le32(0x10000) + Le32(declaredBytes) + Le32(declaredRecords);
+    header += std::string(2, '\0') + std::string(2, '\0') + Le32(0) + Le32(0) + Le32(0);
+    header += Le32(1920) + Le32(1080) + Le32(508) + Le32(286);
+    return header + records;
+}
+
+std::string EmfEof() { return Le32(14) + Le32(20) + Le32(0) + Le32(16) + Le32(20); }
+
+struct Hostile {
+    std::string name;
+    bool mustBeReported;
+};
+
+} // namespace
+
+TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
+    TempDir dir;
+    const fs::path in = dir / "in";
+    fs::create_directory(in);
+    std::vector<Hostile> set;
+    auto add = [&](const std::string& name, const std::string& bytes, bool reported = true) {
+        WriteAll(in / name, bytes);
+        set.push_back({name, reported});
+    };
+
+    for (const char* ext : {"jpg", "png", "tif", "gif", "bmp", "emf"}) {
+        add(std::string("zero.") + ext, "");
+    }
+    const std::vector<std::pair<std::string, fs::path>> originals = {
+        {"jpg", Corpus() / "jpeg" / "flower.jpg"},    {"png", Corpus() / "png" / "basi6a08.png"},
+        {"tif", Corpus() / "tiff" / "hopper_lzw.tif"}, {"gif", Corpus() / "gif" / "hopper.gif"},
+        {"bmp", Corpus() / "bmp" / "rgb24.bmp"},       {"emf", Corpus() / "emf" / "test-142.emf"},
+    };
+    for (const auto& [ext, original] : originals) {
+        const std::string bytes = ReadAll(original);
+        for (size_t cut : {size_t{12}, bytes.size() / 10, bytes.size() / 2, bytes.size() * 9 / 10}) {
+            // Cut files may still hold a whole picture (a GIF without its trailer):
+            // they must give a page, a report line only when something is missing.
+            add("cut-" + std::to_string(cut) + "." + ext, bytes.substr(0, cut), false);
+        }
+    }
+    add("text.jpg", "This is a shopping list, not a picture.\n");
+    fs::create_directory(in / "x.png");
+    set.push_back({"x.png", true});
+    add("huge-header.png", Png(100000, 100000, 0));
+    add("bomb.png", Png(30000, 30000, 30000));
+    // Under the pixel limit a bomb is a real (black) picture: it must still
+    // finish in bounded time and memory.
+    add("bomb-under-limit.png", Png(19000, 19000, 19000), false);
+    {
+        std::string jpeg = ReadAll(Corpus() / "jpeg" / "hopper_gray.jpg");
+        const size_t sof = jpeg.find("\xFF\xC0");
+        ASSERT_NE(sof, std::string::npos);
+        jpeg.replace(sof + 5, 4, std::string("\xFF\xF0\xFF\xF0", 4)); // 65520 x 65520
+        add("huge-header.jpg", jpeg);
+    }
+    add("emf-absurd-record.emf", Emf(Le32(27) + Le32(0xFFFFFFF0) + Le32(0) + EmfEof(), 88 + 12 + 20, 3));
+    add("emf-absurd-count.emf", Emf(EmfEof(), 88 + 20, 0xFFFFFFFF), false);
+    add("emf-lying-length.emf", Emf(EmfEof(), 0x7FFFFFFF, 2));
+    {
+        std::string many;
+        for (int i = 0; i < 200000; ++i) {
+            many += Le32(18) + Le32(12) + Le32(0x00FF00); // SETTEXTCOLOR, again and again
+        }
+        add("emf-many-records.emf", Emf(many + EmfEof(), static_cast<uint32_t>(88 + many.size() + 20), 200002),
+            false);
+    }
+
+    std::vector<fs::path> sources;
+    for (const auto& hostile : set) {
+        sources.push_back(in / hostile.name);
+    }
+    JobState job;
+    SetUpJob(job, sources, dir.path());
+    job.pictureTimeLimit = std::chrono::seconds(30);
+    const auto start = std::chrono::steady_clock::now();
+    StageLog log;
+    PrepareImagesProc(job, log.Observer());
+    const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_TRUE(job.report.jobError.empty()) << job.report.jobError;
+    std::map<fs::path, const PictureProblem*> problems;
+    for (const auto& problem : job.report.pictureProblems) {
+        problems[problem.source] = &problem;
+    }
+    std::cout << "hostile inputs: " << set.size() << " files in " << seconds << " s\n";
+    for (size_t n = 0; n < set.size(); ++n) {
+        const fs::path page = job.workFolderPath / (std::to_string(n) + ".jpg");
+        const auto found = problems.find(sources[n]);
+        const std::string outcome =
+            found == problems.end() ? "clean" : std::string(DescribeOutcome(found->second->outcome)) + ": " +
+                                                    found->second->reason.substr(0, 90);
+        std::cout << "  " << set[n].name << ": " << outcome << "\n";
+        ASSERT_TRUE(fs::exists(page)) << set[n].name;
+        EXPECT_EQ(ReadSize(page).width, 120) << set[n].name;
+        if (set[n].mustBeReported) {
+            EXPECT_NE(found, problems.end()) << set[n].name << " converted as if it were a good picture";
+        }
+    }
+    DeleteFolderTree(job.workFolderPath);
+}
+
+TEST(HostileInput, APictureThatHangsItsDecoderIsGivenUp) {
+    TempDir dir;
+    // A decoder that never answers: the picture is given up after the time limit,
+    // and the job goes on with the next one.
+    const fs::path stuck = dir / "stuck-decoder.sh";
+    WriteAll(stuck, "#!/bin/sh\nexec sleep 600\n");
+    fs::permissions(stuck, fs::perms::owner_all);
+    setenv("QUILLMARK_RENDER", stuck.c_str(), 1);
+    JobState job;
+    SetUpJob(job, {Corpus() / "jpeg" / "flower.jpg", Corpus() / "png" / "basn2c08.png"}, dir.path());
+    job.workers = 1;
+    job.pictureTimeLimit = std::chrono::seconds(1);
+    StageLog log;
+    const auto start = std::chrono::steady_clock::now();
+    PrepareImagesProc(job, log.Observer());
+    unsetenv("QUILLMARK_RENDER");
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
+    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    ASSERT_EQ(job.report.pictureProblems.size(), 2u);
+    EXPECT_NE(job.report.pictureProblems[0].reason.find("gave up after 1 seconds"), std::string::npos)
+        << job.report.pictureProblems[0].reason;
+    DeleteFolderTree(job.workFolderPath);
+}
