@@ -189,10 +189,45 @@ VImage PlaceOnPage(VImage picture, const PagePlacement& place, int pageWidth, in
                              ->set("background", std::vector<double>{255.0}));
 }
 
+// The page could be made but not stored (disk full, folder gone): not the
+// picture's fault, and a white page would not fit either.
+struct PageWriteError : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+void WriteFileOrRemove(const std::filesystem::path& destination, const void* data, size_t size) {
+    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        throw PageWriteError("cannot write the page " + destination.string() + ": " + std::strerror(errno));
+    }
+    const char* bytes = static_cast<const char*>(data);
+    size_t written = 0;
+    int error = 0;
+    while (written < size && error == 0) {
+        const ssize_t n = ::write(fd, bytes + written, size - written);
+        if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n > 0) {
+            written += static_cast<size_t>(n);
+        }
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(destination.c_str()); // no half page for the PDF stage to trip over
+        throw PageWriteError("cannot write the page " + destination.string() + ": " + std::strerror(error));
+    }
+}
+
+// Encodes in memory, then writes: a failure to decode and a failure to store
+// are different things for the report.
 void SavePage(const VImage& page, const std::filesystem::path& destination) {
     // Metadata is left out: the orientation is already applied, and a large ICC
     // profile copied into every page would only make the documents bigger.
-    page.jpegsave(destination.c_str(), VImage::option()->set("strip", true));
+    VipsBlob* blob = page.jpegsave_buffer(VImage::option()->set("strip", true));
+    std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
+    WriteFileOrRemove(destination, VIPS_AREA(blob)->data, VIPS_AREA(blob)->length);
 }
 
 void RenderRaster(const SourceFile& file, PictureFormat format, int32_t pageWidth, int32_t pageHeight,
@@ -299,6 +334,10 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
             const std::string second = ReasonOf(lenient);
             failure = failure.empty() || failure == second ? second : second + " (" + failure + ")";
         }
+    } catch (const PageWriteError& error) {
+        result.problem = PictureOutcome::NotPrepared;
+        result.reason = error.what();
+        return result;
     } catch (const vips::VError& error) {
         failure = ReasonOf(error);
     } catch (const std::exception& error) {
@@ -319,9 +358,12 @@ NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight, const std:
                      VIPS_FORMAT_UCHAR),
                  destination);
         result.written = true;
+    } catch (const PageWriteError& error) {
+        result.problem = PictureOutcome::NotPrepared;
+        result.reason = error.what();
     } catch (const vips::VError&) {
         result.problem = PictureOutcome::NotPrepared;
-        result.reason = "the white page could not be written: " + TakeVipsError();
+        result.reason = "the white page could not be made: " + TakeVipsError();
     }
     return result;
 }
