@@ -4,7 +4,7 @@
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test clean bench
+.PHONY: all deps configure build run test test-asan clean bench fuzz
 
 all: build
 
@@ -22,6 +22,21 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+# The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+test-asan: deps
+	cmake -S . -B build-asan -DCMAKE_BUILD_TYPE=Debug -DQUILLMARK_SANITIZE=ON
+	cmake --build build-asan -j$(JOBS)
+	cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 \
+	    LSAN_OPTIONS=suppressions=$(CURDIR)/tests/sanitizer/leaks.supp:print_suppressions=0 \
+	    UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	    ctest --output-on-failure -j$(JOBS)
+
+# The libFuzzer targets, built with clang; fuzz/README.md says how to run them.
+fuzz: deps
+	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_FUZZ=ON \
+	    -DQUILLMARK_BUILD_UI=OFF -DQUILLMARK_BUILD_TESTS=OFF
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_normalize fuzz_emf fuzz_pdf
 
 bench: build
 	QUILLMARK_BENCH=1 bash scripts/install-deps.sh

@@ -28,6 +28,8 @@ constexpr uint32_t kEmrComment = 70;
 constexpr uint32_t kEmfSignature = 0x464D4520;    // " EMF"
 constexpr uint32_t kEmfPlusIdentifier = 0x2B464D45; // "EMF+"
 constexpr size_t kHeaderSize = 88;
+constexpr double kSmallestScale = 0.001;
+constexpr double kLargestScale = 100000.0;
 
 uint32_t ReadU32(std::string_view bytes, size_t offset) {
     uint32_t value;
@@ -109,7 +111,20 @@ vips::VImage RenderEmf(std::string bytes, int fitWidth, int fitHeight) {
     }
     const double scale = std::min(static_cast<double>(fitWidth) / natural.width(),
                                   static_cast<double>(fitHeight) / natural.height());
+    // The SVG renderer takes scales from 0.001 up; below that it would quietly
+    // draw the frame at full size, gigabytes for an absurd frame.
+    if (!(scale >= kSmallestScale && scale <= kLargestScale)) {
+        throw std::runtime_error("the metafile's frame is absurdly large or small (" +
+                                 std::to_string(natural.width()) + " x " + std::to_string(natural.height()) +
+                                 " pixels)");
+    }
     VImage drawn = VImage::svgload_buffer(blob, VImage::option()->set("scale", scale));
+    // A frame beyond what the renderer can describe comes back with a made-up
+    // size and would render at another: draw only what fits the page.
+    if (drawn.width() > 2 * fitWidth + 2 || drawn.height() > 2 * fitHeight + 2) {
+        throw std::runtime_error("the metafile's frame is out of range (" + std::to_string(drawn.width()) +
+                                 " x " + std::to_string(drawn.height()) + " pixels when fitted to the page)");
+    }
     drawn = drawn.flatten(VImage::option()->set("background", 255.0)).cast(VIPS_FORMAT_UCHAR);
     // Kept in memory: it is page-sized at most, and we look at it twice.
     drawn = drawn.copy_memory();

@@ -166,8 +166,10 @@ int RunRenderWorker(int socket) {
     ::umask(077);
     // A hostile file must not be able to take all the machine's memory: past
     // this, allocations fail and the picture is reported instead.
+#ifndef __SANITIZE_ADDRESS__ // AddressSanitizer reserves terabytes of address space
     const rlimit memory{kWorkerAddressSpace, kWorkerAddressSpace};
     ::setrlimit(RLIMIT_AS, &memory);
+#endif
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
         const NormalizeResult result =
