@@ -8,6 +8,7 @@
 #include <emf2svg.h>
 #include <memory>
 #include <mutex>
+#include <regex>
 #include <stdexcept>
 
 // libemf2svg shuts fontconfig down (FcFini) after every text record it
@@ -89,6 +90,24 @@ std::string ConvertToSvg(std::string& bytes, size_t length) {
     return std::string(svg, svgLength);
 }
 
+// The size the converter gave the drawing, read from its SVG root element. An
+// absurd frame makes libvips fail an internal check and abort: refuse it here.
+void CheckFrameSize(const std::string& svg) {
+    static const std::regex kRoot(R"RE(<svg\b[^>]*?\swidth="([-0-9.eE+]+)"[^>]*?\sheight="([-0-9.eE+]+)")RE");
+    std::smatch match;
+    const std::string head = svg.substr(0, 4096);
+    if (!std::regex_search(head, match, kRoot)) {
+        return; // let the renderer decide
+    }
+    const double width = std::strtod(match[1].str().c_str(), nullptr);
+    const double height = std::strtod(match[2].str().c_str(), nullptr);
+    constexpr double kLargestSide = 1e7;
+    if (!(width >= 1e-3 && width <= kLargestSide && height >= 1e-3 && height <= kLargestSide)) {
+        throw std::runtime_error("the metafile's frame is absurdly large or small (" + match[1].str() + " x " +
+                                 match[2].str() + ")");
+    }
+}
+
 } // namespace
 
 bool LooksLikeEmf(std::string_view head) {
@@ -101,6 +120,7 @@ vips::VImage RenderEmf(std::string bytes, int fitWidth, int fitHeight) {
     }
     const RecordWalk walk = CheckRecords(bytes);
     const std::string svg = ConvertToSvg(bytes, walk.length);
+    CheckFrameSize(svg);
 
     using vips::VImage;
     VipsBlob* blob = vips_blob_copy(svg.data(), svg.size());
