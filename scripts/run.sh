@@ -1,12 +1,10 @@
 #!/usr/bin/env bash
-# `make run`: converts a small demo set of pictures with the command-line
-# converter and says where the PDF went.
+# `make run`: starts the window. Without a desktop to show it on, says so in one
+# line and points to the command-line converter instead.
 set -euo pipefail
 build=${1:-build}
-root=$(cd "$(dirname "$0")/.." && pwd)
-corpus="$root/../shared/corpus"
-demo="$root/demo-output"
-mkdir -p "$demo"
-"$build/cli/quillmark-cli" -o "$demo" \
-    "$corpus/jpeg/flower.jpg" "$corpus/jpeg/wide_512x256.jpg" "$corpus/png/basn6a08.png" \
-    "$corpus/gif/hopper.gif" "$corpus/bmp/rgb24.bmp" "$corpus/tiff/hopper.tif" "$corpus/emf/test-142.emf"
+if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
+    echo "run: no graphical display (DISPLAY and WAYLAND_DISPLAY are unset); convert from a terminal with $build/cli/quillmark-cli --help instead" >&2
+    exit 1
+fi
+exec "$build/ui/quillmark"

@@ -107,7 +107,12 @@ PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password)
             probe.pages.push_back(ReadPage(page));
         }
         probe.openAction = ReadOpenAction(reader, pages);
-        probe.opened = true;
+        // qpdf repairs a truncated or damaged file with warnings; a complete one
+        // needs no repair.
+        probe.opened = !reader.anyWarnings();
+        if (!probe.opened) {
+            probe.error = "qpdf had to repair the file";
+        }
     } catch (const QPDFExc& e) {
         probe.passwordRejected = e.getErrorCode() == qpdf_e_password;
         probe.error = e.what();

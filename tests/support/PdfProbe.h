@@ -41,7 +41,7 @@ struct PdfEncryption {
 };
 
 struct PdfProbe {
-    bool opened = false;           // the file was read (with the password, if encrypted)
+    bool opened = false;           // the file was read whole (with the password, if encrypted), no repair needed
     bool passwordRejected = false; // encrypted, and the password opened it neither as user nor as owner
     std::string error;             // why it did not open
     std::string version;           // "1.4"

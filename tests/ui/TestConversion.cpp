@@ -1,0 +1,349 @@
+// Jobs started from the window: refusals, whole jobs to readable PDFs, the
+// end-of-job account, the locked buttons, the progress state and closing
+// during a job.
+#include "DialogTemplate.h"
+#include "FakeShell.h"
+#include "JobState.h"
+#include "PdfReadBack.h"
+#include "QuillmarkDlg.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDirIterator>
+#include <QElapsedTimer>
+#include <QImage>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QThread>
+#include <QTreeWidget>
+
+namespace {
+
+constexpr int kJobTimeoutMs = 120000;
+
+const int kLockedButtons[] = {1000, 1002, 1003, 1004, 1005, 1006, 1007, 1008, 1009, 1014, 1015};
+
+// A window with its save folder in a temporary folder and a small page size.
+struct Fixture {
+    QTemporaryDir folder;
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg{shell, job, 96};
+
+    explicit Fixture(QSize page = {120, 160}) {
+        dlg.Control<QLineEdit>(ControlId::SaveFolder)->setText(saveFolder());
+        dlg.Control<QCheckBox>(ControlId::CustomSizeBox)->click();
+        dlg.Control<QLineEdit>(ControlId::PageWidth)->setText(QString::number(page.width()));
+        dlg.Control<QLineEdit>(ControlId::PageHeight)->setText(QString::number(page.height()));
+        QDir(folder.path()).mkdir("save");
+        QDir(folder.path()).mkdir("pictures");
+    }
+    QString saveFolder() const { return folder.filePath("save"); }
+
+    QString picture(const QString& name, QColor colour, QSize size = {40, 30}) {
+        QImage image(size, QImage::Format_RGB32);
+        image.fill(colour);
+        const QString path = folder.filePath("pictures/" + name);
+        if (!image.save(path)) {
+            qFatal("cannot write %s", qPrintable(path));
+        }
+        return path;
+    }
+    // A picture that compresses badly, so its page takes real time to write.
+    QString noise(const QString& name, QSize size, int seed) {
+        QImage image(size, QImage::Format_RGB32);
+        QRandomGenerator random(seed);
+        for (int y = 0; y < size.height(); ++y) {
+            auto* line = reinterpret_cast<QRgb*>(image.scanLine(y));
+            for (int x = 0; x < size.width(); ++x) {
+                line[x] = random.generate() | 0xFF000000;
+            }
+        }
+        const QString path = folder.filePath("pictures/" + name);
+        image.save(path);
+        return path;
+    }
+    QString broken(const QString& name) {
+        const QString path = folder.filePath("pictures/" + name);
+        QFile file(path);
+        file.open(QIODevice::WriteOnly);
+        file.write("this is no picture at all");
+        return path;
+    }
+    void list(const QStringList& paths) {
+        auto* list = dlg.Control<QTreeWidget>(ControlId::SourceList);
+        for (const QString& path : paths) {
+            list->addTopLevelItem(new QTreeWidgetItem({path}));
+        }
+    }
+    // The job's output folder: the one folder Start made in the save folder.
+    QStringList outputFolders() const {
+        return QDir(saveFolder()).entryList(QDir::Dirs | QDir::NoDotAndDotDot);
+    }
+    QString outputFolder() const {
+        const QStringList made = outputFolders();
+        return made.size() == 1 ? QDir(saveFolder()).filePath(made.first()) : QString();
+    }
+    // Everything below the save folder, relative to it.
+    QStringList everything() const {
+        QStringList found;
+        QDirIterator it(saveFolder(), QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                        QDirIterator::Subdirectories);
+        while (it.hasNext()) {
+            found << QDir(saveFolder()).relativeFilePath(it.next());
+        }
+        found.sort();
+        return found;
+    }
+};
+
+} // namespace
+
+// Runs the event loop until the job has ended and the window has said so.
+#define WAIT_FOR_END(f) QTRY_VERIFY_WITH_TIMEOUT(!(f).dlg.IsConverting(), kJobTimeoutMs)
+
+class TestConversion : public QObject {
+    Q_OBJECT
+  private slots:
+    void emptyListStartsNothing();
+    void pageSizeOutsideTheLimitsIsRefused_data();
+    void pageSizeOutsideTheLimitsIsRefused();
+    void missingSaveFolderIsRefused();
+    void mergedJobWritesOneDocument();
+    void separateJobWritesOneDocumentPerPicture();
+    void failedPicturesAreReported();
+    void folderJobKeepsAddFilesLocked();
+    void buttonsLockDuringAJobAndProgressSteps();
+    void closingDuringAJob_data();
+    void closingDuringAJob();
+    void answeringNoLetsTheJobFinish();
+};
+
+void TestConversion::emptyListStartsNothing() {
+    Fixture f;
+    f.dlg.OnStartConversion();
+    QCOMPARE(f.shell.messages, QStringList{QStringLiteral("无可转换的文件")});
+    QVERIFY(!f.dlg.IsConverting());
+    QVERIFY(f.outputFolders().isEmpty());
+    for (int id : kLockedButtons) {
+        QVERIFY(f.dlg.Control(id)->isEnabled());
+    }
+}
+
+void TestConversion::pageSizeOutsideTheLimitsIsRefused_data() {
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::newRow("letters give 0") << "abc"
+                                    << "100";
+    QTest::newRow("too narrow") << "2"
+                                << "100";
+    QTest::newRow("negative") << "-5"
+                              << "100";
+    QTest::newRow("too tall") << "100"
+                              << "14401";
+    QTest::newRow("beyond 32 bits") << "100"
+                                    << "99999999999";
+}
+
+void TestConversion::pageSizeOutsideTheLimitsIsRefused() {
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red)});
+    f.dlg.Control<QLineEdit>(ControlId::PageWidth)->setText(width);
+    f.dlg.Control<QLineEdit>(ControlId::PageHeight)->setText(height);
+    f.dlg.OnStartConversion();
+    QCOMPARE(f.shell.messages.size(), 1);
+    QVERIFY2(f.shell.messages.first().contains("3 到 14400"), qPrintable(f.shell.messages.first()));
+    QVERIFY(!f.dlg.IsConverting());
+    QVERIFY(f.outputFolders().isEmpty());
+    QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
+}
+
+void TestConversion::missingSaveFolderIsRefused() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red)});
+    f.dlg.Control<QLineEdit>(ControlId::SaveFolder)->setText(f.folder.filePath("gone/away"));
+    f.dlg.OnStartConversion();
+    QCOMPARE(f.shell.messages.size(), 1);
+    QVERIFY2(f.shell.messages.first().startsWith(QStringLiteral("无法开始转换")),
+             qPrintable(f.shell.messages.first()));
+    QVERIFY(!f.dlg.IsConverting());
+    QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
+    QVERIFY(!QFileInfo::exists(f.folder.filePath("gone")));
+}
+
+void TestConversion::mergedJobWritesOneDocument() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red), f.picture("b.jpg", Qt::blue), f.picture("c.bmp", Qt::green)});
+    f.dlg.Control<QCheckBox>(ControlId::PasswordBox)->click();
+    f.dlg.Control<QLineEdit>(ControlId::Password)->setText("秘密1");
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+
+    QCOMPARE(f.shell.messages, QStringList{QStringLiteral("转换完成")});
+    QVERIFY(QDir(f.outputFolder()).dirName().startsWith(QStringLiteral("转换结果")));
+    const QString result = QDir(f.outputFolder()).filePath("result.pdf");
+    QVERIFY(PdfNeedsPassword(result));
+    QCOMPARE(PdfPageCount(result, QStringLiteral("秘密1")), 3);
+    QCOMPARE(f.everything(), (QStringList{QDir(f.saveFolder()).relativeFilePath(f.outputFolder()),
+                                          QDir(f.saveFolder()).relativeFilePath(result)}));
+}
+
+void TestConversion::separateJobWritesOneDocumentPerPicture() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red), f.picture("b.png", Qt::blue)});
+    f.dlg.Control<QRadioButton>(ControlId::OnePerPicture)->click();
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.messages, QStringList{QStringLiteral("转换完成")});
+    const QDir output(f.outputFolder());
+    QCOMPARE(output.entryList(QDir::Files | QDir::Hidden), (QStringList{"0.pdf", "1.pdf"}));
+    QCOMPARE(PdfPageCount(output.filePath("0.pdf")), 1);
+    QCOMPARE(PdfPageCount(output.filePath("1.pdf")), 1);
+}
+
+void TestConversion::failedPicturesAreReported() {
+    Fixture f;
+    const QString bad = f.broken("bad.jpg");
+    f.list({f.picture("a.png", Qt::red), bad});
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+
+    // The document is written, with a white page for the picture that failed,
+    // and the user is told which picture and why.
+    QCOMPARE(f.shell.messages.size(), 1);
+    const QString said = f.shell.messages.first();
+    QVERIFY2(said.startsWith(QStringLiteral("转换完成\n")), qPrintable(said));
+    QVERIFY2(said.contains(QStringLiteral("已生成 1 个PDF文件")), qPrintable(said));
+    QVERIFY2(said.contains(QDir::toNativeSeparators(bad)), qPrintable(said));
+    QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("result.pdf")), 2);
+}
+
+void TestConversion::folderJobKeepsAddFilesLocked() {
+    Fixture f;
+    f.picture("a.png", Qt::red);
+    f.picture("b.png", Qt::blue);
+    f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
+    f.list({f.folder.filePath("pictures")});
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.messages, QStringList{QStringLiteral("转换完成")});
+    QVERIFY(!f.dlg.Control(ControlId::AddFiles)->isEnabled());
+    QVERIFY(f.dlg.Control(ControlId::AddFolder)->isEnabled());
+    QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("pictures/result.pdf")), 2);
+}
+
+void TestConversion::buttonsLockDuringAJobAndProgressSteps() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red)});
+    f.dlg.OnStartConversion();
+    // Nothing reaches the window before the event loop runs, so the job is
+    // certainly still running here.
+    QVERIFY(f.dlg.IsConverting());
+    for (int id : kLockedButtons) {
+        QVERIFY2(!f.dlg.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    for (int id : {1001, 1010, 1012, 1016, 1019, 1020, 1021, 1027, 1028}) {
+        QVERIFY2(f.dlg.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    QCOMPARE(f.dlg.ProgressStep(), 0);
+    QList<int> steps;
+    for (int tick = 0; tick < 4; ++tick) {
+        f.dlg.OnTimer();
+        steps << f.dlg.ProgressStep();
+    }
+    QCOMPARE(steps, (QList<int>{1, 2, 3, 1}));
+    WAIT_FOR_END(f);
+    for (int id : kLockedButtons) {
+        QVERIFY2(f.dlg.Control(id)->isEnabled(), qPrintable(QString::number(id)));
+    }
+    QCOMPARE(f.dlg.ProgressStep(), 0);
+
+    // A second job starts its animation afresh.
+    f.dlg.OnStartConversion();
+    f.dlg.OnTimer();
+    QCOMPARE(f.dlg.ProgressStep(), 1);
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.messages, (QStringList{QStringLiteral("转换完成"), QStringLiteral("转换完成")}));
+}
+
+void TestConversion::closingDuringAJob_data() {
+    QTest::addColumn<int>("waitMs");
+    QTest::addColumn<bool>("merge");
+    // At once: the preparation stage is stopped. After a pause without the
+    // event loop: the preparation has finished and its notice waits unread.
+    // While PDFs are written: the PDF stage is stopped.
+    QTest::newRow("at once") << 0 << true;
+    QTest::newRow("preparation done, notice unread") << 3000 << true;
+    QTest::newRow("while writing documents") << -1 << false;
+}
+
+void TestConversion::closingDuringAJob() {
+    QFETCH(int, waitMs);
+    QFETCH(bool, merge);
+    const bool small = waitMs > 0;
+    Fixture f(small ? QSize(120, 160) : QSize(1500, 1500));
+    QStringList pictures;
+    for (int i = 0; i < (small ? 2 : 16); ++i) {
+        pictures << f.noise(QString("p%1.png").arg(i), small ? QSize(40, 30) : QSize(400, 400), i);
+    }
+    f.list(pictures);
+    if (!merge) {
+        f.dlg.Control<QRadioButton>(ControlId::OnePerPicture)->click();
+    }
+    f.shell.answers << Shell::Answer::Yes;
+    f.dlg.show();
+    f.dlg.OnStartConversion();
+    if (waitMs > 0) {
+        QThread::msleep(waitMs);
+    } else if (waitMs < 0) {
+        // Poll closely: the documents are written much faster than the pages.
+        QElapsedTimer clock;
+        clock.start();
+        while (f.dlg.IsConverting() && QDir(f.outputFolder()).entryList({"*.pdf"}).isEmpty() &&
+               clock.elapsed() < kJobTimeoutMs) {
+            QCoreApplication::processEvents();
+            QThread::msleep(1);
+        }
+    }
+    QVERIFY2(f.dlg.IsConverting(), "the job ended before the test could close the window");
+    f.dlg.OnCancelCommand();
+
+    QCOMPARE(f.shell.questions, QStringList{QStringLiteral("您确定要退出吗 ?")});
+    QVERIFY(!f.dlg.isVisible());
+    QVERIFY(!f.dlg.IsConverting());
+    // No scratch folder, no half-written file: only complete documents remain.
+    for (const QString& entry : f.everything()) {
+        const QString path = QDir(f.saveFolder()).filePath(entry);
+        if (QFileInfo(path).isDir()) {
+            QVERIFY2(!entry.contains('/'), qPrintable("left behind: " + entry));
+            continue;
+        }
+        QVERIFY2(entry.endsWith(".pdf"), qPrintable("left behind: " + entry));
+        QVERIFY2(PdfPageCount(path) > 0, qPrintable("unreadable: " + entry));
+    }
+    // Nothing arrives after the window has closed.
+    QTest::qWait(300);
+    QCOMPARE(f.shell.messages.size(), 1);
+}
+
+void TestConversion::answeringNoLetsTheJobFinish() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red)});
+    f.shell.answers << Shell::Answer::No;
+    f.dlg.show();
+    f.dlg.OnStartConversion();
+    f.dlg.OnCancelCommand();
+    QVERIFY(f.dlg.isVisible());
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.messages.last(), QStringLiteral("转换完成"));
+    QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("result.pdf")), 1);
+}
+
+QTEST_MAIN(TestConversion)
+#include "TestConversion.moc"

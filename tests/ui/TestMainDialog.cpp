@@ -1,0 +1,254 @@
+// The window as it opens, its option rules and the ways of closing it.
+#include "DialogTemplate.h"
+#include "FakeShell.h"
+#include "JobState.h"
+#include "QuillmarkDlg.h"
+#include "UiTexts.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTest>
+#include <QTreeWidget>
+
+class TestMainDialog : public QObject {
+    Q_OBJECT
+  private slots:
+    void defaultsFollowTheScreen_data();
+    void defaultsFollowTheScreen();
+    void layoutFitsTheWindow();
+    void tabOrderFollowsTheTemplate();
+    void customSizeBoxOnlyLocksTheFields();
+    void passwordBoxClearsAndSetsTheFlag();
+    void traverseBoxEmptiesTheList();
+    void closingAsksFirst_data();
+    void closingAsksFirst();
+    void enterOnAPushButtonPressesIt();
+    void f1OpensTheAboutBox();
+};
+
+void TestMainDialog::defaultsFollowTheScreen_data() {
+    QTest::addColumn<double>("dpi");
+    QTest::addColumn<QString>("width");
+    QTest::addColumn<QString>("height");
+    QTest::newRow("96 dpi") << 96.0 << "1587"
+                            << "2245";
+    QTest::newRow("120 dpi") << 120.0 << "1984"
+                             << "2806";
+    QTest::newRow("144 dpi") << 144.0 << "2381"
+                             << "3367";
+}
+
+void TestMainDialog::defaultsFollowTheScreen() {
+    QFETCH(double, dpi);
+    QFETCH(QString, width);
+    QFETCH(QString, height);
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, dpi);
+
+    QCOMPARE(dlg.windowTitle(), QStringLiteral("Brivane V8.4   <支持图片文件批量转PDF"));
+    QCOMPARE(dlg.Control<QLineEdit>(ControlId::PageWidth)->text(), width);
+    QCOMPARE(dlg.Control<QLineEdit>(ControlId::PageHeight)->text(), height);
+    QVERIFY(!dlg.Control(ControlId::PageWidth)->isEnabled());
+    QVERIFY(!dlg.Control(ControlId::PageHeight)->isEnabled());
+    QVERIFY(dlg.Control<QRadioButton>(ControlId::MergeIntoOne)->isChecked());
+    QVERIFY(!dlg.Control<QRadioButton>(ControlId::OnePerPicture)->isChecked());
+    for (int box :
+         {ControlId::PasswordBox, ControlId::ForbidPrint, ControlId::CustomSizeBox, ControlId::TraverseBox}) {
+        QVERIFY2(!dlg.Control<QCheckBox>(box)->isChecked(), qPrintable(QString::number(box)));
+    }
+    QVERIFY(dlg.Control<QLineEdit>(ControlId::Password)->text().isEmpty());
+    QVERIFY(!dlg.Control(ControlId::Password)->isEnabled());
+    QCOMPARE(dlg.Control<QLineEdit>(ControlId::Password)->echoMode(), QLineEdit::Password);
+    QVERIFY(dlg.Control<QLineEdit>(ControlId::SaveFolder)->isReadOnly());
+    QCOMPARE(dlg.Control<QLineEdit>(ControlId::SaveFolder)->text(),
+             QDir::toNativeSeparators(QDir::currentPath()));
+    QVERIFY(dlg.Control<QLabel>(ControlId::FileCount)->text().isEmpty());
+    QCOMPARE(dlg.Control<QTreeWidget>(ControlId::SourceList)->headerItem()->text(0),
+             QStringLiteral("文件路径"));
+}
+
+void TestMainDialog::layoutFitsTheWindow() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    // 350 × 351 dialog units with the 9-point dialog font at 96 dpi.
+    QCOMPARE(dlg.size(), QSize(600, 570));
+    QCOMPARE(dlg.minimumSize(), dlg.maximumSize());
+
+    // Every control lies inside the window, and no two that take input overlap.
+    QList<QWidget*> inputs;
+    for (const ControlTemplate& control : MainDialogTemplate()) {
+        if (control.id == kNoId) {
+            continue;
+        }
+        QWidget* widget = dlg.Control(control.id);
+        QVERIFY2(widget, qPrintable(QString::number(control.id)));
+        QCOMPARE(widget->objectName(), QString::number(control.id));
+        QVERIFY2(dlg.rect().contains(widget->geometry()), qPrintable(QString::number(control.id)));
+        if (control.kind != ControlKind::Label && control.kind != ControlKind::GroupBox &&
+            !widget->isHidden()) {
+            for (QWidget* other : inputs) {
+                QVERIFY2(!other->geometry().intersects(widget->geometry()),
+                         qPrintable(other->objectName() + " overlaps " + widget->objectName()));
+            }
+            inputs << widget;
+        }
+    }
+    QVERIFY(dlg.Control(ControlId::Ok)->isHidden());
+    QVERIFY(dlg.Control(ControlId::Cancel)->isHidden());
+}
+
+void TestMainDialog::tabOrderFollowsTheTemplate() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    QList<int> expected;
+    for (const ControlTemplate& control : MainDialogTemplate()) {
+        QWidget* widget = dlg.Control(control.id);
+        if (widget && widget->focusPolicy() & Qt::TabFocus && !widget->isHidden()) {
+            expected << control.id;
+        }
+    }
+    QList<int> seen;
+    QWidget* widget = dlg.Control(expected.first());
+    while (seen.size() < expected.size()) {
+        if (widget->focusPolicy() & Qt::TabFocus && !widget->isHidden() && !widget->objectName().isEmpty()) {
+            seen << widget->objectName().toInt();
+        }
+        widget = widget->nextInFocusChain();
+    }
+    QCOMPARE(seen, expected);
+}
+
+void TestMainDialog::customSizeBoxOnlyLocksTheFields() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* box = dlg.Control<QCheckBox>(ControlId::CustomSizeBox);
+    box->click();
+    QVERIFY(dlg.Control(ControlId::PageWidth)->isEnabled());
+    QVERIFY(dlg.Control(ControlId::PageHeight)->isEnabled());
+    dlg.Control<QLineEdit>(ControlId::PageWidth)->setText("800");
+    dlg.Control<QLineEdit>(ControlId::PageHeight)->setText("600");
+    box->click();
+    QVERIFY(!dlg.Control(ControlId::PageWidth)->isEnabled());
+    QCOMPARE(dlg.Control<QLineEdit>(ControlId::PageWidth)->text(), QStringLiteral("800"));
+
+    // The fields count even with the box clear; an empty list stops the job
+    // but not the capture.
+    dlg.OnStartConversion();
+    QCOMPARE(job.options.pageWidth, 800);
+    QCOMPARE(job.options.pageHeight, 600);
+    QCOMPARE(shell.messages, QStringList{QStringLiteral("无可转换的文件")});
+}
+
+void TestMainDialog::passwordBoxClearsAndSetsTheFlag() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* box = dlg.Control<QCheckBox>(ControlId::PasswordBox);
+    auto* password = dlg.Control<QLineEdit>(ControlId::Password);
+    box->click();
+    QVERIFY(password->isEnabled());
+    QCOMPARE(job.options.usePassword.load(), 1);
+    password->setText("secret");
+    dlg.OnStartConversion();
+    QCOMPARE(job.options.password, std::u16string(u"secret"));
+
+    box->click();
+    QVERIFY(!password->isEnabled());
+    QVERIFY(password->text().isEmpty());
+    QCOMPARE(job.options.usePassword.load(), 0);
+    box->click();
+    QVERIFY(password->text().isEmpty());
+}
+
+void TestMainDialog::traverseBoxEmptiesTheList() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* list = dlg.Control<QTreeWidget>(ControlId::SourceList);
+    list->addTopLevelItem(new QTreeWidgetItem({"/tmp/a.jpg"}));
+    list->addTopLevelItem(new QTreeWidgetItem({"/tmp/b.jpg"}));
+    auto* box = dlg.Control<QCheckBox>(ControlId::TraverseBox);
+
+    box->click();
+    QCOMPARE(list->topLevelItemCount(), 0);
+    QCOMPARE(dlg.Control<QLabel>(ControlId::FileCount)->text(), QStringLiteral("0"));
+    QVERIFY(!dlg.Control(ControlId::AddFiles)->isEnabled());
+    QVERIFY(shell.messages.isEmpty());
+    box->click();
+    QVERIFY(dlg.Control(ControlId::AddFiles)->isEnabled());
+}
+
+void TestMainDialog::closingAsksFirst_data() {
+    QTest::addColumn<QString>("how");
+    QTest::addColumn<bool>("yes");
+    for (const char* how : {"escape", "close box", "enter in an edit", "enter in the list"}) {
+        QTest::newRow(qPrintable(QString(how) + ", no")) << QString(how) << false;
+        QTest::newRow(qPrintable(QString(how) + ", yes")) << QString(how) << true;
+    }
+}
+
+void TestMainDialog::closingAsksFirst() {
+    QFETCH(QString, how);
+    QFETCH(bool, yes);
+    FakeShell shell;
+    shell.answers << (yes ? Shell::Answer::Yes : Shell::Answer::No);
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+
+    if (how == "escape") {
+        QTest::keyClick(&dlg, Qt::Key_Escape);
+    } else if (how == "close box") {
+        dlg.close();
+    } else if (how == "enter in an edit") {
+        dlg.Control<QCheckBox>(ControlId::PasswordBox)->click();
+        auto* edit = dlg.Control(ControlId::Password);
+        edit->setFocus();
+        QTest::keyClick(edit, Qt::Key_Return);
+    } else {
+        auto* list = dlg.Control(ControlId::SourceList);
+        list->setFocus();
+        QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
+    }
+    QCOMPARE(shell.questions, QStringList{QStringLiteral("您确定要退出吗 ?")});
+    QCOMPARE(dlg.isVisible(), !yes);
+}
+
+void TestMainDialog::enterOnAPushButtonPressesIt() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    auto* start = dlg.Control(ControlId::Start);
+    start->setFocus();
+    QTest::keyClick(start, Qt::Key_Return);
+    QCOMPARE(shell.messages, QStringList{QStringLiteral("无可转换的文件")});
+    QVERIFY(shell.questions.isEmpty());
+    QVERIFY(dlg.isVisible());
+}
+
+void TestMainDialog::f1OpensTheAboutBox() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    QTest::keyClick(&dlg, Qt::Key_F1);
+    QCOMPARE(shell.messages.size(), 1);
+    dlg.Control<QPushButton>(ControlId::About)->click();
+    QCOMPARE(shell.messages.size(), 2);
+    QCOMPARE(shell.messages[0], shell.messages[1]);
+}
+
+QTEST_MAIN(TestMainDialog)
+#include "TestMainDialog.moc"

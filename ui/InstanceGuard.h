@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QLockFile>
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QLocalServer;
+
+// Keeps the program to one copy per user. The first copy holds a lock file and
+// listens on a local socket; a later copy finds the lock held, tells the first
+// copy through the socket to come forward, and ends. A lock or socket left by
+// a copy that crashed is recognised and taken over.
+class InstanceGuard : public QObject {
+    Q_OBJECT
+  public:
+    // `key` names the lock and the socket; it includes the user's name.
+    explicit InstanceGuard(const QString& key);
+    ~InstanceGuard() override;
+
+    // The key for this user, or $QUILLMARK_INSTANCE_KEY when set (so tests and
+    // a second desktop session can keep apart).
+    static QString DefaultKey();
+
+    // Where the lock for `key` lives: the user's runtime folder, else the temporary folder.
+    static QString LockPath(const QString& key);
+
+    // True when this process is now the one copy. Needs no application object.
+    bool TryBecomeFirst();
+
+    // For the first copy, once the application object exists: start answering
+    // later copies. False when the socket cannot be opened; the program still runs.
+    bool Listen();
+
+    // For a later copy: ask the first copy to come forward. Waits up to
+    // `timeoutMs` for the first copy to be listening (it may be starting up).
+    bool HandOver(int timeoutMs = 3000);
+
+  signals:
+    void activationRequested();
+
+  private:
+    void OnNewConnection();
+
+    QString key;
+    QLockFile lock;
+    std::unique_ptr<QLocalServer> server;
+};

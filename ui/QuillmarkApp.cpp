@@ -1,0 +1,50 @@
+#include "QuillmarkApp.h"
+
+#include "InstanceGuard.h"
+#include "JobState.h"
+#include "QtShell.h"
+#include "QuillmarkDlg.h"
+#include "UiTexts.h"
+
+#include <QApplication>
+#include <QScreen>
+#include <cstdio>
+
+namespace {
+
+// Qt aborts with a terse line when it finds no display; say what to use instead.
+bool DisplayReachable() {
+    if (qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        return true; // the caller chose a platform, e.g. offscreen
+    }
+    return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
+}
+
+} // namespace
+
+CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : argc(argc), argv(argv) {}
+
+int CQuillmarkApp::InitInstance() {
+    // The lock comes before the application object, so a second start hands
+    // over and ends without touching the display.
+    InstanceGuard guard(InstanceGuard::DefaultKey());
+    if (!guard.TryBecomeFirst()) {
+        guard.HandOver();
+        return 0;
+    }
+    if (!DisplayReachable()) {
+        std::fprintf(stderr, "%s\n", qPrintable(UiTexts::kNoDisplay));
+        return 2;
+    }
+
+    QApplication application(argc, argv);
+    QApplication::setApplicationName(UiTexts::kAppName);
+    QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    guard.Listen();
+
+    QtShell shell;
+    CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX());
+    QObject::connect(&guard, &InstanceGuard::activationRequested, &dialog, &CQuillmarkDlg::BringToFront);
+    dialog.exec();
+    return 0;
+}

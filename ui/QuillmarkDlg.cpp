@@ -1,0 +1,174 @@
+#include "QuillmarkDlg.h"
+
+#include "AboutBox.h"
+#include "ControlFactory.h"
+#include "DialogBackground.h"
+#include "DialogUnits.h"
+#include "PageDefaults.h"
+#include "ProgressIndicator.h"
+#include "Shell.h"
+#include "UiTexts.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPainter>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QShortcut>
+#include <QTreeWidget>
+
+CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWidget* parent)
+    : QDialog(parent), shell(shell), job(job), logo(QStringLiteral(":/logo.png")),
+      runner(job, [this](unsigned notification) { OnStageDone(notification); }) {
+    // A normal top-level window with a minimise box, but not resizable.
+    setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
+                   Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
+    setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    setFont(DialogFont());
+    QPalette colours = palette();
+    colours.setColor(QPalette::Window, kWindowGrey);
+    setPalette(colours);
+
+    CreateControls();
+    SetDefaults(screenDpi);
+    ConnectHandlers();
+    setWindowTitle(UiTexts::kWindowTitle);
+}
+
+CQuillmarkDlg::~CQuillmarkDlg() {
+    StopJob();
+}
+
+void CQuillmarkDlg::CreateControls() {
+    const DialogBaseUnits base = BaseUnitsFor(font());
+    setFixedSize(UnitsToPixels(QRect(0, 0, kDialogWidthUnits, kDialogHeightUnits), base).size());
+    for (const ControlTemplate& control : MainDialogTemplate()) {
+        QWidget* widget = CreateControl(control, this);
+        widget->setGeometry(UnitsToPixels(control.units, base));
+        if (control.id != kNoId) {
+            controls.insert(control.id, widget);
+        }
+    }
+    // The frame is drawn around controls made before it; kept beneath them it
+    // does not swallow their clicks.
+    Control(ControlId::SettingsGroup)->lower();
+
+    auto* list = Control<QTreeWidget>(ControlId::SourceList);
+    list->setHeaderLabels({UiTexts::kListHeading});
+    list->header()->resizeSection(0, list->viewport()->width());
+}
+
+void CQuillmarkDlg::SetDefaults(double screenDpi) {
+    fileCount = 0;
+    Control<QLineEdit>(ControlId::SaveFolder)->setText(QDir::toNativeSeparators(QDir::currentPath()));
+    Control<QRadioButton>(ControlId::MergeIntoOne)->setChecked(true);
+    Control(ControlId::Password)->setEnabled(false);
+    Control(ControlId::PageWidth)->setEnabled(false);
+    Control(ControlId::PageHeight)->setEnabled(false);
+    const QSize page = DefaultPageSize(screenDpi);
+    Control<QLineEdit>(ControlId::PageWidth)->setText(QString::number(page.width()));
+    Control<QLineEdit>(ControlId::PageHeight)->setText(QString::number(page.height()));
+    Control(ControlId::AddFiles)->setFocus();
+}
+
+void CQuillmarkDlg::ConnectHandlers() {
+    const auto onClick = [this](int id, void (CQuillmarkDlg::*handler)()) {
+        connect(Control<QAbstractButton>(id), &QAbstractButton::clicked, this, handler);
+    };
+    onClick(ControlId::Ok, &CQuillmarkDlg::OnOkCommand);
+    onClick(ControlId::Cancel, &CQuillmarkDlg::OnCancelCommand);
+    onClick(ControlId::Start, &CQuillmarkDlg::OnStartConversion);
+    onClick(ControlId::CustomSizeBox, &CQuillmarkDlg::OnCustomSizeBox);
+    onClick(ControlId::PasswordBox, &CQuillmarkDlg::OnPasswordBox);
+    onClick(ControlId::TraverseBox, &CQuillmarkDlg::OnTraverseBox);
+    onClick(ControlId::About, &CQuillmarkDlg::OnAbout);
+    // Linux window managers take no entries of ours in the window menu, so the
+    // About box is on F1 there.
+    new QShortcut(QKeySequence(Qt::Key_F1), this, this, &CQuillmarkDlg::OnAbout);
+}
+
+void CQuillmarkDlg::OnCustomSizeBox() {
+    // Start reads the size fields either way; the box only decides whether they can be edited.
+    const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
+    Control(ControlId::PageWidth)->setEnabled(custom);
+    Control(ControlId::PageHeight)->setEnabled(custom);
+}
+
+void CQuillmarkDlg::OnPasswordBox() {
+    const bool protect = Control<QCheckBox>(ControlId::PasswordBox)->isChecked();
+    auto* password = Control<QLineEdit>(ControlId::Password);
+    password->setEnabled(protect);
+    if (!protect) {
+        password->clear();
+    }
+    // A running job reads this flag afresh for every document it begins.
+    job.options.usePassword = protect ? 1 : 0;
+}
+
+void CQuillmarkDlg::OnTraverseBox() {
+    // A list holds pictures or folders, never both: changing the mode empties it.
+    Control(ControlId::AddFiles)->setEnabled(!Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
+    auto* list = Control<QTreeWidget>(ControlId::SourceList);
+    list->clear();
+    fileCount = list->topLevelItemCount();
+    Control<QLabel>(ControlId::FileCount)->setText(QString::number(fileCount));
+}
+
+void CQuillmarkDlg::OnAbout() {
+    ShowAboutBox(this, shell);
+}
+
+void CQuillmarkDlg::OnCancelCommand() {
+    if (shell.ShowMessage(this, UiTexts::kConfirmExit, Shell::Buttons::YesNo) != Shell::Answer::Yes) {
+        return;
+    }
+    StopJob();
+    QDialog::done(QDialog::Rejected);
+}
+
+void CQuillmarkDlg::OnOkCommand() {
+    // Enter in an edit or the list must not end the program unasked.
+    OnCancelCommand();
+}
+
+void CQuillmarkDlg::reject() {
+    OnCancelCommand();
+}
+
+void CQuillmarkDlg::keyPressEvent(QKeyEvent* event) {
+    const bool enter = event->key() == Qt::Key_Return || event->key() == Qt::Key_Enter;
+    const bool plain = event->modifiers() == Qt::NoModifier || event->modifiers() == Qt::KeypadModifier;
+    if (enter && plain) {
+        OnOkCommand();
+        return;
+    }
+    QDialog::keyPressEvent(event);
+}
+
+void CQuillmarkDlg::BringToFront() {
+    // A minimised window stays minimised; its taskbar entry asks for attention.
+    if (!isMinimized()) {
+        show();
+        raise();
+        activateWindow();
+    }
+    QApplication::alert(this);
+}
+
+void CQuillmarkDlg::paintEvent(QPaintEvent*) {
+    QPainter painter(this);
+    PaintDialogBackground(painter, size(), {UiTexts::kSubtitle, UiTexts::kMakerLine, UiTexts::kBottomLine},
+                          logo);
+    // The progress display is part of the window's picture, so uncovering the
+    // window during a job does not wipe it.
+    if (converting) {
+        painter.setFont(font());
+        PaintProgress(painter, rect(), progressStep, UiTexts::kWorking);
+    }
+}

@@ -1,0 +1,31 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+
+// Everything the window asks of the user or the desktop: message boxes, the file
+// and folder pickers, opening an address or a folder. The window talks to the
+// desktop only through this, so tests can stand in for the user.
+class Shell {
+  public:
+    enum class Buttons { Ok, YesNo };
+    enum class Answer { Ok, Yes, No };
+
+    virtual ~Shell() = default;
+
+    // A message box with `parent` as its owner, the program's name as caption
+    // and no icon.
+    virtual Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) = 0;
+
+    // The chosen files, or an empty list when the user cancels.
+    virtual QStringList PickFiles(QWidget* parent, const QString& filter) = 0;
+
+    // The chosen folder, or an empty string when the user cancels.
+    virtual QString PickFolder(QWidget* parent, const QString& title) = 0;
+
+    // False when the desktop could not open it.
+    virtual bool OpenUrl(const QString& address) = 0;
+    virtual bool OpenFolder(const QString& path) = 0;
+};

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <QString>
+
+// Every text of the window that the user reads, in one place.
+namespace UiTexts {
+
+inline const QString kAppName = QStringLiteral("Quillmark"); // message box caption
+inline const QString kWindowTitle = QStringLiteral("Brivane V8.4   <支持图片文件批量转PDF");
+inline const QString kSubtitle = QStringLiteral("图片(JPG,PNG,BMP,EMF,TIFF,GIF)转PDF");
+inline const QString kMakerLine = QStringLiteral("Harrowin科技");
+inline const QString kBottomLine = QStringLiteral("Harrowin官方正版，安全放心，官方下载-->>");
+inline const QString kListHeading = QStringLiteral("文件路径");
+inline const QString kWorking = QStringLiteral("处理中...");
+
+inline const QString kNothingToConvert = QStringLiteral("无可转换的文件");
+inline const QString kConversionDone = QStringLiteral("转换完成");
+inline const QString kConfirmExit = QStringLiteral("您确定要退出吗 ?");
+inline const QString kBadPageSize =
+    QStringLiteral("页面尺寸无效：宽和高都必须在 %1 到 %2 像素之间。\n当前为 %3 × %4。");
+inline const QString kCannotBegin = QStringLiteral("无法开始转换：%1");
+inline const QString kConversionFailed = QStringLiteral("转换失败：%1");
+
+// The end-of-job account when something went wrong.
+inline const QString kDocumentsWritten = QStringLiteral("已生成 %1 个PDF文件。");
+inline const QString kPicturesWithProblems = QStringLiteral("以下 %1 张图片未能完整转换：");
+inline const QString kDocumentsFailed = QStringLiteral("以下 %1 个PDF文件未能生成：");
+inline const QString kEmptyFolders = QStringLiteral("以下 %1 个目录中没有图片，已跳过：");
+inline const QString kMoreItems = QStringLiteral("……另有 %1 项");
+inline const QString kPictureDamaged = QStringLiteral("只读出一部分");
+inline const QString kPictureUndecodable = QStringLiteral("无法读取，页面为空白");
+inline const QString kPictureNotPrepared = QStringLiteral("未能生成页面");
+
+inline const QString kNoDisplay =
+    QStringLiteral("quillmark: no graphical display (DISPLAY or WAYLAND_DISPLAY is not set); "
+                   "use quillmark-cli to convert pictures from the command line");
+
+} // namespace UiTexts
