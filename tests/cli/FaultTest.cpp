@@ -145,6 +145,26 @@ TEST(Faults, KilledAtRandomPointsLeavesNoBrokenDocumentAndUnchangedPictures) {
     EXPECT_EQ(after.size(), before.size());
 }
 
+TEST(Faults, CtrlCStopsCleanly) {
+    TempDir dir;
+    const fs::path sources = SourcePictures(dir);
+    const fs::path save = dir / "save";
+    fs::create_directory(save);
+    std::vector<std::string> arguments = {"-o", save.string(), "--separate", "-j", "1"};
+    for (int copy = 0; copy < 6; ++copy) {
+        arguments.push_back(sources.string());
+    }
+    const pid_t cli = StartCli(arguments);
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    ::kill(cli, SIGINT);
+    int status = 0;
+    ::waitpid(cli, &status, 0);
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_EQ(Leftovers(save), std::vector<std::string>{});
+    EXPECT_TRUE(BrokenDocuments(save).empty());
+}
+
 TEST(Faults, TwoCopiesIntoOneSaveFolderKeepTheirOwnOutput) {
     TempDir dir;
     const fs::path sources = SourcePictures(dir);
