@@ -52,6 +52,8 @@ TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
     EXPECT_EQ(scratch.parent_path(), dir.path());
     EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
     EXPECT_EQ(FilesIn(scratch).size(), 12u);
+    EXPECT_EQ(fs::status(scratch / "0.jpg").permissions() & fs::perms::all,
+              fs::perms::owner_read | fs::perms::owner_write);
     for (int n = 0; n < 12; ++n) {
         const fs::path page = scratch / (std::to_string(n) + ".jpg");
         const Rgb expected = n == 5 ? Rgb{255, 255, 255} : ColourNumber(n);
