@@ -42,8 +42,18 @@ const std::array<ControlTemplate, 33> kControls{{
     {1028, K::Button, "访问官网", {293, 331, 50, 14}},
 }};
 
+const std::array<ControlTemplate, 3> kAboutControls{{
+    {1, K::DefaultButton, "确定", {14, 110, 50, 14}},
+    {1000, K::Button, "访问官网", {129, 107, 50, 14}},
+    {1002, K::Button, "访问官方淘宝店", {77, 107, 50, 14}},
+}};
+
 } // namespace
 
 std::span<const ControlTemplate> MainDialogTemplate() {
     return kControls;
+}
+
+std::span<const ControlTemplate> AboutDialogTemplate() {
+    return kAboutControls;
 }

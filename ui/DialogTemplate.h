@@ -3,7 +3,7 @@
 #include <QRect>
 #include <span>
 
-// The controls of the main window, in the order that is also the tab order.
+// The controls of a window, in the order that is also the tab order.
 enum class ControlKind {
     DefaultButton, // hidden; the Enter key's command
     HiddenButton,  // hidden; the Esc key's command
@@ -65,3 +65,15 @@ inline constexpr int kDialogWidthUnits = 350;
 inline constexpr int kDialogHeightUnits = 351;
 
 std::span<const ControlTemplate> MainDialogTemplate();
+
+// The About box: its controls and its client size in dialog units.
+namespace AboutControlId {
+inline constexpr int Ok = 1;
+inline constexpr int VisitWebsite = 1000;
+inline constexpr int VisitShop = 1002;
+} // namespace AboutControlId
+
+inline constexpr int kAboutWidthUnits = 203;
+inline constexpr int kAboutHeightUnits = 138;
+
+std::span<const ControlTemplate> AboutDialogTemplate();

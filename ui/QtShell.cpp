@@ -8,17 +8,24 @@
 #include <QUrl>
 
 Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons buttons) {
-    const auto standard = buttons == Buttons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok;
-    QMessageBox box(QMessageBox::NoIcon, UiTexts::kAppName, text, standard, parent);
-    switch (box.exec()) {
-    case QMessageBox::Yes:
-        return Answer::Yes;
-    case QMessageBox::No:
-        return Answer::No;
-    default:
-        // Closing a Yes/No box by its title bar must not count as Yes.
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Ok;
+    QMessageBox::StandardButtons standard = QMessageBox::Ok;
+    if (buttons == Buttons::YesNo) {
+        standard = QMessageBox::Yes | QMessageBox::No;
+    } else if (buttons == Buttons::OkCancel) {
+        standard = QMessageBox::Ok | QMessageBox::Cancel;
     }
+    QMessageBox box(QMessageBox::NoIcon, UiTexts::kAppName, text, standard, parent);
+    const int pressed = box.exec();
+    // Closing a question by its title bar must never count as agreement.
+    switch (buttons) {
+    case Buttons::YesNo:
+        return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
+    case Buttons::OkCancel:
+        return pressed == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+    case Buttons::Ok:
+        break;
+    }
+    return Answer::Ok;
 }
 
 QStringList QtShell::PickFiles(QWidget* parent, const QString& filter) {

@@ -1,9 +1,10 @@
 #include "QuillmarkDlg.h"
 
-#include "AboutBox.h"
+#include "AboutDlg.h"
 #include "ControlFactory.h"
 #include "DialogBackground.h"
 #include "DialogUnits.h"
+#include "ListedPaths.h"
 #include "PageDefaults.h"
 #include "ProgressIndicator.h"
 #include "Shell.h"
@@ -15,7 +16,6 @@
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
 #include <QPainter>
 #include <QPushButton>
@@ -36,6 +36,8 @@ CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWid
     setPalette(colours);
 
     CreateControls();
+    // Files dropped on any part of the window reach the window itself.
+    setAcceptDrops(true);
     SetDefaults(screenDpi);
     ConnectHandlers();
     setWindowTitle(UiTexts::kWindowTitle);
@@ -51,6 +53,8 @@ void CQuillmarkDlg::CreateControls() {
     for (const ControlTemplate& control : MainDialogTemplate()) {
         QWidget* widget = CreateControl(control, this);
         widget->setGeometry(UnitsToPixels(control.units, base));
+        // An edit would take a dropped file's name as text.
+        widget->setAcceptDrops(false);
         if (control.id != kNoId) {
             controls.insert(control.id, widget);
         }
@@ -62,6 +66,7 @@ void CQuillmarkDlg::CreateControls() {
     auto* list = Control<QTreeWidget>(ControlId::SourceList);
     list->setHeaderLabels({UiTexts::kListHeading});
     list->header()->resizeSection(0, list->viewport()->width());
+    listed = new ListedPaths(list->model());
 }
 
 void CQuillmarkDlg::SetDefaults(double screenDpi) {
@@ -88,6 +93,17 @@ void CQuillmarkDlg::ConnectHandlers() {
     onClick(ControlId::PasswordBox, &CQuillmarkDlg::OnPasswordBox);
     onClick(ControlId::TraverseBox, &CQuillmarkDlg::OnTraverseBox);
     onClick(ControlId::About, &CQuillmarkDlg::OnAbout);
+    onClick(ControlId::VisitWebsite, &CQuillmarkDlg::OnVisitWebsite);
+    onClick(ControlId::AddFiles, &CQuillmarkDlg::OnAddFiles);
+    onClick(ControlId::AddFolder, &CQuillmarkDlg::OnAddFolder);
+    onClick(ControlId::RemoveFile, &CQuillmarkDlg::OnRemoveFile);
+    onClick(ControlId::ClearList, &CQuillmarkDlg::OnClearList);
+    onClick(ControlId::MoveToTop, &CQuillmarkDlg::OnMoveToTop);
+    onClick(ControlId::MoveUp, &CQuillmarkDlg::OnMoveUp);
+    onClick(ControlId::MoveDown, &CQuillmarkDlg::OnMoveDown);
+    onClick(ControlId::MoveToBottom, &CQuillmarkDlg::OnMoveToBottom);
+    onClick(ControlId::ChangeSaveFolder, &CQuillmarkDlg::OnChangeSaveFolder);
+    onClick(ControlId::ViewResult, &CQuillmarkDlg::OnViewResult);
     // Linux window managers take no entries of ours in the window menu, so the
     // About box is on F1 there.
     new QShortcut(QKeySequence(Qt::Key_F1), this, this, &CQuillmarkDlg::OnAbout);
@@ -114,14 +130,17 @@ void CQuillmarkDlg::OnPasswordBox() {
 void CQuillmarkDlg::OnTraverseBox() {
     // A list holds pictures or folders, never both: changing the mode empties it.
     Control(ControlId::AddFiles)->setEnabled(!Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
-    auto* list = Control<QTreeWidget>(ControlId::SourceList);
-    list->clear();
-    fileCount = list->topLevelItemCount();
-    Control<QLabel>(ControlId::FileCount)->setText(QString::number(fileCount));
+    List()->clear();
+    RefreshFileCount();
 }
 
 void CQuillmarkDlg::OnAbout() {
-    ShowAboutBox(this, shell);
+    CAboutDlg about(shell, this);
+    about.exec();
+}
+
+void CQuillmarkDlg::OnVisitWebsite() {
+    shell.OpenUrl(UiTexts::kWebsiteUrl);
 }
 
 void CQuillmarkDlg::OnCancelCommand() {

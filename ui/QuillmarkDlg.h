@@ -6,13 +6,21 @@
 #include <QDialog>
 #include <QHash>
 #include <QImage>
+#include <QList>
+#include <QUrl>
 
+class ListedPaths;
+class QTreeWidget;
 class Shell;
 struct JobState;
 
 // The program's one window: the source list, the commands and the options of a
 // conversion, and the progress of the job that runs. Its controls carry the
 // numbers of the window's template as object names ("1003" is Start).
+//
+// The list holds pictures, or folders while the traverse box is ticked; it is
+// filled by the file picker, by scanning a folder and by dropping files on any
+// part of the window, and ordered and pruned by the six buttons beside it.
 //
 // A job runs in two stages on worker threads; the window starts the first on
 // Start, the second when the first is done, and unlocks itself when the second
@@ -41,6 +49,32 @@ class CQuillmarkDlg : public QDialog {
     void OnPasswordBox();
     void OnTraverseBox();
     void OnAbout();
+    void OnVisitWebsite();
+
+    // Adding sources. None of them says anything: what is no picture, and what
+    // is listed already, is skipped.
+    void OnAddFiles();
+    void OnAddFolder();
+    void OnDropFiles(const QList<QUrl>& dropped); // ignored while the traverse box is ticked
+
+    // Editing the list; each acts on the first selected row, clearing on all.
+    void OnRemoveFile();
+    void OnClearList();
+    void OnMoveToTop();
+    void OnMoveUp();
+    void OnMoveDown();
+    void OnMoveToBottom();
+
+    void OnChangeSaveFolder();
+    void OnViewResult();
+
+    // True when a row's text is exactly `path` (case and separators count).
+    bool IsListed(const QString& path) const;
+    // A new row at the top, neither selected nor focused; the others keep theirs.
+    void InsertAtTop(const QString& path);
+    // Sets fileCount to the number of rows and shows it beside "文件数：".
+    void RefreshFileCount();
+    int FileCount() const { return fileCount; }
 
     // A second start of the program asks this copy to come forward.
     void BringToFront();
@@ -49,6 +83,8 @@ class CQuillmarkDlg : public QDialog {
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void timerEvent(QTimerEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
     void reject() override;
 
   private:
@@ -60,10 +96,15 @@ class CQuillmarkDlg : public QDialog {
     void OnStageDone(unsigned notification);
     void StopJob();
     void UpdateProgressArea();
+    QTreeWidget* List() const;
+    int FirstSelectedRow() const;
+    enum class Move { ToTop, Up, Down, ToBottom };
+    void MoveFirstSelected(Move move);
 
     Shell& shell;
     JobState& job;
     QHash<int, QWidget*> controls;
+    ListedPaths* listed = nullptr;
     QImage logo;
     int fileCount = 0;
     int progressStep = 0;

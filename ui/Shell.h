@@ -10,19 +10,21 @@ class QWidget;
 // desktop only through this, so tests can stand in for the user.
 class Shell {
   public:
-    enum class Buttons { Ok, YesNo };
-    enum class Answer { Ok, Yes, No };
+    enum class Buttons { Ok, OkCancel, YesNo };
+    enum class Answer { Ok, Cancel, Yes, No };
 
     virtual ~Shell() = default;
 
     // A message box with `parent` as its owner, the program's name as caption
-    // and no icon.
+    // and no icon. A box closed without a button answers Cancel or No.
     virtual Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) = 0;
 
-    // The chosen files, or an empty list when the user cancels.
+    // The chosen files, or an empty list when the user cancels. `filter` is in
+    // Qt's form, "Caption (*.a *.b)".
     virtual QStringList PickFiles(QWidget* parent, const QString& filter) = 0;
 
-    // The chosen folder, or an empty string when the user cancels.
+    // The chosen folder, or an empty string when the user cancels; only folders
+    // of the file system can be chosen.
     virtual QString PickFolder(QWidget* parent, const QString& title) = 0;
 
     // False when the desktop could not open it.

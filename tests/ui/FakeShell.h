@@ -5,8 +5,10 @@
 #include <QList>
 #include <QStringList>
 
-// Stands in for the user: records every message box and answers Yes/No
-// questions from a queue (No when it runs dry).
+// Stands in for the user: records every message box and answers questions
+// from a queue (No or Cancel when it runs dry); the pickers return what the
+// test queued (a cancel when nothing is queued) and record what they were
+// asked with.
 class FakeShell : public Shell {
   public:
     Answer ShowMessage(QWidget*, const QString& text, Buttons buttons) override {
@@ -15,10 +17,19 @@ class FakeShell : public Shell {
             return Answer::Ok;
         }
         questions << text;
-        return answers.isEmpty() ? Answer::No : answers.takeFirst();
+        if (!answers.isEmpty()) {
+            return answers.takeFirst();
+        }
+        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
-    QStringList PickFiles(QWidget*, const QString&) override { return {}; }
-    QString PickFolder(QWidget*, const QString&) override { return {}; }
+    QStringList PickFiles(QWidget*, const QString& filter) override {
+        filters << filter;
+        return pickedFiles.isEmpty() ? QStringList() : pickedFiles.takeFirst();
+    }
+    QString PickFolder(QWidget*, const QString& title) override {
+        folderTitles << title;
+        return pickedFolders.isEmpty() ? QString() : pickedFolders.takeFirst();
+    }
     bool OpenUrl(const QString& address) override {
         opened << address;
         return true;
@@ -29,7 +40,11 @@ class FakeShell : public Shell {
     }
 
     QStringList messages;  // every message box, in order
-    QStringList questions; // those with Yes and No
+    QStringList questions; // those with a second button
     QList<Answer> answers;
+    QList<QStringList> pickedFiles; // one entry per file picker shown
+    QStringList pickedFolders;      // one entry per folder picker shown
+    QStringList filters;
+    QStringList folderTitles;
     QStringList opened;
 };

@@ -1,10 +1,12 @@
 // The window as it opens, its option rules and the ways of closing it.
+#include "AboutDlg.h"
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
 #include "QuillmarkDlg.h"
 #include "UiTexts.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QLabel>
@@ -12,6 +14,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 
 class TestMainDialog : public QObject {
@@ -27,7 +30,9 @@ class TestMainDialog : public QObject {
     void closingAsksFirst_data();
     void closingAsksFirst();
     void enterOnAPushButtonPressesIt();
-    void f1OpensTheAboutBox();
+    void aboutBoxOpensFromF1AndButton();
+    void websiteButton();
+    void saveFolderPickerAndView();
 };
 
 void TestMainDialog::defaultsFollowTheScreen_data() {
@@ -237,17 +242,54 @@ void TestMainDialog::enterOnAPushButtonPressesIt() {
     QVERIFY(dlg.isVisible());
 }
 
-void TestMainDialog::f1OpensTheAboutBox() {
+void TestMainDialog::aboutBoxOpensFromF1AndButton() {
     FakeShell shell;
     JobState job;
     CQuillmarkDlg dlg(shell, job, 96);
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
+    // The box is modal: note it and close it from inside its own loop.
+    QStringList opened;
+    const auto closeWhenOpen = [&] {
+        QTimer::singleShot(0, [&] {
+            if (auto* box = qobject_cast<CAboutDlg*>(QApplication::activeModalWidget())) {
+                opened << box->windowTitle();
+                box->reject();
+            }
+        });
+    };
+    closeWhenOpen();
     QTest::keyClick(&dlg, Qt::Key_F1);
-    QCOMPARE(shell.messages.size(), 1);
+    closeWhenOpen();
     dlg.Control<QPushButton>(ControlId::About)->click();
-    QCOMPARE(shell.messages.size(), 2);
-    QCOMPARE(shell.messages[0], shell.messages[1]);
+    QCOMPARE(opened, (QStringList{"关于 Quillmark", "关于 Quillmark"}));
+    QVERIFY(dlg.isVisible());
+    QVERIFY(shell.messages.isEmpty());
+}
+
+void TestMainDialog::websiteButton() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    dlg.Control<QPushButton>(ControlId::VisitWebsite)->click();
+    QCOMPARE(shell.opened, QStringList{UiTexts::kWebsiteUrl});
+}
+
+void TestMainDialog::saveFolderPickerAndView() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* saveFolder = dlg.Control<QLineEdit>(ControlId::SaveFolder);
+    shell.pickedFolders << "/srv/pdf";
+    dlg.Control<QPushButton>(ControlId::ChangeSaveFolder)->click();
+    QCOMPARE(saveFolder->text(), QStringLiteral("/srv/pdf"));
+    dlg.Control<QPushButton>(ControlId::ChangeSaveFolder)->click(); // cancelled
+    QCOMPARE(saveFolder->text(), QStringLiteral("/srv/pdf"));
+    QCOMPARE(shell.folderTitles, (QStringList{"请选择一个文件夹", "请选择一个文件夹"}));
+
+    dlg.Control<QPushButton>(ControlId::ViewResult)->click();
+    QCOMPARE(shell.opened, QStringList{"/srv/pdf"});
+    QVERIFY(shell.messages.isEmpty());
 }
 
 QTEST_MAIN(TestMainDialog)

@@ -1,0 +1,231 @@
+// Filling the list: the file picker, the folder scan (pictures, or sub-folders
+// in traverse mode) and dropped files; duplicates, order and the count label.
+#include "DialogTemplate.h"
+#include "FakeShell.h"
+#include "JobState.h"
+#include "QuillmarkDlg.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QDir>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeWidget>
+#include <chrono>
+#include <filesystem>
+
+namespace {
+
+struct Fixture {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg{shell, job, 96};
+
+    QTreeWidget* list() { return dlg.Control<QTreeWidget>(ControlId::SourceList); }
+    QString label() { return dlg.Control<QLabel>(ControlId::FileCount)->text(); }
+    void click(int id) { dlg.Control<QPushButton>(id)->click(); }
+    QStringList rows() {
+        QStringList texts;
+        for (int row = 0; row < list()->topLevelItemCount(); ++row) {
+            texts << list()->topLevelItem(row)->text(0);
+        }
+        return texts;
+    }
+    // Files dragged from a file manager, as file URLs, dropped at `where`.
+    void drop(const QStringList& paths, QPoint where = {300, 300}) {
+        QList<QUrl> urls;
+        for (const QString& path : paths) {
+            urls << (path.contains("://") ? QUrl(path) : QUrl::fromLocalFile(path));
+        }
+        QMimeData mime;
+        mime.setUrls(urls);
+        QDragEnterEvent enter(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &enter);
+        QDropEvent drop(QPointF(where), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&dlg, &drop);
+    }
+};
+
+// An empty file whose last write lies `days` days in the past.
+QString Touch(const QString& path, int days = 0) {
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly)) {
+        qFatal("cannot write %s", qPrintable(path));
+    }
+    file.close();
+    std::filesystem::last_write_time(path.toStdString(),
+                                     std::filesystem::file_time_type::clock::now() - std::chrono::days(days));
+    return path;
+}
+
+} // namespace
+
+class TestAddingSources : public QObject {
+    Q_OBJECT
+  private slots:
+    void pickerBatchesGoOnTopOnce();
+    void folderScanTakesPicturesOldestFirst();
+    void traverseModeListsSubFolders();
+    void dropTakesWhatEndsLikeAPicture();
+    void dropsReachTheWindowFromEveryControl();
+    void duplicateTestFollowsEveryChange();
+};
+
+void TestAddingSources::pickerBatchesGoOnTopOnce() {
+    Fixture f;
+    QVERIFY(f.label().isEmpty());
+    f.click(ControlId::AddFiles); // cancelled
+    QCOMPARE(f.label(), QStringLiteral("0"));
+    QCOMPARE(f.shell.filters,
+             QStringList{QStringLiteral("图片文件(*.jpg *.jpeg *.png *.bmp *.emf *.tif *.tiff *.gif)")});
+
+    f.shell.pickedFiles << QStringList{"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"};
+    f.click(ControlId::AddFiles);
+    QCOMPARE(f.rows(), (QStringList{"/p/c.jpg", "/p/b.jpg", "/p/a.jpg"}));
+
+    // Case counts; a path twice in one batch is taken once.
+    f.shell.pickedFiles << QStringList{"/p/a.jpg", "/p/A.jpg", "/p/d.jpg", "/p/d.jpg"};
+    f.click(ControlId::AddFiles);
+    QCOMPARE(f.rows(), (QStringList{"/p/d.jpg", "/p/A.jpg", "/p/c.jpg", "/p/b.jpg", "/p/a.jpg"}));
+    QCOMPARE(f.label(), QStringLiteral("5"));
+
+    // Only listed files: nothing changes, but the label is written afresh.
+    f.dlg.Control<QLabel>(ControlId::FileCount)->clear();
+    f.shell.pickedFiles << QStringList{"/p/a.jpg"};
+    f.click(ControlId::AddFiles);
+    QCOMPARE(f.rows().size(), 5);
+    QCOMPARE(f.label(), QStringLiteral("5"));
+    QVERIFY(f.shell.messages.isEmpty());
+}
+
+void TestAddingSources::folderScanTakesPicturesOldestFirst() {
+    QTemporaryDir dir;
+    const QString x = Touch(dir.filePath("x.jpg"), 3);
+    const QString y = Touch(dir.filePath("y.png"), 2);
+    const QString bak = Touch(dir.filePath("photo.jpg.bak"), 1);
+    Touch(dir.filePath("z.txt"), 4);
+    Touch(dir.filePath("photo.Jpg"), 4);
+    QDir(dir.path()).mkdir("folder.jpg"); // a folder is never taken
+    QDir(dir.path()).mkdir("shots.png");
+    const QString inPngFolder = Touch(dir.filePath("shots.png/scan.raw"));
+
+    Fixture f;
+    f.shell.pickedFiles << QStringList{"/p/p.bmp"};
+    f.click(ControlId::AddFiles);
+    f.shell.pickedFolders << dir.path() << dir.path() << dir.filePath("shots.png");
+    f.click(ControlId::AddFolder);
+    QCOMPARE(f.shell.folderTitles, QStringList{QStringLiteral("请选择路径: ")});
+    QCOMPARE(f.rows(), (QStringList{x, y, bak, "/p/p.bmp"}));
+    f.click(ControlId::AddFolder); // the same folder again adds nothing
+    QCOMPARE(f.rows().size(), 4);
+    // Every file inside a folder whose path holds ".png" counts as a picture.
+    f.click(ControlId::AddFolder);
+    QCOMPARE(f.rows().first(), inPngFolder);
+    QCOMPARE(f.label(), QStringLiteral("5"));
+
+    // A folder that cannot be read changes nothing, the label included; a
+    // cancelled picker refreshes it.
+    Fixture g;
+    g.shell.pickedFolders << dir.filePath("missing");
+    g.click(ControlId::AddFolder);
+    QVERIFY(g.label().isEmpty());
+    g.click(ControlId::AddFolder);
+    QCOMPARE(g.label(), QStringLiteral("0"));
+}
+
+void TestAddingSources::traverseModeListsSubFolders() {
+    QTemporaryDir dir;
+    for (const char* name : {"b", ".hidden", "a"}) {
+        QDir(dir.path()).mkdir(name);
+    }
+    Touch(dir.filePath("c.jpg"));
+
+    Fixture f;
+    f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
+    f.shell.pickedFolders << dir.path() << dir.path();
+    f.click(ControlId::AddFolder);
+    const QStringList once{dir.filePath("b"), dir.filePath("a"), dir.filePath(".hidden")};
+    QCOMPARE(f.rows(), once);
+    f.click(ControlId::AddFolder);
+    QCOMPARE(f.rows(), once + once);
+    QCOMPARE(f.label(), QStringLiteral("6"));
+
+    // Dropped files are not taken while the list holds folders.
+    f.dlg.Control<QLabel>(ControlId::FileCount)->setText("untouched");
+    f.drop({dir.filePath("c.jpg")});
+    QCOMPARE(f.rows().size(), 6);
+    QCOMPARE(f.label(), QStringLiteral("untouched"));
+}
+
+void TestAddingSources::dropTakesWhatEndsLikeAPicture() {
+    Fixture f;
+    f.drop({"/d/photojpg", "/d/photo.jpg.bak", "/d/photo.Jpg", "/d/scan.JPEG", "/d/b.tiff", "/d/c.gif",
+            "/d/doc.txt", "https://example.org/web.jpg"});
+    QCOMPARE(f.rows(), (QStringList{"/d/c.gif", "/d/b.tiff", "/d/scan.JPEG", "/d/photojpg"}));
+    QCOMPARE(f.label(), QStringLiteral("4"));
+
+    // The first is listed already; the other two are added. A path far beyond
+    // 260 characters is taken whole.
+    const QString longPath = "/d/" + QString(300, QLatin1Char('n')) + "/deep.png";
+    f.drop({"/d/c.gif", "/d/e.bmp", longPath});
+    QCOMPARE(f.rows().mid(0, 3), (QStringList{longPath, "/d/e.bmp", "/d/c.gif"}));
+    QCOMPARE(f.label(), QStringLiteral("6"));
+    QVERIFY(f.shell.messages.isEmpty());
+
+    // Dropping stays possible while a job has the buttons locked.
+    for (int id : {ControlId::AddFiles, ControlId::AddFolder, ControlId::Start}) {
+        f.dlg.Control(id)->setEnabled(false);
+    }
+    f.drop({"/d/during.jpg"});
+    QCOMPARE(f.rows().first(), QStringLiteral("/d/during.jpg"));
+}
+
+void TestAddingSources::dropsReachTheWindowFromEveryControl() {
+    // A drag goes to the innermost widget under the pointer that takes drops;
+    // for every part of the window that must be the window itself.
+    Fixture f;
+    QVERIFY(f.dlg.acceptDrops());
+    for (QWidget* child : f.dlg.findChildren<QWidget*>()) {
+        QWidget* target = child;
+        while (target && !target->acceptDrops()) {
+            target = target->parentWidget();
+        }
+        QVERIFY2(target == &f.dlg,
+                 qPrintable(child->metaObject()->className() + (" " + child->objectName())));
+    }
+}
+
+void TestAddingSources::duplicateTestFollowsEveryChange() {
+    Fixture f;
+    f.shell.answers << Shell::Answer::Ok << Shell::Answer::Ok;
+    f.drop({"/d/a.jpg", "/d/b.jpg"});
+
+    // Moved rows are still listed.
+    f.list()->topLevelItem(1)->setSelected(true);
+    f.click(ControlId::MoveToTop);
+    f.drop({"/d/a.jpg", "/d/b.jpg"});
+    QCOMPARE(f.rows(), (QStringList{"/d/a.jpg", "/d/b.jpg"}));
+
+    // Removed or cleared rows can be added again.
+    f.click(ControlId::RemoveFile);
+    f.drop({"/d/a.jpg"});
+    QCOMPARE(f.rows(), (QStringList{"/d/a.jpg", "/d/b.jpg"}));
+    f.click(ControlId::ClearList);
+    f.drop({"/d/b.jpg"});
+    QCOMPARE(f.rows(), QStringList{"/d/b.jpg"});
+
+    // So can rows that a mode change swept away.
+    f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
+    f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
+    f.drop({"/d/b.jpg"});
+    QCOMPARE(f.rows(), QStringList{"/d/b.jpg"});
+    QVERIFY(f.dlg.IsListed("/d/b.jpg"));
+    QVERIFY(!f.dlg.IsListed("/d/B.jpg"));
+}
+
+QTEST_MAIN(TestAddingSources)
+#include "TestAddingSources.moc"

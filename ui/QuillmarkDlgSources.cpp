@@ -1,0 +1,104 @@
+// Filling the source list: the file picker, the folder scan and dropped files,
+// and the list operations they share.
+#include "QuillmarkDlg.h"
+
+#include "DialogTemplate.h"
+#include "DropTest.h"
+#include "FileFilter.h"
+#include "FolderScan.h"
+#include "ListedPaths.h"
+#include "PathText.h"
+#include "Shell.h"
+#include "UiTexts.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QDragEnterEvent>
+#include <QDropEvent>
+#include <QLabel>
+#include <QMimeData>
+#include <QTreeWidget>
+
+QTreeWidget* CQuillmarkDlg::List() const {
+    return Control<QTreeWidget>(ControlId::SourceList);
+}
+
+bool CQuillmarkDlg::IsListed(const QString& path) const {
+    return listed->Contains(path);
+}
+
+void CQuillmarkDlg::InsertAtTop(const QString& path) {
+    List()->insertTopLevelItem(0, new QTreeWidgetItem(QStringList{path}));
+}
+
+void CQuillmarkDlg::RefreshFileCount() {
+    fileCount = List()->topLevelItemCount();
+    Control<QLabel>(ControlId::FileCount)->setText(QString::number(fileCount));
+}
+
+void CQuillmarkDlg::OnAddFiles() {
+    // Each file goes to the top, so a batch stands above the earlier rows in the
+    // reverse of the order the picker gave it.
+    for (const QString& path : shell.PickFiles(this, QtFileFilter(UiTexts::kPictureFilter))) {
+        const QString native = QDir::toNativeSeparators(path);
+        if (!IsListed(native)) {
+            InsertAtTop(native);
+        }
+    }
+    RefreshFileCount();
+}
+
+void CQuillmarkDlg::OnAddFolder() {
+    const QString folder = shell.PickFolder(this, UiTexts::kPickSourceFolder);
+    if (folder.isEmpty()) {
+        RefreshFileCount();
+        return;
+    }
+    const bool folders = Control<QCheckBox>(ControlId::TraverseBox)->isChecked();
+    // Sub-folders are listed as found, a second time if the folder is added
+    // again. Pictures come newest first, so one by one at the top they end up
+    // oldest first.
+    const FolderListing found =
+        folders ? ListSubFolders(ToPath(folder)) : ScanFolderForPictures(ToPath(folder));
+    if (!found.error.empty()) {
+        return;
+    }
+    for (const auto& entry : found.entries) {
+        const QString path = FromPath(entry);
+        if (folders || !IsListed(path)) {
+            InsertAtTop(path);
+        }
+    }
+    RefreshFileCount();
+}
+
+void CQuillmarkDlg::OnDropFiles(const QList<QUrl>& dropped) {
+    if (Control<QCheckBox>(ControlId::TraverseBox)->isChecked()) {
+        return;
+    }
+    for (const QUrl& url : dropped) {
+        // Only files of this machine can be converted; a web link dragged from
+        // a browser is not one. Long paths are taken whole.
+        if (!url.isLocalFile()) {
+            continue;
+        }
+        const QString path = QDir::toNativeSeparators(url.toLocalFile());
+        if (!PassesDropTest(path) || IsListed(path)) {
+            continue;
+        }
+        InsertAtTop(path);
+        RefreshFileCount();
+    }
+}
+
+void CQuillmarkDlg::dragEnterEvent(QDragEnterEvent* event) {
+    // In traverse mode the list holds folders, and dropped files are not taken.
+    if (event->mimeData()->hasUrls() && !Control<QCheckBox>(ControlId::TraverseBox)->isChecked()) {
+        event->acceptProposedAction();
+    }
+}
+
+void CQuillmarkDlg::dropEvent(QDropEvent* event) {
+    OnDropFiles(event->mimeData()->urls());
+    event->acceptProposedAction();
+}
