@@ -100,15 +100,18 @@ CliParse ParseCommandLine(int argc, char** argv) {
     app.add_option("SOURCE", sources, "pictures or folders to convert, in page order")->required();
     app.add_option("-o,--save-folder", saveFolder, "folder in which the time-stamped output folder is made")
         ->capture_default_str();
-    app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")->capture_default_str();
+    app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")
+        ->capture_default_str();
     app.add_flag("--separate", request.separate, "one PDF per picture instead of one merged PDF");
     app.add_flag("--forbid-print", request.forbidPrint, "forbid printing, changing and copying");
-    auto* file = app.add_option("--password-file", passwordFile, "read the open password from FILE's first line");
+    auto* file =
+        app.add_option("--password-file", passwordFile, "read the open password from FILE's first line");
     auto* env = app.add_option("--password-env", passwordEnv, "read the open password from environment VAR");
     auto* in = app.add_flag("--password-stdin", passwordStdin, "read the open password from standard input");
     file->excludes(env)->excludes(in);
     env->excludes(in);
-    app.add_flag("--folders", request.folders, "each SOURCE is a folder whose pictures form a group of its own");
+    app.add_flag("--folders", request.folders,
+                 "each SOURCE is a folder whose pictures form a group of its own");
     app.add_option("-j,--jobs", request.jobs, "pictures prepared at once (default: one per core)")
         ->check(CLI::Range(1, 256));
     app.add_flag("--json", request.json, "print the report as JSON on standard output");

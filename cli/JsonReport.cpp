@@ -33,12 +33,14 @@ std::string JsonReport(const JobReport& report, const std::filesystem::path& out
     }
     json["pictureProblems"] = nlohmann::json::array();
     for (const auto& problem : report.pictureProblems) {
-        json["pictureProblems"].push_back(
-            {{"source", problem.source.string()}, {"outcome", OutcomeKey(problem.outcome)}, {"reason", problem.reason}});
+        json["pictureProblems"].push_back({{"source", problem.source.string()},
+                                           {"outcome", OutcomeKey(problem.outcome)},
+                                           {"reason", problem.reason}});
     }
     json["documentProblems"] = nlohmann::json::array();
     for (const auto& problem : report.documentProblems) {
-        json["documentProblems"].push_back({{"document", problem.document.string()}, {"reason", problem.reason}});
+        json["documentProblems"].push_back(
+            {{"document", problem.document.string()}, {"reason", problem.reason}});
     }
     json["emptyGroups"] = nlohmann::json::array();
     for (const auto& group : report.emptyGroups) {

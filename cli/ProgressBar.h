@@ -6,12 +6,12 @@
 
 // A one-line progress bar with counts, redrawn in place on a terminal.
 class ProgressBar {
-public:
+  public:
     explicit ProgressBar(std::FILE* terminal) : out_(terminal) {}
     void Show(const StageProgress& progress);
     void Finish();
 
-private:
+  private:
     std::FILE* out_;
     bool shown_ = false;
 };

@@ -5,9 +5,9 @@ void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
         std::fprintf(out, "quillmark-cli: %s\n", report.jobError.c_str());
     }
     if (!quiet) {
-        std::fprintf(out, "%d of %d pictures prepared, %zu of %d documents written%s\n", report.picturesPrepared,
-                     report.picturesTotal, report.documentsWritten.size(), report.documentsTotal,
-                     report.cancelled ? " (cancelled)" : "");
+        std::fprintf(out, "%d of %d pictures prepared, %zu of %d documents written%s\n",
+                     report.picturesPrepared, report.picturesTotal, report.documentsWritten.size(),
+                     report.documentsTotal, report.cancelled ? " (cancelled)" : "");
         for (const auto& group : report.emptyGroups) {
             std::fprintf(out, "  skipped, no pictures: %s\n", group.c_str());
         }

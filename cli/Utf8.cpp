@@ -4,11 +4,11 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     std::u16string wide;
     for (size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
-        const int extra = lead < 0x80            ? 0
-                          : (lead >> 5) == 0x6   ? 1
-                          : (lead >> 4) == 0xE   ? 2
-                          : (lead >> 3) == 0x1E  ? 3
-                                                 : -1;
+        const int extra = lead < 0x80           ? 0
+                          : (lead >> 5) == 0x6  ? 1
+                          : (lead >> 4) == 0xE  ? 2
+                          : (lead >> 3) == 0x1E ? 3
+                                                : -1;
         if (extra < 0 || i + static_cast<size_t>(extra) >= utf8.size()) {
             return std::nullopt;
         }

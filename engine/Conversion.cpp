@@ -18,8 +18,8 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     try {
         job.options.outputFolder = CreateOutputFolder(saveFolder, startTime);
     } catch (const std::filesystem::filesystem_error& error) {
-        job.report.jobError = "cannot create the output folder in " + saveFolder.string() + ": " +
-                              error.code().message();
+        job.report.jobError =
+            "cannot create the output folder in " + saveFolder.string() + ": " + error.code().message();
         return false;
     }
     return true;

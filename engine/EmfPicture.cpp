@@ -26,7 +26,7 @@ std::mutex converterLock;
 constexpr uint32_t kEmrHeader = 1;
 constexpr uint32_t kEmrEof = 14;
 constexpr uint32_t kEmrComment = 70;
-constexpr uint32_t kEmfSignature = 0x464D4520;    // " EMF"
+constexpr uint32_t kEmfSignature = 0x464D4520;      // " EMF"
 constexpr uint32_t kEmfPlusIdentifier = 0x2B464D45; // "EMF+"
 constexpr size_t kHeaderSize = 88;
 constexpr double kSmallestScale = 0.001;
@@ -103,8 +103,8 @@ void CheckFrameSize(const std::string& svg) {
     const double height = std::strtod(match[2].str().c_str(), nullptr);
     constexpr double kLargestSide = 1e7;
     if (!(width >= 1e-3 && width <= kLargestSide && height >= 1e-3 && height <= kLargestSide)) {
-        throw std::runtime_error("the metafile's frame is absurdly large or small (" + match[1].str() + " x " +
-                                 match[2].str() + ")");
+        throw std::runtime_error("the metafile's frame is absurdly large or small (" + match[1].str() +
+                                 " x " + match[2].str() + ")");
     }
 }
 

@@ -13,12 +13,12 @@ bool NameLess(const std::filesystem::path& a, const std::filesystem::path& b) {
     const std::string x = a.filename().string();
     const std::string y = b.filename().string();
     auto folded = [](unsigned char c) { return std::tolower(c); };
-    const bool less = std::lexicographical_compare(
-        x.begin(), x.end(), y.begin(), y.end(),
-        [&](unsigned char p, unsigned char q) { return folded(p) < folded(q); });
-    const bool greater = std::lexicographical_compare(
-        y.begin(), y.end(), x.begin(), x.end(),
-        [&](unsigned char p, unsigned char q) { return folded(p) < folded(q); });
+    const bool less =
+        std::lexicographical_compare(x.begin(), x.end(), y.begin(), y.end(),
+                                     [&](unsigned char p, unsigned char q) { return folded(p) < folded(q); });
+    const bool greater =
+        std::lexicographical_compare(y.begin(), y.end(), x.begin(), x.end(),
+                                     [&](unsigned char p, unsigned char q) { return folded(p) < folded(q); });
     return less || (!greater && x < y);
 }
 

@@ -16,7 +16,7 @@ enum class Stage { Prepare, BuildPdfs };
 
 struct StageProgress {
     Stage stage;
-    int done;  // pictures prepared or documents finished so far
+    int done; // pictures prepared or documents finished so far
     int total;
 };
 

@@ -50,7 +50,7 @@ PictureFormat SniffFormat(std::string_view head) {
 // A source file opened once and read by descriptor, so that its name is taken
 // literally: libvips would read "scan[1].jpg" as "scan" with load options.
 class SourceFile {
-public:
+  public:
     explicit SourceFile(const std::filesystem::path& path) {
         fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
         if (fd_ < 0) {
@@ -98,7 +98,7 @@ public:
     vips::VSource Source() const { return vips::VSource::new_from_descriptor(fd_); }
     size_t size() const { return size_; }
 
-private:
+  private:
     int fd_ = -1;
     size_t size_ = 0;
 };
@@ -136,7 +136,9 @@ VImage LoadRaster(const SourceFile& file, PictureFormat format, const LoadReques
     }
 }
 
-bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
+bool SwapsSides(int orientation) {
+    return orientation >= 5 && orientation <= 8;
+}
 
 // The largest JPEG shrink-on-load factor that still leaves at least the pixels
 // the page needs, so the decoder never produces pixels we throw away.
@@ -350,12 +352,14 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
     return result;
 }
 
-NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& destination) {
+NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight,
+                               const std::filesystem::path& destination) {
     EnsureVipsStarted();
     NormalizeResult result;
     try {
-        SavePage(VImage::black(pageWidth, pageHeight).new_from_image(std::vector<double>{255.0}).cast(
-                     VIPS_FORMAT_UCHAR),
+        SavePage(VImage::black(pageWidth, pageHeight)
+                     .new_from_image(std::vector<double>{255.0})
+                     .cast(VIPS_FORMAT_UCHAR),
                  destination);
         result.written = true;
     } catch (const PageWriteError& error) {

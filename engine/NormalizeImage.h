@@ -42,4 +42,5 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
                                const std::filesystem::path& destination);
 
 // Writes an all-white page, for a picture that could not be rendered at all.
-NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& destination);
+NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight,
+                               const std::filesystem::path& destination);

@@ -34,6 +34,6 @@ std::optional<std::string> CheckPageSize(int32_t pageWidth, int32_t pageHeight) 
         return std::nullopt;
     }
     return "page size " + std::to_string(pageWidth) + " x " + std::to_string(pageHeight) +
-           " pixels is not possible: each side must be between " + std::to_string(kMinPageSide) +
-           " and " + std::to_string(kMaxPageSide) + " pixels";
+           " pixels is not possible: each side must be between " + std::to_string(kMinPageSide) + " and " +
+           std::to_string(kMaxPageSide) + " pixels";
 }

@@ -10,7 +10,7 @@
 namespace {
 
 class DocumentBuilder {
-public:
+  public:
     DocumentBuilder(JobState& job, const StageObserver& observer) : job_(job), observer_(observer) {}
 
     void SetTotal(int total) {
@@ -42,7 +42,7 @@ public:
         }
     }
 
-private:
+  private:
     void Progress() {
         if (observer_.progress) {
             observer_.progress({Stage::BuildPdfs, done_, job_.report.documentsTotal});
@@ -83,8 +83,9 @@ void BuildFromFolders(JobState& job, DocumentBuilder& builder) {
     for (size_t g = 0; g < groups.size() && !builder.Cancelled(); ++g) {
         const std::filesystem::path target = job.options.outputFolder / groups[g].filename();
         if (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST) {
-            PdfOutcome failed{PdfOutcome::Status::Failed, target, "cannot create the folder: " +
-                                                                      std::error_code(errno, std::generic_category()).message()};
+            PdfOutcome failed{PdfOutcome::Status::Failed, target,
+                              "cannot create the folder: " +
+                                  std::error_code(errno, std::generic_category()).message()};
             builder.Record(failed);
             continue;
         }
@@ -96,8 +97,7 @@ void BuildFromFolders(JobState& job, DocumentBuilder& builder) {
     }
 }
 
-template <typename Build>
-void RunStage(JobState& job, const StageObserver& observer, Build build) {
+template <typename Build> void RunStage(JobState& job, const StageObserver& observer, Build build) {
     try {
         if (StageMayRun(job)) {
             DocumentBuilder builder(job, observer);
@@ -117,7 +117,9 @@ void RunStage(JobState& job, const StageObserver& observer, Build build) {
 
 } // namespace
 
-void BuildPdfsProc(JobState& job, const StageObserver& observer) { RunStage(job, observer, BuildFromFiles); }
+void BuildPdfsProc(JobState& job, const StageObserver& observer) {
+    RunStage(job, observer, BuildFromFiles);
+}
 
 void BuildFolderPdfsProc(JobState& job, const StageObserver& observer) {
     RunStage(job, observer, BuildFromFolders);

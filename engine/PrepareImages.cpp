@@ -76,8 +76,8 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
         const std::filesystem::path group = job.workFolderPath / UniqueGroupName(GroupNameOf(folder), taken);
         if (::mkdir(group.c_str(), 0700) != 0) {
             for (const auto& picture : pictures) {
-                job.report.pictureProblems.push_back(
-                    {picture, PictureOutcome::NotPrepared, "cannot create the scratch folder " + group.string()});
+                job.report.pictureProblems.push_back({picture, PictureOutcome::NotPrepared,
+                                                      "cannot create the scratch folder " + group.string()});
             }
             continue;
         }
@@ -119,8 +119,9 @@ std::vector<NormalizeResult> RunTasks(JobState& job, const std::vector<PrepareTa
             }
             const auto& options = job.options;
             const auto& task = tasks[i];
-            results[i] = worker ? worker->Render(options.pageWidth, options.pageHeight, task.source, task.destination)
-                                : NormalizeImage(options.pageWidth, options.pageHeight, task.source, task.destination);
+            results[i] =
+                worker ? worker->Render(options.pageWidth, options.pageHeight, task.source, task.destination)
+                       : NormalizeImage(options.pageWidth, options.pageHeight, task.source, task.destination);
             std::lock_guard lock(progressLock);
             ++done;
             if (observer.progress) {

@@ -14,7 +14,7 @@ using Clock = std::chrono::steady_clock;
 constexpr uint32_t kMaxText = 1u << 20;
 
 class Writer {
-public:
+  public:
     void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
     void I32(int32_t v) { Raw(&v, sizeof v); }
     void Text(const std::string& text) {
@@ -38,13 +38,13 @@ public:
         return true;
     }
 
-private:
+  private:
     void Raw(const void* data, size_t size) { bytes_.append(static_cast<const char*>(data), size); }
     std::string bytes_;
 };
 
 class Reader {
-public:
+  public:
     Reader(int socket, std::optional<Clock::time_point> deadline) : socket_(socket), deadline_(deadline) {}
 
     bool timedOut = false;
@@ -78,10 +78,11 @@ public:
         return Raw(text.data(), size);
     }
 
-private:
+  private:
     bool WaitReadable() {
         for (;;) {
-            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
             if (left.count() <= 0) {
                 timedOut = true;
                 return false;
@@ -117,8 +118,8 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, std::nullopt);
     RenderRequest request;
     uint8_t white = 0;
-    if (!in.U8(white) || !in.I32(request.pageWidth) || !in.I32(request.pageHeight) || !in.Text(request.source) ||
-        !in.Text(request.destination)) {
+    if (!in.U8(white) || !in.I32(request.pageWidth) || !in.I32(request.pageHeight) ||
+        !in.Text(request.source) || !in.Text(request.destination)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;

@@ -40,7 +40,9 @@ RenderWorker::RenderWorker(std::filesystem::path program, std::filesystem::path 
                            std::chrono::seconds timeLimit)
     : program_(std::move(program)), log_(std::move(log)), timeLimit_(timeLimit) {}
 
-RenderWorker::~RenderWorker() { Stop(false); }
+RenderWorker::~RenderWorker() {
+    Stop(false);
+}
 
 bool RenderWorker::Start() {
     int ends[2];
@@ -52,7 +54,8 @@ bool RenderWorker::Start() {
     posix_spawn_file_actions_adddup2(&actions, ends[1], kWorkerSocketFd);
     posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
     posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0600);
     char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>("--worker"), nullptr};
     const int spawned = ::posix_spawn(&pid_, program_.c_str(), &actions, nullptr, argv, environ);
     posix_spawn_file_actions_destroy(&actions);
@@ -127,7 +130,8 @@ std::optional<NormalizeResult> RenderWorker::Ask(bool whitePageOnly, int32_t pag
     return std::nullopt;
 }
 
-NormalizeResult RenderWorker::Render(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
+NormalizeResult RenderWorker::Render(int32_t pageWidth, int32_t pageHeight,
+                                     const std::filesystem::path& source,
                                      const std::filesystem::path& destination) {
     std::string failure;
     if (auto result = Ask(false, pageWidth, pageHeight, source, destination, failure)) {
@@ -138,7 +142,8 @@ NormalizeResult RenderWorker::Render(int32_t pageWidth, int32_t pageHeight, cons
     result.problem = PictureOutcome::Undecodable;
     result.reason = failure;
     std::string whiteFailure;
-    if (auto white = Ask(true, pageWidth, pageHeight, {}, destination, whiteFailure); white && white->written) {
+    if (auto white = Ask(true, pageWidth, pageHeight, {}, destination, whiteFailure);
+        white && white->written) {
         result.written = true;
     } else {
         result.problem = PictureOutcome::NotPrepared;
@@ -150,7 +155,8 @@ NormalizeResult RenderWorker::Render(int32_t pageWidth, int32_t pageHeight, cons
 std::filesystem::path FindRenderWorkerProgram() {
     std::error_code ignored;
     if (const char* chosen = std::getenv("QUILLMARK_RENDER"); chosen != nullptr && *chosen != '\0') {
-        return std::filesystem::exists(chosen, ignored) ? std::filesystem::path(chosen) : std::filesystem::path();
+        return std::filesystem::exists(chosen, ignored) ? std::filesystem::path(chosen)
+                                                        : std::filesystem::path();
     }
     const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
     for (const std::filesystem::path& candidate :
@@ -181,7 +187,8 @@ int RunRenderWorker(int socket) {
         const NormalizeResult result =
             request->whitePageOnly
                 ? WriteWhitePage(request->pageWidth, request->pageHeight, request->destination)
-                : NormalizeImage(request->pageWidth, request->pageHeight, request->source, request->destination);
+                : NormalizeImage(request->pageWidth, request->pageHeight, request->source,
+                                 request->destination);
         if (!SendResult(socket, result)) {
             return 1;
         }

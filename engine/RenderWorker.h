@@ -13,7 +13,7 @@
 // window; and each worker's libvips keeps its own error messages, so every
 // failure carries its own reason.
 class RenderWorker {
-public:
+  public:
     // `log` receives the worker's standard error; its last line explains a crash.
     RenderWorker(std::filesystem::path program, std::filesystem::path log, std::chrono::seconds timeLimit);
     ~RenderWorker();
@@ -25,7 +25,7 @@ public:
     NormalizeResult Render(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
                            const std::filesystem::path& destination);
 
-private:
+  private:
     bool Start();
     void Stop(bool kill);
     std::optional<NormalizeResult> Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight,

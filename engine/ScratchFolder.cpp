@@ -86,7 +86,8 @@ int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
     static const std::regex kScratchName(R"(\.quillmark-work-([0-9]+)-[A-Za-z0-9]{6})");
     int removed = 0;
     std::error_code error;
-    for (fs::directory_iterator output(saveFolder, error), end; !error && output != end; output.increment(error)) {
+    for (fs::directory_iterator output(saveFolder, error), end; !error && output != end;
+         output.increment(error)) {
         std::error_code ignored;
         if (!output->is_directory(ignored) || output->is_symlink(ignored) ||
             output->path().filename().string().rfind(kOutputFolderPrefix, 0) != 0) {

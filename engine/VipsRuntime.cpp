@@ -2,9 +2,9 @@
 
 #include <algorithm>
 #include <mutex>
-#include <vector>
-#include <string_view>
 #include <stdexcept>
+#include <string_view>
+#include <vector>
 #include <vips/vips.h>
 
 namespace {
