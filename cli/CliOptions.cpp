@@ -1,6 +1,5 @@
 #include "CliOptions.h"
 
-#include "PageSize.h"
 #include "Utf8.h"
 
 #include <CLI/CLI.hpp>
@@ -64,11 +63,9 @@ void ParseSize(const std::string& text, CliRequest& request) {
     if (!std::regex_match(text, match, kSize)) {
         throw UsageError{"--size takes WIDTHxHEIGHT in pixels, such as 1587x2245, not \"" + text + "\""};
     }
+    // The range is the engine's to check, once, when the job begins.
     request.pageWidth = std::stoi(match[1]);
     request.pageHeight = std::stoi(match[2]);
-    if (auto refusal = CheckPageSize(request.pageWidth, request.pageHeight)) {
-        throw UsageError{*refusal};
-    }
 }
 
 void CheckPaths(const CliRequest& request) {

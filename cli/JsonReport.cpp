@@ -35,12 +35,13 @@ std::string JsonReport(const JobReport& report, const std::filesystem::path& out
     for (const auto& problem : report.pictureProblems) {
         json["pictureProblems"].push_back({{"source", problem.source.string()},
                                            {"outcome", OutcomeKey(problem.outcome)},
-                                           {"reason", problem.reason}});
+                                           {"reason", problem.reason},
+                                           {"detail", problem.detail}});
     }
     json["documentProblems"] = nlohmann::json::array();
     for (const auto& problem : report.documentProblems) {
         json["documentProblems"].push_back(
-            {{"document", problem.document.string()}, {"reason", problem.reason}});
+            {{"document", problem.document.string()}, {"reason", problem.reason}, {"detail", problem.detail}});
     }
     json["emptyGroups"] = nlohmann::json::array();
     for (const auto& group : report.emptyGroups) {

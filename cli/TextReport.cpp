@@ -3,6 +3,12 @@
 void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
     if (!report.jobError.empty()) {
         std::fprintf(out, "quillmark-cli: %s\n", report.jobError.c_str());
+        if (report.refusal != JobRefusal::Failed) {
+            return; // refused before any work: there is nothing else to tell
+        }
+    }
+    if (report.NothingWritten() && !report.cancelled) {
+        std::fprintf(out, "quillmark-cli: no document was written\n");
     }
     if (!quiet) {
         std::fprintf(out, "%d of %d pictures prepared, %zu of %d documents written%s\n",

@@ -4,7 +4,6 @@
 #include "CliSources.h"
 #include "Conversion.h"
 #include "JsonReport.h"
-#include "PdfAssembly.h"
 #include "ProgressBar.h"
 #include "TextReport.h"
 
@@ -17,8 +16,9 @@ namespace {
 
 std::atomic<bool>* cancelFlag = nullptr;
 
-// The first Ctrl-C asks the job to stop cleanly after the picture or document
-// under way; a second one ends the process at once.
+// The first Ctrl-C asks the job to stop: the engine ends the pictures being
+// decoded and the job within half a second, leaving no partial file; a second
+// one ends the process at once.
 void OnInterrupt(int signal) {
     if (cancelFlag != nullptr) {
         cancelFlag->store(true);
@@ -26,7 +26,7 @@ void OnInterrupt(int signal) {
     std::signal(signal, SIG_DFL);
 }
 
-void FillJob(JobState& job, const CliRequest& request) {
+void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     ConvertOptions& options = job.options;
     options.pageWidth = request.pageWidth;
     options.pageHeight = request.pageHeight;
@@ -35,13 +35,16 @@ void FillJob(JobState& job, const CliRequest& request) {
     options.usePassword.store(request.password ? 1 : 0);
     options.password = request.password.value_or(u"");
     options.listMode = request.folders ? ListMode::Folders : ListMode::Files;
-    job.sourceList = ExpandSources(request);
+    job.sourceList = std::move(sources);
     job.workers = request.jobs;
 }
 
 int ExitCodeOf(const JobReport& report) {
     if (report.cancelled) {
         return kExitCancelled;
+    }
+    if (report.refusal == JobRefusal::PageSize) {
+        return kExitBadUsage;
     }
     return report.AllWell() ? kExitAllConverted : kExitSomeFailed;
 }
@@ -55,19 +58,18 @@ int main(int argc, char** argv) {
         return parse.exitCode;
     }
     const CliRequest& request = *parse.request;
-    static JobState job;
-    FillJob(job, request);
-    if (job.sourceList.empty()) {
+    std::string sourceError;
+    SourceList sources = ExpandSources(request, sourceError);
+    if (!sourceError.empty()) {
+        std::fprintf(stderr, "quillmark-cli: %s\n", sourceError.c_str());
+        return kExitBadUsage;
+    }
+    if (sources.empty()) {
         std::fprintf(stderr, "quillmark-cli: no pictures to convert\n");
         return kExitBadUsage;
     }
-    if (request.json) {
-        SetPdfDiagnosticsStream(stderr); // standard output carries only the JSON
-    }
-    if (!BeginJob(job, request.saveFolder, std::time(nullptr))) {
-        PrintTextReport(stderr, job.report, request.quiet);
-        return kExitSomeFailed;
-    }
+    static JobState job;
+    FillJob(job, request, std::move(sources));
 
     cancelFlag = &job.cancelRequested;
     std::signal(SIGINT, OnInterrupt);
@@ -79,13 +81,9 @@ int main(int argc, char** argv) {
     if (showProgress) {
         observer.progress = [&bar](const StageProgress& progress) { bar.Show(progress); };
     }
-    RunConversion(job, observer);
+    RunJob(job, request.saveFolder, std::time(nullptr), observer);
     bar.Finish();
 
-    std::error_code ignored;
-    if (job.report.documentsWritten.empty()) {
-        std::filesystem::remove(job.options.outputFolder, ignored); // only when it is empty
-    }
     if (request.json) {
         std::printf("%s\n", JsonReport(job.report, job.options.outputFolder).c_str());
     } else {

@@ -1,25 +1,64 @@
 #include "Conversion.h"
 
+#include "FolderTree.h"
 #include "OutputFolder.h"
 #include "PageSize.h"
 #include "PdfStage.h"
 #include "PrepareImages.h"
+#include "RenderWorker.h"
 #include "ScratchFolder.h"
+
+#include <system_error>
+
+namespace {
+
+std::string DescribeSearch(const RenderProgramSearch& search) {
+    std::string places;
+    for (const auto& place : search.lookedIn) {
+        places += (places.empty() ? "" : ", ") + place.string();
+    }
+    return "the picture decoder quillmark-render is missing (looked for it at: " + places +
+           "); reinstall Quillmark or set QUILLMARK_RENDER to its path";
+}
+
+// Removes the empty folders directly inside `folder`, then `folder` itself
+// when that leaves it empty. Files are never touched.
+void RemoveEmptyFolders(const std::filesystem::path& folder) {
+    std::error_code ignored;
+    for (std::filesystem::directory_iterator entry(folder, ignored), end; !ignored && entry != end;
+         entry.increment(ignored)) {
+        std::error_code error;
+        if (entry->is_directory(error) && !entry->is_symlink(error)) {
+            std::filesystem::remove(entry->path(), error); // only when it is empty
+        }
+    }
+    std::filesystem::remove(folder, ignored);
+}
+
+} // namespace
 
 bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_t startTime) {
     job.report = JobReport{};
     job.cancelRequested.store(false);
     job.workFolderPath.clear();
+    job.renderProgram.clear();
+    job.options.outputFolder.clear();
     if (auto refusal = CheckPageSize(job.options.pageWidth, job.options.pageHeight)) {
-        job.report.jobError = *refusal;
+        job.report.Fail(JobRefusal::PageSize, *refusal);
         return false;
     }
+    const RenderProgramSearch search = FindRenderWorkerProgram();
+    if (search.found.empty()) {
+        job.report.Fail(JobRefusal::NoDecoder, DescribeSearch(search));
+        return false;
+    }
+    job.renderProgram = search.found;
     RemoveLeftoversOfDeadJobs(saveFolder);
     try {
         job.options.outputFolder = CreateOutputFolder(saveFolder, startTime);
     } catch (const std::filesystem::filesystem_error& error) {
-        job.report.jobError =
-            "cannot create the output folder in " + saveFolder.string() + ": " + error.code().message();
+        job.report.Fail(JobRefusal::OutputFolder, "cannot create the output folder in " + saveFolder.string() +
+                                                      ": " + error.code().message());
         return false;
     }
     return true;
@@ -33,7 +72,29 @@ void BuildPdfsStage(JobState& job, const StageObserver& observer) {
     }
 }
 
-void RunConversion(JobState& job, const StageObserver& observer) {
+void EndJob(JobState& job) {
+    if (job.cancelRequested.load()) {
+        job.report.cancelled = true;
+    }
+    if (!job.workFolderPath.empty()) {
+        DeleteFolderTree(job.workFolderPath);
+        job.workFolderPath.clear();
+    }
+    if (!job.options.outputFolder.empty()) {
+        RemoveEmptyFolders(job.options.outputFolder);
+    }
+}
+
+bool RunJob(JobState& job, const std::filesystem::path& saveFolder, std::time_t startTime,
+            const StageObserver& observer) {
+    if (!BeginJob(job, saveFolder, startTime)) {
+        EndJob(job);
+        return false;
+    }
     PrepareImagesProc(job, observer);
-    BuildPdfsStage(job, observer);
+    if (JobGoesOn(job)) {
+        BuildPdfsStage(job, observer);
+    }
+    EndJob(job);
+    return true;
 }

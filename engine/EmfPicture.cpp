@@ -11,13 +11,6 @@
 #include <regex>
 #include <stdexcept>
 
-// libemf2svg shuts fontconfig down (FcFini) after every text record it
-// converts. When librsvg, which draws the SVG, still holds fontconfig's caches,
-// fontconfig then aborts the whole process. Fontconfig needs no shutdown (the
-// end of the process frees it), so this process's FcFini does nothing; being
-// defined in the program, it takes the place of fontconfig's own.
-extern "C" void FcFini(void) {}
-
 namespace {
 
 // libemf2svg keeps font state between calls; one conversion at a time.

@@ -38,7 +38,7 @@ FolderListing ListFolder(const std::filesystem::path& folder) {
     }
     if (error) {
         listing.entries.clear();
-        listing.error = "cannot list folder " + folder.string() + ": " + error.message();
+        listing.error = "cannot read the folder \"" + folder.string() + "\": " + error.message();
         return listing;
     }
     std::sort(listing.entries.begin(), listing.entries.end(), NameLess);

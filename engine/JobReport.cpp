@@ -1,5 +1,16 @@
 #include "JobReport.h"
 
+#include "Reason.h"
+
+void JobReport::AddPictureProblem(const std::filesystem::path& source, PictureOutcome outcome,
+                                  const std::string& text) {
+    pictureProblems.push_back({source, outcome, BriefReason(text), BoundedDetail(text)});
+}
+
+void JobReport::AddDocumentProblem(const std::filesystem::path& document, const std::string& text) {
+    documentProblems.push_back({document, BriefReason(text), BoundedDetail(text)});
+}
+
 const char* DescribeOutcome(PictureOutcome outcome) {
     switch (outcome) {
     case PictureOutcome::Damaged:

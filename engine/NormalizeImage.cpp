@@ -334,7 +334,7 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
             return result;
         } catch (const vips::VError& lenient) {
             const std::string second = ReasonOf(lenient);
-            failure = failure.empty() || failure == second ? second : second + " (" + failure + ")";
+            failure = failure.empty() || failure == second ? second : second + "\n" + failure;
         }
     } catch (const PageWriteError& error) {
         result.problem = PictureOutcome::NotPrepared;
@@ -348,7 +348,7 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
     const NormalizeResult white = WriteWhitePage(pageWidth, pageHeight, destination);
     result.written = white.written;
     result.problem = white.written ? PictureOutcome::Undecodable : PictureOutcome::NotPrepared;
-    result.reason = white.written ? failure : failure + "; " + white.reason;
+    result.reason = white.written ? failure : white.reason + "\n" + failure;
     return result;
 }
 

@@ -1,6 +1,7 @@
 #include "PdfAssembly.h"
 
 #include "PreparedPages.h"
+#include "Utf8.h"
 
 #include <hpdf.h>
 
@@ -37,13 +38,14 @@ constexpr const char* kEmptyJpeg = "is empty or holds no picture";
 constexpr const char* kCannotCreateTemporary = "cannot create a file in the folder";
 constexpr const char* kIncompleteFile = "the document could not be written completely (is the disk full?)";
 constexpr const char* kCannotRename = "cannot put the finished document in place";
+constexpr const char* kCannotStore = "the document could not be stored safely on the disk";
 
-// nullptr stands for standard output, which may not be a constant at start-up.
+// nullptr stands for standard error, which may not be a constant at start-up.
 std::atomic<std::FILE*> diagnosticsStream{nullptr};
 
 std::FILE* DiagnosticsStream() {
     std::FILE* stream = diagnosticsStream.load();
-    return stream != nullptr ? stream : stdout;
+    return stream != nullptr ? stream : stderr;
 }
 
 std::string SystemMessage(int error) {
@@ -162,7 +164,7 @@ bool Protect(DocumentBuilder& doc, const DocumentSettings& settings) {
         }
     }
     if (settings.usePassword) {
-        std::optional<std::string> userPassword = ToAnsi(settings.password);
+        std::optional<std::string> userPassword = ToUtf8(settings.password);
         if (!userPassword) {
             doc.Fail(kPasswordNotConvertible);
             return false;
@@ -294,6 +296,18 @@ bool EndsComplete(const fs::path& file) {
     return complete;
 }
 
+// Waits until what was written to `path` (a file, or a folder's entries) is
+// on the disk. Returns 0 or the system's error number.
+int SyncToDisk(const fs::path& path, int openFlags) {
+    const int fd = ::open(path.c_str(), openFlags | O_CLOEXEC);
+    if (fd < 0) {
+        return errno;
+    }
+    const int error = ::fsync(fd) == 0 ? 0 : errno;
+    ::close(fd);
+    return error;
+}
+
 // Saves under a temporary name and renames it over `target` once complete, so
 // an interrupted job never leaves a truncated PDF under the final name and an
 // earlier document of that name is replaced only by a finished one.
@@ -311,9 +325,24 @@ bool SaveAtomically(DocumentBuilder& doc, const fs::path& target) {
         doc.Fail("\"" + target.string() + "\": " + kIncompleteFile);
         saved = false;
     }
+    // The contents reach the disk before the name does: after a power cut the
+    // final name holds the whole document or the earlier one, never an empty file.
+    if (const int error = saved ? SyncToDisk(*temporary, O_RDONLY) : 0; error != 0) {
+        doc.Fail(std::string(kCannotStore) + " \"" + target.string() + "\": " + SystemMessage(error));
+        saved = false;
+    }
     if (saved && std::rename(temporary->c_str(), target.c_str()) != 0) {
         doc.Fail(std::string(kCannotRename) + " \"" + target.string() + "\": " + SystemMessage(errno));
         saved = false;
+    }
+    if (const int error = saved ? SyncToDisk(target.parent_path().empty() ? "." : target.parent_path(),
+                                             O_RDONLY | O_DIRECTORY)
+                                : 0;
+        error != 0) {
+        // The document is complete under its name; only the folder's record of
+        // it may not have reached the disk yet.
+        doc.Fail(std::string(kCannotStore) + " \"" + target.string() + "\": " + SystemMessage(error));
+        return false;
     }
     if (!saved) {
         std::error_code ignored;
@@ -323,7 +352,7 @@ bool SaveAtomically(DocumentBuilder& doc, const fs::path& target) {
 }
 
 PdfOutcome AssembleDocument(const std::vector<fs::path>& jpegs, const fs::path& target,
-                            const ConvertOptions& options) {
+                            const ConvertOptions& options, const std::atomic<bool>* cancel) {
     const DocumentSettings settings(options);
     PdfOutcome outcome;
     outcome.document = target;
@@ -341,6 +370,10 @@ PdfOutcome AssembleDocument(const std::vector<fs::path>& jpegs, const fs::path& 
     HPDF_Font font = nullptr;
     bool built = Protect(doc, settings) && (font = RegisterFont(doc)) != nullptr;
     for (std::size_t i = 0; built && i < jpegs.size(); ++i) {
+        if (cancel != nullptr && cancel->load()) {
+            outcome.status = PdfOutcome::Status::Cancelled;
+            return outcome;
+        }
         built = AddJpegPage(doc, font, jpegs[i], settings);
     }
     if (!built || !SaveAtomically(doc, target)) {
@@ -367,18 +400,23 @@ PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolde
         outcome.error = listing.error;
         return outcome;
     }
-    if (listing.pages.empty()) {
-        return outcome;
+    return MergePagesToPdf(listing.pages, pdfFolder, options);
+}
+
+PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const fs::path& pdfFolder,
+                           const ConvertOptions& options, const std::atomic<bool>* cancel) {
+    if (pages.empty()) {
+        return {};
     }
     std::vector<fs::path> jpegs;
-    for (const auto& page : listing.pages) {
+    for (const auto& page : pages) {
         jpegs.push_back(page.path);
     }
-    return AssembleDocument(jpegs, target, options);
+    return AssembleDocument(jpegs, pdfFolder / kMergedDocumentName, options, cancel);
 }
 
 PdfOutcome JpegToPdf(const fs::path& jpegPath, const fs::path& pdfPath, const ConvertOptions& options) {
-    return AssembleDocument({jpegPath}, pdfPath, options);
+    return AssembleDocument({jpegPath}, pdfPath, options, nullptr);
 }
 
 void OnPdfError(unsigned long error_no, unsigned long detail_no, void* user_data) {
@@ -395,37 +433,4 @@ void OnPdfError(unsigned long error_no, unsigned long detail_no, void* user_data
 
 void SetPdfDiagnosticsStream(std::FILE* stream) {
     diagnosticsStream.store(stream);
-}
-
-std::optional<std::string> ToAnsi(std::u16string_view wide) {
-    std::string narrow;
-    narrow.reserve(wide.size() * 3);
-    for (std::size_t i = 0; i < wide.size(); ++i) {
-        char32_t c = wide[i];
-        if (c >= 0xD800 && c <= 0xDBFF) {
-            if (i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) {
-                return std::nullopt;
-            }
-            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
-            ++i;
-        } else if (c >= 0xDC00 && c <= 0xDFFF) {
-            return std::nullopt;
-        }
-        if (c < 0x80) {
-            narrow += static_cast<char>(c);
-        } else if (c < 0x800) {
-            narrow += static_cast<char>(0xC0 | (c >> 6));
-            narrow += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            narrow += static_cast<char>(0xE0 | (c >> 12));
-            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            narrow += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            narrow += static_cast<char>(0xF0 | (c >> 18));
-            narrow += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            narrow += static_cast<char>(0x80 | (c & 0x3F));
-        }
-    }
-    return narrow;
 }

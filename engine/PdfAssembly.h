@@ -1,7 +1,9 @@
 #pragma once
 
 #include "ConvertOptions.h"
+#include "PreparedPages.h"
 
+#include <atomic>
 #include <cstdio>
 #include <filesystem>
 #include <optional>
@@ -13,7 +15,7 @@ inline constexpr const char* kPermissionsPassword = "kelpo";
 
 // What became of one document.
 struct PdfOutcome {
-    enum class Status { Written, NothingToDo, Failed };
+    enum class Status { Written, NothingToDo, Failed, Cancelled };
     Status status = Status::NothingToDo;
     std::filesystem::path document; // the final path (set for Written and Failed)
     std::string error;              // why it failed, in words for the user
@@ -26,8 +28,15 @@ struct PdfOutcome {
 // holds no JPEG (NothingToDo). The document is written under a temporary name
 // in `pdfFolder` and renamed when complete, so a failure or an interrupted job
 // never leaves a truncated "result.pdf"; on any library error nothing is saved.
+// The file reaches the disk before it takes its final name, so a power cut
+// never leaves an empty document under that name.
 PdfOutcome MergeFolderToPdf(const std::filesystem::path& jpegFolder, const std::filesystem::path& pdfFolder,
                             const ConvertOptions& options);
+
+// The same for pages already listed. `cancel`, when given, is looked at
+// between pages: a set flag ends the document unwritten (Cancelled).
+PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const std::filesystem::path& pdfFolder,
+                           const ConvertOptions& options, const std::atomic<bool>* cancel = nullptr);
 
 // Puts one JPEG file onto the single page of `pdfPath`, written the same way.
 PdfOutcome JpegToPdf(const std::filesystem::path& jpegPath, const std::filesystem::path& pdfPath,
@@ -38,10 +47,6 @@ PdfOutcome JpegToPdf(const std::filesystem::path& jpegPath, const std::filesyste
 // the error in the document's record that `user_data` points to.
 void OnPdfError(unsigned long error_no, unsigned long detail_no, void* user_data);
 
-// Where the diagnostic lines go: standard output unless a front end (such as
-// the command line's JSON mode, which owns standard output) chooses otherwise.
+// Where the diagnostic lines go: standard error unless a caller (a test)
+// chooses otherwise. Standard output belongs to the front ends' results.
 void SetPdfDiagnosticsStream(std::FILE* stream);
-
-// Converts wide text to the narrow encoding the PDF library takes (UTF-8 here).
-// Empty when the text cannot be converted (an unpaired surrogate).
-std::optional<std::string> ToAnsi(std::u16string_view wide);

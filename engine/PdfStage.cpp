@@ -1,17 +1,19 @@
 #include "PdfStage.h"
 
 #include "FolderScan.h"
-#include "FolderTree.h"
 #include "PdfAssembly.h"
 #include "PreparedPages.h"
 
+#include <cerrno>
 #include <sys/stat.h>
+#include <system_error>
 
 namespace {
 
-class DocumentBuilder {
+// Counts the documents of the stage and records each one's outcome.
+class DocumentTally {
   public:
-    DocumentBuilder(JobState& job, const StageObserver& observer) : job_(job), observer_(observer) {}
+    DocumentTally(JobState& job, const StageObserver& observer) : job_(job), observer_(observer) {}
 
     void SetTotal(int total) {
         job_.report.documentsTotal = total;
@@ -20,10 +22,16 @@ class DocumentBuilder {
     bool Cancelled() const { return job_.cancelRequested.load(); }
 
     void Record(const PdfOutcome& outcome) {
-        if (outcome.status == PdfOutcome::Status::Written) {
+        switch (outcome.status) {
+        case PdfOutcome::Status::Written:
             job_.report.documentsWritten.push_back(outcome.document);
-        } else if (outcome.status == PdfOutcome::Status::Failed) {
-            job_.report.documentProblems.push_back({outcome.document, outcome.error});
+            break;
+        case PdfOutcome::Status::Failed:
+            job_.report.AddDocumentProblem(outcome.document, outcome.error);
+            break;
+        case PdfOutcome::Status::NothingToDo:
+        case PdfOutcome::Status::Cancelled:
+            break;
         }
         ++done_;
         Progress();
@@ -42,10 +50,14 @@ class DocumentBuilder {
         }
     }
 
+    void Merge(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
+        Record(MergePagesToPdf(pages, target, job_.options, &job_.cancelRequested));
+    }
+
   private:
     void Progress() {
         if (observer_.progress) {
-            observer_.progress({Stage::BuildPdfs, done_, job_.report.documentsTotal});
+            observer_.progress({Stage::Build, done_, job_.report.documentsTotal});
         }
     }
 
@@ -54,64 +66,83 @@ class DocumentBuilder {
     int done_ = 0;
 };
 
-bool StageMayRun(const JobState& job) {
-    return job.report.jobError.empty() && !job.report.cancelled && !job.cancelRequested.load() &&
-           !job.workFolderPath.empty();
+// The pages of a folder the preparation made; a folder that is gone or
+// cannot be read loses pictures, so it is an error, never "nothing to do".
+std::vector<PreparedPage> PagesOf(const std::filesystem::path& folder, std::string& error) {
+    PreparedPages listing = ListPreparedPages(folder);
+    if (listing.folderMissing) {
+        error = "the prepared pages in \"" + folder.string() + "\" are gone";
+    } else {
+        error = listing.error;
+    }
+    return std::move(listing.pages);
 }
 
-void BuildFromFiles(JobState& job, DocumentBuilder& builder) {
-    const std::filesystem::path& scratch = job.workFolderPath;
-    if (job.options.mergeIntoOne == 1) {
-        builder.SetTotal(1);
-        builder.Record(MergeFolderToPdf(scratch, job.options.outputFolder, job.options));
+void BuildFromFiles(JobState& job, DocumentTally& tally) {
+    std::string error;
+    const std::vector<PreparedPage> pages = PagesOf(job.workFolderPath, error);
+    if (!error.empty()) {
+        job.report.Fail(JobRefusal::Failed, error);
         return;
     }
-    const std::vector<PreparedPage> pages = ListPreparedPages(scratch).pages;
-    builder.SetTotal(static_cast<int>(pages.size()));
-    builder.OnePerPage(pages, job.options.outputFolder);
+    if (job.options.mergeIntoOne == 1) {
+        tally.SetTotal(1);
+        tally.Merge(pages, job.options.outputFolder);
+        return;
+    }
+    tally.SetTotal(static_cast<int>(pages.size()));
+    tally.OnePerPage(pages, job.options.outputFolder);
 }
 
-void BuildFromFolders(JobState& job, DocumentBuilder& builder) {
-    const std::vector<std::filesystem::path> groups = ListSubFolders(job.workFolderPath).entries;
+void BuildFromFolders(JobState& job, DocumentTally& tally) {
+    const FolderListing groups = ListSubFolders(job.workFolderPath);
+    if (!groups.error.empty()) {
+        job.report.Fail(JobRefusal::Failed, groups.error);
+        return;
+    }
     std::vector<std::vector<PreparedPage>> pagesOfGroup;
+    std::vector<std::string> errorOfGroup;
     int total = 0;
-    for (const auto& group : groups) {
-        pagesOfGroup.push_back(ListPreparedPages(group).pages);
+    for (const auto& group : groups.entries) {
+        pagesOfGroup.push_back(PagesOf(group, errorOfGroup.emplace_back()));
         total += job.options.mergeIntoOne == 1 ? 1 : static_cast<int>(pagesOfGroup.back().size());
     }
-    builder.SetTotal(total);
-    for (size_t g = 0; g < groups.size() && !builder.Cancelled(); ++g) {
-        const std::filesystem::path target = job.options.outputFolder / groups[g].filename();
+    tally.SetTotal(total);
+    for (size_t g = 0; g < groups.entries.size() && !tally.Cancelled(); ++g) {
+        const std::filesystem::path target = job.options.outputFolder / groups.entries[g].filename();
+        if (!errorOfGroup[g].empty()) {
+            tally.Record({PdfOutcome::Status::Failed, target, errorOfGroup[g]});
+            continue;
+        }
         if (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST) {
-            PdfOutcome failed{PdfOutcome::Status::Failed, target,
-                              "cannot create the folder: " +
-                                  std::error_code(errno, std::generic_category()).message()};
-            builder.Record(failed);
+            tally.Record({PdfOutcome::Status::Failed, target,
+                          "cannot create the folder: " + std::error_code(errno, std::generic_category()).message()});
             continue;
         }
         if (job.options.mergeIntoOne == 1) {
-            builder.Record(MergeFolderToPdf(groups[g], target, job.options));
+            tally.Merge(pagesOfGroup[g], target);
         } else {
-            builder.OnePerPage(pagesOfGroup[g], target);
+            tally.OnePerPage(pagesOfGroup[g], target);
         }
     }
 }
 
 template <typename Build> void RunStage(JobState& job, const StageObserver& observer, Build build) {
     try {
-        if (StageMayRun(job)) {
-            DocumentBuilder builder(job, observer);
-            build(job, builder);
+        if (JobGoesOn(job)) {
+            DocumentTally tally(job, observer);
+            build(job, tally);
         }
     } catch (const std::exception& error) {
-        job.report.jobError = std::string("the PDF stage stopped: ") + error.what();
+        job.report.Fail(JobRefusal::Failed, std::string("the PDF stage stopped: ") + error.what());
+    } catch (...) {
+        job.report.Fail(JobRefusal::Failed, "the PDF stage stopped for an unknown reason");
     }
     if (job.cancelRequested.load()) {
         job.report.cancelled = true;
     }
-    DeleteFolderTree(job.workFolderPath);
     if (observer.done) {
-        observer.done(WM_CONVERT_DONE);
+        observer.done(Stage::Build);
     }
 }
 

@@ -3,13 +3,16 @@
 #include "JobState.h"
 
 // The PDF stage for a list of pictures: "result.pdf" when merging, otherwise
-// "n.pdf" for the picture at place n of the list; then removes the scratch
-// folder. A cancel request stops it after the document under way (no partial
-// file is left) and still removes the scratch folder. Last act:
-// `observer.done(WM_CONVERT_DONE)`.
+// "n.pdf" for the picture at place n of the list.
 void BuildPdfsProc(JobState& job, const StageObserver& observer);
 
 // The PDF stage for a list of folders: one output sub-folder per prepared
 // group, with the group's "result.pdf" or its "k.pdf" files. A group whose
-// documents fail does not stop the others. Same cleanup and last act.
+// documents fail does not stop the others.
 void BuildFolderPdfsProc(JobState& job, const StageObserver& observer);
+
+// Both stages run only for a job whose preparation went through; a prepared
+// page folder that cannot be read is a failure of the job, never an empty
+// success. A cancel request stops them between pages (no partial file is
+// left). Nothing escapes as an exception. The last act is
+// `observer.done(Stage::Build)`; removing the scratch folder is EndJob's.

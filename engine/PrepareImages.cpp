@@ -1,10 +1,8 @@
 #include "PrepareImages.h"
 
 #include "FolderScan.h"
-#include "FolderTree.h"
-#include "NormalizeImage.h"
-#include "PageSize.h"
 #include "PictureTest.h"
+#include "PreparedPages.h"
 #include "RenderWorker.h"
 #include "ScratchFolder.h"
 
@@ -14,6 +12,7 @@
 #include <optional>
 #include <set>
 #include <sys/stat.h>
+#include <system_error>
 #include <thread>
 
 namespace {
@@ -22,10 +21,6 @@ struct PrepareTask {
     std::filesystem::path source;
     std::filesystem::path destination;
 };
-
-std::filesystem::path NumberedPage(const std::filesystem::path& folder, size_t number) {
-    return folder / (std::to_string(number) + ".jpg");
-}
 
 // The last component of a folder entry, also when it was given with a
 // trailing separator ("/scans/Jan/").
@@ -52,7 +47,7 @@ std::string UniqueGroupName(const std::string& wanted, std::set<std::string>& ta
 std::vector<PrepareTask> PlanFiles(const JobState& job) {
     std::vector<PrepareTask> tasks;
     for (size_t n = 0; n < job.sourceList.size(); ++n) {
-        tasks.push_back({job.sourceList[n], NumberedPage(job.workFolderPath, n)});
+        tasks.push_back({job.sourceList[n], PreparedPagePath(job.workFolderPath, n)});
     }
     return tasks;
 }
@@ -63,7 +58,7 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
     for (const auto& folder : job.sourceList) {
         const FolderListing listing = ListFolder(folder);
         if (!listing.error.empty()) {
-            job.report.pictureProblems.push_back({folder, PictureOutcome::Undecodable, listing.error});
+            job.report.AddPictureProblem(folder, PictureOutcome::Undecodable, listing.error);
             continue;
         }
         std::vector<std::filesystem::path> pictures;
@@ -73,88 +68,103 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
             job.report.emptyGroups.push_back(folder);
             continue;
         }
-        const std::filesystem::path group = job.workFolderPath / UniqueGroupName(GroupNameOf(folder), taken);
+        const std::filesystem::path group =
+            job.workFolderPath / UniqueGroupName(GroupNameOf(folder), taken);
         if (::mkdir(group.c_str(), 0700) != 0) {
+            const std::string why = "cannot create the scratch folder " + group.string() + ": " +
+                                    std::error_code(errno, std::generic_category()).message();
             for (const auto& picture : pictures) {
-                job.report.pictureProblems.push_back({picture, PictureOutcome::NotPrepared,
-                                                      "cannot create the scratch folder " + group.string()});
+                job.report.AddPictureProblem(picture, PictureOutcome::NotPrepared, why);
             }
             continue;
         }
         for (size_t k = 0; k < pictures.size(); ++k) {
-            tasks.push_back({pictures[k], NumberedPage(group, k)});
+            tasks.push_back({pictures[k], PreparedPagePath(group, k)});
         }
     }
     return tasks;
 }
 
 int WorkerCount(const JobState& job, size_t tasks) {
-    int workers = job.workers > 0 ? job.workers : static_cast<int>(std::thread::hardware_concurrency());
+    const int workers =
+        job.workers > 0 ? job.workers : static_cast<int>(std::thread::hardware_concurrency());
     return static_cast<int>(std::clamp<size_t>(tasks, 1, static_cast<size_t>(std::max(workers, 1))));
 }
 
-// Renders the tasks with several threads; each picture is independent, so the
-// files are the same as one thread would write, only sooner.
-std::vector<NormalizeResult> RunTasks(JobState& job, const std::vector<PrepareTask>& tasks,
-                                      const StageObserver& observer) {
-    std::vector<NormalizeResult> results(tasks.size());
+// What a task ended with: a result, or nothing when the job was cancelled
+// before or while its picture was rendered.
+using TaskResult = std::optional<NormalizeResult>;
+
+TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
+    try {
+        return worker.Render(job.options.pageWidth, job.options.pageHeight, task.source, task.destination);
+    } catch (const std::exception& error) {
+        return NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
+    }
+}
+
+// Prepares the tasks with several workers; each picture is independent, so
+// the files are the same as one worker would write, only sooner.
+std::vector<TaskResult> PreparePictures(JobState& job, const std::vector<PrepareTask>& tasks,
+                                        const StageObserver& observer) {
+    std::vector<TaskResult> results(tasks.size());
     std::atomic<size_t> next{0};
-    std::mutex progressLock;
+    std::mutex lock;
     int done = 0;
+    std::string failure; // what stopped a thread, other than a picture
     const int total = static_cast<int>(tasks.size());
-    const std::filesystem::path program = FindRenderWorkerProgram();
-    auto work = [&](int number) {
-        std::optional<RenderWorker> worker;
-        if (!program.empty()) {
-            worker.emplace(program, job.workFolderPath / (".render-" + std::to_string(number) + ".log"),
-                           job.pictureTimeLimit);
-        }
-        for (;;) {
-            if (job.cancelRequested.load()) {
-                return;
+    auto prepare = [&](int number) {
+        try {
+            RenderWorker worker(job.renderProgram,
+                                job.workFolderPath / (".render-" + std::to_string(number) + ".log"),
+                                job.pictureTimeLimit, job.cancelRequested);
+            for (size_t i = next++; i < tasks.size() && !job.cancelRequested.load(); i = next++) {
+                results[i] = RenderTask(worker, job, tasks[i]);
+                if (!results[i]) {
+                    return;
+                }
+                std::lock_guard guard(lock);
+                ++done;
+                if (observer.progress) {
+                    observer.progress({Stage::Prepare, done, total});
+                }
             }
-            const size_t i = next.fetch_add(1);
-            if (i >= tasks.size()) {
-                return;
-            }
-            const auto& options = job.options;
-            const auto& task = tasks[i];
-            results[i] =
-                worker ? worker->Render(options.pageWidth, options.pageHeight, task.source, task.destination)
-                       : NormalizeImage(options.pageWidth, options.pageHeight, task.source, task.destination);
-            std::lock_guard lock(progressLock);
-            ++done;
-            if (observer.progress) {
-                observer.progress({Stage::Prepare, done, total});
-            }
+        } catch (const std::exception& error) {
+            std::lock_guard guard(lock);
+            failure = error.what();
+            next = tasks.size(); // the others stop too: the stage fails as a whole
         }
     };
-    std::vector<std::thread> helpers;
-    for (int w = 1; w < WorkerCount(job, tasks.size()); ++w) {
-        helpers.emplace_back(work, w);
+    {
+        // Declared after what they use, so they are joined before it goes,
+        // also when starting one of them throws.
+        std::vector<std::jthread> helpers;
+        try {
+            for (int w = 1; w < WorkerCount(job, tasks.size()); ++w) {
+                helpers.emplace_back(prepare, w);
+            }
+        } catch (const std::system_error&) {
+            // Fewer threads than wished for: the ones there share the work.
+        }
+        prepare(0);
     }
-    work(0);
-    for (auto& helper : helpers) {
-        helper.join();
+    if (!failure.empty()) {
+        throw std::runtime_error(failure);
     }
     return results;
 }
 
 void Prepare(JobState& job, const StageObserver& observer) {
     JobReport& report = job.report;
-    if (auto refusal = CheckPageSize(job.options.pageWidth, job.options.pageHeight)) {
-        report.jobError = *refusal;
-        return;
-    }
-    if (job.options.outputFolder.empty()) {
-        report.jobError = "the job has no output folder";
+    if (!report.jobError.empty() || job.options.outputFolder.empty() || job.renderProgram.empty()) {
+        report.Fail(JobRefusal::Failed, "the job was not begun");
         return;
     }
     try {
         job.workFolderPath = CreateScratchFolder(job.options.outputFolder);
     } catch (const std::filesystem::filesystem_error& error) {
-        report.jobError = "cannot create a scratch folder in " + job.options.outputFolder.string() + ": " +
-                          error.code().message();
+        report.Fail(JobRefusal::Failed, "cannot create a scratch folder in " + job.options.outputFolder.string() +
+                                            ": " + error.code().message());
         return;
     }
     const std::vector<PrepareTask> tasks =
@@ -163,19 +173,18 @@ void Prepare(JobState& job, const StageObserver& observer) {
     if (observer.progress) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});
     }
-    const std::vector<NormalizeResult> results = RunTasks(job, tasks, observer);
+    const std::vector<TaskResult> results = PreparePictures(job, tasks, observer);
     if (job.cancelRequested.load()) {
         report.cancelled = true;
-        DeleteFolderTree(job.workFolderPath);
         return;
     }
     for (size_t i = 0; i < tasks.size(); ++i) {
-        const NormalizeResult& result = results[i];
+        const NormalizeResult& result = *results[i];
         if (result.written && result.problem != PictureOutcome::Undecodable) {
             ++report.picturesPrepared;
         }
         if (result.problem) {
-            report.pictureProblems.push_back({tasks[i].source, *result.problem, result.reason});
+            report.AddPictureProblem(tasks[i].source, *result.problem, result.reason);
         }
     }
 }
@@ -186,9 +195,11 @@ void PrepareImagesProc(JobState& job, const StageObserver& observer) {
     try {
         Prepare(job, observer);
     } catch (const std::exception& error) {
-        job.report.jobError = std::string("the preparation stopped: ") + error.what();
+        job.report.Fail(JobRefusal::Failed, std::string("the preparation stopped: ") + error.what());
+    } catch (...) {
+        job.report.Fail(JobRefusal::Failed, "the preparation stopped for an unknown reason");
     }
     if (observer.done) {
-        observer.done(WM_PREPARE_DONE);
+        observer.done(Stage::Prepare);
     }
 }

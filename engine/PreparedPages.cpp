@@ -5,6 +5,8 @@
 
 namespace {
 
+constexpr const char* kPageExtension = ".jpg";
+
 // The number a prepared file's name carries, when its stem is nothing but
 // decimal digits; compared as a digit string, so no length of number overflows.
 std::string PlaceNumber(const std::filesystem::path& file) {
@@ -28,6 +30,10 @@ bool ComesBefore(const PreparedPage& a, const PreparedPage& b) {
 
 } // namespace
 
+std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size_t number) {
+    return folder / (std::to_string(number) + kPageExtension);
+}
+
 PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     PreparedPages listing;
     std::error_code error;
@@ -39,7 +45,7 @@ PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
         const std::filesystem::path& path = entries->path();
         std::error_code ignored;
-        if (path.filename().string().ends_with(".jpg") && entries->is_regular_file(ignored)) {
+        if (path.filename().string().ends_with(kPageExtension) && entries->is_regular_file(ignored)) {
             listing.pages.push_back({PlaceNumber(path), path});
         }
     }

@@ -4,8 +4,14 @@
 #include <string>
 #include <vector>
 
-// One page the preparation stage wrote: "n.jpg", where n is the picture's place
-// in its list or group.
+// The hand-off between the two stages: the preparation stage writes the page
+// of the picture at place n of its list or group as "n.jpg"; the PDF stage
+// reads the pages back in the order of n. Both sides go through this file.
+
+// Where the page of the picture at place `number` goes.
+std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size_t number);
+
+// One page the preparation stage wrote.
 struct PreparedPage {
     std::string number; // the digits of the name without leading zeros; empty for another name
     std::filesystem::path path;

@@ -13,6 +13,10 @@ using Clock = std::chrono::steady_clock;
 // A reply larger than this is not from our worker.
 constexpr uint32_t kMaxText = 1u << 20;
 
+// How often a wait for the worker looks at the cancel flag: a stop never
+// waits longer than this for a picture under way.
+constexpr int kCancelPollMs = 50;
+
 class Writer {
   public:
     void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
@@ -45,9 +49,10 @@ class Writer {
 
 class Reader {
   public:
-    Reader(int socket, std::optional<Clock::time_point> deadline) : socket_(socket), deadline_(deadline) {}
+    Reader(int socket, std::optional<Clock::time_point> deadline, const std::atomic<bool>* cancel)
+        : socket_(socket), deadline_(deadline), cancel_(cancel) {}
 
-    bool timedOut = false;
+    NoReply why = NoReply::WorkerGone;
 
     bool Raw(void* data, size_t size) {
         char* out = static_cast<char*>(data);
@@ -81,14 +86,19 @@ class Reader {
   private:
     bool WaitReadable() {
         for (;;) {
+            if (cancel_ != nullptr && cancel_->load()) {
+                why = NoReply::Cancelled;
+                return false;
+            }
             const auto left =
                 std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
             if (left.count() <= 0) {
-                timedOut = true;
+                why = NoReply::TimedOut;
                 return false;
             }
             pollfd entry{socket_, POLLIN, 0};
-            const int ready = ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+            const int ready =
+                ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), kCancelPollMs)));
             if (ready > 0) {
                 return true;
             }
@@ -100,6 +110,7 @@ class Reader {
 
     int socket_;
     std::optional<Clock::time_point> deadline_;
+    const std::atomic<bool>* cancel_;
 };
 
 } // namespace
@@ -115,7 +126,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
 }
 
 std::optional<RenderRequest> ReceiveRequest(int socket) {
-    Reader in(socket, std::nullopt);
+    Reader in(socket, std::nullopt, nullptr);
     RenderRequest request;
     uint8_t white = 0;
     if (!in.U8(white) || !in.I32(request.pageWidth) || !in.I32(request.pageHeight) ||
@@ -134,12 +145,13 @@ bool SendResult(int socket, const NormalizeResult& result) {
     return out.SendTo(socket);
 }
 
-std::optional<NormalizeResult> ReceiveResult(int socket, Clock::time_point deadline, bool& timedOut) {
-    Reader in(socket, deadline);
+std::optional<NormalizeResult> ReceiveResult(int socket, Clock::time_point deadline,
+                                             const std::atomic<bool>& cancel, NoReply& why) {
+    Reader in(socket, deadline, &cancel);
     NormalizeResult result;
     uint8_t written = 0, problem = 0;
     const bool complete = in.U8(written) && in.U8(problem) && in.Text(result.reason);
-    timedOut = in.timedOut;
+    why = in.why;
     if (!complete || problem > 3) {
         return std::nullopt;
     }

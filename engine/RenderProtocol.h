@@ -2,6 +2,7 @@
 
 #include "NormalizeImage.h"
 
+#include <atomic>
 #include <chrono>
 #include <cstdint>
 #include <optional>
@@ -23,7 +24,11 @@ std::optional<RenderRequest> ReceiveRequest(int socket);
 
 bool SendResult(int socket, const NormalizeResult& result);
 
-// Waits for the reply until `deadline`. Empty when the worker closed the
-// connection (it died) or the deadline passed; `timedOut` tells which.
+// Why no reply came.
+enum class NoReply { WorkerGone, TimedOut, Cancelled };
+
+// Waits for the reply until `deadline`, looking at `cancel` every few tens of
+// milliseconds. Empty when the worker closed the connection (it died), the
+// deadline passed or `cancel` was set; `why` tells which.
 std::optional<NormalizeResult> ReceiveResult(int socket, std::chrono::steady_clock::time_point deadline,
-                                             bool& timedOut);
+                                             const std::atomic<bool>& cancel, NoReply& why);

@@ -1,14 +1,20 @@
 #include "RenderWorker.h"
 
+#include "Reason.h"
 #include "RenderProtocol.h"
 #include "VipsRuntime.h"
 
+#include <algorithm>
+#include <cerrno>
 #include <csignal>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <fstream>
 #include <malloc.h>
+#include <regex>
+#include <sstream>
 #include <spawn.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -22,6 +28,8 @@ namespace {
 
 constexpr int kWorkerSocketFd = 3;
 constexpr rlim_t kWorkerAddressSpace = rlim_t{6} << 30;
+// More of a crashed picture's log than this is noise.
+constexpr off_t kMaxLogPart = 64 * 1024;
 
 std::string DescribeExit(int status) {
     if (WIFSIGNALED(status)) {
@@ -34,35 +42,99 @@ std::string DescribeExit(int status) {
     return "the decoder stopped";
 }
 
+// The line of a crashed picture's log that says what went wrong: decoders
+// warn freely before they fail, and the runtime's own last words follow the
+// failure, so the line that names a panic, an assertion or a fatal error is
+// looked for first; the last line stands in when there is none.
+std::string CrashLine(const std::string& log) {
+    static const std::regex kFailure(R"(panicked|[Aa]ssertion|ERROR|[Ff]atal|[Ss]egmentation)");
+    std::string last;
+    std::istringstream lines(log);
+    for (std::string line; std::getline(lines, line);) {
+        if (std::regex_search(line, kFailure)) {
+            return BriefReason(line);
+        }
+        if (const std::string brief = BriefReason(line); !brief.empty()) {
+            last = brief;
+        }
+    }
+    return last;
+}
+
+off_t FileSize(const std::filesystem::path& file) {
+    struct stat info {};
+    return ::stat(file.c_str(), &info) == 0 ? info.st_size : 0;
+}
+
+// The spawn's file actions and attributes, released whatever happens.
+class SpawnSetup {
+  public:
+    SpawnSetup() {
+        actionsError_ = posix_spawn_file_actions_init(&actions_);
+        attributesError_ = posix_spawnattr_init(&attributes_);
+    }
+    ~SpawnSetup() {
+        if (actionsError_ == 0) {
+            posix_spawn_file_actions_destroy(&actions_);
+        }
+        if (attributesError_ == 0) {
+            posix_spawnattr_destroy(&attributes_);
+        }
+    }
+    SpawnSetup(const SpawnSetup&) = delete;
+    SpawnSetup& operator=(const SpawnSetup&) = delete;
+
+    // The first error of the set-up, 0 when every step took.
+    int Error() const { return actionsError_ != 0 ? actionsError_ : attributesError_; }
+    void Check(int error) {
+        if (Error() == 0 && error != 0) {
+            actionsError_ = error;
+        }
+    }
+    posix_spawn_file_actions_t* actions() { return &actions_; }
+    posix_spawnattr_t* attributes() { return &attributes_; }
+
+  private:
+    posix_spawn_file_actions_t actions_;
+    posix_spawnattr_t attributes_;
+    int actionsError_ = 0;
+    int attributesError_ = 0;
+};
+
 } // namespace
 
 RenderWorker::RenderWorker(std::filesystem::path program, std::filesystem::path log,
-                           std::chrono::seconds timeLimit)
-    : program_(std::move(program)), log_(std::move(log)), timeLimit_(timeLimit) {}
+                           std::chrono::seconds timeLimit, const std::atomic<bool>& cancel)
+    : program_(std::move(program)), log_(std::move(log)), timeLimit_(timeLimit), cancel_(cancel) {}
 
-RenderWorker::~RenderWorker() {
-    Stop(false);
-}
+RenderWorker::~RenderWorker() { Stop(cancel_.load()); }
 
-bool RenderWorker::Start() {
+bool RenderWorker::Start(std::string& failure) {
     int ends[2];
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, ends) != 0) {
+        failure = "cannot start the decoder: no socket to talk to it: " + std::string(std::strerror(errno));
         return false;
     }
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, ends[1], kWorkerSocketFd);
-    posix_spawn_file_actions_addopen(&actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, STDERR_FILENO, log_.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0600);
-    char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>("--worker"), nullptr};
-    const int spawned = ::posix_spawn(&pid_, program_.c_str(), &actions, nullptr, argv, environ);
-    posix_spawn_file_actions_destroy(&actions);
+    SpawnSetup setup;
+    setup.Check(posix_spawn_file_actions_adddup2(setup.actions(), ends[1], kWorkerSocketFd));
+    setup.Check(posix_spawn_file_actions_addopen(setup.actions(), STDIN_FILENO, "/dev/null", O_RDONLY, 0));
+    setup.Check(posix_spawn_file_actions_addopen(setup.actions(), STDOUT_FILENO, "/dev/null", O_WRONLY, 0));
+    setup.Check(posix_spawn_file_actions_addopen(setup.actions(), STDERR_FILENO, log_.c_str(),
+                                                 O_WRONLY | O_CREAT | O_APPEND, 0600));
+    // A process group of its own: Ctrl-C in a terminal goes to the program
+    // that started the job, which then stops the worker itself.
+    setup.Check(posix_spawnattr_setpgroup(setup.attributes(), 0));
+    setup.Check(posix_spawnattr_setflags(setup.attributes(), POSIX_SPAWN_SETPGROUP));
+    int spawned = setup.Error();
+    if (spawned == 0) {
+        char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>("--worker"), nullptr};
+        spawned = ::posix_spawn(&pid_, program_.c_str(), setup.actions(), setup.attributes(), argv, environ);
+    }
     ::close(ends[1]);
     if (spawned != 0) {
         ::close(ends[0]);
         pid_ = -1;
+        failure = "cannot start the decoder " + program_.string() + ": " + std::strerror(spawned);
         return false;
     }
     socket_ = ends[0];
@@ -76,119 +148,141 @@ void RenderWorker::Stop(bool kill) {
     }
     if (pid_ > 0) {
         if (kill) {
-            ::kill(pid_, SIGKILL);
+            ::kill(-pid_, SIGKILL); // the worker and whatever its decoders started
         }
         int status = 0;
-        ::waitpid(pid_, &status, 0);
+        while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
+        }
         pid_ = -1;
     }
 }
 
-std::string RenderWorker::LastLogLine() const {
-    std::ifstream in(log_);
-    std::string line, last;
-    while (std::getline(in, line)) {
-        if (!line.empty()) {
-            last = line;
-        }
-    }
-    return last.size() > 300 ? last.substr(0, 300) : last;
+std::string RenderWorker::LogSince(off_t offset) const {
+    std::ifstream in(log_, std::ios::binary);
+    in.seekg(offset);
+    std::string part(static_cast<size_t>(kMaxLogPart), '\0');
+    in.read(part.data(), kMaxLogPart);
+    part.resize(static_cast<size_t>(in.gcount()));
+    return part;
 }
 
-std::optional<NormalizeResult> RenderWorker::Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight,
-                                                 const std::filesystem::path& source,
-                                                 const std::filesystem::path& destination,
-                                                 std::string& failure) {
-    if (pid_ < 0 && !Start()) {
-        failure = "cannot start the decoder " + program_.string();
-        return std::nullopt;
+RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight,
+                                      const std::filesystem::path& source,
+                                      const std::filesystem::path& destination) {
+    Reply reply;
+    if (pid_ < 0 && !Start(reply.failure)) {
+        return reply;
     }
+    // What the worker writes from here on is about this picture alone.
+    const off_t logStart = FileSize(log_);
     const RenderRequest request{whitePageOnly, pageWidth, pageHeight, source.string(), destination.string()};
-    bool timedOut = false;
-    std::optional<NormalizeResult> result;
+    NoReply why = NoReply::WorkerGone;
     if (SendRequest(socket_, request)) {
-        result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, timedOut);
+        reply.result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why);
     }
-    if (result) {
-        return result;
+    if (reply.result) {
+        return reply;
     }
-    if (timedOut) {
+    if (why == NoReply::Cancelled) {
         Stop(true);
-        failure = "gave up after " + std::to_string(timeLimit_.count()) + " seconds";
-        return std::nullopt;
+        reply.cancelled = true;
+        return reply;
     }
-    const pid_t pid = pid_;
+    if (why == NoReply::TimedOut) {
+        Stop(true);
+        reply.failure = "gave up after " + std::to_string(timeLimit_.count()) + " seconds";
+        return reply;
+    }
     ::close(socket_);
     socket_ = -1;
     int status = 0;
-    ::waitpid(pid, &status, 0);
-    pid_ = -1;
-    failure = DescribeExit(status);
-    if (const std::string detail = LastLogLine(); !detail.empty()) {
-        failure += ": " + detail;
+    while (::waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
     }
-    return std::nullopt;
+    pid_ = -1;
+    const std::string log = LogSince(logStart);
+    reply.failure = DescribeExit(status);
+    if (const std::string line = CrashLine(log); !line.empty()) {
+        reply.failure += ": " + line + "\n" + log;
+    }
+    return reply;
 }
 
-NormalizeResult RenderWorker::Render(int32_t pageWidth, int32_t pageHeight,
-                                     const std::filesystem::path& source,
-                                     const std::filesystem::path& destination) {
-    std::string failure;
-    if (auto result = Ask(false, pageWidth, pageHeight, source, destination, failure)) {
-        return *result;
+std::optional<NormalizeResult> RenderWorker::Render(int32_t pageWidth, int32_t pageHeight,
+                                                    const std::filesystem::path& source,
+                                                    const std::filesystem::path& destination) {
+    Reply picture = Ask(false, pageWidth, pageHeight, source, destination);
+    if (picture.cancelled) {
+        return std::nullopt;
+    }
+    if (picture.result) {
+        return picture.result;
     }
     // The picture took its worker down: a fresh worker writes its white page.
     NormalizeResult result;
     result.problem = PictureOutcome::Undecodable;
-    result.reason = failure;
-    std::string whiteFailure;
-    if (auto white = Ask(true, pageWidth, pageHeight, {}, destination, whiteFailure);
-        white && white->written) {
+    result.reason = picture.failure;
+    Reply white = Ask(true, pageWidth, pageHeight, {}, destination);
+    if (white.cancelled) {
+        return std::nullopt;
+    }
+    if (white.result && white.result->written) {
         result.written = true;
     } else {
         result.problem = PictureOutcome::NotPrepared;
-        result.reason += "; the white page could not be written either";
+        const std::string why = white.result ? white.result->reason : white.failure;
+        result.reason = BriefReason(picture.failure) + "; the white page could not be written either: " +
+                        BriefReason(why) + "\n" + picture.failure;
     }
     return result;
 }
 
-std::filesystem::path FindRenderWorkerProgram() {
-    std::error_code ignored;
+RenderProgramSearch FindRenderWorkerProgram() {
+    RenderProgramSearch search;
     if (const char* chosen = std::getenv("QUILLMARK_RENDER"); chosen != nullptr && *chosen != '\0') {
-        return std::filesystem::exists(chosen, ignored) ? std::filesystem::path(chosen)
-                                                        : std::filesystem::path();
+        search.lookedIn.emplace_back(chosen);
+    } else {
+        std::error_code ignored;
+        const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
+        if (!self.empty()) {
+            search.lookedIn.push_back(self.parent_path() / "quillmark-render");
+        }
+        search.lookedIn.emplace_back(QUILLMARK_RENDER_BUILT);
     }
-    const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
-    for (const std::filesystem::path& candidate :
-         {self.parent_path() / "quillmark-render", std::filesystem::path(QUILLMARK_RENDER_BUILT)}) {
-        if (!candidate.empty() && ::access(candidate.c_str(), X_OK) == 0) {
-            return candidate;
+    for (const auto& candidate : search.lookedIn) {
+        if (::access(candidate.c_str(), X_OK) == 0) {
+            search.found = candidate;
+            break;
         }
     }
-    return {};
+    return search;
 }
 
 int RunRenderWorker(int socket) {
     // The pages are the user's pictures: only the user may read them.
     ::umask(077);
-    // A hostile file must not be able to take all the machine's memory: past
-    // this, allocations fail and the picture is reported instead.
     // Every picture allocates page-sized buffers afresh: keep freed memory in
     // the process instead of returning it to the system and faulting it back
     // in (measured: 8 to 15 % less CPU per job, a few tens of MB more held).
     ::mallopt(M_MMAP_THRESHOLD, 64 << 20);
     ::mallopt(M_TRIM_THRESHOLD, 128 << 20);
 #ifndef __SANITIZE_ADDRESS__ // AddressSanitizer reserves terabytes of address space
-    const rlimit memory{kWorkerAddressSpace, kWorkerAddressSpace};
-    ::setrlimit(RLIMIT_AS, &memory);
+    // A hostile file must not be able to take all the machine's memory: past
+    // this, allocations fail and the picture is reported instead. A lower hard
+    // limit set by the user's session is kept as it is.
+    rlimit memory{};
+    if (::getrlimit(RLIMIT_AS, &memory) == 0) {
+        memory.rlim_cur = std::min(memory.rlim_max, kWorkerAddressSpace);
+        if (::setrlimit(RLIMIT_AS, &memory) != 0) {
+            std::fprintf(stderr, "quillmark-render: cannot limit its memory: %s\n", std::strerror(errno));
+        }
+    }
 #endif
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
         const NormalizeResult result =
             request->whitePageOnly
                 ? WriteWhitePage(request->pageWidth, request->pageHeight, request->destination)
-                : NormalizeImage(request->pageWidth, request->pageHeight, request->source,
-                                 request->destination);
+                : NormalizeImage(request->pageWidth, request->pageHeight, request->source, request->destination);
         if (!SendResult(socket, result)) {
             return 1;
         }

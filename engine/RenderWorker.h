@@ -2,48 +2,72 @@
 
 #include "NormalizeImage.h"
 
+#include <atomic>
 #include <chrono>
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <sys/types.h>
+#include <vector>
 
 // Pictures are decoded in worker processes ("quillmark-render"), one per
 // preparation thread: a decoder that crashes or hangs on a hostile file costs
 // that picture a white page and a line in the report, never the job or the
 // window; and each worker's libvips keeps its own error messages, so every
 // failure carries its own reason.
+//
+// Each worker runs in a process group of its own, so a terminal's Ctrl-C
+// reaches only the program that started it; that program's cancel request
+// then ends the worker (and anything the decoder started) at once, exactly as
+// a stop asked for by the window does.
 class RenderWorker {
   public:
-    // `log` receives the worker's standard error; its last line explains a crash.
-    RenderWorker(std::filesystem::path program, std::filesystem::path log, std::chrono::seconds timeLimit);
+    // `log` receives the worker's standard error: the part written while a
+    // picture was decoded explains that picture's crash. `cancel` is watched
+    // while a picture is being decoded.
+    RenderWorker(std::filesystem::path program, std::filesystem::path log, std::chrono::seconds timeLimit,
+                 const std::atomic<bool>& cancel);
     ~RenderWorker();
     RenderWorker(const RenderWorker&) = delete;
     RenderWorker& operator=(const RenderWorker&) = delete;
 
-    // Renders one picture as NormalizeImage does. A worker that dies or runs past
-    // the time limit is replaced, and the picture gets a white page.
-    NormalizeResult Render(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
-                           const std::filesystem::path& destination);
+    // Renders one picture as NormalizeImage does. A worker that dies or runs
+    // past the time limit is replaced, and the picture gets a white page.
+    // Empty when the cancel flag was set meanwhile: the worker is killed
+    // within a few tens of milliseconds and nothing more is written.
+    std::optional<NormalizeResult> Render(int32_t pageWidth, int32_t pageHeight,
+                                          const std::filesystem::path& source,
+                                          const std::filesystem::path& destination);
 
   private:
-    bool Start();
+    struct Reply {
+        std::optional<NormalizeResult> result;
+        bool cancelled = false;
+        std::string failure; // why there is no result, when not cancelled
+    };
+    bool Start(std::string& failure);
     void Stop(bool kill);
-    std::optional<NormalizeResult> Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight,
-                                       const std::filesystem::path& source,
-                                       const std::filesystem::path& destination, std::string& failure);
-    std::string LastLogLine() const;
+    Reply Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
+              const std::filesystem::path& destination);
+    std::string LogSince(off_t offset) const;
 
     std::filesystem::path program_;
     std::filesystem::path log_;
     std::chrono::seconds timeLimit_;
+    const std::atomic<bool>& cancel_;
     pid_t pid_ = -1;
     int socket_ = -1;
 };
 
-// The worker program: $QUILLMARK_RENDER when set, else "quillmark-render" beside
-// the running program, else the one this build made. Empty when none exists;
-// the stage then renders in its own process.
-std::filesystem::path FindRenderWorkerProgram();
+// Where the worker program was looked for, and what was found there.
+struct RenderProgramSearch {
+    std::filesystem::path found;                  // empty when none of the places has it
+    std::vector<std::filesystem::path> lookedIn;  // every place tried, in order
+};
+
+// The worker program: $QUILLMARK_RENDER when set, else "quillmark-render"
+// beside the running program, else the one this build made.
+RenderProgramSearch FindRenderWorkerProgram();
 
 // The worker's main loop: answers requests on `socket` until it closes.
 int RunRenderWorker(int socket);

@@ -3,18 +3,31 @@
 #include "FolderTree.h"
 
 #include <cerrno>
+#include <charconv>
 #include <cstdlib>
 #include <fstream>
 #include <optional>
 #include <regex>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
 
 namespace {
+
+// The whole of `text` as a number; empty for anything else, a number too
+// large for the type included (a folder's name is not ours to trust).
+template <typename Number> std::optional<Number> NumberIn(std::string_view text) {
+    Number value{};
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (error != std::errc() || end != text.data() + text.size()) {
+        return std::nullopt;
+    }
+    return value;
+}
 
 constexpr const char* kOwnerNote = ".owner";
 constexpr const char* kOutputFolderPrefix = "转换结果";
@@ -32,7 +45,7 @@ std::optional<unsigned long long> ProcessStartTime(pid_t pid) {
     std::string field;
     for (int index = 3; fields >> field; ++index) {
         if (index == 22) {
-            return std::stoull(field);
+            return NumberIn<unsigned long long>(field);
         }
     }
     return std::nullopt;
@@ -98,8 +111,12 @@ int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
              entry.increment(ignored)) {
             std::smatch match;
             const std::string name = entry->path().filename().string();
-            if (std::regex_match(name, match, kScratchName) && !entry->is_symlink(ignored) &&
-                JobIsGone(entry->path(), static_cast<pid_t>(std::stol(match[1])))) {
+            if (!std::regex_match(name, match, kScratchName) || entry->is_symlink(ignored)) {
+                continue;
+            }
+            const std::optional<pid_t> pid = NumberIn<pid_t>(match.str(1));
+            // A number no process can have belongs to no job of ours either.
+            if (pid && JobIsGone(entry->path(), *pid)) {
                 DeleteFolderTree(entry->path());
                 cleaned = true;
                 ++removed;

@@ -18,20 +18,20 @@ void KeepWarning(const char* domain, GLogLevelFlags level, const char* message, 
     {
         std::lock_guard lock(warningsLock);
         if (recentWarnings.size() < 2000) {
-            recentWarnings += recentWarnings.empty() ? "" : ";";
+            recentWarnings += recentWarnings.empty() ? "" : "\n";
             recentWarnings += message;
         }
     }
     g_log_default_handler(domain, level, message, nullptr);
 }
 
-// Joins the lines into one, each distinct line once: decoders often repeat
+// Each distinct line once, in the order first said: decoders often repeat
 // themselves.
-std::string OneLine(const std::string& message) {
+std::string DistinctLines(const std::string& message) {
     std::vector<std::string> seen;
     std::string line;
     for (size_t start = 0; start <= message.size();) {
-        size_t end = message.find_first_of(";\n", start);
+        size_t end = message.find('\n', start);
         if (end == std::string::npos) {
             end = message.size();
         }
@@ -46,7 +46,7 @@ std::string OneLine(const std::string& message) {
     }
     std::string joined;
     for (const auto& part : seen) {
-        joined += (joined.empty() ? "" : "; ") + part;
+        joined += (joined.empty() ? "" : "\n") + part;
     }
     return joined;
 }
@@ -74,11 +74,11 @@ void ClearVipsMessages() {
 
 std::string TakeVipsError() {
     char* text = vips_error_buffer_copy();
-    std::string message = OneLine(text ? text : "");
+    std::string message = DistinctLines(text ? text : "");
     g_free(text);
     std::lock_guard lock(warningsLock);
     if (message.empty()) {
-        message = OneLine(recentWarnings);
+        message = DistinctLines(recentWarnings);
     }
     recentWarnings.clear();
     return message;

@@ -11,6 +11,6 @@ void EnsureVipsStarted();
 void ClearVipsMessages();
 
 // Takes (and clears) the text libvips collected for the failure of the last
-// call, trimmed to one line. Some decoders (libpng) only warn instead of
-// setting an error; their warnings stand in then.
+// call, each distinct line once, the first said first. Some decoders (libpng)
+// only warn instead of setting an error; their warnings stand in then.
 std::string TakeVipsError();

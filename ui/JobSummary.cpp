@@ -24,49 +24,81 @@ QString OutcomeText(PictureOutcome outcome) {
     return {};
 }
 
-// A heading with the number of entries, then at most `maxItems` of them.
+QString PictureLine(const PictureProblem& problem) {
+    QString text = ShownPath(problem.source) + QStringLiteral("：") + OutcomeText(problem.outcome);
+    if (!problem.reason.empty()) {
+        text += QStringLiteral("（%1）").arg(QString::fromStdString(problem.reason));
+    }
+    return text;
+}
+
+QString DocumentLine(const DocumentProblem& problem) {
+    return ShownPath(problem.document) + QStringLiteral("：") + QString::fromStdString(problem.reason);
+}
+
+// A heading with the number of entries, then one line each.
 template <typename Items, typename Line>
-void AppendList(QStringList& lines, const QString& heading, const Items& items, int maxItems, Line line) {
+void AppendList(QStringList& lines, const QString& heading, const Items& items, Line line) {
     if (items.empty()) {
         return;
     }
-    lines << QString() << heading.arg(items.size());
-    int shown = 0;
+    if (!lines.isEmpty()) {
+        lines << QString();
+    }
+    lines << heading.arg(items.size());
     for (const auto& item : items) {
-        if (shown++ == maxItems) {
-            lines << UiTexts::kMoreItems.arg(static_cast<qsizetype>(items.size()) - maxItems);
-            break;
-        }
         lines << QStringLiteral("  ") + line(item);
     }
 }
 
+// The first reason the report gives, for a job that wrote nothing.
+QString FirstReason(const JobReport& report) {
+    if (!report.documentProblems.empty()) {
+        return DocumentLine(report.documentProblems.front());
+    }
+    if (!report.pictureProblems.empty()) {
+        return PictureLine(report.pictureProblems.front());
+    }
+    return {};
+}
+
 } // namespace
 
-QString DescribeJobEnd(const JobReport& report, int maxItemsPerList) {
+JobEndMessage DescribeJobEnd(const JobReport& report) {
+    JobEndMessage message;
+    QStringList details;
+    AppendList(details, UiTexts::kPicturesWithProblems, report.pictureProblems, PictureLine);
+    AppendList(details, UiTexts::kDocumentsFailed, report.documentProblems, DocumentLine);
+    AppendList(details, UiTexts::kEmptyFolders, report.emptyGroups,
+               [](const std::filesystem::path& folder) { return ShownPath(folder); });
+    message.details = details.join(QLatin1Char('\n'));
+
     if (!report.jobError.empty()) {
-        return UiTexts::kConversionFailed.arg(QString::fromStdString(report.jobError));
+        message.summary = UiTexts::kConversionFailed.arg(QString::fromStdString(report.jobError));
+        return message;
+    }
+    if (report.NothingWritten()) {
+        message.summary = UiTexts::kConversionFailed.arg(UiTexts::kNoDocumentWritten);
+        if (const QString reason = FirstReason(report); !reason.isEmpty()) {
+            message.summary += QLatin1Char('\n') + reason;
+        }
+        return message;
     }
     if (report.AllWell() && report.emptyGroups.empty()) {
-        return UiTexts::kConversionDone;
+        message.summary = UiTexts::kConversionDone;
+        return message;
     }
-    QStringList lines{UiTexts::kConversionDone, QString(),
-                      UiTexts::kDocumentsWritten.arg(report.documentsWritten.size())};
-    AppendList(lines, UiTexts::kPicturesWithProblems, report.pictureProblems, maxItemsPerList,
-               [](const PictureProblem& problem) {
-                   QString text =
-                       ShownPath(problem.source) + QStringLiteral("：") + OutcomeText(problem.outcome);
-                   if (!problem.reason.empty()) {
-                       text += QStringLiteral("（%1）").arg(QString::fromStdString(problem.reason));
-                   }
-                   return text;
-               });
-    AppendList(lines, UiTexts::kDocumentsFailed, report.documentProblems, maxItemsPerList,
-               [](const DocumentProblem& problem) {
-                   return ShownPath(problem.document) + QStringLiteral("：") +
-                          QString::fromStdString(problem.reason);
-               });
-    AppendList(lines, UiTexts::kEmptyFolders, report.emptyGroups, maxItemsPerList,
-               [](const std::filesystem::path& folder) { return ShownPath(folder); });
-    return lines.join(QLatin1Char('\n'));
+    QStringList summary{UiTexts::kConversionDone, QString(),
+                        UiTexts::kDocumentsWritten.arg(report.documentsWritten.size())};
+    if (!report.pictureProblems.empty()) {
+        summary << UiTexts::kPicturesWithProblemsCount.arg(report.pictureProblems.size());
+    }
+    if (!report.documentProblems.empty()) {
+        summary << UiTexts::kDocumentsFailedCount.arg(report.documentProblems.size());
+    }
+    if (!report.emptyGroups.empty()) {
+        summary << UiTexts::kEmptyFoldersCount.arg(report.emptyGroups.size());
+    }
+    message.summary = summary.join(QLatin1Char('\n'));
+    return message;
 }

@@ -4,8 +4,15 @@
 
 #include <QString>
 
-// What the window tells the user when a job has ended: "转换完成" alone when
-// everything converted; otherwise the same words followed by how many documents
-// were written and which pictures, documents or folders failed and why. Long
-// lists are cut after `maxItemsPerList` entries so the message stays readable.
-QString DescribeJobEnd(const JobReport& report, int maxItemsPerList = 10);
+// What the window tells the user when a job has ended.
+struct JobEndMessage {
+    QString summary; // a few lines at most, whatever the report holds
+    QString details; // every picture, document or folder that failed, and why; empty when none did
+};
+
+// "转换完成" alone when everything converted. Otherwise the same words, how
+// many documents were written and how many pictures, documents or folders
+// failed, with the lines naming each of them and why in the details. A job
+// that wrote no document at all, or that could not go on, says so instead of
+// "转换完成".
+JobEndMessage DescribeJobEnd(const JobReport& report);

@@ -5,6 +5,7 @@
 #include <QDesktopServices>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QUrl>
 
 Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons buttons) {
@@ -26,6 +27,36 @@ Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons
         break;
     }
     return Answer::Ok;
+}
+
+namespace {
+
+constexpr const char* kOpenFolderRole = "opensFolder";
+
+} // namespace
+
+std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& details,
+                                           bool offerOpenFolder) {
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, UiTexts::kAppName, summary, QMessageBox::Ok,
+                                             parent);
+    // The per-picture lines go into the scrollable details, so the box keeps
+    // its size (and its button on the screen) however many pictures failed.
+    if (!details.isEmpty()) {
+        box->setDetailedText(details);
+    }
+    if (offerOpenFolder) {
+        box->addButton(UiTexts::kOpenResultFolder, QMessageBox::ActionRole)->setProperty(kOpenFolderRole, true);
+    }
+    box->setDefaultButton(QMessageBox::Ok);
+    return box;
+}
+
+Shell::Answer QtShell::ShowReport(QWidget* parent, const QString& summary, const QString& details,
+                                  bool offerOpenFolder) {
+    const std::unique_ptr<QMessageBox> box = MakeReportBox(parent, summary, details, offerOpenFolder);
+    box->exec();
+    const QAbstractButton* pressed = box->clickedButton();
+    return pressed != nullptr && pressed->property(kOpenFolderRole).toBool() ? Answer::OpenFolder : Answer::Ok;
 }
 
 QStringList QtShell::PickFiles(QWidget* parent, const QString& filter) {

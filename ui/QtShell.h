@@ -2,12 +2,22 @@
 
 #include "Shell.h"
 
+#include <memory>
+
+class QMessageBox;
+
 // The real desktop: Qt's message boxes and pickers, the user's browser and file manager.
 class QtShell : public Shell {
   public:
     Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) override;
+    Answer ShowReport(QWidget* parent, const QString& summary, const QString& details,
+                      bool offerOpenFolder) override;
     QStringList PickFiles(QWidget* parent, const QString& filter) override;
     QString PickFolder(QWidget* parent, const QString& title) override;
     bool OpenUrl(const QString& address) override;
     bool OpenFolder(const QString& path) override;
 };
+
+// The box ShowReport shows, made apart so its size can be checked.
+std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& details,
+                                           bool offerOpenFolder);

@@ -46,5 +46,11 @@ int CQuillmarkApp::InitInstance() {
     CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX());
     QObject::connect(&guard, &InstanceGuard::activationRequested, &dialog, &CQuillmarkDlg::BringToFront);
     dialog.exec();
+    if (dialog.IsConverting()) {
+        // Closed during a job: the window is gone, and the job stops on its
+        // own thread; the program ends as soon as it has.
+        QObject::connect(&dialog, &CQuillmarkDlg::jobEnded, &application, &QCoreApplication::quit);
+        application.exec();
+    }
     return 0;
 }

@@ -25,7 +25,7 @@
 
 CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWidget* parent)
     : QDialog(parent), shell(shell), job(job), logo(QStringLiteral(":/logo.png")),
-      runner(job, [this](unsigned notification) { OnStageDone(notification); }) {
+      runner(job, [this](Stage finished) { OnStageDone(finished); }) {
     // A normal top-level window with a minimise box, but not resizable.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
@@ -44,7 +44,7 @@ CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWid
 }
 
 CQuillmarkDlg::~CQuillmarkDlg() {
-    StopJob();
+    StopJobAndWait();
 }
 
 void CQuillmarkDlg::CreateControls() {
@@ -144,10 +144,13 @@ void CQuillmarkDlg::OnVisitWebsite() {
 }
 
 void CQuillmarkDlg::OnCancelCommand() {
-    if (shell.ShowMessage(this, UiTexts::kConfirmExit, Shell::Buttons::YesNo) != Shell::Answer::Yes) {
+    if (closing || shell.ShowMessage(this, UiTexts::kConfirmExit, Shell::Buttons::YesNo) != Shell::Answer::Yes) {
         return;
     }
-    StopJob();
+    if (converting) {
+        CloseDuringJob();
+        return;
+    }
     QDialog::done(QDialog::Rejected);
 }
 

@@ -23,8 +23,9 @@ struct JobState;
 // part of the window, and ordered and pruned by the six buttons beside it.
 //
 // A job runs in two stages on worker threads; the window starts the first on
-// Start, the second when the first is done, and unlocks itself when the second
-// is done. Closing asks first, and stops a running job cleanly.
+// Start, the second when the first is done, and ends the job and unlocks
+// itself when the second is done. Closing asks first; during a job the window
+// goes at once and the job stops off the UI thread (jobEnded tells when).
 class CQuillmarkDlg : public QDialog {
     Q_OBJECT
   public:
@@ -35,6 +36,8 @@ class CQuillmarkDlg : public QDialog {
     QWidget* Control(int id) const { return controls.value(id); }
     template <typename T> T* Control(int id) const { return qobject_cast<T*>(Control(id)); }
 
+    // True from Start until the job has ended, also after the window closed
+    // during a job and until that job has stopped.
     bool IsConverting() const { return converting; }
     int ProgressStep() const { return progressStep; } // the black square, 1 to 3; 0 before the first step
 
@@ -79,6 +82,10 @@ class CQuillmarkDlg : public QDialog {
     // A second start of the program asks this copy to come forward.
     void BringToFront();
 
+  signals:
+    // A job has ended: its scratch folder is gone and the report is final.
+    void jobEnded();
+
   protected:
     void paintEvent(QPaintEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
@@ -93,8 +100,10 @@ class CQuillmarkDlg : public QDialog {
     void ConnectHandlers();
     void CaptureOptions();
     void SetLockedButtonsEnabled(bool enabled);
-    void OnStageDone(unsigned notification);
-    void StopJob();
+    void OnStageDone(Stage finished);
+    QString DescribeRefusal(const JobState& refused) const;
+    void CloseDuringJob();
+    void StopJobAndWait();
     void UpdateProgressArea();
     QTreeWidget* List() const;
     int FirstSelectedRow() const;
@@ -110,5 +119,6 @@ class CQuillmarkDlg : public QDialog {
     int progressStep = 0;
     QBasicTimer progressTimer;
     bool converting = false;
+    bool closing = false; // the window was closed during a job that is stopping
     StageRunner runner;
 };

@@ -4,7 +4,6 @@
 
 #include "Conversion.h"
 #include "DialogTemplate.h"
-#include "FolderTree.h"
 #include "JobSummary.h"
 #include "PageSize.h"
 #include "PathText.h"
@@ -57,24 +56,14 @@ void CQuillmarkDlg::OnStartConversion() {
         shell.ShowMessage(this, UiTexts::kNothingToConvert, Shell::Buttons::Ok);
         return;
     }
-    // A size no PDF page can have would give a job that writes nothing.
-    if (CheckPageSize(job.options.pageWidth, job.options.pageHeight)) {
-        shell.ShowMessage(this,
-                          UiTexts::kBadPageSize.arg(kMinPageSide)
-                              .arg(kMaxPageSide)
-                              .arg(job.options.pageWidth)
-                              .arg(job.options.pageHeight),
-                          Shell::Buttons::Ok);
-        return;
-    }
     job.sourceList.clear();
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         job.sourceList.push_back(ToPath(list->topLevelItem(row)->text(0)));
     }
     const QString saveFolder = Control<QLineEdit>(ControlId::SaveFolder)->text();
     if (!BeginJob(job, ToPath(saveFolder), std::time(nullptr))) {
-        shell.ShowMessage(this, UiTexts::kCannotBegin.arg(QString::fromStdString(job.report.jobError)),
-                          Shell::Buttons::Ok);
+        EndJob(job);
+        shell.ShowMessage(this, DescribeRefusal(job), Shell::Buttons::Ok);
         return;
     }
 
@@ -83,13 +72,32 @@ void CQuillmarkDlg::OnStartConversion() {
     progressStep = 0;
     progressTimer.start(kProgressPeriodMs, this);
     if (!runner.Run(PrepareImagesProc)) {
-        job.report.jobError = "no worker thread could be started";
+        job.report.Fail(JobRefusal::Failed, "no worker thread could be started");
         OnConvertDone();
     }
 }
 
-void CQuillmarkDlg::OnStageDone(unsigned notification) {
-    if (notification == WM_PREPARE_DONE) {
+QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
+    if (refused.report.refusal == JobRefusal::PageSize) {
+        // The size the user typed, in the window's own words.
+        return UiTexts::kBadPageSize.arg(kMinPageSide)
+            .arg(kMaxPageSide)
+            .arg(refused.options.pageWidth)
+            .arg(refused.options.pageHeight);
+    }
+    return UiTexts::kCannotBegin.arg(QString::fromStdString(refused.report.jobError));
+}
+
+void CQuillmarkDlg::OnStageDone(Stage finished) {
+    if (closing) {
+        // The window is gone: whatever stage ended, the job ends with it.
+        EndJob(job);
+        progressTimer.stop();
+        converting = false;
+        emit jobEnded();
+        return;
+    }
+    if (finished == Stage::Prepare) {
         OnPrepareDone();
     } else {
         OnConvertDone();
@@ -97,19 +105,19 @@ void CQuillmarkDlg::OnStageDone(unsigned notification) {
 }
 
 void CQuillmarkDlg::OnPrepareDone() {
-    // A job the preparation refused has no pages and no scratch folder to build from.
-    if (!job.report.jobError.empty()) {
+    // A job the preparation refused or that was stopped has nothing to build from.
+    if (!JobGoesOn(job)) {
         OnConvertDone();
         return;
     }
     if (!runner.Run(BuildPdfsStage)) {
-        DeleteFolderTree(job.workFolderPath);
-        job.report.jobError = "no worker thread could be started";
+        job.report.Fail(JobRefusal::Failed, "no worker thread could be started");
         OnConvertDone();
     }
 }
 
 void CQuillmarkDlg::OnConvertDone() {
+    EndJob(job);
     Control(ControlId::AddFiles)->setEnabled(!Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
     for (int id : kLockedButtons) {
         if (id != ControlId::AddFiles) {
@@ -120,7 +128,12 @@ void CQuillmarkDlg::OnConvertDone() {
     converting = false;
     progressStep = 0;
     UpdateProgressArea();
-    shell.ShowMessage(this, DescribeJobEnd(job.report), Shell::Buttons::Ok);
+    emit jobEnded();
+    const JobEndMessage message = DescribeJobEnd(job.report);
+    const bool haveDocuments = !job.report.documentsWritten.empty();
+    if (shell.ShowReport(this, message.summary, message.details, haveDocuments) == Shell::Answer::OpenFolder) {
+        shell.OpenFolder(FromPath(job.options.outputFolder));
+    }
 }
 
 void CQuillmarkDlg::OnTimer() {
@@ -146,20 +159,21 @@ void CQuillmarkDlg::UpdateProgressArea() {
     update(ProgressGeometryFor(rect()).area);
 }
 
-void CQuillmarkDlg::StopJob() {
+void CQuillmarkDlg::StopJobAndWait() {
     if (!converting) {
         return;
     }
-    const unsigned ended = runner.StopAndWait();
-    if (ended == WM_PREPARE_DONE) {
-        // The preparation finished before it saw the request: its pages wait in
-        // the scratch folder that the PDF stage would have removed.
-        DeleteFolderTree(job.workFolderPath);
-    }
-    // An output folder the stopped job wrote nothing into is left to no one.
-    std::error_code ignored;
-    std::filesystem::remove(job.options.outputFolder, ignored);
+    runner.StopAndWait();
+    EndJob(job);
     progressTimer.stop();
     converting = false;
     progressStep = 0;
+}
+
+void CQuillmarkDlg::CloseDuringJob() {
+    // The window goes at once; the stop runs on the job's own thread and its
+    // end, which arrives within half a second, ends the job (OnStageDone).
+    closing = true;
+    job.cancelRequested = true;
+    QDialog::done(QDialog::Rejected);
 }

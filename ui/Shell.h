@@ -11,13 +11,20 @@ class QWidget;
 class Shell {
   public:
     enum class Buttons { Ok, OkCancel, YesNo };
-    enum class Answer { Ok, Cancel, Yes, No };
+    enum class Answer { Ok, Cancel, Yes, No, OpenFolder };
 
     virtual ~Shell() = default;
 
     // A message box with `parent` as its owner, the program's name as caption
     // and no icon. A box closed without a button answers Cancel or No.
     virtual Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) = 0;
+
+    // The account of a finished job: `summary` in a box that always fits the
+    // screen, `details` (when not empty) in a scrollable part the user can
+    // open. With `offerOpenFolder` a second button opens the job's result
+    // folder: the answer is OpenFolder then, Ok otherwise.
+    virtual Answer ShowReport(QWidget* parent, const QString& summary, const QString& details,
+                              bool offerOpenFolder) = 0;
 
     // The chosen files, or an empty list when the user cancels. `filter` is in
     // Qt's form, "Caption (*.a *.b)".

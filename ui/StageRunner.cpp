@@ -14,15 +14,13 @@ bool StageRunner::Run(StageFunction stage) {
         return false;
     }
     const quint64 number = ++stageNumber;
-    delivered = 0;
     StageObserver observer;
     observer.progress = [](const StageProgress&) {};
-    observer.done = [this, number](unsigned notification) {
-        delivered = notification;
+    observer.done = [this, number](Stage finished) {
         // The runner outlives this call: whoever destroys it waits for the
         // thread first. Qt drops the queued call if the runner is gone by then.
         QMetaObject::invokeMethod(
-            this, [this, notification, number] { OnStageDone(notification, number); }, Qt::QueuedConnection);
+            this, [this, finished, number] { OnStageDone(finished, number); }, Qt::QueuedConnection);
     };
     worker.reset(QThread::create(
         [this, stage = std::move(stage), observer = std::move(observer)] { stage(job, observer); }));
@@ -36,22 +34,22 @@ bool StageRunner::Run(StageFunction stage) {
     return true;
 }
 
-void StageRunner::OnStageDone(unsigned notification, quint64 number) {
+void StageRunner::OnStageDone(Stage finished, quint64 number) {
     if (number != stageNumber || !worker) {
         return; // a stage taken back by StopAndWait
     }
+    // The stage's last act was to queue this call: its thread is ending.
     worker->wait();
     worker.reset();
-    onDone(notification);
+    onDone(finished);
 }
 
-unsigned StageRunner::StopAndWait() {
+void StageRunner::StopAndWait() {
     if (!worker) {
-        return 0;
+        return;
     }
     job.cancelRequested = true;
     worker->wait();
     worker.reset();
-    ++stageNumber; // the queued notification of this stage now goes nowhere
-    return delivered;
+    ++stageNumber; // the queued end of this stage now goes nowhere
 }

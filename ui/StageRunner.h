@@ -3,21 +3,21 @@
 #include "JobState.h"
 
 #include <QObject>
-#include <atomic>
 #include <functional>
 #include <memory>
 
 class QThread;
 
 // Runs one stage of a job at a time on a worker thread at idle priority, and
-// hands the stage's done notification to the runner's own thread as a queued
-// call. A notification never arrives after the runner is gone or after
-// StopAndWait has taken the stage back.
+// hands the stage's end to the runner's own thread as a queued call. The UI
+// thread never waits for a stage: a stop is asked for with the job's cancel
+// flag and arrives as the stage's end, within half a second. An end never
+// arrives after the runner is gone.
 class StageRunner : public QObject {
     Q_OBJECT
   public:
     using StageFunction = std::function<void(JobState&, const StageObserver&)>;
-    using DoneHandler = std::function<void(unsigned notification)>;
+    using DoneHandler = std::function<void(Stage finished)>;
 
     StageRunner(JobState& job, DoneHandler onDone, QObject* parent = nullptr);
     ~StageRunner() override;
@@ -26,20 +26,18 @@ class StageRunner : public QObject {
     // started; the stage has not run then.
     bool Run(StageFunction stage);
 
-    // True from Run until the stage's notification has been handed over.
+    // True from Run until the stage's end has been handed over.
     bool IsRunning() const { return worker != nullptr; }
 
-    // Asks the stage to stop after the work under way, waits for its thread to
-    // end and returns the notification it delivered (0 when none was running).
-    // That notification is not handed over any more.
-    unsigned StopAndWait();
+    // For the runner's owner going away: asks the stage to stop and waits for
+    // its thread (at most about half a second); its end is not handed over.
+    void StopAndWait();
 
   private:
-    void OnStageDone(unsigned notification, quint64 stageNumber);
+    void OnStageDone(Stage finished, quint64 stageNumber);
 
     JobState& job;
     DoneHandler onDone;
     std::unique_ptr<QThread> worker;
-    std::atomic<unsigned> delivered{0};
     quint64 stageNumber = 0;
 };

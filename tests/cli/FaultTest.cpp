@@ -15,6 +15,7 @@
 #include <random>
 #include <sys/wait.h>
 #include <thread>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -163,6 +164,30 @@ TEST(Faults, CtrlCStopsCleanly) {
     EXPECT_EQ(WEXITSTATUS(status), 130);
     EXPECT_EQ(Leftovers(save), std::vector<std::string>{});
     EXPECT_TRUE(BrokenDocuments(save).empty());
+}
+
+TEST(Faults, CtrlCToTheConverterAloneEndsAPictureBeingDecoded) {
+    TempDir dir;
+    // A named pipe nobody writes to: its decoder waits for ever. The signal
+    // goes to the converter only, not to its decoders, as `kill -INT` does.
+    const fs::path endless = dir / "endless.png";
+    ASSERT_EQ(::mkfifo(endless.c_str(), 0600), 0);
+    const fs::path save = dir / "save";
+    fs::create_directory(save);
+    const pid_t cli = StartCli({"-o", save.string(), "-j", "1", endless.string(), endless.string()});
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));
+    const auto asked = std::chrono::steady_clock::now();
+    ::kill(cli, SIGINT);
+    int status = 0;
+    ::waitpid(cli, &status, 0);
+    const auto took = std::chrono::steady_clock::now() - asked;
+    std::cout << "the converter stopped " << std::chrono::duration<double, std::milli>(took).count()
+              << " ms after Ctrl-C\n";
+    // The picture would have taken its whole time limit of 90 seconds.
+    EXPECT_LT(took, std::chrono::seconds(30));
+    ASSERT_TRUE(WIFEXITED(status));
+    EXPECT_EQ(WEXITSTATUS(status), 130);
+    EXPECT_TRUE(fs::is_empty(save)) << "left behind in " << save;
 }
 
 TEST(Faults, TwoCopiesIntoOneSaveFolderKeepTheirOwnOutput) {

@@ -5,6 +5,7 @@
 #include "TempDir.h"
 
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <set>
 #include <fcntl.h>
@@ -60,11 +61,7 @@ struct Job {
     bool Run(const std::vector<fs::path>& sources, ListMode mode = ListMode::Files, bool merge = true) {
         SetUpJob(state, sources, {}, mode);
         state.options.mergeIntoOne = merge ? 1 : 0;
-        if (!BeginJob(state, save.path(), std::time(nullptr))) {
-            return false;
-        }
-        RunConversion(state, log.Observer());
-        return true;
+        return RunJob(state, save.path(), std::time(nullptr), log.Observer());
     }
     const fs::path& output() const { return state.options.outputFolder; }
 };
@@ -83,7 +80,7 @@ TEST(Conversion, MergedPagesFollowTheListNotNamesOrTimes) {
     TempDir pictures;
     Job job;
     ASSERT_TRUE(job.Run(ColouredPictures(pictures.path(), 12)));
-    EXPECT_EQ(job.log.notifications, (std::vector<unsigned>{WM_PREPARE_DONE, WM_CONVERT_DONE}));
+    EXPECT_EQ(job.log.notifications, (std::vector<Stage>{Stage::Prepare, Stage::Build}));
     EXPECT_TRUE(job.state.report.AllWell());
     EXPECT_EQ(Entries(job.output()), std::set<std::string>{"result.pdf"});
     ExpectColours(PageColours(job.output() / "result.pdf"), {0, 1, 2, 3, 4, 5, 6, 7, 8, 9, 10, 11});
@@ -105,9 +102,13 @@ TEST(Conversion, SeparateDocumentsAreNumberedByListPlace) {
     Job blocked;
     SetUpJob(blocked.state, sources, {});
     blocked.state.options.mergeIntoOne = 0;
-    ASSERT_TRUE(BeginJob(blocked.state, blocked.save.path(), std::time(nullptr)));
-    fs::create_directory(blocked.output() / "3.pdf");
-    RunConversion(blocked.state, {});
+    StageObserver observer;
+    observer.progress = [&](const StageProgress& p) {
+        if (p.stage == Stage::Prepare && p.done == 0) {
+            fs::create_directory(blocked.output() / "3.pdf");
+        }
+    };
+    ASSERT_TRUE(RunJob(blocked.state, blocked.save.path(), std::time(nullptr), observer));
     EXPECT_EQ(blocked.state.report.documentsWritten.size(), 11u);
     ASSERT_EQ(blocked.state.report.documentProblems.size(), 1u);
     EXPECT_EQ(blocked.state.report.documentProblems[0].document, blocked.output() / "3.pdf");
@@ -150,13 +151,12 @@ TEST(Conversion, PasswordTickedDuringTheJobAppliesToLaterDocuments) {
     StageObserver observer = job.log.Observer();
     SetUpJob(job.state, ColouredPictures(pictures.path(), 3), {});
     job.state.options.mergeIntoOne = 0;
-    ASSERT_TRUE(BeginJob(job.state, job.save.path(), std::time(nullptr)));
     observer.progress = [&](const StageProgress& p) {
-        if (p.stage == Stage::BuildPdfs && p.done == 1) {
+        if (p.stage == Stage::Build && p.done == 1) {
             job.state.options.usePassword = 1;
         }
     };
-    RunConversion(job.state, observer);
+    ASSERT_TRUE(RunJob(job.state, job.save.path(), std::time(nullptr), observer));
     EXPECT_FALSE(ProbePdf(job.output() / "0.pdf").encryption.has_value());
     EXPECT_TRUE(ProbePdf(job.output() / "1.pdf", "wrong").passwordRejected);
     EXPECT_TRUE(ProbePdf(job.output() / "2.pdf", "secret").opened);
@@ -197,18 +197,92 @@ TEST(Conversion, CancelDuringThePdfStageLeavesOnlyCompleteDocuments) {
     Job job;
     SetUpJob(job.state, ColouredPictures(pictures.path(), 6), {});
     job.state.options.mergeIntoOne = 0;
-    ASSERT_TRUE(BeginJob(job.state, job.save.path(), std::time(nullptr)));
     StageObserver observer = job.log.Observer();
     auto record = observer.progress;
     observer.progress = [&](const StageProgress& p) {
         record(p);
-        if (p.stage == Stage::BuildPdfs && p.done == 2) {
+        if (p.stage == Stage::Build && p.done == 2) {
             job.state.cancelRequested = true;
         }
     };
-    RunConversion(job.state, observer);
-    EXPECT_EQ(job.log.notifications, (std::vector<unsigned>{WM_PREPARE_DONE, WM_CONVERT_DONE}));
+    ASSERT_TRUE(RunJob(job.state, job.save.path(), std::time(nullptr), observer));
+    EXPECT_EQ(job.log.notifications, (std::vector<Stage>{Stage::Prepare, Stage::Build}));
     EXPECT_TRUE(job.state.report.cancelled);
     EXPECT_EQ(Entries(job.output()), (std::set<std::string>{"0.pdf", "1.pdf"}));
     EXPECT_TRUE(ProbePdf(job.output() / "1.pdf").opened);
+}
+
+// The end of a job removes its scratch folder and an output folder that
+// received nothing, whatever stopped the job.
+TEST(JobLifecycle, TheEndRemovesWhatTheJobMadeWhateverHappened) {
+    TempDir pictures;
+    const std::vector<fs::path> sources = ColouredPictures(pictures.path(), 3);
+    const fs::path elsewhere = pictures / "moved-scratch";
+    struct Row {
+        const char* name;
+        std::function<void(JobState&, const StageProgress&)> onProgress;
+        std::function<void(JobState&, Stage)> onDone;
+        bool failed;
+        bool cancelled;
+    };
+    const Row rows[] = {
+        {"a stage that throws",
+         [](JobState&, const StageProgress& p) {
+             if (p.stage == Stage::Prepare && p.done == 1) {
+                 throw std::runtime_error("out of luck");
+             }
+         },
+         {}, true, false},
+        {"a cancel while preparing",
+         [](JobState& job, const StageProgress& p) {
+             if (p.stage == Stage::Prepare && p.done == 1) {
+                 job.cancelRequested = true;
+             }
+         },
+         {}, false, true},
+        {"a scratch folder that cannot be read",
+         {},
+         [&](JobState& job, Stage finished) {
+             if (finished == Stage::Prepare) {
+                 fs::rename(job.workFolderPath, elsewhere);
+                 std::ofstream(job.workFolderPath) << "not a folder";
+             }
+         },
+         true, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        Job job;
+        SetUpJob(job.state, sources, {});
+        job.state.workers = 1;
+        StageObserver observer;
+        observer.progress = [&](const StageProgress& p) {
+            if (row.onProgress) {
+                row.onProgress(job.state, p);
+            }
+        };
+        observer.done = [&](Stage finished) {
+            if (row.onDone) {
+                row.onDone(job.state, finished);
+            }
+        };
+        ASSERT_TRUE(RunJob(job.state, job.save.path(), std::time(nullptr), observer));
+        EXPECT_EQ(!job.state.report.jobError.empty(), row.failed) << job.state.report.jobError;
+        EXPECT_EQ(job.state.report.cancelled, row.cancelled);
+        EXPECT_FALSE(job.state.report.AllWell());
+        EXPECT_TRUE(fs::is_empty(job.save.path())) << "left behind in " << job.save.path();
+        fs::remove_all(elsewhere);
+    }
+}
+
+TEST(JobLifecycle, AMissingDecoderIsAJobErrorThatSaysWhereItWasLookedFor) {
+    TempDir save;
+    JobState job;
+    SetUpJob(job, {Corpus() / "jpeg" / "flower.jpg"}, {});
+    setenv("QUILLMARK_RENDER", "/nowhere/quillmark-render", 1);
+    EXPECT_FALSE(BeginJob(job, save.path(), std::time(nullptr)));
+    unsetenv("QUILLMARK_RENDER");
+    EXPECT_EQ(job.report.refusal, JobRefusal::NoDecoder);
+    EXPECT_NE(job.report.jobError.find("/nowhere/quillmark-render"), std::string::npos) << job.report.jobError;
+    EXPECT_TRUE(fs::is_empty(save.path()));
 }

@@ -1,5 +1,6 @@
 // Whatever a user's folders hold, each file ends as a page and a line in the
 // report, in bounded time: never a crash, a hang or a lost job.
+#include "Conversion.h"
 #include "FolderTree.h"
 #include "PrepareImages.h"
 #include "StageTestSupport.h"
@@ -155,7 +156,7 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
     PrepareImagesProc(job, log.Observer());
     const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
     EXPECT_TRUE(job.report.jobError.empty()) << job.report.jobError;
     std::map<fs::path, const PictureProblem*> problems;
     for (const auto& problem : job.report.pictureProblems) {
@@ -195,9 +196,33 @@ TEST(HostileInput, APictureThatHangsItsDecoderIsGivenUp) {
     PrepareImagesProc(job, log.Observer());
     unsetenv("QUILLMARK_RENDER");
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20));
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
     ASSERT_EQ(job.report.pictureProblems.size(), 2u);
     EXPECT_NE(job.report.pictureProblems[0].reason.find("gave up after 1 seconds"), std::string::npos)
         << job.report.pictureProblems[0].reason;
     DeleteFolderTree(job.workFolderPath);
+}
+
+TEST(HostileInput, EveryReasonIsOneLineAboutItsOwnPicture) {
+    TempDir dir;
+    // A TIFF that floods the log with warnings, then a JPEG that takes its
+    // decoder down: the crash must be told from the JPEG's own messages.
+    const fs::path flood = Corpus() / "broken" / "crash-2020-10-test.tif";
+    const fs::path crash = fs::path(QUILLMARK_TEST_DATA) / "fuzz-findings" / "jpeg-bad-exif-aborts-decoder.jpg";
+    JobState job;
+    SetUpJob(job, {flood, crash}, dir.path());
+    job.workers = 1;
+    PrepareImagesProc(job, {});
+    ASSERT_EQ(job.report.pictureProblems.size(), 2u);
+    for (const auto& problem : job.report.pictureProblems) {
+        EXPECT_EQ(problem.reason.find('\n'), std::string::npos) << problem.reason;
+        EXPECT_LE(problem.reason.size(), 210u) << problem.reason;
+        EXPECT_FALSE(problem.reason.empty());
+    }
+    EXPECT_GT(job.report.pictureProblems[0].detail.size(), 1000u) << "the full text is kept for --json";
+    const std::string& crashed = job.report.pictureProblems[1].reason;
+    EXPECT_NE(crashed.find("the decoder crashed"), std::string::npos) << crashed;
+    EXPECT_NE(crashed.find("assertion"), std::string::npos) << crashed;
+    EXPECT_EQ(crashed.find("TIFF"), std::string::npos) << crashed;
+    EndJob(job);
 }

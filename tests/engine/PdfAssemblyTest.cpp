@@ -1,6 +1,7 @@
 #include "PdfAssembly.h"
 
 #include "PdfProbe.h"
+#include "Utf8.h"
 #include "Pictures.h"
 #include "TempDir.h"
 
@@ -318,17 +319,17 @@ TEST(PdfAssembly, PasswordThatCannotBeConvertedFailsTheDocument) {
     EXPECT_FALSE(fs::exists(dir / "0.pdf"));
 }
 
-TEST(PdfAssembly, ToAnsiConvertsToUtf8AndRefusesUnpairedSurrogates) {
-    EXPECT_EQ(ToAnsi(u""), "");
-    EXPECT_EQ(ToAnsi(u"kelpo"), "kelpo");
-    EXPECT_EQ(ToAnsi(u"é中"), "\xC3\xA9\xE4\xB8\xAD");
-    EXPECT_EQ(ToAnsi(u"\U0001F511"), "\xF0\x9F\x94\x91");
-    EXPECT_EQ(ToAnsi(u"\xFFFF"), "\xEF\xBF\xBF");
-    EXPECT_EQ(ToAnsi(u"a\xD83D"), std::nullopt); // high surrogate at the end
-    EXPECT_EQ(ToAnsi(u"\xD83D"
+TEST(Utf8, ToUtf8RefusesUnpairedSurrogates) {
+    EXPECT_EQ(ToUtf8(u""), "");
+    EXPECT_EQ(ToUtf8(u"kelpo"), "kelpo");
+    EXPECT_EQ(ToUtf8(u"é中"), "\xC3\xA9\xE4\xB8\xAD");
+    EXPECT_EQ(ToUtf8(u"\U0001F511"), "\xF0\x9F\x94\x91");
+    EXPECT_EQ(ToUtf8(u"\xFFFF"), "\xEF\xBF\xBF");
+    EXPECT_EQ(ToUtf8(u"a\xD83D"), std::nullopt); // high surrogate at the end
+    EXPECT_EQ(ToUtf8(u"\xD83D"
                      u"a"),
               std::nullopt); // high surrogate before a plain character
-    EXPECT_EQ(ToAnsi(u"\xDD11"
+    EXPECT_EQ(ToUtf8(u"\xDD11"
                      u"a"),
               std::nullopt); // low surrogate alone
 }

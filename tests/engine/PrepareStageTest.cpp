@@ -1,3 +1,4 @@
+#include "Conversion.h"
 #include "FolderTree.h"
 #include "PrepareImages.h"
 #include "StageTestSupport.h"
@@ -6,7 +7,9 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <iostream>
 #include <sys/stat.h>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -42,7 +45,7 @@ TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
     StageLog log;
     PrepareImagesProc(job, log.Observer());
 
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
     EXPECT_FALSE(log.progressAfterDone);
     ASSERT_FALSE(log.progress.empty());
     EXPECT_EQ(log.progress.back().done, 12);
@@ -109,7 +112,7 @@ TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
     SetUpJob(job, {first, empty, gone, second}, dir.path(), ListMode::Folders);
     StageLog log;
     PrepareImagesProc(job, log.Observer());
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
 
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"Jan", "Jan (2)"}));
@@ -123,7 +126,7 @@ TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
     DeleteFolderTree(scratch);
 }
 
-TEST(PrepareStage, CancelStopsEarlyAndRemovesTheScratchFolder) {
+TEST(PrepareStage, CancelStopsEarlyAndTheEndRemovesTheScratchFolder) {
     TempDir dir;
     std::vector<fs::path> sources(40, Corpus() / "jpeg" / "flower.jpg");
     std::ofstream(dir / "keep.txt") << "the user's own file";
@@ -140,21 +143,34 @@ TEST(PrepareStage, CancelStopsEarlyAndRemovesTheScratchFolder) {
         }
     };
     PrepareImagesProc(job, observer);
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
+    EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
     EXPECT_TRUE(job.report.cancelled);
     EXPECT_LT(log.progress.back().done, 40);
-    EXPECT_FALSE(fs::exists(job.workFolderPath));
+    EXPECT_FALSE(JobGoesOn(job));
+    EndJob(job);
     EXPECT_EQ(FilesIn(dir.path()), std::set<std::string>{"keep.txt"});
 }
 
-TEST(PrepareStage, RefusesAnImpossiblePageSizeBeforeAnyWork) {
+TEST(PrepareStage, CancelEndsAPictureBeingDecoded) {
     TempDir dir;
+    // A named pipe nobody writes to: its decoder waits for ever, so only
+    // ending the decoder can end the stage before the picture's time limit.
+    const fs::path endless = dir / "endless.png";
+    ASSERT_EQ(::mkfifo(endless.c_str(), 0600), 0);
     JobState job;
-    SetUpJob(job, {Corpus() / "jpeg" / "flower.jpg"}, dir.path());
-    job.options.pageWidth = 0;
-    StageLog log;
-    PrepareImagesProc(job, log.Observer());
-    EXPECT_EQ(log.notifications, std::vector<unsigned>{WM_PREPARE_DONE});
-    EXPECT_NE(job.report.jobError.find("between 3 and 14400"), std::string::npos);
-    EXPECT_TRUE(fs::is_empty(dir.path()));
+    SetUpJob(job, {endless, Corpus() / "jpeg" / "flower.jpg"}, dir.path());
+    job.workers = 1;
+    job.pictureTimeLimit = std::chrono::seconds(120);
+    std::chrono::steady_clock::time_point asked;
+    std::thread stage([&] { PrepareImagesProc(job, {}); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    asked = std::chrono::steady_clock::now();
+    job.cancelRequested = true;
+    stage.join();
+    const auto took = std::chrono::steady_clock::now() - asked;
+    std::cout << "stop took " << std::chrono::duration<double, std::milli>(took).count() << " ms\n";
+    EXPECT_LT(took, job.pictureTimeLimit / 4);
+    EXPECT_TRUE(job.report.cancelled);
+    EndJob(job);
+    EXPECT_EQ(FilesIn(dir.path()), std::set<std::string>{"endless.png"});
 }

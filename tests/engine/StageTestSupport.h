@@ -2,6 +2,7 @@
 
 #include "JobState.h"
 #include "Pictures.h"
+#include "RenderWorker.h"
 
 #include <filesystem>
 #include <string>
@@ -10,7 +11,7 @@
 // What a stage told its observer, in order.
 struct StageLog {
     std::vector<StageProgress> progress;
-    std::vector<unsigned> notifications;
+    std::vector<Stage> notifications;
     bool progressAfterDone = false;
 
     StageObserver Observer() {
@@ -19,7 +20,7 @@ struct StageLog {
             progressAfterDone = progressAfterDone || !notifications.empty();
             progress.push_back(p);
         };
-        observer.done = [this](unsigned notification) { notifications.push_back(notification); };
+        observer.done = [this](Stage finished) { notifications.push_back(finished); };
         return observer;
     }
 };
@@ -43,7 +44,8 @@ inline bool NearColour(Rgb a, Rgb b, int tolerance = 24) {
     return true;
 }
 
-// A job over `sources` with a small page, writing into `outputFolder`.
+// A job over `sources` with a small page, writing into `outputFolder`, ready
+// for a stage to run as if BeginJob had begun it.
 inline void SetUpJob(JobState& job, const std::vector<std::filesystem::path>& sources,
                      const std::filesystem::path& outputFolder, ListMode mode = ListMode::Files) {
     job.options.pageWidth = 120;
@@ -51,4 +53,5 @@ inline void SetUpJob(JobState& job, const std::vector<std::filesystem::path>& so
     job.options.outputFolder = outputFolder;
     job.options.listMode = mode;
     job.sourceList.assign(sources.begin(), sources.end());
+    job.renderProgram = FindRenderWorkerProgram().found;
 }

@@ -22,6 +22,12 @@ class FakeShell : public Shell {
         }
         return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
     }
+    Answer ShowReport(QWidget*, const QString& summary, const QString& details, bool offerOpenFolder) override {
+        messages << summary;
+        reportDetails << details;
+        offeredFolder << offerOpenFolder;
+        return reportAnswer;
+    }
     QStringList PickFiles(QWidget*, const QString& filter) override {
         filters << filter;
         return pickedFiles.isEmpty() ? QStringList() : pickedFiles.takeFirst();
@@ -39,7 +45,10 @@ class FakeShell : public Shell {
         return true;
     }
 
-    QStringList messages;  // every message box, in order
+    QStringList messages;      // every message box (a report's summary), in order
+    QStringList reportDetails; // the details part of each report
+    QList<bool> offeredFolder; // whether each report offered to open the result folder
+    Answer reportAnswer = Answer::Ok;
     QStringList questions; // those with a second button
     QList<Answer> answers;
     QList<QStringList> pickedFiles; // one entry per file picker shown

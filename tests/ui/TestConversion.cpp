@@ -16,10 +16,13 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+#include <QTimer>
 #include <QTreeWidget>
+#include <sys/stat.h>
 
 namespace {
 
@@ -220,8 +223,18 @@ void TestConversion::failedPicturesAreReported() {
     const QString said = f.shell.messages.first();
     QVERIFY2(said.startsWith(QStringLiteral("转换完成\n")), qPrintable(said));
     QVERIFY2(said.contains(QStringLiteral("已生成 1 个PDF文件")), qPrintable(said));
-    QVERIFY2(said.contains(QDir::toNativeSeparators(bad)), qPrintable(said));
+    QVERIFY2(f.shell.reportDetails.first().contains(QDir::toNativeSeparators(bad)),
+             qPrintable(f.shell.reportDetails.first()));
     QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("result.pdf")), 2);
+
+    // The box can open this job's own folder.
+    QCOMPARE(f.shell.offeredFolder, QList<bool>{true});
+    f.shell.reportAnswer = Shell::Answer::OpenFolder;
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.opened.size(), 1);
+    QVERIFY(f.shell.opened.first().startsWith(f.saveFolder() + QStringLiteral("/转换结果")));
+    QVERIFY(QFileInfo(f.shell.opened.first()).isDir());
 }
 
 void TestConversion::folderJobKeepsAddFilesLocked() {
@@ -275,22 +288,32 @@ void TestConversion::buttonsLockDuringAJobAndProgressSteps() {
 void TestConversion::closingDuringAJob_data() {
     QTest::addColumn<int>("waitMs");
     QTest::addColumn<bool>("merge");
+    QTest::addColumn<bool>("endlessPicture");
     // At once: the preparation stage is stopped. After a pause without the
     // event loop: the preparation has finished and its notice waits unread.
-    // While PDFs are written: the PDF stage is stopped.
-    QTest::newRow("at once") << 0 << true;
-    QTest::newRow("preparation done, notice unread") << 3000 << true;
-    QTest::newRow("while writing documents") << -1 << false;
+    // While PDFs are written: the PDF stage is stopped. While a picture that
+    // never finishes decoding is under way: only stopping its decoder ends it.
+    QTest::newRow("at once") << 0 << true << false;
+    QTest::newRow("preparation done, notice unread") << 3000 << true << false;
+    QTest::newRow("while writing documents") << -1 << false << false;
+    QTest::newRow("while a picture decodes") << 300 << true << true;
 }
 
 void TestConversion::closingDuringAJob() {
     QFETCH(int, waitMs);
     QFETCH(bool, merge);
+    QFETCH(bool, endlessPicture);
     const bool small = waitMs > 0;
     Fixture f(small ? QSize(120, 160) : QSize(1500, 1500));
     QStringList pictures;
     for (int i = 0; i < (small ? 2 : 16); ++i) {
         pictures << f.noise(QString("p%1.png").arg(i), small ? QSize(40, 30) : QSize(400, 400), i);
+    }
+    if (endlessPicture) {
+        // A named pipe nobody writes to: its decoder waits for ever.
+        const QString pipe = f.folder.filePath("pictures/endless.png");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        pictures.prepend(pipe);
     }
     f.list(pictures);
     if (!merge) {
@@ -312,11 +335,25 @@ void TestConversion::closingDuringAJob() {
         }
     }
     QVERIFY2(f.dlg.IsConverting(), "the job ended before the test could close the window");
+    int ticks = 0;
+    QTimer ticker;
+    connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
+    ticker.start(5);
+    QSignalSpy ended(&f.dlg, &CQuillmarkDlg::jobEnded);
     f.dlg.OnCancelCommand();
 
+    // The window goes at once; the job stops on its own thread while the
+    // event loop goes on.
     QCOMPARE(f.shell.questions, QStringList{QStringLiteral("您确定要退出吗 ?")});
     QVERIFY(!f.dlg.isVisible());
-    QVERIFY(!f.dlg.IsConverting());
+    if (endlessPicture) {
+        QVERIFY2(f.dlg.IsConverting(), "the window waited for the job on its own thread");
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsConverting(), 30000);
+    QCOMPARE(ended.count(), 1);
+    if (endlessPicture) {
+        QVERIFY2(ticks > 0, "the event loop stood still while the job stopped");
+    }
     // No scratch folder, no half-written file: only complete documents remain.
     for (const QString& entry : f.everything()) {
         const QString path = QDir(f.saveFolder()).filePath(entry);

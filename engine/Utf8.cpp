@@ -35,3 +35,36 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
     }
     return wide;
 }
+
+std::optional<std::string> ToUtf8(std::u16string_view wide) {
+    std::string narrow;
+    narrow.reserve(wide.size() * 3);
+    for (std::size_t i = 0; i < wide.size(); ++i) {
+        char32_t c = wide[i];
+        if (c >= 0xD800 && c <= 0xDBFF) {
+            if (i + 1 >= wide.size() || wide[i + 1] < 0xDC00 || wide[i + 1] > 0xDFFF) {
+                return std::nullopt;
+            }
+            c = 0x10000 + ((c - 0xD800) << 10) + (wide[i + 1] - 0xDC00);
+            ++i;
+        } else if (c >= 0xDC00 && c <= 0xDFFF) {
+            return std::nullopt;
+        }
+        if (c < 0x80) {
+            narrow += static_cast<char>(c);
+        } else if (c < 0x800) {
+            narrow += static_cast<char>(0xC0 | (c >> 6));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        } else if (c < 0x10000) {
+            narrow += static_cast<char>(0xE0 | (c >> 12));
+            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        } else {
+            narrow += static_cast<char>(0xF0 | (c >> 18));
+            narrow += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+            narrow += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+            narrow += static_cast<char>(0x80 | (c & 0x3F));
+        }
+    }
+    return narrow;
+}

@@ -1,0 +1,68 @@
+// What the window says at the end of a job: short whatever the report holds,
+// never "转换完成" for a job that wrote nothing, and a box that fits the screen.
+#include "JobSummary.h"
+#include "QtShell.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QTest>
+
+class TestJobEndMessage : public QObject {
+    Q_OBJECT
+  private slots:
+    void summaryStaysShort_data();
+    void summaryStaysShort();
+    void boxFitsTheScreenWithManyFailures();
+};
+
+namespace {
+
+JobReport ReportWith(int pictures, int brokenPictures, int written) {
+    JobReport report;
+    report.picturesTotal = pictures;
+    report.picturesPrepared = pictures - brokenPictures;
+    for (int i = 0; i < brokenPictures; ++i) {
+        report.AddPictureProblem("/home/user/Pictures/broken-" + std::to_string(i) + ".tif",
+                                 PictureOutcome::Undecodable, std::string(300, 'w') + "\nmore of the same");
+    }
+    for (int i = 0; i < written; ++i) {
+        report.documentsWritten.push_back("/home/user/Pictures/out/" + std::to_string(i) + ".pdf");
+    }
+    return report;
+}
+
+} // namespace
+
+void TestJobEndMessage::summaryStaysShort_data() {
+    QTest::addColumn<int>("pictures");
+    QTest::addColumn<int>("broken");
+    QTest::addColumn<int>("written");
+    QTest::addColumn<QString>("begins");
+    QTest::newRow("all converted") << 3 << 0 << 1 << QStringLiteral("转换完成");
+    QTest::newRow("some broken") << 30 << 21 << 1 << QStringLiteral("转换完成\n");
+    QTest::newRow("nothing written") << 2 << 0 << 0 << QStringLiteral("转换失败：没有生成任何PDF文件。");
+}
+
+void TestJobEndMessage::summaryStaysShort() {
+    QFETCH(int, pictures);
+    QFETCH(int, broken);
+    QFETCH(int, written);
+    QFETCH(QString, begins);
+    const JobEndMessage message = DescribeJobEnd(ReportWith(pictures, broken, written));
+    QVERIFY2(message.summary.startsWith(begins), qPrintable(message.summary));
+    QVERIFY2(message.summary.count('\n') <= 5, qPrintable(message.summary));
+    // Every failed picture is named in the details, each reason on one line.
+    QCOMPARE(message.details.count(QStringLiteral("broken-")), broken);
+    QVERIFY(!message.details.contains(QStringLiteral("more of the same")));
+}
+
+void TestJobEndMessage::boxFitsTheScreenWithManyFailures() {
+    const JobEndMessage message = DescribeJobEnd(ReportWith(100, 100, 1));
+    const std::unique_ptr<QMessageBox> box = MakeReportBox(nullptr, message.summary, message.details, true);
+    box->show();
+    QVERIFY2(box->height() < 600, qPrintable(QString::number(box->height())));
+    QCOMPARE(box->buttons().size(), 3); // OK, open the folder, show the details
+}
+
+QTEST_MAIN(TestJobEndMessage)
+#include "TestJobEndMessage.moc"
