@@ -13,6 +13,7 @@
 #   f  ImageMagick per picture + img2pdf, when it is installed
 #   g  quillmark-cli merged over 500 pictures: does memory stay flat?
 #   h  the PDF stage alone (pdf_stage_bench), per page
+#   i  how soon a job stops while a huge picture decodes (stop_latency_bench)
 # Peers run as two processes over halves of the list, as the converter uses
 # both cores. Memory is the peak of the summed resident memory of the whole
 # process tree (the converter prepares pages in worker processes). The merged
@@ -225,6 +226,10 @@ echo " peak-PDF: peak beyond the size of the document written, which the PDF lib
 echo
 echo "h  PDF stage alone (pdf_stage_bench, 100 copies of one prepared page, fastest of 3):"
 awk '{ printf "     %-24s %7.3f ms/page   %7.1f MB written\n", $1, $2, $3 }' "$WORK/pdf-stage.txt"
+
+if [ -x "$BUILD/ui/stop_latency_bench" ]; then
+    echo "i  $("$BUILD/ui/stop_latency_bench" "$CLI" 2>/dev/null | sed '2,$s/^/ /')"
+fi
 
 echo "   jpeg-fit-limit's own split of its time (one line per process, last run of e):"
 sed -n 's/^jpeg-fit-limit: /     /p' "$WORK/e.log"
