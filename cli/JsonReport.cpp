@@ -40,8 +40,9 @@ std::string JsonReport(const JobReport& report, const std::filesystem::path& out
     }
     json["documentProblems"] = nlohmann::json::array();
     for (const auto& problem : report.documentProblems) {
-        json["documentProblems"].push_back(
-            {{"document", problem.document.string()}, {"reason", problem.reason}, {"detail", problem.detail}});
+        json["documentProblems"].push_back({{"document", problem.document.string()},
+                                            {"reason", problem.reason},
+                                            {"detail", problem.detail}});
     }
     json["emptyGroups"] = nlohmann::json::array();
     for (const auto& group : report.emptyGroups) {

@@ -57,8 +57,8 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     try {
         job.options.outputFolder = CreateOutputFolder(saveFolder, startTime);
     } catch (const std::filesystem::filesystem_error& error) {
-        job.report.Fail(JobRefusal::OutputFolder, "cannot create the output folder in " + saveFolder.string() +
-                                                      ": " + error.code().message());
+        job.report.Fail(JobRefusal::OutputFolder, "cannot create the output folder in " +
+                                                      saveFolder.string() + ": " + error.code().message());
         return false;
     }
     return true;

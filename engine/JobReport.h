@@ -65,7 +65,8 @@ struct JobReport {
             jobError = std::move(why);
         }
     }
-    void AddPictureProblem(const std::filesystem::path& source, PictureOutcome outcome, const std::string& text);
+    void AddPictureProblem(const std::filesystem::path& source, PictureOutcome outcome,
+                           const std::string& text);
     void AddDocumentProblem(const std::filesystem::path& document, const std::string& text);
 };
 

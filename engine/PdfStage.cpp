@@ -115,8 +115,9 @@ void BuildFromFolders(JobState& job, DocumentTally& tally) {
             continue;
         }
         if (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST) {
-            tally.Record({PdfOutcome::Status::Failed, target,
-                          "cannot create the folder: " + std::error_code(errno, std::generic_category()).message()});
+            tally.Record(
+                {PdfOutcome::Status::Failed, target,
+                 "cannot create the folder: " + std::error_code(errno, std::generic_category()).message()});
             continue;
         }
         if (job.options.mergeIntoOne == 1) {

@@ -68,8 +68,7 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
             job.report.emptyGroups.push_back(folder);
             continue;
         }
-        const std::filesystem::path group =
-            job.workFolderPath / UniqueGroupName(GroupNameOf(folder), taken);
+        const std::filesystem::path group = job.workFolderPath / UniqueGroupName(GroupNameOf(folder), taken);
         if (::mkdir(group.c_str(), 0700) != 0) {
             const std::string why = "cannot create the scratch folder " + group.string() + ": " +
                                     std::error_code(errno, std::generic_category()).message();
@@ -86,8 +85,7 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
 }
 
 int WorkerCount(const JobState& job, size_t tasks) {
-    const int workers =
-        job.workers > 0 ? job.workers : static_cast<int>(std::thread::hardware_concurrency());
+    const int workers = job.workers > 0 ? job.workers : static_cast<int>(std::thread::hardware_concurrency());
     return static_cast<int>(std::clamp<size_t>(tasks, 1, static_cast<size_t>(std::max(workers, 1))));
 }
 
@@ -163,8 +161,9 @@ void Prepare(JobState& job, const StageObserver& observer) {
     try {
         job.workFolderPath = CreateScratchFolder(job.options.outputFolder);
     } catch (const std::filesystem::filesystem_error& error) {
-        report.Fail(JobRefusal::Failed, "cannot create a scratch folder in " + job.options.outputFolder.string() +
-                                            ": " + error.code().message());
+        report.Fail(JobRefusal::Failed, "cannot create a scratch folder in " +
+                                            job.options.outputFolder.string() + ": " +
+                                            error.code().message());
         return;
     }
     const std::vector<PrepareTask> tasks =

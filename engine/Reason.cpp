@@ -10,7 +10,8 @@ constexpr size_t kDetailLength = 16 * 1024;
 constexpr std::string_view kEllipsis = "…";
 
 bool IsMeaningful(std::string_view line) {
-    return std::any_of(line.begin(), line.end(), [](unsigned char c) { return std::isalnum(c) || c >= 0x80; });
+    return std::any_of(line.begin(), line.end(),
+                       [](unsigned char c) { return std::isalnum(c) || c >= 0x80; });
 }
 
 std::string_view Trimmed(std::string_view line) {

@@ -14,8 +14,8 @@
 #include <fstream>
 #include <malloc.h>
 #include <regex>
-#include <sstream>
 #include <spawn.h>
+#include <sstream>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -107,7 +107,9 @@ RenderWorker::RenderWorker(std::filesystem::path program, std::filesystem::path 
                            std::chrono::seconds timeLimit, const std::atomic<bool>& cancel)
     : program_(std::move(program)), log_(std::move(log)), timeLimit_(timeLimit), cancel_(cancel) {}
 
-RenderWorker::~RenderWorker() { Stop(cancel_.load()); }
+RenderWorker::~RenderWorker() {
+    Stop(cancel_.load());
+}
 
 bool RenderWorker::Start(std::string& failure) {
     int ends[2];
@@ -230,8 +232,9 @@ std::optional<NormalizeResult> RenderWorker::Render(int32_t pageWidth, int32_t p
     } else {
         result.problem = PictureOutcome::NotPrepared;
         const std::string why = white.result ? white.result->reason : white.failure;
-        result.reason = BriefReason(picture.failure) + "; the white page could not be written either: " +
-                        BriefReason(why) + "\n" + picture.failure;
+        result.reason = BriefReason(picture.failure) +
+                        "; the white page could not be written either: " + BriefReason(why) + "\n" +
+                        picture.failure;
     }
     return result;
 }
@@ -282,7 +285,8 @@ int RunRenderWorker(int socket) {
         const NormalizeResult result =
             request->whitePageOnly
                 ? WriteWhitePage(request->pageWidth, request->pageHeight, request->destination)
-                : NormalizeImage(request->pageWidth, request->pageHeight, request->source, request->destination);
+                : NormalizeImage(request->pageWidth, request->pageHeight, request->source,
+                                 request->destination);
         if (!SendResult(socket, result)) {
             return 1;
         }

@@ -61,8 +61,8 @@ class RenderWorker {
 
 // Where the worker program was looked for, and what was found there.
 struct RenderProgramSearch {
-    std::filesystem::path found;                  // empty when none of the places has it
-    std::vector<std::filesystem::path> lookedIn;  // every place tried, in order
+    std::filesystem::path found;                 // empty when none of the places has it
+    std::vector<std::filesystem::path> lookedIn; // every place tried, in order
 };
 
 // The worker program: $QUILLMARK_RENDER when set, else "quillmark-render"

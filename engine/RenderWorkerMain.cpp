@@ -17,7 +17,8 @@ extern "C" void FcFini(void) {}
 
 int main(int argc, char** argv) {
     if (argc != 2 || std::strcmp(argv[1], "--worker") != 0) {
-        std::fprintf(stderr, "quillmark-render is started by Quillmark to decode pictures; it takes no options\n");
+        std::fprintf(stderr,
+                     "quillmark-render is started by Quillmark to decode pictures; it takes no options\n");
         return 2;
     }
     // The worker lives in a process group of its own, out of reach of the
