@@ -26,7 +26,6 @@ namespace {
 // protected (and still open with the password the user chose).
 constexpr const char* kAlternatePermissionsPassword = "kelpo-quillmark";
 
-constexpr const char* kMergedDocumentName = "result.pdf";
 constexpr const char* kCannotCreateLine = "ERROR: cannot create pdf object.\n";
 
 // Texts for the user, each completed by the file or the library code concerned.
@@ -400,11 +399,12 @@ PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolde
         outcome.error = listing.error;
         return outcome;
     }
-    return MergePagesToPdf(listing.pages, pdfFolder, options);
+    return MergePagesToPdf(listing.pages, pdfFolder, kMergedDocumentName, options);
 }
 
 PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const fs::path& pdfFolder,
-                           const ConvertOptions& options, const std::atomic<bool>* cancel) {
+                           const std::string& documentName, const ConvertOptions& options,
+                           const std::atomic<bool>* cancel) {
     if (pages.empty()) {
         return {};
     }
@@ -412,7 +412,7 @@ PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const fs::pat
     for (const auto& page : pages) {
         jpegs.push_back(page.path);
     }
-    return AssembleDocument(jpegs, pdfFolder / kMergedDocumentName, options, cancel);
+    return AssembleDocument(jpegs, pdfFolder / documentName, options, cancel);
 }
 
 PdfOutcome JpegToPdf(const fs::path& jpegPath, const fs::path& pdfPath, const ConvertOptions& options) {

@@ -10,6 +10,9 @@
 #include <string>
 #include <string_view>
 
+// The name of a merged document.
+inline constexpr const char* kMergedDocumentName = "result.pdf";
+
 // The permissions (owner) password of every protected document.
 inline constexpr const char* kPermissionsPassword = "kelpo";
 
@@ -33,10 +36,12 @@ struct PdfOutcome {
 PdfOutcome MergeFolderToPdf(const std::filesystem::path& jpegFolder, const std::filesystem::path& pdfFolder,
                             const ConvertOptions& options);
 
-// The same for pages already listed. `cancel`, when given, is looked at
-// between pages: a set flag ends the document unwritten (Cancelled).
+// The same for pages already listed, into `pdfFolder`/`documentName`.
+// `cancel`, when given, is looked at between pages: a set flag ends the
+// document unwritten (Cancelled).
 PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const std::filesystem::path& pdfFolder,
-                           const ConvertOptions& options, const std::atomic<bool>* cancel = nullptr);
+                           const std::string& documentName, const ConvertOptions& options,
+                           const std::atomic<bool>* cancel = nullptr);
 
 // Puts one JPEG file onto the single page of `pdfPath`, written the same way.
 PdfOutcome JpegToPdf(const std::filesystem::path& jpegPath, const std::filesystem::path& pdfPath,

@@ -37,21 +37,20 @@ class DocumentTally {
         Progress();
     }
 
-    // One document per prepared page, named by the page's number.
-    void OnePerPage(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
-        for (const auto& page : pages) {
+    // One document per picture, named by the picture's place, holding all
+    // the pages prepared for it.
+    void OnePerPicture(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
+        for (const auto& picture : PagesByPicture(pages)) {
             if (Cancelled()) {
                 return;
             }
-            if (page.number.empty()) {
-                continue; // not a page we prepared
-            }
-            Record(JpegToPdf(page.path, target / (page.number + ".pdf"), job_.options));
+            Record(MergePagesToPdf(picture, target, picture.front().number + ".pdf", job_.options,
+                                   &job_.cancelRequested));
         }
     }
 
     void Merge(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
-        Record(MergePagesToPdf(pages, target, job_.options, &job_.cancelRequested));
+        Record(MergePagesToPdf(pages, target, kMergedDocumentName, job_.options, &job_.cancelRequested));
     }
 
   private:
@@ -90,8 +89,8 @@ void BuildFromFiles(JobState& job, DocumentTally& tally) {
         tally.Merge(pages, job.options.outputFolder);
         return;
     }
-    tally.SetTotal(static_cast<int>(pages.size()));
-    tally.OnePerPage(pages, job.options.outputFolder);
+    tally.SetTotal(static_cast<int>(PagesByPicture(pages).size()));
+    tally.OnePerPicture(pages, job.options.outputFolder);
 }
 
 void BuildFromFolders(JobState& job, DocumentTally& tally) {
@@ -105,7 +104,8 @@ void BuildFromFolders(JobState& job, DocumentTally& tally) {
     int total = 0;
     for (const auto& group : groups.entries) {
         pagesOfGroup.push_back(PagesOf(group, errorOfGroup.emplace_back()));
-        total += job.options.mergeIntoOne == 1 ? 1 : static_cast<int>(pagesOfGroup.back().size());
+        total +=
+            job.options.mergeIntoOne == 1 ? 1 : static_cast<int>(PagesByPicture(pagesOfGroup.back()).size());
     }
     tally.SetTotal(total);
     for (size_t g = 0; g < groups.entries.size() && !tally.Cancelled(); ++g) {
@@ -123,7 +123,7 @@ void BuildFromFolders(JobState& job, DocumentTally& tally) {
         if (job.options.mergeIntoOne == 1) {
             tally.Merge(pagesOfGroup[g], target);
         } else {
-            tally.OnePerPage(pagesOfGroup[g], target);
+            tally.OnePerPicture(pagesOfGroup[g], target);
         }
     }
 }

@@ -1,21 +1,48 @@
 #include "PreparedPages.h"
 
 #include <algorithm>
+#include <charconv>
+#include <string_view>
 #include <system_error>
 
 namespace {
 
 constexpr const char* kPageExtension = ".jpg";
 
-// The number a prepared file's name carries, when its stem is nothing but
-// decimal digits; compared as a digit string, so no length of number overflows.
-std::string PlaceNumber(const std::filesystem::path& file) {
+constexpr char kPartSeparator = '-';
+
+bool AllDigits(std::string_view text) {
+    return !text.empty() &&
+           std::all_of(text.begin(), text.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::string WithoutLeadingZeros(std::string_view digits) {
+    const size_t first = digits.find_first_not_of('0');
+    return first == std::string_view::npos ? std::string("0") : std::string(digits.substr(first));
+}
+
+// The place and part a prepared file's name carries: "n" or "n-k", decimal
+// digits only. The place is kept as a digit string, so no length of number
+// overflows; a part too large to count is no name of ours.
+PreparedPage ReadName(const std::filesystem::path& file) {
+    PreparedPage page;
+    page.path = file;
     const std::string stem = file.stem().string();
-    if (stem.empty() || !std::all_of(stem.begin(), stem.end(), [](char c) { return c >= '0' && c <= '9'; })) {
-        return {};
+    const size_t separator = stem.find(kPartSeparator);
+    const std::string_view place = std::string_view(stem).substr(0, separator);
+    if (!AllDigits(place)) {
+        return page;
     }
-    const size_t firstDigit = stem.find_first_not_of('0');
-    return firstDigit == std::string::npos ? std::string("0") : stem.substr(firstDigit);
+    if (separator != std::string::npos) {
+        const std::string_view part = std::string_view(stem).substr(separator + 1);
+        const auto [end, error] = std::from_chars(part.data(), part.data() + part.size(), page.part);
+        if (!AllDigits(part) || error != std::errc() || end != part.data() + part.size() || page.part == 0) {
+            page.part = 0;
+            return page;
+        }
+    }
+    page.number = WithoutLeadingZeros(place);
+    return page;
 }
 
 bool ComesBefore(const PreparedPage& a, const PreparedPage& b) {
@@ -25,13 +52,20 @@ bool ComesBefore(const PreparedPage& a, const PreparedPage& b) {
     if (a.number != b.number) {
         return a.number.size() != b.number.size() ? a.number.size() < b.number.size() : a.number < b.number;
     }
+    if (a.part != b.part) {
+        return a.part < b.part;
+    }
     return a.path.filename() < b.path.filename();
 }
 
 } // namespace
 
-std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size_t number) {
-    return folder / (std::to_string(number) + kPageExtension);
+std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size_t number, size_t part) {
+    std::string name = std::to_string(number);
+    if (part > 0) {
+        name += kPartSeparator + std::to_string(part);
+    }
+    return folder / (name + kPageExtension);
 }
 
 PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
@@ -46,7 +80,7 @@ PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
         const std::filesystem::path& path = entries->path();
         std::error_code ignored;
         if (path.filename().string().ends_with(kPageExtension) && entries->is_regular_file(ignored)) {
-            listing.pages.push_back({PlaceNumber(path), path});
+            listing.pages.push_back(ReadName(path));
         }
     }
     if (error) {
@@ -56,4 +90,18 @@ PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     }
     std::sort(listing.pages.begin(), listing.pages.end(), ComesBefore);
     return listing;
+}
+
+std::vector<std::vector<PreparedPage>> PagesByPicture(const std::vector<PreparedPage>& pages) {
+    std::vector<std::vector<PreparedPage>> pictures;
+    for (const auto& page : pages) {
+        if (page.number.empty()) {
+            continue; // not a page we prepared
+        }
+        if (pictures.empty() || pictures.back().front().number != page.number) {
+            pictures.emplace_back();
+        }
+        pictures.back().push_back(page);
+    }
+    return pictures;
 }
