@@ -262,13 +262,17 @@ void RenderRaster(const SourceFile& file, PictureFormat format, int32_t pageWidt
     SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, pageWidth, pageHeight), destination);
 }
 
-void RenderMetafile(const SourceFile& file, int32_t pageWidth, int32_t pageHeight,
-                    const std::filesystem::path& destination) {
+std::string ReadMetafile(const SourceFile& file) {
     constexpr size_t kMaxMetafileBytes = 256u << 20;
     if (file.size() > kMaxMetafileBytes) {
         throw std::runtime_error("the metafile is larger than 256 MB");
     }
-    const VImage drawing = ToOpaqueEightBit(RenderEmf(file.Read(file.size()), pageWidth, pageHeight));
+    return file.Read(file.size());
+}
+
+void RenderMetafile(const SourceFile& file, int32_t pageWidth, int32_t pageHeight,
+                    const std::filesystem::path& destination) {
+    const VImage drawing = ToOpaqueEightBit(RenderEmf(ReadMetafile(file), pageWidth, pageHeight));
     const PagePlacement place = FitPictureOnPage(pageWidth, pageHeight, drawing.width(), drawing.height());
     SavePage(PlaceOnPage(drawing, place, pageWidth, pageHeight), destination);
 }
@@ -301,6 +305,47 @@ PagePlacement FitPictureOnPage(int32_t pageWidth, int32_t pageHeight, int32_t pi
     return place;
 }
 
+namespace {
+
+// Reads a raster picture strictly first, then once more without stopping at
+// damage, so a truncated scan still shows what it holds. `render` does the work
+// for one reading; the result says whether it took the second reading.
+template <typename Render> NormalizeResult RenderStrictThenLenient(Render render, std::string& failure) {
+    NormalizeResult result;
+    try {
+        render(VIPS_FAIL_ON_TRUNCATED);
+        result.written = true;
+        return result;
+    } catch (const vips::VError& strict) {
+        failure = ReasonOf(strict);
+    }
+    try {
+        render(VIPS_FAIL_ON_NONE);
+        result.written = true;
+        result.problem = PictureOutcome::Damaged;
+        result.reason = failure;
+        return result;
+    } catch (const vips::VError& lenient) {
+        const std::string second = ReasonOf(lenient);
+        failure = failure.empty() || failure == second ? second : second + "\n" + failure;
+    }
+    return result;
+}
+
+// The size a picture is shown at, EXIF orientation applied, scaled down to fit
+// inside maxSide x maxSide; a smaller picture keeps its size.
+std::pair<int32_t, int32_t> PreviewSize(const SourceFile& file, PictureFormat format, int32_t maxSide) {
+    const VImage header = LoadRaster(file, format, {});
+    const bool swap = SwapsSides(vips_image_get_orientation(header.get_image()));
+    const int32_t shownWidth = swap ? header.height() : header.width();
+    const int32_t shownHeight = swap ? header.width() : header.height();
+    const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
+    return {std::max(1, static_cast<int32_t>(shownWidth * scale)),
+            std::max(1, static_cast<int32_t>(shownHeight * scale))};
+}
+
+} // namespace
+
 NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
                                const std::filesystem::path& destination) {
     EnsureVipsStarted();
@@ -317,24 +362,13 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
             result.written = true;
             return result;
         }
-        try {
-            RenderRaster(file, format, pageWidth, pageHeight, VIPS_FAIL_ON_TRUNCATED, destination);
-            result.written = true;
+        result = RenderStrictThenLenient(
+            [&](VipsFailOn failOn) {
+                RenderRaster(file, format, pageWidth, pageHeight, failOn, destination);
+            },
+            failure);
+        if (result.written) {
             return result;
-        } catch (const vips::VError& strict) {
-            failure = ReasonOf(strict);
-        }
-        // Read again without stopping at the damage: a truncated scan still shows
-        // what it holds, and the report says it is damaged.
-        try {
-            RenderRaster(file, format, pageWidth, pageHeight, VIPS_FAIL_ON_NONE, destination);
-            result.written = true;
-            result.problem = PictureOutcome::Damaged;
-            result.reason = failure;
-            return result;
-        } catch (const vips::VError& lenient) {
-            const std::string second = ReasonOf(lenient);
-            failure = failure.empty() || failure == second ? second : second + "\n" + failure;
         }
     } catch (const PageWriteError& error) {
         result.problem = PictureOutcome::NotPrepared;
@@ -349,6 +383,40 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
     result.written = white.written;
     result.problem = white.written ? PictureOutcome::Undecodable : PictureOutcome::NotPrepared;
     result.reason = white.written ? failure : white.reason + "\n" + failure;
+    return result;
+}
+
+NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& source,
+                              const std::filesystem::path& destination) {
+    EnsureVipsStarted();
+    ClearVipsMessages();
+    NormalizeResult result;
+    std::string failure;
+    try {
+        const SourceFile file(source);
+        const PictureFormat format = SniffFormat(file.Read(64));
+        if (format == PictureFormat::Emf) {
+            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide)), destination);
+            result.written = true;
+            return result;
+        }
+        // A page of exactly the picture's shown proportions is the picture itself.
+        const auto [width, height] = PreviewSize(file, format, maxSide);
+        result = RenderStrictThenLenient(
+            [&](VipsFailOn failOn) { RenderRaster(file, format, width, height, failOn, destination); },
+            failure);
+        if (result.written) {
+            return result;
+        }
+    } catch (const PageWriteError& error) {
+        failure = error.what();
+    } catch (const vips::VError& error) {
+        failure = ReasonOf(error);
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    result.problem = PictureOutcome::Undecodable;
+    result.reason = failure;
     return result;
 }
 

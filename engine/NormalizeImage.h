@@ -41,6 +41,14 @@ struct NormalizeResult {
 NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
                                const std::filesystem::path& destination);
 
+// Renders `source` as a small JPEG picture for a preview: drawn as
+// NormalizeImage draws it, scaled down to fit inside maxSide x maxSide with its
+// proportions kept (a smaller picture keeps its size). A picture that cannot be
+// read writes nothing and yields an Undecodable problem with the reason; a
+// damaged one is shown as far as it can be read, with a Damaged problem.
+NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& source,
+                              const std::filesystem::path& destination);
+
 // Writes an all-white page, for a picture that could not be rendered at all.
 NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight,
                                const std::filesystem::path& destination);

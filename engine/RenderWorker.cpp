@@ -247,9 +247,15 @@ RenderProgramSearch FindRenderWorkerProgram() {
         std::error_code ignored;
         const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ignored);
         if (!self.empty()) {
+            search.lookedIn.push_back(
+                (self.parent_path() / QUILLMARK_WORKER_FROM_BIN / "quillmark-render").lexically_normal());
             search.lookedIn.push_back(self.parent_path() / "quillmark-render");
         }
-        search.lookedIn.emplace_back(QUILLMARK_RENDER_BUILT);
+        // The worker this build made serves only programs that run from the
+        // build folder: an installed copy must never pick up a stale build.
+        if (self.string().starts_with(QUILLMARK_BUILD_TREE "/")) {
+            search.lookedIn.emplace_back(QUILLMARK_RENDER_BUILT);
+        }
     }
     for (const auto& candidate : search.lookedIn) {
         if (::access(candidate.c_str(), X_OK) == 0) {
@@ -260,7 +266,7 @@ RenderProgramSearch FindRenderWorkerProgram() {
     return search;
 }
 
-int RunRenderWorker(int socket) {
+void LimitWorkerProcess() {
     // The pages are the user's pictures: only the user may read them.
     ::umask(077);
     // Every picture allocates page-sized buffers afresh: keep freed memory in
@@ -280,6 +286,10 @@ int RunRenderWorker(int socket) {
         }
     }
 #endif
+}
+
+int RunRenderWorker(int socket) {
+    LimitWorkerProcess();
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
         const NormalizeResult result =

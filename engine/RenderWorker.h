@@ -65,9 +65,15 @@ struct RenderProgramSearch {
     std::vector<std::filesystem::path> lookedIn; // every place tried, in order
 };
 
-// The worker program: $QUILLMARK_RENDER when set, else "quillmark-render"
-// beside the running program, else the one this build made.
+// The worker program: $QUILLMARK_RENDER when set, else the installed one
+// (libexec/quillmark/quillmark-render beside the running program's bin
+// folder), else "quillmark-render" beside the running program, else, for
+// programs run from the build folder, the one this build made.
 RenderProgramSearch FindRenderWorkerProgram();
+
+// What a worker process does first: its files are private to the user and a
+// hostile picture cannot take all the machine's memory.
+void LimitWorkerProcess();
 
 // The worker's main loop: answers requests on `socket` until it closes.
 int RunRenderWorker(int socket);
