@@ -1,10 +1,11 @@
 # Two commands do all set-up on a fresh Debian machine:
 #   make run   installs what is missing, builds, starts the program
 #   make test  the same, then runs every test
+#   make package  a Debian package (build/quillmark_VERSION_ARCH.deb)
 BUILD ?= build
 JOBS ?= 2
 
-.PHONY: all deps configure build run test test-asan clean bench fuzz
+.PHONY: all deps configure build run test package test-asan clean bench fuzz
 
 all: build
 
@@ -22,6 +23,9 @@ run: build
 
 test: build
 	cd $(BUILD) && ctest --output-on-failure -j$(JOBS)
+
+package: build
+	cd $(BUILD) && cpack -G DEB
 
 # The whole test suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
 test-asan: deps

@@ -8,6 +8,8 @@ packages=(
     libvips-dev libhpdf-dev libemf2svg-dev libcli11-dev libgtest-dev libqpdf-dev
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-wqy-microhei
     nlohmann-json3-dev zlib1g-dev qpdf xvfb xauth
+    qt6-tools-dev qt6-l10n-tools
+    desktop-file-utils appstream dpkg-dev file
 )
 # Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
