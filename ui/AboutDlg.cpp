@@ -15,7 +15,7 @@ CAboutDlg::CAboutDlg(Shell& shell, QWidget* parent)
     : QDialog(parent), shell(shell), logo(QStringLiteral(":/logo.png")) {
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowCloseButtonHint);
-    setWindowTitle(UiTexts::kAboutCaption);
+    setWindowTitle(UiTexts::AboutCaption());
     setFont(DialogFont());
     QPalette colours = palette();
     colours.setColor(QPalette::Window, kWindowGrey);
@@ -47,6 +47,6 @@ void CAboutDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     DrawTextAt(painter, kMakerLineAt, UiTexts::kMakerLine);
     // Lines break only where the text breaks them; what does not fit is cut off.
-    painter.drawText(kTextArea, Qt::AlignLeft | Qt::AlignTop, UiTexts::kAboutText);
+    painter.drawText(kTextArea, Qt::AlignLeft | Qt::AlignTop, UiTexts::AboutText());
     painter.drawImage(kLogoAt, logo);
 }

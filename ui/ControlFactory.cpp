@@ -4,6 +4,7 @@
 #include "TransParentButton.h"
 
 #include <QCheckBox>
+#include <QCoreApplication>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QLabel>
@@ -69,7 +70,9 @@ QWidget* CreateWidget(ControlKind kind, const QString& caption, QWidget* parent)
 } // namespace
 
 QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) {
-    QWidget* widget = CreateWidget(control.kind, QString::fromUtf8(control.caption), parent);
+    const QString caption =
+        *control.caption ? QCoreApplication::translate("DialogTemplate", control.caption) : QString();
+    QWidget* widget = CreateWidget(control.kind, caption, parent);
     if (control.id != kNoId) {
         widget->setObjectName(QString::number(control.id));
         widget->setProperty("controlId", control.id);

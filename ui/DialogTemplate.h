@@ -22,7 +22,7 @@ enum class ControlKind {
 struct ControlTemplate {
     int id; // kNoId for labels nobody addresses
     ControlKind kind;
-    const char* caption; // UTF-8
+    const char* caption; // UTF-8, the source text of its translation in the "DialogTemplate" context
     QRect units;         // position and size in dialog units
 };
 

@@ -15,25 +15,25 @@ QString ShownPath(const std::filesystem::path& path) {
 QString OutcomeText(PictureOutcome outcome) {
     switch (outcome) {
     case PictureOutcome::Damaged:
-        return UiTexts::kPictureDamaged;
+        return UiTexts::PictureDamaged();
     case PictureOutcome::Undecodable:
-        return UiTexts::kPictureUndecodable;
+        return UiTexts::PictureUndecodable();
     case PictureOutcome::NotPrepared:
-        return UiTexts::kPictureNotPrepared;
+        return UiTexts::PictureNotPrepared();
     }
     return {};
 }
 
 QString PictureLine(const PictureProblem& problem) {
-    QString text = ShownPath(problem.source) + QStringLiteral("：") + OutcomeText(problem.outcome);
-    if (!problem.reason.empty()) {
-        text += QStringLiteral("（%1）").arg(QString::fromStdString(problem.reason));
+    if (problem.reason.empty()) {
+        return UiTexts::ProblemLine().arg(ShownPath(problem.source), OutcomeText(problem.outcome));
     }
-    return text;
+    return UiTexts::ProblemWithReason().arg(ShownPath(problem.source), OutcomeText(problem.outcome),
+                                            QString::fromStdString(problem.reason));
 }
 
 QString DocumentLine(const DocumentProblem& problem) {
-    return ShownPath(problem.document) + QStringLiteral("：") + QString::fromStdString(problem.reason);
+    return UiTexts::ProblemLine().arg(ShownPath(problem.document), QString::fromStdString(problem.reason));
 }
 
 // A heading with the number of entries, then one line each.
@@ -67,37 +67,37 @@ QString FirstReason(const JobReport& report) {
 JobEndMessage DescribeJobEnd(const JobReport& report) {
     JobEndMessage message;
     QStringList details;
-    AppendList(details, UiTexts::kPicturesWithProblems, report.pictureProblems, PictureLine);
-    AppendList(details, UiTexts::kDocumentsFailed, report.documentProblems, DocumentLine);
-    AppendList(details, UiTexts::kEmptyFolders, report.emptyGroups,
+    AppendList(details, UiTexts::PicturesWithProblems(), report.pictureProblems, PictureLine);
+    AppendList(details, UiTexts::DocumentsFailed(), report.documentProblems, DocumentLine);
+    AppendList(details, UiTexts::EmptyFolders(), report.emptyGroups,
                [](const std::filesystem::path& folder) { return ShownPath(folder); });
     message.details = details.join(QLatin1Char('\n'));
 
     if (!report.jobError.empty()) {
-        message.summary = UiTexts::kConversionFailed.arg(QString::fromStdString(report.jobError));
+        message.summary = UiTexts::ConversionFailed().arg(QString::fromStdString(report.jobError));
         return message;
     }
     if (report.NothingWritten()) {
-        message.summary = UiTexts::kConversionFailed.arg(UiTexts::kNoDocumentWritten);
+        message.summary = UiTexts::ConversionFailed().arg(UiTexts::NoDocumentWritten());
         if (const QString reason = FirstReason(report); !reason.isEmpty()) {
             message.summary += QLatin1Char('\n') + reason;
         }
         return message;
     }
     if (report.AllWell() && report.emptyGroups.empty()) {
-        message.summary = UiTexts::kConversionDone;
+        message.summary = UiTexts::ConversionDone();
         return message;
     }
-    QStringList summary{UiTexts::kConversionDone, QString(),
-                        UiTexts::kDocumentsWritten.arg(report.documentsWritten.size())};
+    QStringList summary{UiTexts::ConversionDone(), QString(),
+                        UiTexts::DocumentsWritten().arg(report.documentsWritten.size())};
     if (!report.pictureProblems.empty()) {
-        summary << UiTexts::kPicturesWithProblemsCount.arg(report.pictureProblems.size());
+        summary << UiTexts::PicturesWithProblemsCount().arg(report.pictureProblems.size());
     }
     if (!report.documentProblems.empty()) {
-        summary << UiTexts::kDocumentsFailedCount.arg(report.documentProblems.size());
+        summary << UiTexts::DocumentsFailedCount().arg(report.documentProblems.size());
     }
     if (!report.emptyGroups.empty()) {
-        summary << UiTexts::kEmptyFoldersCount.arg(report.emptyGroups.size());
+        summary << UiTexts::EmptyFoldersCount().arg(report.emptyGroups.size());
     }
     message.summary = summary.join(QLatin1Char('\n'));
     return message;

@@ -45,7 +45,7 @@ std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summa
         box->setDetailedText(details);
     }
     if (offerOpenFolder) {
-        box->addButton(UiTexts::kOpenResultFolder, QMessageBox::ActionRole)->setProperty(kOpenFolderRole, true);
+        box->addButton(UiTexts::OpenResultFolder(), QMessageBox::ActionRole)->setProperty(kOpenFolderRole, true);
     }
     box->setDefaultButton(QMessageBox::Ok);
     return box;

@@ -4,6 +4,7 @@
 #include "JobState.h"
 #include "QtShell.h"
 #include "QuillmarkDlg.h"
+#include "Translation.h"
 #include "UiTexts.h"
 
 #include <QApplication>
@@ -40,6 +41,7 @@ int CQuillmarkApp::InitInstance() {
     QApplication application(argc, argv);
     QApplication::setApplicationName(UiTexts::kAppName);
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
+    InstallTranslation(ChooseUiLanguage(QLocale::system().uiLanguages()));
     guard.Listen();
 
     QtShell shell;

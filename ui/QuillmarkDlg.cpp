@@ -64,7 +64,7 @@ void CQuillmarkDlg::CreateControls() {
     Control(ControlId::SettingsGroup)->lower();
 
     auto* list = Control<QTreeWidget>(ControlId::SourceList);
-    list->setHeaderLabels({UiTexts::kListHeading});
+    list->setHeaderLabels({UiTexts::ListHeading()});
     list->header()->resizeSection(0, list->viewport()->width());
     listed = new ListedPaths(list->model());
 }
@@ -144,7 +144,7 @@ void CQuillmarkDlg::OnVisitWebsite() {
 }
 
 void CQuillmarkDlg::OnCancelCommand() {
-    if (closing || shell.ShowMessage(this, UiTexts::kConfirmExit, Shell::Buttons::YesNo) != Shell::Answer::Yes) {
+    if (closing || shell.ShowMessage(this, UiTexts::ConfirmExit(), Shell::Buttons::YesNo) != Shell::Answer::Yes) {
         return;
     }
     if (converting) {
@@ -185,12 +185,12 @@ void CQuillmarkDlg::BringToFront() {
 
 void CQuillmarkDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PaintDialogBackground(painter, size(), {UiTexts::kSubtitle, UiTexts::kMakerLine, UiTexts::kBottomLine},
+    PaintDialogBackground(painter, size(), {UiTexts::Subtitle(), UiTexts::kMakerLine, UiTexts::BottomLine()},
                           logo);
     // The progress display is part of the window's picture, so uncovering the
     // window during a job does not wipe it.
     if (converting) {
         painter.setFont(font());
-        PaintProgress(painter, rect(), progressStep, UiTexts::kWorking);
+        PaintProgress(painter, rect(), progressStep, UiTexts::Working());
     }
 }

@@ -53,7 +53,7 @@ void CQuillmarkDlg::OnStartConversion() {
     CaptureOptions();
     const auto* list = Control<QTreeWidget>(ControlId::SourceList);
     if (list->topLevelItemCount() == 0) {
-        shell.ShowMessage(this, UiTexts::kNothingToConvert, Shell::Buttons::Ok);
+        shell.ShowMessage(this, UiTexts::NothingToConvert(), Shell::Buttons::Ok);
         return;
     }
     job.sourceList.clear();
@@ -80,12 +80,12 @@ void CQuillmarkDlg::OnStartConversion() {
 QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
     if (refused.report.refusal == JobRefusal::PageSize) {
         // The size the user typed, in the window's own words.
-        return UiTexts::kBadPageSize.arg(kMinPageSide)
+        return UiTexts::BadPageSize().arg(kMinPageSide)
             .arg(kMaxPageSide)
             .arg(refused.options.pageWidth)
             .arg(refused.options.pageHeight);
     }
-    return UiTexts::kCannotBegin.arg(QString::fromStdString(refused.report.jobError));
+    return UiTexts::CannotBegin().arg(QString::fromStdString(refused.report.jobError));
 }
 
 void CQuillmarkDlg::OnStageDone(Stage finished) {

@@ -11,7 +11,7 @@
 
 void CQuillmarkDlg::OnChangeSaveFolder() {
     // A cancelled picker keeps the folder chosen before.
-    const QString folder = shell.PickFolder(this, UiTexts::kPickSaveFolder);
+    const QString folder = shell.PickFolder(this, UiTexts::PickSaveFolder());
     if (!folder.isEmpty()) {
         Control<QLineEdit>(ControlId::SaveFolder)->setText(QDir::toNativeSeparators(folder));
     }

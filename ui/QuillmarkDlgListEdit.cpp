@@ -21,23 +21,23 @@ int CQuillmarkDlg::FirstSelectedRow() const {
 void CQuillmarkDlg::OnRemoveFile() {
     const int row = FirstSelectedRow();
     if (row < 0) {
-        shell.ShowMessage(this, UiTexts::kSelectOne, Shell::Buttons::Ok);
-    } else if (shell.ShowMessage(this, UiTexts::kConfirmRemove, Shell::Buttons::OkCancel) ==
+        shell.ShowMessage(this, UiTexts::SelectOne(), Shell::Buttons::Ok);
+    } else if (shell.ShowMessage(this, UiTexts::ConfirmRemove(), Shell::Buttons::OkCancel) ==
                Shell::Answer::Ok) {
         // The row takes its selection with it; the other selected rows keep theirs.
         delete List()->takeTopLevelItem(row);
-        shell.ShowMessage(this, UiTexts::kRemoved, Shell::Buttons::Ok);
+        shell.ShowMessage(this, UiTexts::Removed(), Shell::Buttons::Ok);
     }
     RefreshFileCount();
 }
 
 void CQuillmarkDlg::OnClearList() {
     if (List()->topLevelItemCount() == 0) {
-        shell.ShowMessage(this, UiTexts::kNothingToClear, Shell::Buttons::Ok);
-    } else if (shell.ShowMessage(this, UiTexts::kConfirmClear, Shell::Buttons::OkCancel) ==
+        shell.ShowMessage(this, UiTexts::NothingToClear(), Shell::Buttons::Ok);
+    } else if (shell.ShowMessage(this, UiTexts::ConfirmClear(), Shell::Buttons::OkCancel) ==
                Shell::Answer::Ok) {
         List()->clear();
-        shell.ShowMessage(this, UiTexts::kRemoved, Shell::Buttons::Ok);
+        shell.ShowMessage(this, UiTexts::Removed(), Shell::Buttons::Ok);
     }
     RefreshFileCount();
 }
@@ -54,7 +54,7 @@ void CQuillmarkDlg::MoveFirstSelected(Move move) {
     const int count = list->topLevelItemCount();
     const bool upwards = move == Move::ToTop || move == Move::Up;
     if (upwards ? row == 0 : row + 1 == count) {
-        shell.ShowMessage(this, upwards ? UiTexts::kAlreadyFirst : UiTexts::kAlreadyLast, Shell::Buttons::Ok);
+        shell.ShowMessage(this, upwards ? UiTexts::AlreadyFirst() : UiTexts::AlreadyLast(), Shell::Buttons::Ok);
         return;
     }
     // The target row counts in the list without the moved row, so moving down

@@ -39,7 +39,7 @@ void CQuillmarkDlg::RefreshFileCount() {
 void CQuillmarkDlg::OnAddFiles() {
     // Each file goes to the top, so a batch stands above the earlier rows in the
     // reverse of the order the picker gave it.
-    for (const QString& path : shell.PickFiles(this, QtFileFilter(UiTexts::kPictureFilter))) {
+    for (const QString& path : shell.PickFiles(this, QtFileFilter(UiTexts::PictureFilter()))) {
         const QString native = QDir::toNativeSeparators(path);
         if (!IsListed(native)) {
             InsertAtTop(native);
@@ -49,7 +49,7 @@ void CQuillmarkDlg::OnAddFiles() {
 }
 
 void CQuillmarkDlg::OnAddFolder() {
-    const QString folder = shell.PickFolder(this, UiTexts::kPickSourceFolder);
+    const QString folder = shell.PickFolder(this, UiTexts::PickSourceFolder());
     if (folder.isEmpty()) {
         RefreshFileCount();
         return;

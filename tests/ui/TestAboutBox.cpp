@@ -18,7 +18,7 @@ class TestAboutBox : public QObject {
 };
 
 void TestAboutBox::textAndPicture() {
-    const QStringList lines = UiTexts::kAboutText.split('\n');
+    const QStringList lines = UiTexts::AboutText().split('\n');
     QCOMPARE(lines.size(), 7);
     QCOMPARE(lines[0], QStringLiteral("Brivane"));
     QCOMPARE(lines[1], QStringLiteral("版本：V8.4"));

@@ -1,0 +1,292 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en" sourcelanguage="zh_CN">
+<context>
+    <name>DialogTemplate</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+    <message>
+        <source>添加文件</source>
+        <translation>Add Files</translation>
+    </message>
+    <message>
+        <source>添加目录</source>
+        <translation>Add Folder</translation>
+    </message>
+    <message>
+        <source>开始转换</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>移除文件</source>
+        <translation>Remove</translation>
+    </message>
+    <message>
+        <source>清空列表</source>
+        <translation>Clear List</translation>
+    </message>
+    <message>
+        <source>移至开始</source>
+        <translation>To Top</translation>
+    </message>
+    <message>
+        <source>上移文件</source>
+        <translation>Up</translation>
+    </message>
+    <message>
+        <source>下移文件</source>
+        <translation>Down</translation>
+    </message>
+    <message>
+        <source>移至结尾</source>
+        <translation>To Bottom</translation>
+    </message>
+    <message>
+        <source>设置密码</source>
+        <translation>Protect</translation>
+    </message>
+    <message>
+        <source>禁止打印</source>
+        <translation>No print</translation>
+    </message>
+    <message>
+        <source>保存目录：</source>
+        <translation>Save to:</translation>
+    </message>
+    <message>
+        <source>修改目录</source>
+        <translation>Change</translation>
+    </message>
+    <message>
+        <source>查看结果</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>宽：</source>
+        <translation>W:</translation>
+    </message>
+    <message>
+        <source>高：</source>
+        <translation>H:</translation>
+    </message>
+    <message>
+        <source>自定义尺寸（像素）</source>
+        <translation>Custom size (px)</translation>
+    </message>
+    <message>
+        <source>合并到一个PDF文件</source>
+        <translation>One merged PDF</translation>
+    </message>
+    <message>
+        <source>逐一转换成PDF</source>
+        <translation>One PDF each</translation>
+    </message>
+    <message>
+        <source>关于我们</source>
+        <translation>About</translation>
+    </message>
+    <message>
+        <source>文件数：</source>
+        <translation>Files:</translation>
+    </message>
+    <message>
+        <source>设置</source>
+        <translation>Settings</translation>
+    </message>
+    <message>
+        <source>支持文件直接拖入</source>
+        <translation>Drop files here</translation>
+    </message>
+    <message>
+        <source>遍历二级目录转换</source>
+        <translation>Convert subfolders</translation>
+    </message>
+    <message>
+        <source>访问官网</source>
+        <translation>Website</translation>
+    </message>
+    <message>
+        <source>访问官方淘宝店</source>
+        <translation>Shop</translation>
+    </message>
+</context>
+<context>
+    <name>UiTexts</name>
+    <message>
+        <source>图片(JPG,PNG,BMP,EMF,TIFF,GIF)转PDF</source>
+        <translation>JPG,PNG,BMP,EMF,TIFF,GIF to PDF</translation>
+    </message>
+    <message>
+        <source>Harrowin官方正版，安全放心，官方下载--&gt;&gt;</source>
+        <translation>Official Harrowin download --&gt;&gt;</translation>
+    </message>
+    <message>
+        <source>文件路径</source>
+        <translation>File path</translation>
+    </message>
+    <message>
+        <source>处理中...</source>
+        <translation>Working...</translation>
+    </message>
+    <message>
+        <source>%1 / %2</source>
+        <translation>%1 / %2</translation>
+    </message>
+    <message>
+        <source>PDF %1 / %2</source>
+        <translation>PDF %1 / %2</translation>
+    </message>
+    <message>
+        <source>无可转换的文件</source>
+        <translation>There are no files to convert.</translation>
+    </message>
+    <message>
+        <source>转换完成</source>
+        <translation>Conversion complete.</translation>
+    </message>
+    <message>
+        <source>您确定要退出吗 ?</source>
+        <translation>Do you really want to quit?</translation>
+    </message>
+    <message>
+        <source>页面尺寸无效：宽和高都必须在 %1 到 %2 像素之间。
+当前为 %3 × %4。</source>
+        <translation>Invalid page size: width and height must each be between %1 and %2 pixels.
+They are %3 × %4.</translation>
+    </message>
+    <message>
+        <source>保存目录不存在：%1</source>
+        <translation>The save folder does not exist: %1</translation>
+    </message>
+    <message>
+        <source>无法开始转换：%1</source>
+        <translation>Cannot start the conversion: %1</translation>
+    </message>
+    <message>
+        <source>转换失败：%1</source>
+        <translation>The conversion failed: %1</translation>
+    </message>
+    <message>
+        <source>已生成 %1 个PDF文件。</source>
+        <translation>PDF files written: %1.</translation>
+    </message>
+    <message>
+        <source>以下 %1 张图片未能完整转换：</source>
+        <translation>Pictures not converted completely (%1):</translation>
+    </message>
+    <message>
+        <source>以下 %1 个PDF文件未能生成：</source>
+        <translation>PDF files not written (%1):</translation>
+    </message>
+    <message>
+        <source>以下 %1 个目录中没有图片，已跳过：</source>
+        <translation>Folders without pictures, skipped (%1):</translation>
+    </message>
+    <message>
+        <source>……另有 %1 项</source>
+        <translation>… and %1 more</translation>
+    </message>
+    <message>
+        <source>%1：%2</source>
+        <translation>%1: %2</translation>
+    </message>
+    <message>
+        <source>%1：%2（%3）</source>
+        <translation>%1: %2 (%3)</translation>
+    </message>
+    <message>
+        <source>只读出一部分</source>
+        <translation>only partly readable</translation>
+    </message>
+    <message>
+        <source>无法读取，页面为空白</source>
+        <translation>unreadable, the page is blank</translation>
+    </message>
+    <message>
+        <source>未能生成页面</source>
+        <translation>no page could be made</translation>
+    </message>
+    <message>
+        <source>图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</source>
+        <translation>Pictures(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</translation>
+    </message>
+    <message>
+        <source>请选择路径: </source>
+        <translation>Choose a folder of pictures</translation>
+    </message>
+    <message>
+        <source>请选择一个文件夹</source>
+        <translation>Choose the save folder</translation>
+    </message>
+    <message>
+        <source>请选择一项</source>
+        <translation>Please select an entry.</translation>
+    </message>
+    <message>
+        <source>确定删除吗</source>
+        <translation>Remove this entry?</translation>
+    </message>
+    <message>
+        <source>删除成功</source>
+        <translation>Removed.</translation>
+    </message>
+    <message>
+        <source>无可清理文件</source>
+        <translation>The list is already empty.</translation>
+    </message>
+    <message>
+        <source>确定清空列表吗</source>
+        <translation>Clear the whole list?</translation>
+    </message>
+    <message>
+        <source>已经位于第一行!</source>
+        <translation>Already the first row!</translation>
+    </message>
+    <message>
+        <source>已经位于最后一行!</source>
+        <translation>Already the last row!</translation>
+    </message>
+    <message>
+        <source>正在生成预览...</source>
+        <translation>Making the preview...</translation>
+    </message>
+    <message>
+        <source>无法预览：%1</source>
+        <translation>No preview: %1</translation>
+    </message>
+    <message>
+        <source>关于 Quillmark</source>
+        <translation>About Quillmark</translation>
+    </message>
+    <message>
+        <source>客服账号：quillmark-support</source>
+        <translation>Support account: quillmark-support</translation>
+    </message>
+    <message>
+        <source>感谢使用，欢迎提出宝贵意见</source>
+        <translation>Thank you for using it; we welcome your suggestions</translation>
+    </message>
+    <message>
+        <source>Brivane
+版本：V8.4
+%1
+官网：%2
+Harrowin科技出品
+官方正版，安全放心
+%3</source>
+        <translation>Brivane
+Version: V8.4
+%1
+Website: %2
+Made by Harrowin科技
+Genuine software, safe to use
+%3</translation>
+    </message>
+</context>
+</TS>
