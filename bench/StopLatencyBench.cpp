@@ -30,8 +30,8 @@ class YesShell : public Shell {
   public:
     Answer ShowMessage(QWidget*, const QString&, Buttons) override { return Answer::Yes; }
     Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
-    QStringList PickFiles(QWidget*, const QString&) override { return {}; }
-    QString PickFolder(QWidget*, const QString&) override { return {}; }
+    QStringList PickFiles(QWidget*, const QString&, const QString&) override { return {}; }
+    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
     bool OpenUrl(const QString&) override { return true; }
     bool OpenFolder(const QString&) override { return true; }
 };

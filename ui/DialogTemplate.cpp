@@ -25,7 +25,7 @@ const std::array<ControlTemplate, 33> kControls{{
     {1011, K::PasswordEdit, "", {53, 306, 67, 14}},
     {1012, K::CheckBox, QT_TRANSLATE_NOOP("DialogTemplate", "禁止打印"), {230, 288, 38, 10}},
     {kNoId, K::Label, QT_TRANSLATE_NOOP("DialogTemplate", "保存目录："), {7, 250, 35, 8}},
-    {1013, K::ReadOnlyEdit, "", {41, 250, 223, 14}},
+    {1013, K::Edit, "", {41, 250, 223, 14}},
     {1014, K::Button, QT_TRANSLATE_NOOP("DialogTemplate", "修改目录"), {308, 250, 33, 14}},
     {1015, K::Button, QT_TRANSLATE_NOOP("DialogTemplate", "查看结果"), {270, 250, 33, 14}},
     {kNoId, K::Label, QT_TRANSLATE_NOOP("DialogTemplate", "宽："), {206, 310, 12, 8}},

@@ -1,5 +1,6 @@
 #include "InstanceGuard.h"
 
+#include <QDataStream>
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QLocalServer>
@@ -10,7 +11,19 @@
 
 namespace {
 
-const QByteArray kActivate = "activate\n";
+// The request: this tag and the list of files, in Qt's data stream format.
+const QByteArray kActivate = "quillmark-activate";
+constexpr auto kStreamVersion = QDataStream::Qt_6_0;
+
+// Socket names become file names: keep what a display name may hold to
+// letters, digits and a few safe marks.
+QString SafeForFileName(const QString& text) {
+    QString safe;
+    for (const QChar c : text) {
+        safe += c.isLetterOrNumber() || c == QLatin1Char('-') || c == QLatin1Char('.') ? c : QLatin1Char('_');
+    }
+    return safe;
+}
 
 } // namespace
 
@@ -39,7 +52,21 @@ QString InstanceGuard::DefaultKey() {
     if (user.isEmpty()) {
         user = QString::number(getuid());
     }
-    return QStringLiteral("quillmark-") + user;
+    QString display = qEnvironmentVariable("WAYLAND_DISPLAY");
+    if (display.isEmpty()) {
+        display = qEnvironmentVariable("DISPLAY");
+        // ":0" and ":0.0" are one X server, and one session on it.
+        const qsizetype colon = display.lastIndexOf(QLatin1Char(':'));
+        const qsizetype dot = display.indexOf(QLatin1Char('.'), colon + 1);
+        if (colon >= 0 && dot > colon) {
+            display.truncate(dot);
+        }
+    }
+    QString key = QStringLiteral("quillmark-") + SafeForFileName(user);
+    if (!display.isEmpty()) {
+        key += QLatin1Char('-') + SafeForFileName(display);
+    }
+    return key;
 }
 
 bool InstanceGuard::TryBecomeFirst() {
@@ -59,24 +86,42 @@ void InstanceGuard::OnNewConnection() {
     while (QLocalSocket* socket = server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] {
-            if (socket->readAll().contains(kActivate)) {
+            // The request may come in pieces: read it once it is whole.
+            QDataStream in(socket);
+            in.setVersion(kStreamVersion);
+            in.startTransaction();
+            QByteArray tag;
+            QStringList files;
+            in >> tag >> files;
+            if (!in.commitTransaction()) {
+                return;
+            }
+            if (tag == kActivate) {
                 socket->write("ok\n");
                 socket->flush();
-                emit activationRequested();
+                emit activationRequested(files);
+            } else {
+                socket->abort();
             }
         });
     }
 }
 
-bool InstanceGuard::HandOver(int timeoutMs) {
+bool InstanceGuard::HandOver(const QStringList& files, int timeoutMs) {
+    QByteArray request;
+    QDataStream out(&request, QIODevice::WriteOnly);
+    out.setVersion(kStreamVersion);
+    out << kActivate << files;
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(key);
         if (socket.waitForConnected(200)) {
-            socket.write(kActivate);
-            return socket.waitForBytesWritten(1000) && socket.waitForReadyRead(1000) &&
-                   socket.readAll().startsWith("ok");
+            socket.write(request);
+            while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
+            }
+            // The first copy answers once it has taken the files.
+            return socket.waitForReadyRead(5000) && socket.readAll().startsWith("ok");
         }
         QThread::msleep(100);
     }

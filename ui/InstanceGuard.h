@@ -3,23 +3,26 @@
 #include <QLockFile>
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <memory>
 
 class QLocalServer;
 
-// Keeps the program to one copy per user. The first copy holds a lock file and
-// listens on a local socket; a later copy finds the lock held, tells the first
-// copy through the socket to come forward, and ends. A lock or socket left by
-// a copy that crashed is recognised and taken over.
+// Keeps the program to one copy per user and desktop session. The first copy
+// holds a lock file and listens on a local socket; a later copy finds the lock
+// held, tells the first copy through the socket to come forward (handing over
+// the files it was started with), and ends. A lock or socket left by a copy
+// that crashed is recognised and taken over.
 class InstanceGuard : public QObject {
     Q_OBJECT
   public:
-    // `key` names the lock and the socket; it includes the user's name.
+    // `key` names the lock and the socket; it includes the user's name and display.
     explicit InstanceGuard(const QString& key);
     ~InstanceGuard() override;
 
-    // The key for this user, or $QUILLMARK_INSTANCE_KEY when set (so tests and
-    // a second desktop session can keep apart).
+    // The key for this user on this display ($WAYLAND_DISPLAY, else $DISPLAY),
+    // so a copy started on another display opens a window of its own; or
+    // $QUILLMARK_INSTANCE_KEY when set (so tests can keep apart).
     static QString DefaultKey();
 
     // Where the lock for `key` lives: the user's runtime folder, else the temporary folder.
@@ -32,12 +35,14 @@ class InstanceGuard : public QObject {
     // later copies. False when the socket cannot be opened; the program still runs.
     bool Listen();
 
-    // For a later copy: ask the first copy to come forward. Waits up to
-    // `timeoutMs` for the first copy to be listening (it may be starting up).
-    bool HandOver(int timeoutMs = 3000);
+    // For a later copy: ask the first copy to come forward and to take `files`
+    // (absolute paths). Waits up to `timeoutMs` for the first copy to be
+    // listening (it may be starting up). True once the first copy confirmed.
+    bool HandOver(const QStringList& files = {}, int timeoutMs = 3000);
 
   signals:
-    void activationRequested();
+    // A later copy asked to come forward; `files` are the ones it was started with.
+    void activationRequested(const QStringList& files);
 
   private:
     void OnNewConnection();

@@ -10,16 +10,20 @@
 
 Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons buttons) {
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
-    if (buttons == Buttons::YesNo) {
+    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) {
         standard = QMessageBox::Yes | QMessageBox::No;
     } else if (buttons == Buttons::OkCancel) {
         standard = QMessageBox::Ok | QMessageBox::Cancel;
     }
     QMessageBox box(QMessageBox::NoIcon, UiTexts::kAppName, text, standard, parent);
+    if (buttons == Buttons::YesNoDefaultNo) {
+        box.setDefaultButton(QMessageBox::No);
+    }
     const int pressed = box.exec();
     // Closing a question by its title bar must never count as agreement.
     switch (buttons) {
     case Buttons::YesNo:
+    case Buttons::YesNoDefaultNo:
         return pressed == QMessageBox::Yes ? Answer::Yes : Answer::No;
     case Buttons::OkCancel:
         return pressed == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
@@ -59,12 +63,12 @@ Shell::Answer QtShell::ShowReport(QWidget* parent, const QString& summary, const
     return pressed != nullptr && pressed->property(kOpenFolderRole).toBool() ? Answer::OpenFolder : Answer::Ok;
 }
 
-QStringList QtShell::PickFiles(QWidget* parent, const QString& filter) {
-    return QFileDialog::getOpenFileNames(parent, QString(), QString(), filter);
+QStringList QtShell::PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) {
+    return QFileDialog::getOpenFileNames(parent, QString(), startFolder, filter);
 }
 
-QString QtShell::PickFolder(QWidget* parent, const QString& title) {
-    return QFileDialog::getExistingDirectory(parent, title);
+QString QtShell::PickFolder(QWidget* parent, const QString& title, const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(parent, title, startFolder);
 }
 
 bool QtShell::OpenUrl(const QString& address) {

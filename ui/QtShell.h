@@ -12,8 +12,8 @@ class QtShell : public Shell {
     Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) override;
     Answer ShowReport(QWidget* parent, const QString& summary, const QString& details,
                       bool offerOpenFolder) override;
-    QStringList PickFiles(QWidget* parent, const QString& filter) override;
-    QString PickFolder(QWidget* parent, const QString& title) override;
+    QStringList PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) override;
+    QString PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
     bool OpenUrl(const QString& address) override;
     bool OpenFolder(const QString& path) override;
 };

@@ -1,5 +1,6 @@
 #include "QuillmarkApp.h"
 
+#include "CommandLineFiles.h"
 #include "InstanceGuard.h"
 #include "JobState.h"
 #include "QtShell.h"
@@ -8,7 +9,10 @@
 #include "UiTexts.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QFile>
 #include <QScreen>
+#include <QSettings>
 #include <cstdio>
 
 namespace {
@@ -21,16 +25,25 @@ bool DisplayReachable() {
     return !qEnvironmentVariableIsEmpty("DISPLAY") || !qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY");
 }
 
+QStringList Arguments(int argc, char** argv) {
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i) {
+        arguments << QFile::decodeName(argv[i]);
+    }
+    return arguments;
+}
+
 } // namespace
 
 CQuillmarkApp::CQuillmarkApp(int& argc, char** argv) : argc(argc), argv(argv) {}
 
 int CQuillmarkApp::InitInstance() {
+    const QStringList files = FilesFromArguments(Arguments(argc, argv), QDir::currentPath());
     // The lock comes before the application object, so a second start hands
     // over and ends without touching the display.
     InstanceGuard guard(InstanceGuard::DefaultKey());
     if (!guard.TryBecomeFirst()) {
-        guard.HandOver();
+        guard.HandOver(files);
         return 0;
     }
     if (!DisplayReachable()) {
@@ -40,13 +53,18 @@ int CQuillmarkApp::InitInstance() {
 
     QApplication application(argc, argv);
     QApplication::setApplicationName(UiTexts::kAppName);
+    QApplication::setDesktopFileName(QStringLiteral("io.github.quillmark.Quillmark"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     InstallTranslation(ChooseUiLanguage(QLocale::system().uiLanguages()));
     guard.Listen();
 
     QtShell shell;
-    CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX());
-    QObject::connect(&guard, &InstanceGuard::activationRequested, &dialog, &CQuillmarkDlg::BringToFront);
+    // ~/.config/quillmark/quillmark.conf on Linux.
+    QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quillmark"),
+                       QStringLiteral("quillmark"));
+    CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX(), &settings);
+    QObject::connect(&guard, &InstanceGuard::activationRequested, &dialog, &CQuillmarkDlg::OnHandOver);
+    dialog.StartWithFiles(files);
     dialog.exec();
     if (dialog.IsConverting()) {
         // Closed during a job: the window is gone, and the job stops on its

@@ -23,8 +23,8 @@
 #include <QShortcut>
 #include <QTreeWidget>
 
-CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWidget* parent)
-    : QDialog(parent), shell(shell), job(job), logo(QStringLiteral(":/logo.png")),
+CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSettings* settings, QWidget* parent)
+    : QDialog(parent), shell(shell), job(job), settings(settings), logo(QStringLiteral(":/logo.png")),
       runner(job, [this](Stage finished) { OnStageDone(finished); }) {
     // A normal top-level window with a minimise box, but not resizable.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
@@ -39,6 +39,7 @@ CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWid
     // Files dropped on any part of the window reach the window itself.
     setAcceptDrops(true);
     SetDefaults(screenDpi);
+    ApplyRememberedSettings();
     ConnectHandlers();
     setWindowTitle(UiTexts::kWindowTitle);
 }
@@ -76,9 +77,9 @@ void CQuillmarkDlg::SetDefaults(double screenDpi) {
     Control(ControlId::Password)->setEnabled(false);
     Control(ControlId::PageWidth)->setEnabled(false);
     Control(ControlId::PageHeight)->setEnabled(false);
-    const QSize page = DefaultPageSize(screenDpi);
-    Control<QLineEdit>(ControlId::PageWidth)->setText(QString::number(page.width()));
-    Control<QLineEdit>(ControlId::PageHeight)->setText(QString::number(page.height()));
+    defaultPage = DefaultPageSize(screenDpi);
+    Control<QLineEdit>(ControlId::PageWidth)->setText(QString::number(defaultPage.width()));
+    Control<QLineEdit>(ControlId::PageHeight)->setText(QString::number(defaultPage.height()));
     Control(ControlId::AddFiles)->setFocus();
 }
 
@@ -144,9 +145,13 @@ void CQuillmarkDlg::OnVisitWebsite() {
 }
 
 void CQuillmarkDlg::OnCancelCommand() {
-    if (closing || shell.ShowMessage(this, UiTexts::ConfirmExit(), Shell::Buttons::YesNo) != Shell::Answer::Yes) {
+    // With pictures listed, a second Enter after the one that asked must not
+    // throw the list away.
+    const auto buttons = List()->topLevelItemCount() > 0 ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo;
+    if (closing || shell.ShowMessage(this, UiTexts::ConfirmExit(), buttons) != Shell::Answer::Yes) {
         return;
     }
+    RememberSettings();
     if (converting) {
         CloseDuringJob();
         return;
@@ -183,6 +188,11 @@ void CQuillmarkDlg::BringToFront() {
     QApplication::alert(this);
 }
 
+void CQuillmarkDlg::OnHandOver(const QStringList& files) {
+    OpenFiles(files);
+    BringToFront();
+}
+
 void CQuillmarkDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     PaintDialogBackground(painter, size(), {UiTexts::Subtitle(), UiTexts::kMakerLine, UiTexts::BottomLine()},
@@ -191,6 +201,6 @@ void CQuillmarkDlg::paintEvent(QPaintEvent*) {
     // window during a job does not wipe it.
     if (converting) {
         painter.setFont(font());
-        PaintProgress(painter, rect(), progressStep, UiTexts::Working());
+        PaintProgress(painter, rect(), progressStep, UiTexts::Working(), ProgressCount());
     }
 }

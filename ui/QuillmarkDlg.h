@@ -10,6 +10,7 @@
 #include <QUrl>
 
 class ListedPaths;
+class QSettings;
 class QTreeWidget;
 class Shell;
 struct JobState;
@@ -26,11 +27,16 @@ struct JobState;
 // Start, the second when the first is done, and ends the job and unlocks
 // itself when the second is done. Closing asks first; during a job the window
 // goes at once and the job stops off the UI thread (jobEnded tells when).
+//
+// Given settings, the window starts with the choices remembered there and
+// keeps the new ones there when a job starts and when it closes; without, it
+// starts with its defaults and remembers nothing.
 class CQuillmarkDlg : public QDialog {
     Q_OBJECT
   public:
     // `screenDpi` is the horizontal resolution the default page size is taken from.
-    CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QWidget* parent = nullptr);
+    CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSettings* settings = nullptr,
+                  QWidget* parent = nullptr);
     ~CQuillmarkDlg() override;
 
     QWidget* Control(int id) const { return controls.value(id); }
@@ -40,6 +46,9 @@ class CQuillmarkDlg : public QDialog {
     // during a job and until that job has stopped.
     bool IsConverting() const { return converting; }
     int ProgressStep() const { return progressStep; } // the black square, 1 to 3; 0 before the first step
+    // The count beside the squares ("12 / 300" pictures, then "PDF 0 / 1");
+    // empty before the job's first report.
+    QString ProgressCount() const;
 
     // Command handlers, named after what they serve.
     void OnStartConversion();
@@ -59,6 +68,12 @@ class CQuillmarkDlg : public QDialog {
     void OnAddFiles();
     void OnAddFolder();
     void OnDropFiles(const QList<QUrl>& dropped); // ignored while the traverse box is ticked
+    // Pictures named on the command line or handed over by a second start:
+    // taken as a drop of those files.
+    void OpenFiles(const QStringList& paths);
+    // The files the program was started with. The user asked for these
+    // pictures, so a window remembered in folder mode opens in picture mode.
+    void StartWithFiles(const QStringList& paths);
 
     // Editing the list; each acts on the first selected row, clearing on all.
     void OnRemoveFile();
@@ -81,6 +96,8 @@ class CQuillmarkDlg : public QDialog {
 
     // A second start of the program asks this copy to come forward.
     void BringToFront();
+    // ...and hands over the files it was started with.
+    void OnHandOver(const QStringList& files);
 
   signals:
     // A job has ended: its scratch folder is gone and the report is final.
@@ -97,6 +114,9 @@ class CQuillmarkDlg : public QDialog {
   private:
     void CreateControls();
     void SetDefaults(double screenDpi);
+    void ApplyRememberedSettings();
+    void RememberSettings();
+    bool CheckSaveFolder();
     void ConnectHandlers();
     void CaptureOptions();
     void SetLockedButtonsEnabled(bool enabled);
@@ -112,6 +132,10 @@ class CQuillmarkDlg : public QDialog {
 
     Shell& shell;
     JobState& job;
+    QSettings* settings;
+    QSize defaultPage;
+    QString filesFolder;  // where the file picker was last
+    QString sourceFolder; // the folder last added
     QHash<int, QWidget*> controls;
     ListedPaths* listed = nullptr;
     QImage logo;
@@ -120,5 +144,6 @@ class CQuillmarkDlg : public QDialog {
     QBasicTimer progressTimer;
     bool converting = false;
     bool closing = false; // the window was closed during a job that is stopping
+    Stage runningStage = Stage::Prepare;
     StageRunner runner;
 };

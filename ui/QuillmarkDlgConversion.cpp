@@ -60,6 +60,10 @@ void CQuillmarkDlg::OnStartConversion() {
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         job.sourceList.push_back(ToPath(list->topLevelItem(row)->text(0)));
     }
+    if (!CheckSaveFolder()) {
+        return;
+    }
+    RememberSettings();
     const QString saveFolder = Control<QLineEdit>(ControlId::SaveFolder)->text();
     if (!BeginJob(job, ToPath(saveFolder), std::time(nullptr))) {
         EndJob(job);
@@ -69,6 +73,7 @@ void CQuillmarkDlg::OnStartConversion() {
 
     SetLockedButtonsEnabled(false);
     converting = true;
+    runningStage = Stage::Prepare;
     progressStep = 0;
     progressTimer.start(kProgressPeriodMs, this);
     if (!runner.Run(PrepareImagesProc)) {
@@ -110,6 +115,7 @@ void CQuillmarkDlg::OnPrepareDone() {
         OnConvertDone();
         return;
     }
+    runningStage = Stage::Build;
     if (!runner.Run(BuildPdfsStage)) {
         job.report.Fail(JobRefusal::Failed, "no worker thread could be started");
         OnConvertDone();
@@ -147,6 +153,16 @@ void CQuillmarkDlg::timerEvent(QTimerEvent* event) {
         return;
     }
     QDialog::timerEvent(event);
+}
+
+QString CQuillmarkDlg::ProgressCount() const {
+    const StageProgress progress = runner.LastProgress();
+    if (progress.total <= 0) {
+        return {};
+    }
+    const QString format =
+        runningStage == Stage::Prepare ? UiTexts::PicturesProgress() : UiTexts::DocumentsProgress();
+    return format.arg(progress.done).arg(progress.total);
 }
 
 void CQuillmarkDlg::SetLockedButtonsEnabled(bool enabled) {

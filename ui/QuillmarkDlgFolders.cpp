@@ -7,14 +7,35 @@
 #include "UiTexts.h"
 
 #include <QDir>
+#include <QFileInfo>
 #include <QLineEdit>
 
 void CQuillmarkDlg::OnChangeSaveFolder() {
     // A cancelled picker keeps the folder chosen before.
-    const QString folder = shell.PickFolder(this, UiTexts::PickSaveFolder());
+    auto* field = Control<QLineEdit>(ControlId::SaveFolder);
+    const QString folder = shell.PickFolder(this, UiTexts::PickSaveFolder(), field->text().trimmed());
     if (!folder.isEmpty()) {
-        Control<QLineEdit>(ControlId::SaveFolder)->setText(QDir::toNativeSeparators(folder));
+        field->setText(QDir::toNativeSeparators(folder));
     }
+}
+
+bool CQuillmarkDlg::CheckSaveFolder() {
+    // The field takes a typed or pasted path: take it as a user means it,
+    // without the blanks a paste brings and with ~ for the home folder.
+    auto* field = Control<QLineEdit>(ControlId::SaveFolder);
+    QString folder = field->text().trimmed();
+    if (folder == QLatin1String("~") || folder.startsWith(QLatin1String("~/"))) {
+        folder = QDir::homePath() + folder.mid(1);
+    }
+    if (folder != field->text()) {
+        field->setText(folder);
+    }
+    if (!QFileInfo(folder).isDir()) {
+        shell.ShowMessage(this, UiTexts::NoSuchSaveFolder().arg(folder), Shell::Buttons::Ok);
+        field->setFocus();
+        return false;
+    }
+    return true;
 }
 
 void CQuillmarkDlg::OnViewResult() {

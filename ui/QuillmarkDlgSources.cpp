@@ -15,6 +15,7 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QTreeWidget>
@@ -39,7 +40,11 @@ void CQuillmarkDlg::RefreshFileCount() {
 void CQuillmarkDlg::OnAddFiles() {
     // Each file goes to the top, so a batch stands above the earlier rows in the
     // reverse of the order the picker gave it.
-    for (const QString& path : shell.PickFiles(this, QtFileFilter(UiTexts::PictureFilter()))) {
+    const QStringList picked = shell.PickFiles(this, QtFileFilter(UiTexts::PictureFilter()), filesFolder);
+    if (!picked.isEmpty()) {
+        filesFolder = QFileInfo(picked.first()).absolutePath();
+    }
+    for (const QString& path : picked) {
         const QString native = QDir::toNativeSeparators(path);
         if (!IsListed(native)) {
             InsertAtTop(native);
@@ -49,11 +54,12 @@ void CQuillmarkDlg::OnAddFiles() {
 }
 
 void CQuillmarkDlg::OnAddFolder() {
-    const QString folder = shell.PickFolder(this, UiTexts::PickSourceFolder());
+    const QString folder = shell.PickFolder(this, UiTexts::PickSourceFolder(), sourceFolder);
     if (folder.isEmpty()) {
         RefreshFileCount();
         return;
     }
+    sourceFolder = folder;
     const bool folders = Control<QCheckBox>(ControlId::TraverseBox)->isChecked();
     // Sub-folders are listed as found, a second time if the folder is added
     // again. Pictures come newest first, so one by one at the top they end up
@@ -89,6 +95,23 @@ void CQuillmarkDlg::OnDropFiles(const QList<QUrl>& dropped) {
         InsertAtTop(path);
         RefreshFileCount();
     }
+}
+
+void CQuillmarkDlg::OpenFiles(const QStringList& paths) {
+    QList<QUrl> files;
+    for (const QString& path : paths) {
+        files << QUrl::fromLocalFile(path);
+    }
+    OnDropFiles(files);
+}
+
+void CQuillmarkDlg::StartWithFiles(const QStringList& paths) {
+    auto* traverse = Control<QCheckBox>(ControlId::TraverseBox);
+    if (!paths.isEmpty() && traverse->isChecked()) {
+        traverse->setChecked(false);
+        OnTraverseBox();
+    }
+    OpenFiles(paths);
 }
 
 void CQuillmarkDlg::dragEnterEvent(QDragEnterEvent* event) {

@@ -10,7 +10,8 @@ class QWidget;
 // desktop only through this, so tests can stand in for the user.
 class Shell {
   public:
-    enum class Buttons { Ok, OkCancel, YesNo };
+    // YesNoDefaultNo: a question whose Yes loses work, so Enter answers No.
+    enum class Buttons { Ok, OkCancel, YesNo, YesNoDefaultNo };
     enum class Answer { Ok, Cancel, Yes, No, OpenFolder };
 
     virtual ~Shell() = default;
@@ -27,12 +28,13 @@ class Shell {
                               bool offerOpenFolder) = 0;
 
     // The chosen files, or an empty list when the user cancels. `filter` is in
-    // Qt's form, "Caption (*.a *.b)".
-    virtual QStringList PickFiles(QWidget* parent, const QString& filter) = 0;
+    // Qt's form, "Caption (*.a *.b)". The picker opens in `startFolder`, or
+    // where the desktop chooses when it is empty.
+    virtual QStringList PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) = 0;
 
     // The chosen folder, or an empty string when the user cancels; only folders
     // of the file system can be chosen.
-    virtual QString PickFolder(QWidget* parent, const QString& title) = 0;
+    virtual QString PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
 
     // False when the desktop could not open it.
     virtual bool OpenUrl(const QString& address) = 0;

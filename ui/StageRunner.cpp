@@ -14,8 +14,11 @@ bool StageRunner::Run(StageFunction stage) {
         return false;
     }
     const quint64 number = ++stageNumber;
+    progress = 0;
     StageObserver observer;
-    observer.progress = [](const StageProgress&) {};
+    observer.progress = [this](const StageProgress& report) {
+        progress = (quint64(quint32(report.done)) << 32) | quint32(report.total);
+    };
     observer.done = [this, number](Stage finished) {
         // The runner outlives this call: whoever destroys it waits for the
         // thread first. Qt drops the queued call if the runner is gone by then.
@@ -32,6 +35,11 @@ bool StageRunner::Run(StageFunction stage) {
         return false;
     }
     return true;
+}
+
+StageProgress StageRunner::LastProgress() const {
+    const quint64 both = progress;
+    return {Stage::Prepare, int(quint32(both >> 32)), int(quint32(both))};
 }
 
 void StageRunner::OnStageDone(Stage finished, quint64 number) {

@@ -3,6 +3,7 @@
 #include "JobState.h"
 
 #include <QObject>
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -29,6 +30,9 @@ class StageRunner : public QObject {
     // True from Run until the stage's end has been handed over.
     bool IsRunning() const { return worker != nullptr; }
 
+    // What the running (or last) stage reported last; its stage field is not kept.
+    StageProgress LastProgress() const;
+
     // For the runner's owner going away: asks the stage to stop and waits for
     // its thread (at most about half a second); its end is not handed over.
     void StopAndWait();
@@ -40,4 +44,6 @@ class StageRunner : public QObject {
     DoneHandler onDone;
     std::unique_ptr<QThread> worker;
     quint64 stageNumber = 0;
+    // Done and total in one word, so a reader never sees the halves of two reports.
+    std::atomic<quint64> progress{0};
 };

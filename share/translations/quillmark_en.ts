@@ -189,10 +189,6 @@ They are %3 × %4.</translation>
         <translation>Folders without pictures, skipped (%1):</translation>
     </message>
     <message>
-        <source>……另有 %1 项</source>
-        <translation>… and %1 more</translation>
-    </message>
-    <message>
         <source>%1：%2</source>
         <translation>%1: %2</translation>
     </message>
@@ -287,6 +283,26 @@ Website: %2
 Made by Harrowin科技
 Genuine software, safe to use
 %3</translation>
+    </message>
+    <message>
+        <source>%1 张图片未能完整转换。</source>
+        <translation>Pictures not converted completely: %1.</translation>
+    </message>
+    <message>
+        <source>%1 个PDF文件未能生成。</source>
+        <translation>PDF files not written: %1.</translation>
+    </message>
+    <message>
+        <source>%1 个目录中没有图片，已跳过。</source>
+        <translation>Folders without pictures, skipped: %1.</translation>
+    </message>
+    <message>
+        <source>没有生成任何PDF文件。</source>
+        <translation>No PDF file was written.</translation>
+    </message>
+    <message>
+        <source>打开结果文件夹</source>
+        <translation>Open Result Folder</translation>
     </message>
 </context>
 </TS>

@@ -13,6 +13,7 @@ class FakeShell : public Shell {
   public:
     Answer ShowMessage(QWidget*, const QString& text, Buttons buttons) override {
         messages << text;
+        kinds << buttons;
         if (buttons == Buttons::Ok) {
             return Answer::Ok;
         }
@@ -20,7 +21,7 @@ class FakeShell : public Shell {
         if (!answers.isEmpty()) {
             return answers.takeFirst();
         }
-        return buttons == Buttons::YesNo ? Answer::No : Answer::Cancel;
+        return buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
     }
     Answer ShowReport(QWidget*, const QString& summary, const QString& details, bool offerOpenFolder) override {
         messages << summary;
@@ -28,12 +29,14 @@ class FakeShell : public Shell {
         offeredFolder << offerOpenFolder;
         return reportAnswer;
     }
-    QStringList PickFiles(QWidget*, const QString& filter) override {
+    QStringList PickFiles(QWidget*, const QString& filter, const QString& startFolder) override {
         filters << filter;
+        startFolders << startFolder;
         return pickedFiles.isEmpty() ? QStringList() : pickedFiles.takeFirst();
     }
-    QString PickFolder(QWidget*, const QString& title) override {
+    QString PickFolder(QWidget*, const QString& title, const QString& startFolder) override {
         folderTitles << title;
+        startFolders << startFolder;
         return pickedFolders.isEmpty() ? QString() : pickedFolders.takeFirst();
     }
     bool OpenUrl(const QString& address) override {
@@ -49,11 +52,13 @@ class FakeShell : public Shell {
     QStringList reportDetails; // the details part of each report
     QList<bool> offeredFolder; // whether each report offered to open the result folder
     Answer reportAnswer = Answer::Ok;
+    QList<Buttons> kinds;  // the buttons each message box had
     QStringList questions; // those with a second button
     QList<Answer> answers;
     QList<QStringList> pickedFiles; // one entry per file picker shown
     QStringList pickedFolders;      // one entry per folder picker shown
     QStringList filters;
     QStringList folderTitles;
+    QStringList startFolders; // where each picker was asked to open
     QStringList opened;
 };

@@ -67,6 +67,7 @@ QString Touch(const QString& path, int days = 0) {
 class TestAddingSources : public QObject {
     Q_OBJECT
   private slots:
+    void startedWithFiles();
     void pickerBatchesGoOnTopOnce();
     void folderScanTakesPicturesOldestFirst();
     void traverseModeListsSubFolders();
@@ -225,6 +226,19 @@ void TestAddingSources::duplicateTestFollowsEveryChange() {
     QCOMPARE(f.rows(), QStringList{"/d/b.jpg"});
     QVERIFY(f.dlg.IsListed("/d/b.jpg"));
     QVERIFY(!f.dlg.IsListed("/d/B.jpg"));
+}
+
+// "quillmark FILE..." lists the files as a drop would, also in a window that
+// was last used in folder mode.
+void TestAddingSources::startedWithFiles() {
+    Fixture f;
+    f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
+    f.dlg.StartWithFiles({"/p/a.jpg", "/p/b.JPEG", "/p/notes.txt", "/p/a.jpg", "/p/scans"});
+    QVERIFY(!f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
+    QVERIFY(f.dlg.Control(ControlId::AddFiles)->isEnabled());
+    QCOMPARE(f.rows(), (QStringList{"/p/b.JPEG", "/p/a.jpg"}));
+    QCOMPARE(f.label(), QStringLiteral("2"));
+    QVERIFY(f.shell.messages.isEmpty());
 }
 
 QTEST_MAIN(TestAddingSources)

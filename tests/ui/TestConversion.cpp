@@ -16,6 +16,8 @@
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QRandomGenerator>
+#include <QRegularExpression>
+#include <QSet>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -115,7 +117,9 @@ class TestConversion : public QObject {
     void emptyListStartsNothing();
     void pageSizeOutsideTheLimitsIsRefused_data();
     void pageSizeOutsideTheLimitsIsRefused();
-    void missingSaveFolderIsRefused();
+    void typedSaveFolderIsCheckedAtStart_data();
+    void typedSaveFolderIsCheckedAtStart();
+    void progressShowsCounts();
     void mergedJobWritesOneDocument();
     void separateJobWritesOneDocumentPerPicture();
     void failedPicturesAreReported();
@@ -167,17 +171,65 @@ void TestConversion::pageSizeOutsideTheLimitsIsRefused() {
     QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
 }
 
-void TestConversion::missingSaveFolderIsRefused() {
+void TestConversion::typedSaveFolderIsCheckedAtStart_data() {
+    QTest::addColumn<QString>("typed"); // {} stands for the fixture's folder
+    QTest::addColumn<bool>("starts");
+    QTest::newRow("missing") << "{}/gone/away" << false;
+    QTest::newRow("a file, not a folder") << "{}/pictures/a.png" << false;
+    QTest::newRow("empty") << "" << false;
+    QTest::newRow("pasted with blanks") << "  {}/save\n" << true;
+}
+
+void TestConversion::typedSaveFolderIsCheckedAtStart() {
+    QFETCH(QString, typed);
+    QFETCH(bool, starts);
     Fixture f;
     f.list({f.picture("a.png", Qt::red)});
-    f.dlg.Control<QLineEdit>(ControlId::SaveFolder)->setText(f.folder.filePath("gone/away"));
+    typed.replace("{}", f.folder.path());
+    f.dlg.Control<QLineEdit>(ControlId::SaveFolder)->setText(typed);
     f.dlg.OnStartConversion();
-    QCOMPARE(f.shell.messages.size(), 1);
-    QVERIFY2(f.shell.messages.first().startsWith(QStringLiteral("无法开始转换")),
-             qPrintable(f.shell.messages.first()));
+    QCOMPARE(f.dlg.IsConverting(), starts);
+    if (!starts) {
+        QCOMPARE(f.shell.messages.size(), 1);
+        QVERIFY2(f.shell.messages.first().startsWith(QStringLiteral("保存目录不存在：")),
+                 qPrintable(f.shell.messages.first()));
+        QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
+        QVERIFY(!QFileInfo::exists(f.folder.filePath("gone")));
+        return;
+    }
+    QCOMPARE(f.dlg.Control<QLineEdit>(ControlId::SaveFolder)->text(), f.saveFolder());
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.messages, QStringList{QStringLiteral("转换完成")});
+    QVERIFY(QFileInfo::exists(QDir(f.outputFolder()).filePath("result.pdf")));
+}
+
+// The count beside the squares follows the job: pictures first, then documents.
+void TestConversion::progressShowsCounts() {
+    Fixture f({1200, 1600});
+    QStringList pictures;
+    for (int i = 0; i < 4; ++i) {
+        pictures << f.noise(QStringLiteral("n%1.png").arg(i), {900, 700}, i);
+    }
+    f.list(pictures);
+    QCOMPARE(f.dlg.ProgressCount(), QString());
+    f.dlg.OnStartConversion();
+    QSet<QString> seen;
+    QElapsedTimer clock;
+    clock.start();
+    while (f.dlg.IsConverting() && clock.elapsed() < kJobTimeoutMs) {
+        seen << f.dlg.ProgressCount();
+        QTest::qWait(5);
+    }
     QVERIFY(!f.dlg.IsConverting());
-    QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
-    QVERIFY(!QFileInfo::exists(f.folder.filePath("gone")));
+    const QRegularExpression pictureCount(QStringLiteral("^[0-4] / 4$"));
+    const QRegularExpression documentCount(QStringLiteral("^PDF [01] / 1$"));
+    bool sawPictures = false;
+    for (const QString& count : seen) {
+        QVERIFY2(count.isEmpty() || pictureCount.match(count).hasMatch() || documentCount.match(count).hasMatch(),
+                 qPrintable(count));
+        sawPictures = sawPictures || pictureCount.match(count).hasMatch();
+    }
+    QVERIFY2(sawPictures, qPrintable(QStringList(seen.values()).join(", ")));
 }
 
 void TestConversion::mergedJobWritesOneDocument() {

@@ -3,6 +3,7 @@
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
+#include "QtShell.h"
 #include "QuillmarkDlg.h"
 #include "UiTexts.h"
 
@@ -29,6 +30,8 @@ class TestMainDialog : public QObject {
     void traverseBoxEmptiesTheList();
     void closingAsksFirst_data();
     void closingAsksFirst();
+    void exitQuestionOnTheDesktop_data();
+    void exitQuestionOnTheDesktop();
     void enterOnAPushButtonPressesIt();
     void aboutBoxOpensFromF1AndButton();
     void websiteButton();
@@ -69,7 +72,7 @@ void TestMainDialog::defaultsFollowTheScreen() {
     QVERIFY(dlg.Control<QLineEdit>(ControlId::Password)->text().isEmpty());
     QVERIFY(!dlg.Control(ControlId::Password)->isEnabled());
     QCOMPARE(dlg.Control<QLineEdit>(ControlId::Password)->echoMode(), QLineEdit::Password);
-    QVERIFY(dlg.Control<QLineEdit>(ControlId::SaveFolder)->isReadOnly());
+    QVERIFY(!dlg.Control<QLineEdit>(ControlId::SaveFolder)->isReadOnly()); // a path may be typed or pasted
     QCOMPARE(dlg.Control<QLineEdit>(ControlId::SaveFolder)->text(),
              QDir::toNativeSeparators(QDir::currentPath()));
     QVERIFY(dlg.Control<QLabel>(ControlId::FileCount)->text().isEmpty());
@@ -194,19 +197,25 @@ void TestMainDialog::traverseBoxEmptiesTheList() {
 void TestMainDialog::closingAsksFirst_data() {
     QTest::addColumn<QString>("how");
     QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("listed");
     for (const char* how : {"escape", "close box", "enter in an edit", "enter in the list"}) {
-        QTest::newRow(qPrintable(QString(how) + ", no")) << QString(how) << false;
-        QTest::newRow(qPrintable(QString(how) + ", yes")) << QString(how) << true;
+        QTest::newRow(qPrintable(QString(how) + ", no")) << QString(how) << false << false;
+        QTest::newRow(qPrintable(QString(how) + ", yes")) << QString(how) << true << false;
+        QTest::newRow(qPrintable(QString(how) + ", yes, with a list")) << QString(how) << true << true;
     }
 }
 
 void TestMainDialog::closingAsksFirst() {
     QFETCH(QString, how);
     QFETCH(bool, yes);
+    QFETCH(bool, listed);
     FakeShell shell;
     shell.answers << (yes ? Shell::Answer::Yes : Shell::Answer::No);
     JobState job;
     CQuillmarkDlg dlg(shell, job, 96);
+    if (listed) {
+        dlg.InsertAtTop("/tmp/a.jpg");
+    }
     dlg.show();
     QVERIFY(QTest::qWaitForWindowActive(&dlg));
 
@@ -225,7 +234,31 @@ void TestMainDialog::closingAsksFirst() {
         QTest::keyClick(list, Qt::Key_Enter, Qt::KeypadModifier);
     }
     QCOMPARE(shell.questions, QStringList{QStringLiteral("您确定要退出吗 ?")});
+    // With pictures listed, Enter on the question keeps them.
+    QCOMPARE(shell.kinds, QList<Shell::Buttons>{listed ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo});
     QCOMPARE(dlg.isVisible(), !yes);
+}
+
+void TestMainDialog::exitQuestionOnTheDesktop_data() {
+    QTest::addColumn<int>("buttons");
+    QTest::addColumn<int>("enterAnswers");
+    QTest::newRow("default No") << int(Shell::Buttons::YesNoDefaultNo) << int(Shell::Answer::No);
+    QTest::newRow("default Yes") << int(Shell::Buttons::YesNo) << int(Shell::Answer::Yes);
+}
+
+void TestMainDialog::exitQuestionOnTheDesktop() {
+    QFETCH(int, buttons);
+    QFETCH(int, enterAnswers);
+    QtShell shell;
+    QWidget parent;
+    parent.show();
+    // Enter on the real message box, from inside its own loop.
+    QTimer::singleShot(0, [] {
+        if (QWidget* box = QApplication::activeModalWidget()) {
+            QTest::keyClick(box, Qt::Key_Return);
+        }
+    });
+    QCOMPARE(int(shell.ShowMessage(&parent, "?", Shell::Buttons(buttons))), enterAnswers);
 }
 
 void TestMainDialog::enterOnAPushButtonPressesIt() {

@@ -12,11 +12,13 @@ ProgressGeometry ProgressGeometryFor(const QRect& client) {
         geometry.squares[i] = QRect(x0 + 5 + 25 * i, y0 + 10, 20, 20);
     }
     geometry.textTopLeft = QPoint(x0 + 80, y0 + 10);
+    geometry.countTopLeft = QPoint(x0 + 80, y0 + 26);
     geometry.area = QRect(x0, y0, 160, 45);
     return geometry;
 }
 
-void PaintProgress(QPainter& painter, const QRect& client, int marked, const QString& text) {
+void PaintProgress(QPainter& painter, const QRect& client, int marked, const QString& text,
+                   const QString& count) {
     if (marked < 1 || marked > 3) {
         return;
     }
@@ -27,5 +29,11 @@ void PaintProgress(QPainter& painter, const QRect& client, int marked, const QSt
     }
     painter.setPen(Qt::black);
     DrawTextAt(painter, at.textTopLeft, text);
+    if (!count.isEmpty()) {
+        QFont small = painter.font();
+        small.setPointSizeF(small.pointSizeF() * 0.8);
+        painter.setFont(small);
+        DrawTextAt(painter, at.countTopLeft, count);
+    }
     painter.restore();
 }

@@ -1,0 +1,27 @@
+#pragma once
+
+#include <QString>
+
+class QSettings;
+
+// What the window keeps from one run to the next: the save folder, the list
+// and output modes, forbid-print, the page size and where the pickers were
+// last. Never the password. An empty field means "nothing remembered": the
+// window's own default holds.
+struct RememberedSettings {
+    QString saveFolder;
+    bool listFolders = false; // the traverse box
+    bool mergeIntoOne = true;
+    bool forbidPrint = false;
+    bool customSize = false;
+    QString pageWidth; // as typed; empty when it is the screen's default
+    QString pageHeight;
+    QString filesFolder;  // where the file picker was last
+    QString sourceFolder; // the folder last added
+
+    bool operator==(const RememberedSettings&) const = default;
+};
+
+// Missing or unreadable entries read as the defaults above.
+RememberedSettings LoadRememberedSettings(QSettings& settings);
+void SaveRememberedSettings(QSettings& settings, const RememberedSettings& remembered);
