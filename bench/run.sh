@@ -14,6 +14,7 @@
 #   g  quillmark-cli merged over 500 pictures: does memory stay flat?
 #   h  the PDF stage alone (pdf_stage_bench), per page
 #   i  how soon a job stops while a huge picture decodes (stop_latency_bench)
+#   j  the window's list of 10,000 pictures: scrolling and hovering (list_preview_bench)
 # Peers run as two processes over halves of the list, as the converter uses
 # both cores. Memory is the peak of the summed resident memory of the whole
 # process tree (the converter prepares pages in worker processes). The merged
@@ -233,6 +234,11 @@ fi
 
 echo "   jpeg-fit-limit's own split of its time (one line per process, last run of e):"
 sed -n 's/^jpeg-fit-limit: /     /p' "$WORK/e.log"
+
+if [ -x "$BUILD/ui/list_preview_bench" ]; then
+    echo "j  the window's list of 10,000 pictures, scrolled and hovered while previews are made:"
+    "$BUILD/ui/list_preview_bench" 2>/dev/null | sed 's/^/     /'
+fi
 
 mergedWall=$(field a 1)
 versusLibrary=$(ratio "$mergedWall" "$(field d 1)")

@@ -4,6 +4,7 @@
 #include "ControlFactory.h"
 #include "DialogBackground.h"
 #include "DialogUnits.h"
+#include "ListPreviews.h"
 #include "ListedPaths.h"
 #include "PageDefaults.h"
 #include "ProgressIndicator.h"
@@ -68,6 +69,7 @@ void CQuillmarkDlg::CreateControls() {
     list->setHeaderLabels({UiTexts::ListHeading()});
     list->header()->resizeSection(0, list->viewport()->width());
     listed = new ListedPaths(list->model());
+    previews = new ListPreviews(list);
 }
 
 void CQuillmarkDlg::SetDefaults(double screenDpi) {

@@ -10,6 +10,7 @@
 #include <QUrl>
 
 class ListedPaths;
+class ListPreviews;
 class QSettings;
 class QTreeWidget;
 class Shell;
@@ -40,6 +41,8 @@ class CQuillmarkDlg : public QDialog {
     ~CQuillmarkDlg() override;
 
     QWidget* Control(int id) const { return controls.value(id); }
+    // Hovering a row of the list shows its picture.
+    ListPreviews& Previews() const { return *previews; }
     template <typename T> T* Control(int id) const { return qobject_cast<T*>(Control(id)); }
 
     // True from Start until the job has ended, also after the window closed
@@ -138,6 +141,7 @@ class CQuillmarkDlg : public QDialog {
     QString sourceFolder; // the folder last added
     QHash<int, QWidget*> controls;
     ListedPaths* listed = nullptr;
+    ListPreviews* previews = nullptr;
     QImage logo;
     int fileCount = 0;
     int progressStep = 0;

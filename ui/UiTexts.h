@@ -71,6 +71,13 @@ class UiTexts {
     // Previews of the listed pictures.
     static QString PreviewLoading() { return tr("正在生成预览..."); }
     static QString PreviewFailed() { return tr("无法预览：%1"); }
+    static QString PreviewNoDecoder() { return tr("找不到解码程序 quillmark-render"); }
+    static QString PreviewNoFolder() { return tr("无法创建预览目录：%1"); }
+    static QString PreviewTimedOut() { return tr("超过 %1 秒仍未完成，已放弃"); }
+    static QString PreviewCannotStart() { return tr("无法启动解码程序：%1"); }
+    static QString PreviewCrashed() { return tr("解码程序崩溃（%1）"); }
+    static QString PreviewUnreadable() { return tr("无法读回预览图片"); }
+    static QString PreviewExitCode() { return tr("解码程序异常退出，退出码 %1"); }
 
     // The About box. The addresses, the contact line and the closing notice
     // can be set when the program is built (QUILLMARK_WEBSITE_URL and its

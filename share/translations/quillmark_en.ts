@@ -304,5 +304,33 @@ Genuine software, safe to use
         <source>打开结果文件夹</source>
         <translation>Open Result Folder</translation>
     </message>
+    <message>
+        <source>找不到解码程序 quillmark-render</source>
+        <translation>the decoder program quillmark-render is missing</translation>
+    </message>
+    <message>
+        <source>无法创建预览目录：%1</source>
+        <translation>no folder for previews: %1</translation>
+    </message>
+    <message>
+        <source>超过 %1 秒仍未完成，已放弃</source>
+        <translation>gave up after %1 seconds</translation>
+    </message>
+    <message>
+        <source>无法启动解码程序：%1</source>
+        <translation>cannot start the decoder: %1</translation>
+    </message>
+    <message>
+        <source>解码程序崩溃（%1）</source>
+        <translation>the decoder crashed (%1)</translation>
+    </message>
+    <message>
+        <source>无法读回预览图片</source>
+        <translation>the preview could not be read back</translation>
+    </message>
+    <message>
+        <source>解码程序异常退出，退出码 %1</source>
+        <translation>the decoder stopped with exit code %1</translation>
+    </message>
 </context>
 </TS>
