@@ -44,9 +44,7 @@ class StallMeter : public QObject {
   public:
     StallMeter() {
         clock.start();
-        connect(&timer, &QTimer::timeout, this, [this] {
-            longest = std::max(longest, clock.restart());
-        });
+        connect(&timer, &QTimer::timeout, this, [this] { longest = std::max(longest, clock.restart()); });
         timer.start(5);
     }
     qint64 Longest() const { return longest; }

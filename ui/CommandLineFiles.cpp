@@ -7,11 +7,21 @@ namespace {
 // The options Qt itself reads from a program's command line and that take a value.
 bool TakesValue(const QString& option) {
     static const QStringList kWithValue = {
-        QStringLiteral("platform"),   QStringLiteral("platformpluginpath"), QStringLiteral("platformtheme"),
-        QStringLiteral("plugin"),     QStringLiteral("qmljsdebugger"),      QStringLiteral("style"),
-        QStringLiteral("stylesheet"), QStringLiteral("session"),            QStringLiteral("display"),
-        QStringLiteral("title"),      QStringLiteral("qwindowgeometry"),    QStringLiteral("qwindowicon"),
-        QStringLiteral("qwindowtitle"), QStringLiteral("widgetcount"),      QStringLiteral("name"),
+        QStringLiteral("platform"),
+        QStringLiteral("platformpluginpath"),
+        QStringLiteral("platformtheme"),
+        QStringLiteral("plugin"),
+        QStringLiteral("qmljsdebugger"),
+        QStringLiteral("style"),
+        QStringLiteral("stylesheet"),
+        QStringLiteral("session"),
+        QStringLiteral("display"),
+        QStringLiteral("title"),
+        QStringLiteral("qwindowgeometry"),
+        QStringLiteral("qwindowicon"),
+        QStringLiteral("qwindowtitle"),
+        QStringLiteral("widgetcount"),
+        QStringLiteral("name"),
     };
     QString name = option;
     while (name.startsWith(QLatin1Char('-'))) {

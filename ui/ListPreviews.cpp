@@ -26,7 +26,8 @@ PreviewPopup::PreviewPopup(QWidget* parent)
     layout->addWidget(caption);
 }
 
-void PreviewPopup::Show(const QString& shownPath, const std::optional<Preview>& preview, const QPoint& globalPos) {
+void PreviewPopup::Show(const QString& shownPath, const std::optional<Preview>& preview,
+                        const QPoint& globalPos) {
     path = shownPath;
     QStringList lines{QDir::toNativeSeparators(shownPath)};
     if (!preview) {

@@ -49,7 +49,8 @@ std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summa
         box->setDetailedText(details);
     }
     if (offerOpenFolder) {
-        box->addButton(UiTexts::OpenResultFolder(), QMessageBox::ActionRole)->setProperty(kOpenFolderRole, true);
+        box->addButton(UiTexts::OpenResultFolder(), QMessageBox::ActionRole)
+            ->setProperty(kOpenFolderRole, true);
     }
     box->setDefaultButton(QMessageBox::Ok);
     return box;
@@ -60,7 +61,8 @@ Shell::Answer QtShell::ShowReport(QWidget* parent, const QString& summary, const
     const std::unique_ptr<QMessageBox> box = MakeReportBox(parent, summary, details, offerOpenFolder);
     box->exec();
     const QAbstractButton* pressed = box->clickedButton();
-    return pressed != nullptr && pressed->property(kOpenFolderRole).toBool() ? Answer::OpenFolder : Answer::Ok;
+    return pressed != nullptr && pressed->property(kOpenFolderRole).toBool() ? Answer::OpenFolder
+                                                                             : Answer::Ok;
 }
 
 QStringList QtShell::PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) {

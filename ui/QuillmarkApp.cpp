@@ -62,7 +62,8 @@ int CQuillmarkApp::InitInstance() {
     // ~/.config/quillmark/quillmark.conf on Linux.
     QSettings settings(QSettings::NativeFormat, QSettings::UserScope, QStringLiteral("quillmark"),
                        QStringLiteral("quillmark"));
-    CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX(), &settings);
+    CQuillmarkDlg dialog(shell, SharedJobState(), QApplication::primaryScreen()->logicalDotsPerInchX(),
+                         &settings);
     QObject::connect(&guard, &InstanceGuard::activationRequested, &dialog, &CQuillmarkDlg::OnHandOver);
     dialog.StartWithFiles(files);
     dialog.exec();

@@ -24,7 +24,8 @@
 #include <QShortcut>
 #include <QTreeWidget>
 
-CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSettings* settings, QWidget* parent)
+CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSettings* settings,
+                             QWidget* parent)
     : QDialog(parent), shell(shell), job(job), settings(settings), logo(QStringLiteral(":/logo.png")),
       runner(job, [this](Stage finished) { OnStageDone(finished); }) {
     // A normal top-level window with a minimise box, but not resizable.
@@ -149,7 +150,8 @@ void CQuillmarkDlg::OnVisitWebsite() {
 void CQuillmarkDlg::OnCancelCommand() {
     // With pictures listed, a second Enter after the one that asked must not
     // throw the list away.
-    const auto buttons = List()->topLevelItemCount() > 0 ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo;
+    const auto buttons =
+        List()->topLevelItemCount() > 0 ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo;
     if (closing || shell.ShowMessage(this, UiTexts::ConfirmExit(), buttons) != Shell::Answer::Yes) {
         return;
     }

@@ -85,7 +85,8 @@ void CQuillmarkDlg::OnStartConversion() {
 QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
     if (refused.report.refusal == JobRefusal::PageSize) {
         // The size the user typed, in the window's own words.
-        return UiTexts::BadPageSize().arg(kMinPageSide)
+        return UiTexts::BadPageSize()
+            .arg(kMinPageSide)
             .arg(kMaxPageSide)
             .arg(refused.options.pageWidth)
             .arg(refused.options.pageHeight);
@@ -137,7 +138,8 @@ void CQuillmarkDlg::OnConvertDone() {
     emit jobEnded();
     const JobEndMessage message = DescribeJobEnd(job.report);
     const bool haveDocuments = !job.report.documentsWritten.empty();
-    if (shell.ShowReport(this, message.summary, message.details, haveDocuments) == Shell::Answer::OpenFolder) {
+    if (shell.ShowReport(this, message.summary, message.details, haveDocuments) ==
+        Shell::Answer::OpenFolder) {
         shell.OpenFolder(FromPath(job.options.outputFolder));
     }
 }

@@ -54,7 +54,8 @@ void CQuillmarkDlg::MoveFirstSelected(Move move) {
     const int count = list->topLevelItemCount();
     const bool upwards = move == Move::ToTop || move == Move::Up;
     if (upwards ? row == 0 : row + 1 == count) {
-        shell.ShowMessage(this, upwards ? UiTexts::AlreadyFirst() : UiTexts::AlreadyLast(), Shell::Buttons::Ok);
+        shell.ShowMessage(this, upwards ? UiTexts::AlreadyFirst() : UiTexts::AlreadyLast(),
+                          Shell::Buttons::Ok);
         return;
     }
     // The target row counts in the list without the moved row, so moving down

@@ -40,7 +40,8 @@ void InstallTranslation(const QString& language) {
         }
     } else {
         qtTexts = std::make_unique<QTranslator>();
-        if (qtTexts->load(QStringLiteral("qtbase_zh_CN"), QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        if (qtTexts->load(QStringLiteral("qtbase_zh_CN"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
             QCoreApplication::installTranslator(qtTexts.get());
         }
     }

@@ -88,8 +88,9 @@ class UiTexts {
     static QString AboutText() {
         const QString contact = sizeof(QUILLMARK_CONTACT_LINE) > 1 ? QStringLiteral(QUILLMARK_CONTACT_LINE)
                                                                    : tr("客服账号：quillmark-support");
-        const QString closing = sizeof(QUILLMARK_CLOSING_NOTICE) > 1 ? QStringLiteral(QUILLMARK_CLOSING_NOTICE)
-                                                                     : tr("感谢使用，欢迎提出宝贵意见");
+        const QString closing = sizeof(QUILLMARK_CLOSING_NOTICE) > 1
+                                    ? QStringLiteral(QUILLMARK_CLOSING_NOTICE)
+                                    : tr("感谢使用，欢迎提出宝贵意见");
         return tr("Brivane\n版本：V8.4\n%1\n官网：%2\nHarrowin科技出品\n官方正版，安全放心\n%3")
             .arg(contact, kWebsiteUrl, closing);
     }

@@ -23,7 +23,8 @@ class FakeShell : public Shell {
         }
         return buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
     }
-    Answer ShowReport(QWidget*, const QString& summary, const QString& details, bool offerOpenFolder) override {
+    Answer ShowReport(QWidget*, const QString& summary, const QString& details,
+                      bool offerOpenFolder) override {
         messages << summary;
         reportDetails << details;
         offeredFolder << offerOpenFolder;

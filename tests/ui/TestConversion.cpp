@@ -225,7 +225,8 @@ void TestConversion::progressShowsCounts() {
     const QRegularExpression documentCount(QStringLiteral("^PDF [01] / 1$"));
     bool sawPictures = false;
     for (const QString& count : seen) {
-        QVERIFY2(count.isEmpty() || pictureCount.match(count).hasMatch() || documentCount.match(count).hasMatch(),
+        QVERIFY2(count.isEmpty() || pictureCount.match(count).hasMatch() ||
+                     documentCount.match(count).hasMatch(),
                  qPrintable(count));
         sawPictures = sawPictures || pictureCount.match(count).hasMatch();
     }

@@ -235,7 +235,8 @@ void TestMainDialog::closingAsksFirst() {
     }
     QCOMPARE(shell.questions, QStringList{QStringLiteral("您确定要退出吗 ?")});
     // With pictures listed, Enter on the question keeps them.
-    QCOMPARE(shell.kinds, QList<Shell::Buttons>{listed ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo});
+    QCOMPARE(shell.kinds,
+             QList<Shell::Buttons>{listed ? Shell::Buttons::YesNoDefaultNo : Shell::Buttons::YesNo});
     QCOMPARE(dlg.isVisible(), !yes);
 }
 

@@ -58,7 +58,8 @@ struct Fixture {
 // A decoder program that misbehaves, named in QUILLMARK_RENDER while it lives.
 struct StandInDecoder {
     QString path;
-    StandInDecoder(const QTemporaryDir& folder, const QByteArray& script) : path(folder.filePath("decoder.sh")) {
+    StandInDecoder(const QTemporaryDir& folder, const QByteArray& script)
+        : path(folder.filePath("decoder.sh")) {
         QFile out(path);
         out.open(QIODevice::WriteOnly);
         out.write("#!/bin/sh\n" + script + "\n");
@@ -88,8 +89,8 @@ void TestPreviews::picturesAreTurnedAndScaledDown_data() {
     QTest::newRow("tall, scaled down") << "300x900" << QSize(85, 256);
     QTest::newRow("small, kept") << "40x30" << QSize(40, 30);
     // Stored 2 × 1, EXIF orientation 8: shown standing.
-    QTest::newRow("EXIF orientation") << QStringLiteral(QUILLMARK_CORPUS "/exif-orientation/orientation_rectangle.jpg")
-                                      << QSize(1, 2);
+    QTest::newRow("EXIF orientation")
+        << QStringLiteral(QUILLMARK_CORPUS "/exif-orientation/orientation_rectangle.jpg") << QSize(1, 2);
 }
 
 void TestPreviews::picturesAreTurnedAndScaledDown() {

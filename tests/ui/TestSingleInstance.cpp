@@ -9,8 +9,8 @@
 #include "QuillmarkDlg.h"
 
 #include <QTemporaryDir>
-#include <unistd.h>
 #include <QTreeWidget>
+#include <unistd.h>
 
 #include <QFile>
 #include <QLocalServer>
@@ -159,9 +159,8 @@ void TestSingleInstance::filesFromTheCommandLine_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("files");
     QTest::newRow("none") << QStringList{"quillmark"} << QStringList{};
-    QTest::newRow("relative and absolute")
-        << QStringList{"quillmark", "a.jpg", "sub/../b.png", "/pics/c.gif"}
-        << QStringList{"/home/u/a.jpg", "/home/u/b.png", "/pics/c.gif"};
+    QTest::newRow("relative and absolute") << QStringList{"quillmark", "a.jpg", "sub/../b.png", "/pics/c.gif"}
+                                           << QStringList{"/home/u/a.jpg", "/home/u/b.png", "/pics/c.gif"};
     QTest::newRow("Qt's options and their values are no files")
         << QStringList{"quillmark", "-platform", "offscreen", "--style=fusion", "-reverse", "a.jpg"}
         << QStringList{"/home/u/a.jpg"};
@@ -201,7 +200,8 @@ void TestSingleInstance::filesHandedToTheRunningCopyAreListed() {
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         rows << list->topLevelItem(row)->text(0);
     }
-    QCOMPARE(rows, (QStringList{folder.filePath("a.jpg"), folder.filePath("b.png"), "/elsewhere/listed.jpg"}));
+    QCOMPARE(rows,
+             (QStringList{folder.filePath("a.jpg"), folder.filePath("b.png"), "/elsewhere/listed.jpg"}));
     QVERIFY(shell.messages.isEmpty());
 }
 
@@ -209,11 +209,20 @@ void TestSingleInstance::keyNamesUserAndDisplay_data() {
     QTest::addColumn<QString>("wayland");
     QTest::addColumn<QString>("x11");
     QTest::addColumn<QString>("display"); // what the key has after the user
-    QTest::newRow("X display") << "" << ":1" << "-_1";
-    QTest::newRow("X screen of the same display") << "" << ":1.0" << "-_1";
-    QTest::newRow("forwarded X display") << "" << "localhost:10.0" << "-localhost_10";
-    QTest::newRow("Wayland first") << "wayland-0" << ":0" << "-wayland-0";
-    QTest::newRow("no display") << "" << ""
+    QTest::newRow("X display") << ""
+                               << ":1"
+                               << "-_1";
+    QTest::newRow("X screen of the same display") << ""
+                                                  << ":1.0"
+                                                  << "-_1";
+    QTest::newRow("forwarded X display") << ""
+                                         << "localhost:10.0"
+                                         << "-localhost_10";
+    QTest::newRow("Wayland first") << "wayland-0"
+                                   << ":0"
+                                   << "-wayland-0";
+    QTest::newRow("no display") << ""
+                                << ""
                                 << "";
 }
 
@@ -221,7 +230,8 @@ void TestSingleInstance::keyNamesUserAndDisplay() {
     QFETCH(QString, wayland);
     QFETCH(QString, x11);
     QFETCH(QString, display);
-    const QByteArray saved[] = {qgetenv("QUILLMARK_INSTANCE_KEY"), qgetenv("WAYLAND_DISPLAY"), qgetenv("DISPLAY")};
+    const QByteArray saved[] = {qgetenv("QUILLMARK_INSTANCE_KEY"), qgetenv("WAYLAND_DISPLAY"),
+                                qgetenv("DISPLAY")};
     qunsetenv("QUILLMARK_INSTANCE_KEY");
     qputenv("WAYLAND_DISPLAY", wayland.toUtf8());
     qputenv("DISPLAY", x11.toUtf8());

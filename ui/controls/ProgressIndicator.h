@@ -12,7 +12,7 @@ struct ProgressGeometry {
     QRect squares[3];
     QPoint textTopLeft;
     QPoint countTopLeft; // the count of pictures or documents, under the text
-    QRect area; // everything the display covers
+    QRect area;          // everything the display covers
 };
 ProgressGeometry ProgressGeometryFor(const QRect& client);
 
