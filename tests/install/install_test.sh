@@ -62,4 +62,20 @@ mkdir "$scratch/out"
     -o "$scratch/out" "$picture") || { echo "the installed converter failed"; status=1; }
 ls "$scratch"/out/*/result.pdf >/dev/null 2>&1 || { echo "no result.pdf"; status=1; }
 [ -e "$scratch/installed-decoder-used" ] || { echo "the installed decoder in libexec was not used"; status=1; }
+
+# Without its decoder the installed converter says where it looked, and never
+# falls back on the build folder's.
+rm "$libexec/quillmark-render"
+if (cd "$scratch" && env -u QUILLMARK_RENDER "$scratch/elsewhere/prefix/bin/quillmark-cli" -q \
+    -o "$scratch/out" "$picture" 2>"$scratch/missing.log"); then
+    echo "the converter ran without its decoder"
+    status=1
+fi
+grep -q "libexec/quillmark/quillmark-render" "$scratch/missing.log" ||
+    { echo "the error does not name libexec:"; cat "$scratch/missing.log"; status=1; }
+if grep -qF "$(cd "$build" && pwd)" "$scratch/missing.log"; then
+    echo "the installed converter looked in the build folder:"
+    cat "$scratch/missing.log"
+    status=1
+fi
 exit $status
