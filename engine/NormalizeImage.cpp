@@ -1,12 +1,19 @@
 #include "NormalizeImage.h"
 
+#include "BmpDecoder.h"
+#include "ColourToSrgb.h"
+#include "DamageWarnings.h"
 #include "EmfPicture.h"
+#include "PngColour.h"
+#include "TiffFallback.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <functional>
+#include <map>
 #include <memory>
 #include <stdexcept>
 #include <sys/stat.h>
@@ -79,11 +86,17 @@ class SourceFile {
     SourceFile(const SourceFile&) = delete;
     SourceFile& operator=(const SourceFile&) = delete;
 
-    std::string Read(size_t limit) const {
-        std::string bytes(std::min(limit, size_), '\0');
+    std::string Read(size_t limit) const { return ReadAt(0, limit); }
+    // Up to `count` bytes from `offset`; fewer at the end of the file.
+    std::string ReadAt(uint64_t offset, size_t count) const {
+        if (offset >= size_) {
+            return {};
+        }
+        std::string bytes(std::min<uint64_t>(count, size_ - offset), '\0');
         size_t got = 0;
         while (got < bytes.size()) {
-            const ssize_t n = ::pread(fd_, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
+            const ssize_t n =
+                ::pread(fd_, bytes.data() + got, bytes.size() - got, static_cast<off_t>(offset + got));
             if (n < 0 && errno == EINTR) {
                 continue;
             }
@@ -96,6 +109,7 @@ class SourceFile {
     }
     // A fresh libvips source on this file; libvips keeps its own descriptor.
     vips::VSource Source() const { return vips::VSource::new_from_descriptor(fd_); }
+    int descriptor() const { return fd_; }
     size_t size() const { return size_; }
 
   private:
@@ -109,7 +123,11 @@ struct LoadRequest {
     VipsFailOn failOn = VIPS_FAIL_ON_NONE;
 };
 
-VImage LoadRaster(const SourceFile& file, PictureFormat format, const LoadRequest& request) {
+// Gives the picture for a request. A decoder that cannot shrink while
+// decoding, or stop at damage, ignores those parts of the request.
+using Loader = std::function<VImage(const LoadRequest&)>;
+
+VImage LoadWithLibvips(const SourceFile& file, PictureFormat format, const LoadRequest& request) {
     auto options = [&] {
         auto* o = VImage::option()->set("fail_on", request.failOn);
         o->set("access", request.sequential ? VIPS_ACCESS_SEQUENTIAL : VIPS_ACCESS_RANDOM);
@@ -124,16 +142,60 @@ VImage LoadRaster(const SourceFile& file, PictureFormat format, const LoadReques
         return VImage::gifload_source(file.Source(), options());
     case PictureFormat::Tiff:
         return VImage::tiffload_source(file.Source(), options());
-    case PictureFormat::Bmp: {
-        // libvips reads BMP only through ImageMagick, and only from a file or memory.
-        const std::string bytes = file.Read(file.size());
-        VipsBlob* blob = vips_blob_copy(bytes.data(), bytes.size());
-        std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
-        return VImage::magickload_buffer(blob, VImage::option()->set("fail_on", request.failOn));
-    }
     default:
         throw std::runtime_error("not a JPEG, PNG, BMP, TIFF, GIF or EMF picture");
     }
+}
+
+VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRequest& request) {
+    VipsBlob* blob = vips_blob_copy(bytes.data(), bytes.size());
+    std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
+    auto* options = VImage::option()->set("fail_on", request.failOn);
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return VImage::jpegload_buffer(blob, options->set("shrink", request.shrink));
+    case PictureFormat::Png:
+        return VImage::pngload_buffer(blob, options);
+    default:
+        // ImageMagick reads from memory: given a file name it would take
+        // "scan[1].tif" as page 1 of "scan.tif".
+        return VImage::magickload_buffer(blob, options);
+    }
+}
+
+// A loader for decoders that read all of a picture or nothing: one decode for
+// each strictness asked for, however often the picture is asked for.
+Loader DecodeOnce(std::function<VImage(VipsFailOn)> decode) {
+    auto decoded = std::make_shared<std::map<VipsFailOn, VImage>>();
+    return [decode = std::move(decode), decoded](const LoadRequest& request) {
+        auto found = decoded->find(request.failOn);
+        if (found == decoded->end()) {
+            found = decoded->emplace(request.failOn, decode(request.failOn)).first;
+        }
+        return found->second;
+    };
+}
+
+// A PNG shown as its gAMA, cHRM or cICP chunk says, through a profile made
+// from them; libvips' PNG loader reads only an embedded profile.
+VImage WithPngColour(VImage picture, const PngColour& colour) {
+    const int colourBands = picture.bands() - (picture.has_alpha() ? 1 : 0);
+    const std::string profile = PngProfile(colour, colourBands == 1);
+    return profile.empty() ? picture : WithProfile(picture, profile);
+}
+
+// A bitmap decoded by our own reader, as a libvips picture that owns its pixels.
+VImage BitmapImage(BmpPicture& bitmap) {
+    auto* pixels = new std::vector<uint8_t>(std::move(bitmap.pixels));
+    VImage image = VImage::new_from_memory(pixels->data(), pixels->size(), bitmap.width, bitmap.height,
+                                           bitmap.bands, VIPS_FORMAT_UCHAR);
+    g_signal_connect(image.get_image(), "postclose", G_CALLBACK(+[](VipsImage*, gpointer data) {
+                         delete static_cast<std::vector<uint8_t>*>(data);
+                     }),
+                     pixels);
+    image = image.copy(VImage::option()->set("interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W
+                                                                                 : VIPS_INTERPRETATION_sRGB));
+    return bitmap.iccProfile.empty() ? image : WithProfile(image, bitmap.iccProfile);
 }
 
 bool SwapsSides(int orientation) {
@@ -152,15 +214,10 @@ int JpegShrinkFor(int storedWidth, int storedHeight, int neededWidth, int needed
     return 1;
 }
 
-// Brings any decoded picture to 8-bit grey or sRGB without alpha, transparent
-// areas shown as white.
+// Brings any decoded picture to 8-bit grey or sRGB without alpha, in the
+// colours a screen shows for it, transparent areas shown as white.
 VImage ToOpaqueEightBit(VImage image) {
-    const VipsInterpretation kind = image.interpretation();
-    const bool grey = kind == VIPS_INTERPRETATION_B_W || kind == VIPS_INTERPRETATION_GREY16;
-    if (kind == VIPS_INTERPRETATION_CMYK || image.format() != VIPS_FORMAT_UCHAR ||
-        (!grey && kind != VIPS_INTERPRETATION_sRGB && kind != VIPS_INTERPRETATION_MULTIBAND)) {
-        image = image.colourspace(grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
-    }
+    image = ToDisplayColours(image);
     if (image.has_alpha()) {
         image = image.flatten(VImage::option()->set("background", std::vector<double>{255.0}));
     }
@@ -232,9 +289,16 @@ void SavePage(const VImage& page, const std::filesystem::path& destination) {
     WriteFileOrRemove(destination, VIPS_AREA(blob)->data, VIPS_AREA(blob)->length);
 }
 
-void RenderRaster(const SourceFile& file, PictureFormat format, int32_t pageWidth, int32_t pageHeight,
-                  VipsFailOn failOn, const std::filesystem::path& destination) {
-    const VImage header = LoadRaster(file, format, {});
+// The page a picture goes on, given the size it is shown at (EXIF
+// orientation applied): the job's page, or for a preview a size of the
+// picture's own proportions.
+using PageFor = std::function<std::pair<int32_t, int32_t>(int32_t shownWidth, int32_t shownHeight)>;
+
+void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
+                  const std::filesystem::path& destination) {
+    LoadRequest headerRequest;
+    headerRequest.failOn = failOn;
+    const VImage header = load(headerRequest);
     const int orientation = vips_image_get_orientation(header.get_image());
     const int64_t pixels = static_cast<int64_t>(header.width()) * header.height();
     if (pixels > kMaxPicturePixels) {
@@ -245,17 +309,18 @@ void RenderRaster(const SourceFile& file, PictureFormat format, int32_t pageWidt
     const bool swap = SwapsSides(orientation);
     const int shownWidth = swap ? header.height() : header.width();
     const int shownHeight = swap ? header.width() : header.height();
+    const auto [pageWidth, pageHeight] = pageFor(shownWidth, shownHeight);
     const PagePlacement place = FitPictureOnPage(pageWidth, pageHeight, shownWidth, shownHeight);
 
     LoadRequest request;
     request.failOn = failOn;
     // Turning a picture needs all of it at once; otherwise stream it top to bottom.
     request.sequential = orientation <= 1;
-    if (format == PictureFormat::Jpeg) {
+    if (shrinksOnLoad) {
         request.shrink = swap ? JpegShrinkFor(header.width(), header.height(), place.height, place.width)
                               : JpegShrinkFor(header.width(), header.height(), place.width, place.height);
     }
-    VImage picture = LoadRaster(file, format, request);
+    VImage picture = load(request);
     if (orientation > 1) {
         picture = picture.autorot();
     }
@@ -277,9 +342,121 @@ void RenderMetafile(const SourceFile& file, int32_t pageWidth, int32_t pageHeigh
     SavePage(PlaceOnPage(drawing, place, pageWidth, pageHeight), destination);
 }
 
-std::string ReasonOf(const vips::VError&) {
-    std::string reason = TakeVipsError();
+// What a failed read said: libvips' collected words when it has them.
+std::string ReasonOf(const std::exception& error) {
+    std::string reason = TakeVipsError(); // also forgets what libvips collected
+    if (dynamic_cast<const vips::VError*>(&error) == nullptr && *error.what() != '\0') {
+        reason = error.what();
+    }
     return reason.empty() ? "the picture library could not decode it" : reason;
+}
+
+// A decoder could not read the picture at all; `what()` says why.
+struct DecodeFailure : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// Renders the page from `load`, first asking the decoder to stop at damage,
+// then, when it did, to read past it: a truncated scan still shows what it
+// holds. Returns why the picture is damaged, empty when it read cleanly.
+std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor,
+                                    const std::filesystem::path& destination) {
+    std::string strictFailure;
+    try {
+        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_TRUNCATED, destination);
+        return DamageIn(RecentVipsWarnings());
+    } catch (const PageWriteError&) {
+        throw;
+    } catch (const std::exception& strict) {
+        strictFailure = ReasonOf(strict);
+    }
+    try {
+        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_NONE, destination);
+    } catch (const PageWriteError&) {
+        throw;
+    } catch (const std::exception& lenient) {
+        const std::string second = ReasonOf(lenient);
+        throw DecodeFailure(strictFailure == second ? second : second + "\n" + strictFailure);
+    }
+    return strictFailure;
+}
+
+// One way of reading the picture and making its page. Returns why the
+// picture is damaged (empty when it read cleanly); throws DecodeFailure when
+// this decoder cannot read it.
+using Attempt = std::function<std::string()>;
+
+std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
+                                 const std::filesystem::path& destination) {
+    auto render = [=](const Loader& load, bool shrinksOnLoad = false) {
+        return RenderStrictThenLenient(load, shrinksOnLoad, pageFor, destination);
+    };
+    auto withImageMagick = [=, &file] {
+        const std::string bytes = file.Read(file.size());
+        return render([&](const LoadRequest& request) {
+            return LoadFromMemory(bytes, PictureFormat::Unknown, request);
+        });
+    };
+    switch (format) {
+    case PictureFormat::Jpeg:
+        return {[=, &file] {
+            std::string damage = render(
+                [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); }, true);
+            // libvips names only the first of libjpeg's warnings, and that one
+            // may be harmless while a later one is not: look at them all.
+            if (damage.empty() && RecentVipsWarnings().find("VipsJpeg") != std::string::npos) {
+                damage = JpegDataDamage(file.Read(file.size()));
+            }
+            return damage;
+        }};
+    case PictureFormat::Png:
+        return {[=, &file] {
+            const PngColour colour =
+                ReadPngColour([&](uint64_t offset, size_t count) { return file.ReadAt(offset, count); });
+            return render([&](const LoadRequest& request) {
+                return WithPngColour(LoadWithLibvips(file, format, request), colour);
+            });
+        }};
+    case PictureFormat::Gif:
+        return {[=, &file] {
+                    return render(
+                        [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); });
+                },
+                withImageMagick};
+    case PictureFormat::Tiff:
+        return {[=, &file] {
+                    return render(
+                        [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); });
+                },
+                [=, &file] {
+                    return render(DecodeOnce([&](VipsFailOn failOn) {
+                        return ReadTiffAsRgba(file.descriptor(), kMaxPicturePixels,
+                                              failOn != VIPS_FAIL_ON_NONE);
+                    }));
+                },
+                withImageMagick};
+    case PictureFormat::Bmp:
+        return {[=, &file] {
+                    const std::string bytes = file.Read(file.size());
+                    BmpPicture bitmap = DecodeBmp(bytes, kMaxPicturePixels);
+                    if (bitmap.stream != BmpPicture::Stream::None) {
+                        const PictureFormat inner = bitmap.stream == BmpPicture::Stream::Jpeg
+                                                        ? PictureFormat::Jpeg
+                                                        : PictureFormat::Png;
+                        return render(
+                            [&](const LoadRequest& request) {
+                                return LoadFromMemory(bitmap.streamBytes, inner, request);
+                            },
+                            inner == PictureFormat::Jpeg);
+                    }
+                    const VImage image = BitmapImage(bitmap);
+                    const std::string trouble = render([&](const LoadRequest&) { return image; });
+                    return bitmap.damage.empty() ? trouble : bitmap.damage;
+                },
+                withImageMagick};
+    default:
+        return {};
+    }
 }
 
 } // namespace
@@ -307,41 +484,46 @@ PagePlacement FitPictureOnPage(int32_t pageWidth, int32_t pageHeight, int32_t pi
 
 namespace {
 
-// Reads a raster picture strictly first, then once more without stopping at
-// damage, so a truncated scan still shows what it holds. `render` does the work
-// for one reading; the result says whether it took the second reading.
-template <typename Render> NormalizeResult RenderStrictThenLenient(Render render, std::string& failure) {
-    NormalizeResult result;
-    try {
-        render(VIPS_FAIL_ON_TRUNCATED);
-        result.written = true;
-        return result;
-    } catch (const vips::VError& strict) {
-        failure = ReasonOf(strict);
-    }
-    try {
-        render(VIPS_FAIL_ON_NONE);
-        result.written = true;
-        result.problem = PictureOutcome::Damaged;
-        result.reason = failure;
-        return result;
-    } catch (const vips::VError& lenient) {
-        const std::string second = ReasonOf(lenient);
-        failure = failure.empty() || failure == second ? second : second + "\n" + failure;
-    }
-    return result;
+// A preview keeps the picture's proportions, scaled down to fit inside
+// maxSide x maxSide; a smaller picture keeps its size.
+PageFor PreviewPage(int32_t maxSide) {
+    return [maxSide](int32_t shownWidth, int32_t shownHeight) {
+        const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
+        return std::pair{std::max(1, static_cast<int32_t>(shownWidth * scale)),
+                         std::max(1, static_cast<int32_t>(shownHeight * scale))};
+    };
 }
 
-// The size a picture is shown at, EXIF orientation applied, scaled down to fit
-// inside maxSide x maxSide; a smaller picture keeps its size.
-std::pair<int32_t, int32_t> PreviewSize(const SourceFile& file, PictureFormat format, int32_t maxSide) {
-    const VImage header = LoadRaster(file, format, {});
-    const bool swap = SwapsSides(vips_image_get_orientation(header.get_image()));
-    const int32_t shownWidth = swap ? header.height() : header.width();
-    const int32_t shownHeight = swap ? header.width() : header.height();
-    const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
-    return {std::max(1, static_cast<int32_t>(shownWidth * scale)),
-            std::max(1, static_cast<int32_t>(shownHeight * scale))};
+// Tries each decoder that can read this kind of picture in turn, and stops at
+// the first that reads it: the result is then written (and Damaged when only
+// part could be read). When none can, the result is not written and `failure`
+// says why each of them could not.
+NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
+                                   const std::filesystem::path& destination, std::string& failure) {
+    NormalizeResult result;
+    if (format == PictureFormat::Unknown) {
+        failure = "not a JPEG, PNG, BMP, TIFF, GIF or EMF picture";
+        return result;
+    }
+    for (const Attempt& attempt : AttemptsFor(file, format, pageFor, destination)) {
+        try {
+            const std::string damage = attempt();
+            result.written = true;
+            if (!damage.empty()) {
+                result.problem = PictureOutcome::Damaged;
+                result.reason = damage;
+            }
+            return result;
+        } catch (const PageWriteError&) {
+            throw;
+        } catch (const std::exception& error) {
+            const std::string why =
+                dynamic_cast<const DecodeFailure*>(&error) ? error.what() : ReasonOf(error);
+            failure += (failure.empty() ? "" : "\n") + why;
+        }
+        ClearVipsMessages();
+    }
+    return result;
 }
 
 } // namespace
@@ -362,11 +544,8 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
             result.written = true;
             return result;
         }
-        result = RenderStrictThenLenient(
-            [&](VipsFailOn failOn) {
-                RenderRaster(file, format, pageWidth, pageHeight, failOn, destination);
-            },
-            failure);
+        const PageFor jobPage = [=](int32_t, int32_t) { return std::pair{pageWidth, pageHeight}; };
+        result = RenderWithDecoders(file, format, jobPage, destination, failure);
         if (result.written) {
             return result;
         }
@@ -401,10 +580,7 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
             return result;
         }
         // A page of exactly the picture's shown proportions is the picture itself.
-        const auto [width, height] = PreviewSize(file, format, maxSide);
-        result = RenderStrictThenLenient(
-            [&](VipsFailOn failOn) { RenderRaster(file, format, width, height, failOn, destination); },
-            failure);
+        result = RenderWithDecoders(file, format, PreviewPage(maxSide), destination, failure);
         if (result.written) {
             return result;
         }

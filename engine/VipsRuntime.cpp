@@ -83,3 +83,8 @@ std::string TakeVipsError() {
     recentWarnings.clear();
     return message;
 }
+
+std::string RecentVipsWarnings() {
+    std::lock_guard lock(warningsLock);
+    return recentWarnings;
+}

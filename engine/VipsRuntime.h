@@ -14,3 +14,7 @@ void ClearVipsMessages();
 // call, each distinct line once, the first said first. Some decoders (libpng)
 // only warn instead of setting an error; their warnings stand in then.
 std::string TakeVipsError();
+
+// The warnings decoders gave since the last ClearVipsMessages, one a line,
+// left in place.
+std::string RecentVipsWarnings();

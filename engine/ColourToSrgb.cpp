@@ -1,0 +1,80 @@
+#include "ColourToSrgb.h"
+
+#include <optional>
+
+using vips::VImage;
+
+namespace {
+
+int ColourBands(const VImage& image) {
+    return image.bands() - (image.has_alpha() ? 1 : 0);
+}
+
+// The picture converted with its own profile, or nothing when the profile is
+// unreadable or made for other pixels (an RGB profile on a grey picture).
+std::optional<VImage> ThroughProfile(const VImage& image) {
+    const void* data = nullptr;
+    size_t length = 0;
+    if (vips_image_get_blob(image.get_image(), VIPS_META_ICC_NAME, &data, &length) != 0 ||
+        !vips_icc_is_compatible_profile(image.get_image(), data, length)) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+    try {
+        // Perceptual, because some profiles (large camera and print ones)
+        // carry only that table; black point compensation so that the
+        // deepest shade of the profile lands on black.
+        VImage out = image.icc_transform("srgb", VImage::option()
+                                                     ->set("embedded", true)
+                                                     ->set("intent", VIPS_INTENT_PERCEPTUAL)
+                                                     ->set("black_point_compensation", true)
+                                                     ->set("depth", 8));
+        // Grey stays grey: a third of the page data, and no tint from rounding.
+        return ColourBands(image) == 1 ? out.colourspace(VIPS_INTERPRETATION_B_W) : out;
+    } catch (const vips::VError&) {
+        vips_error_clear();
+        return std::nullopt;
+    }
+}
+
+// Ink values (0 none, full scale all) to light: each ink takes away its share,
+// black from all three. This is what browsers and common viewers show for a
+// CMYK picture without a profile; a generic press profile would lift its black
+// to slate grey.
+VImage InkToRgb(const VImage& image) {
+    const double full = image.format() == VIPS_FORMAT_USHORT ? 65535.0 : 255.0;
+    const VImage paper = image.extract_band(0, VImage::option()->set("n", 4)).linear(-1.0, full);
+    const VImage light = paper.extract_band(0, VImage::option()->set("n", 3)) * paper.extract_band(3);
+    VImage rgb = light.linear(255.0 / (full * full), 0.5).cast(VIPS_FORMAT_UCHAR);
+    if (image.bands() > 4) {
+        const VImage alpha = image.extract_band(4).linear(255.0 / full, 0.5).cast(VIPS_FORMAT_UCHAR);
+        rgb = rgb.bandjoin(alpha);
+    }
+    return rgb.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
+}
+
+} // namespace
+
+VImage ToDisplayColours(VImage image) {
+    if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {
+        if (std::optional<VImage> converted = ThroughProfile(image)) {
+            return *converted;
+        }
+    }
+    const VipsInterpretation kind = image.interpretation();
+    if (kind == VIPS_INTERPRETATION_CMYK && image.bands() >= 4) {
+        return InkToRgb(image);
+    }
+    const bool grey = kind == VIPS_INTERPRETATION_B_W || kind == VIPS_INTERPRETATION_GREY16;
+    if (image.format() != VIPS_FORMAT_UCHAR ||
+        (!grey && kind != VIPS_INTERPRETATION_sRGB && kind != VIPS_INTERPRETATION_MULTIBAND)) {
+        image = image.colourspace(grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    }
+    return image;
+}
+
+VImage WithProfile(VImage image, std::string_view profile) {
+    image = image.copy();
+    vips_image_set_blob_copy(image.get_image(), VIPS_META_ICC_NAME, profile.data(), profile.size());
+    return image;
+}

@@ -1,0 +1,140 @@
+#include "IccProfile.h"
+
+#include <algorithm>
+#include <cmath>
+#include <lcms2.h>
+#include <memory>
+#include <vector>
+
+namespace {
+
+using CurvePtr = std::unique_ptr<cmsToneCurve, decltype(&cmsFreeToneCurve)>;
+using ProfilePtr = std::unique_ptr<void, decltype(&cmsCloseProfile)>;
+
+// Light (0 to 1, page white at 1) for a stored value (0 to 1), by each
+// transfer. The HDR curves put their reference white (203 cd/m², or 75 % of
+// the HLG signal) at page white and clip what lies above it: a page has no
+// brighter white to offer.
+double PqToLight(double value) {
+    constexpr double m1 = 2610.0 / 16384, m2 = 2523.0 / 4096 * 128;
+    constexpr double c1 = 3424.0 / 4096, c2 = 2413.0 / 4096 * 32, c3 = 2392.0 / 4096 * 32;
+    const double p = std::pow(value, 1 / m2);
+    const double nits = 10000 * std::pow(std::max(p - c1, 0.0) / (c2 - c3 * p), 1 / m1);
+    return nits / 203;
+}
+
+double HlgSceneLight(double value) {
+    constexpr double a = 0.17883277, b = 0.28466892, c = 0.55991073;
+    return value <= 0.5 ? value * value / 3 : (std::exp((value - c) / a) + b) / 12;
+}
+
+double HlgToLight(double value) {
+    return HlgSceneLight(value) / HlgSceneLight(0.75);
+}
+
+double Bt709ToLight(double value) {
+    return value < 0.081 ? value / 4.5 : std::pow((value + 0.099) / 1.099, 1 / 0.45);
+}
+
+double SrgbToLight(double value) {
+    return value < 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
+}
+
+double ToLight(const Transfer& transfer, double value) {
+    switch (transfer.kind) {
+    case Transfer::Kind::Power:
+        return std::pow(value, transfer.exponent);
+    case Transfer::Kind::Srgb:
+        return SrgbToLight(value);
+    case Transfer::Kind::Bt709:
+        return Bt709ToLight(value);
+    case Transfer::Kind::Pq:
+        return PqToLight(value);
+    case Transfer::Kind::Hlg:
+        return HlgToLight(value);
+    }
+    return value;
+}
+
+CurvePtr MakeCurve(const Transfer& transfer) {
+    if (!transfer.narrowRange) {
+        // The common curves have exact parametric forms, kept as such so that
+        // lcms can invert and optimise them.
+        if (transfer.kind == Transfer::Kind::Power) {
+            return {cmsBuildGamma(nullptr, transfer.exponent), &cmsFreeToneCurve};
+        }
+        if (transfer.kind == Transfer::Kind::Srgb) {
+            const double srgb[5] = {2.4, 1 / 1.055, 0.055 / 1.055, 1 / 12.92, 0.04045};
+            return {cmsBuildParametricToneCurve(nullptr, 4, srgb), &cmsFreeToneCurve};
+        }
+        if (transfer.kind == Transfer::Kind::Bt709) {
+            const double bt709[5] = {1 / 0.45, 1 / 1.099, 0.099 / 1.099, 1 / 4.5, 0.081};
+            return {cmsBuildParametricToneCurve(nullptr, 4, bt709), &cmsFreeToneCurve};
+        }
+    }
+    constexpr int kPoints = 4096;
+    std::vector<float> table(kPoints);
+    for (int i = 0; i < kPoints; ++i) {
+        double value = static_cast<double>(i) / (kPoints - 1);
+        if (transfer.narrowRange) {
+            value = std::clamp((value * 255 - 16) / 219, 0.0, 1.0);
+        }
+        table[i] = static_cast<float>(std::clamp(ToLight(transfer, value), 0.0, 1.0));
+    }
+    return {cmsBuildTabulatedToneCurveFloat(nullptr, kPoints, table.data()), &cmsFreeToneCurve};
+}
+
+bool Plausible(const Chromaticities& c) {
+    for (double v : {c.whiteX, c.whiteY, c.redX, c.redY, c.greenX, c.greenY, c.blueX, c.blueY}) {
+        if (!(v >= 0 && v <= 1)) {
+            return false;
+        }
+    }
+    // The three primaries must span a triangle that holds some colour.
+    const double area = (c.greenX - c.redX) * (c.blueY - c.redY) - (c.blueX - c.redX) * (c.greenY - c.redY);
+    return c.whiteY > 0 && c.redY > 0 && c.greenY > 0 && c.blueY > 0 && std::abs(area) > 1e-4;
+}
+
+std::string Serialise(cmsHPROFILE profile) {
+    cmsUInt32Number size = 0;
+    if (!cmsSaveProfileToMem(profile, nullptr, &size) || size == 0) {
+        return {};
+    }
+    std::string bytes(size, '\0');
+    if (!cmsSaveProfileToMem(profile, bytes.data(), &size)) {
+        return {};
+    }
+    bytes.resize(size);
+    return bytes;
+}
+
+} // namespace
+
+std::string MakeRgbProfile(const Chromaticities& c, const Transfer& transfer) {
+    if (!Plausible(c)) {
+        return {};
+    }
+    const CurvePtr curve = MakeCurve(transfer);
+    if (!curve) {
+        return {};
+    }
+    const cmsCIExyY white{c.whiteX, c.whiteY, 1.0};
+    const cmsCIExyYTRIPLE primaries{
+        {c.redX, c.redY, 1.0}, {c.greenX, c.greenY, 1.0}, {c.blueX, c.blueY, 1.0}};
+    cmsToneCurve* curves[3] = {curve.get(), curve.get(), curve.get()};
+    const ProfilePtr profile(cmsCreateRGBProfile(&white, &primaries, curves), &cmsCloseProfile);
+    return profile ? Serialise(profile.get()) : std::string();
+}
+
+std::string MakeGreyProfile(const Chromaticities& c, const Transfer& transfer) {
+    if (!(c.whiteX > 0 && c.whiteX < 1 && c.whiteY > 0 && c.whiteY < 1)) {
+        return {};
+    }
+    const CurvePtr curve = MakeCurve(transfer);
+    if (!curve) {
+        return {};
+    }
+    const cmsCIExyY white{c.whiteX, c.whiteY, 1.0};
+    const ProfilePtr profile(cmsCreateGrayProfile(&white, curve.get()), &cmsCloseProfile);
+    return profile ? Serialise(profile.get()) : std::string();
+}
