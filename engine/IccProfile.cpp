@@ -40,6 +40,10 @@ double SrgbToLight(double value) {
     return value < 0.04045 ? value / 12.92 : std::pow((value + 0.055) / 1.055, 2.4);
 }
 
+double SrgbFromLight(double light) {
+    return light <= 0.0031308 ? light * 12.92 : 1.055 * std::pow(light, 1 / 2.4) - 0.055;
+}
+
 double ToLight(const Transfer& transfer, double value) {
     switch (transfer.kind) {
     case Transfer::Kind::Power:
@@ -137,4 +141,39 @@ std::string MakeGreyProfile(const Chromaticities& c, const Transfer& transfer) {
     const cmsCIExyY white{c.whiteX, c.whiteY, 1.0};
     const ProfilePtr profile(cmsCreateGrayProfile(&white, curve.get()), &cmsCloseProfile);
     return profile ? Serialise(profile.get()) : std::string();
+}
+
+bool DescribesSrgb(std::string_view bytes) {
+    const ProfilePtr profile(cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size())),
+                             &cmsCloseProfile);
+    if (!profile || cmsGetColorSpace(profile.get()) != cmsSigRgbData || !cmsIsMatrixShaper(profile.get())) {
+        return false;
+    }
+    // sRGB's colorants adapted to the D50 connection space, as every sRGB
+    // profile stores them (to about three decimals).
+    const struct {
+        cmsTagSignature colorant;
+        cmsTagSignature curve;
+        cmsCIEXYZ expected;
+    } channels[] = {
+        {cmsSigRedColorantTag, cmsSigRedTRCTag, {0.4361, 0.2225, 0.0139}},
+        {cmsSigGreenColorantTag, cmsSigGreenTRCTag, {0.3851, 0.7169, 0.0971}},
+        {cmsSigBlueColorantTag, cmsSigBlueTRCTag, {0.1431, 0.0606, 0.7141}},
+    };
+    for (const auto& channel : channels) {
+        const auto* xyz = static_cast<const cmsCIEXYZ*>(cmsReadTag(profile.get(), channel.colorant));
+        const auto* curve = static_cast<const cmsToneCurve*>(cmsReadTag(profile.get(), channel.curve));
+        if (xyz == nullptr || curve == nullptr || std::abs(xyz->X - channel.expected.X) > 0.003 ||
+            std::abs(xyz->Y - channel.expected.Y) > 0.003 || std::abs(xyz->Z - channel.expected.Z) > 0.003) {
+            return false;
+        }
+        for (double value : {0.02, 0.05, 0.1, 0.2, 0.35, 0.5, 0.65, 0.8, 0.9, 1.0}) {
+            // Within half a step of eight bits.
+            const double light = cmsEvalToneCurveFloat(curve, static_cast<cmsFloat32Number>(value));
+            if (std::abs(SrgbFromLight(light) - value) > 0.5 / 255) {
+                return false;
+            }
+        }
+    }
+    return true;
 }

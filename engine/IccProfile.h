@@ -1,7 +1,7 @@
 #pragma once
 
-#include <optional>
 #include <string>
+#include <string_view>
 
 // Colour profiles made from a picture's own description of its colours, for
 // formats that describe them in a few numbers instead of an ICC profile (PNG's
@@ -39,3 +39,8 @@ struct Transfer {
 // cannot make a profile (a primary on the white point, a zero white y...).
 std::string MakeRgbProfile(const Chromaticities& chromaticities, const Transfer& transfer);
 std::string MakeGreyProfile(const Chromaticities& chromaticities, const Transfer& transfer);
+
+// True when `profile` is an RGB matrix profile with sRGB's primaries and tone
+// curve (as written by cameras, phones and most software under many names):
+// converting with it would change nothing but cost time.
+bool DescribesSrgb(std::string_view profile);

@@ -147,8 +147,9 @@ VImage LoadWithLibvips(const SourceFile& file, PictureFormat format, const LoadR
     }
 }
 
+// `bytes` must outlive the picture: libvips reads them where they lie.
 VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRequest& request) {
-    VipsBlob* blob = vips_blob_copy(bytes.data(), bytes.size());
+    VipsBlob* blob = vips_blob_new(nullptr, bytes.data(), bytes.size());
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
     auto* options = VImage::option()->set("fail_on", request.failOn);
     switch (format) {
@@ -186,13 +187,13 @@ VImage WithPngColour(VImage picture, const PngColour& colour) {
 
 // A bitmap decoded by our own reader, as a libvips picture that owns its pixels.
 VImage BitmapImage(BmpPicture& bitmap) {
-    auto* pixels = new std::vector<uint8_t>(std::move(bitmap.pixels));
+    auto pixels = std::make_unique<std::vector<uint8_t>>(std::move(bitmap.pixels));
     VImage image = VImage::new_from_memory(pixels->data(), pixels->size(), bitmap.width, bitmap.height,
                                            bitmap.bands, VIPS_FORMAT_UCHAR);
     g_signal_connect(image.get_image(), "postclose", G_CALLBACK(+[](VipsImage*, gpointer data) {
                          delete static_cast<std::vector<uint8_t>*>(data);
                      }),
-                     pixels);
+                     pixels.release());
     image = image.copy(VImage::option()->set("interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W
                                                                                  : VIPS_INTERPRETATION_sRGB));
     return bitmap.iccProfile.empty() ? image : WithProfile(image, bitmap.iccProfile);
