@@ -12,6 +12,12 @@ int ColourBands(const VImage& image) {
     return image.bands() - (image.has_alpha() ? 1 : 0);
 }
 
+// The alpha channel of `image` scaled to 0..255.
+VImage AlphaInEightBits(const VImage& image) {
+    const double opaque = image.format() == VIPS_FORMAT_USHORT ? 65535.0 : 255.0;
+    return image.extract_band(image.bands() - 1).linear(255.0 / opaque, 0.5).cast(VIPS_FORMAT_UCHAR);
+}
+
 // The picture converted with its own profile, or nothing when the profile is
 // unreadable or made for other pixels (an RGB profile on a grey picture).
 std::optional<VImage> ThroughProfile(const VImage& image) {
@@ -28,16 +34,26 @@ std::optional<VImage> ThroughProfile(const VImage& image) {
         return std::nullopt;
     }
     try {
+        // The profile is for the colour; alpha only needs bringing to 8 bits.
+        const bool hasAlpha = image.has_alpha();
+        const VImage colour =
+            hasAlpha ? image.extract_band(0, VImage::option()->set("n", image.bands() - 1)) : image;
         // Perceptual, because some profiles (large camera and print ones)
         // carry only that table; black point compensation so that the
         // deepest shade of the profile lands on black.
-        VImage out = image.icc_transform("srgb", VImage::option()
-                                                     ->set("embedded", true)
-                                                     ->set("intent", VIPS_INTENT_PERCEPTUAL)
-                                                     ->set("black_point_compensation", true)
-                                                     ->set("depth", 8));
+        VImage out = colour.icc_transform("srgb", VImage::option()
+                                                      ->set("embedded", true)
+                                                      ->set("intent", VIPS_INTENT_PERCEPTUAL)
+                                                      ->set("black_point_compensation", true)
+                                                      ->set("depth", 8));
         // Grey stays grey: a third of the page data, and no tint from rounding.
-        return ColourBands(image) == 1 ? out.colourspace(VIPS_INTERPRETATION_B_W) : out;
+        if (ColourBands(image) == 1) {
+            out = out.colourspace(VIPS_INTERPRETATION_B_W);
+        }
+        if (hasAlpha) {
+            out = out.bandjoin(AlphaInEightBits(image));
+        }
+        return out;
     } catch (const vips::VError&) {
         vips_error_clear();
         return std::nullopt;
@@ -54,8 +70,7 @@ VImage InkToRgb(const VImage& image) {
     const VImage light = paper.extract_band(0, VImage::option()->set("n", 3)) * paper.extract_band(3);
     VImage rgb = light.linear(255.0 / (full * full), 0.5).cast(VIPS_FORMAT_UCHAR);
     if (image.bands() > 4) {
-        const VImage alpha = image.extract_band(4).linear(255.0 / full, 0.5).cast(VIPS_FORMAT_UCHAR);
-        rgb = rgb.bandjoin(alpha);
+        rgb = rgb.bandjoin(AlphaInEightBits(image));
     }
     return rgb.copy(VImage::option()->set("interpretation", VIPS_INTERPRETATION_sRGB));
 }

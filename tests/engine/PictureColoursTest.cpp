@@ -96,6 +96,9 @@ TEST(PictureColours, PagesShowTheColoursOtherDecodersShow) {
         // gAMA 2.5: the stored green 45 (raw it would show as 45).
         {"png/g25n2c08.png", 320, 320, 165, 165, {0, 186, 0}, "libpng 1.6.39 simplified reader, pixel 16,16"},
         {"png/basn2c16.png", 320, 320, 85, 85, {223, 223, 0}, "libpng 1.6.39 simplified reader, pixel 8,8"},
+        // 16-bit grey and alpha: half transparent over white.
+        {"png/basn4a16.png", 320, 320, 85, 85, {122, 122, 122},
+         "libpng 1.6.39 simplified reader, pixel 8,8 laid over white"},
         // A 400 KB LUT profile (raw the pixel reads 1 36 118).
         {"jpeg/icc_profile_big.jpg",
          425,
