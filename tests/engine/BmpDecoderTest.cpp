@@ -17,7 +17,7 @@ void Put32(std::string& bytes, size_t at, uint32_t value) {
 
 // A bitmap file: file header, an info header of `headerSize` bytes (12 for
 // OS/2 1.x), `extra` (masks or palette) and the pixel data.
-struct BmpSpec {
+struct BmpFields {
     uint32_t headerSize = 40;
     int32_t width = 2;
     int32_t height = 1;
@@ -29,32 +29,32 @@ struct BmpSpec {
     std::string pixels{};
 };
 
-std::string MakeBmp(const BmpSpec& spec) {
-    std::string header(spec.headerSize, '\0');
-    Put32(header, 0, spec.headerSize);
-    if (spec.headerSize == 12) {
-        Put16(header, 4, static_cast<uint32_t>(spec.width));
-        Put16(header, 6, static_cast<uint32_t>(spec.height));
+std::string MakeBmp(const BmpFields& fields) {
+    std::string header(fields.headerSize, '\0');
+    Put32(header, 0, fields.headerSize);
+    if (fields.headerSize == 12) {
+        Put16(header, 4, static_cast<uint32_t>(fields.width));
+        Put16(header, 6, static_cast<uint32_t>(fields.height));
         Put16(header, 8, 1);
-        Put16(header, 10, spec.bits);
+        Put16(header, 10, fields.bits);
     } else {
-        Put32(header, 4, static_cast<uint32_t>(spec.width));
-        Put32(header, 8, static_cast<uint32_t>(spec.height));
+        Put32(header, 4, static_cast<uint32_t>(fields.width));
+        Put32(header, 8, static_cast<uint32_t>(fields.height));
         Put16(header, 12, 1);
-        Put16(header, 14, spec.bits);
-        Put32(header, 16, spec.compression);
-        Put32(header, 32, spec.coloursUsed);
-        if (spec.headerSize >= 56) {
+        Put16(header, 14, fields.bits);
+        Put32(header, 16, fields.compression);
+        Put32(header, 32, fields.coloursUsed);
+        if (fields.headerSize >= 56) {
             Put32(header, 40, 0x00FF0000);
             Put32(header, 44, 0x0000FF00);
             Put32(header, 48, 0x000000FF);
-            Put32(header, 52, spec.alphaMask);
+            Put32(header, 52, fields.alphaMask);
         }
     }
-    std::string file = "BM" + std::string(12, '\0') + header + spec.extra;
-    Put32(file, 2, static_cast<uint32_t>(file.size() + spec.pixels.size()));
+    std::string file = "BM" + std::string(12, '\0') + header + fields.extra;
+    Put32(file, 2, static_cast<uint32_t>(file.size() + fields.pixels.size()));
     Put32(file, 10, static_cast<uint32_t>(file.size()));
-    return file + spec.pixels;
+    return file + fields.pixels;
 }
 
 std::string Bgra(std::initializer_list<std::array<uint8_t, 4>> pixels) {
@@ -72,7 +72,7 @@ constexpr int64_t kMaxPixels = 100'000'000;
 TEST(BmpDecoder, FollowsWindowsRulesForPalettesAndAlpha) {
     struct Row {
         const char* what;
-        BmpSpec spec;
+        BmpFields fields;
         int bands;
         std::vector<uint8_t> pixels;
     };
@@ -126,7 +126,7 @@ TEST(BmpDecoder, FollowsWindowsRulesForPalettesAndAlpha) {
          {255, 0, 0, 0, 255, 0}},
     };
     for (const Row& row : rows) {
-        const BmpPicture picture = DecodeBmp(MakeBmp(row.spec), kMaxPixels);
+        const BmpPicture picture = DecodeBmp(MakeBmp(row.fields), kMaxPixels);
         EXPECT_EQ(picture.bands, row.bands) << row.what;
         EXPECT_EQ(picture.pixels, row.pixels) << row.what;
         EXPECT_TRUE(picture.damage.empty()) << row.what << ": " << picture.damage;
@@ -143,7 +143,7 @@ TEST(BmpDecoder, HeadersThatLieAreCaughtOrDecodedAsFarAsTheDataGoes) {
     };
     struct Row {
         const char* what;
-        BmpSpec spec;
+        BmpFields fields;
         const char* refusal; // part of the error, or nullptr when it decodes
         const char* damage;  // part of the damage, or "" for none
     };
@@ -188,7 +188,7 @@ TEST(BmpDecoder, HeadersThatLieAreCaughtOrDecodedAsFarAsTheDataGoes) {
          "cut short"},
     };
     for (const Row& row : rows) {
-        const std::string file = MakeBmp(row.spec);
+        const std::string file = MakeBmp(row.fields);
         if (row.refusal != nullptr) {
             try {
                 DecodeBmp(file, kMaxPixels);
