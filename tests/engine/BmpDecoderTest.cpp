@@ -77,54 +77,38 @@ TEST(BmpDecoder, FollowsWindowsRulesForPalettesAndAlpha) {
         std::vector<uint8_t> pixels;
     };
     const std::string twoPixels32 = Bgra({{10, 20, 30, 0x40}, {40, 50, 60, 0xFF}});
+    const std::string masks = std::string("\0\0\xFF\0"
+                                          "\0\xFF\0\0"
+                                          "\xFF\0\0\0",
+                                          12);
+    const std::string os2Palette = std::string("\x01\x02\x03\x04\x05\x06", 6) + std::string(3 * 254, '\0');
+    const std::string greys = std::string("\x00\x00\x00\0\x55\x55\x55\0\xAA\xAA\xAA\0\xFF\xFF\xFF\0", 16);
+    // clang-format off
     const Row rows[] = {
         {"BI_RGB 32-bit: the fourth byte is not alpha",
-         {.bits = 32, .pixels = twoPixels32},
-         3,
-         {30, 20, 10, 60, 50, 40}},
+         {.bits = 32, .pixels = twoPixels32}, 3, {30, 20, 10, 60, 50, 40}},
         {"BI_BITFIELDS in a 40-byte header: three masks, no alpha",
-         {.bits = 32,
-          .compression = 3,
-          .extra = std::string("\0\0\xFF\0\0\xFF\0\0\xFF\0\0\0", 12),
-          .pixels = twoPixels32},
-         3,
-         {30, 20, 10, 60, 50, 40}},
+         {.bits = 32, .compression = 3, .extra = masks, .pixels = twoPixels32}, 3, {30, 20, 10, 60, 50, 40}},
         {"V5 header with an alpha mask",
          {.headerSize = 124, .bits = 32, .compression = 3, .alphaMask = 0xFF000000, .pixels = twoPixels32},
-         4,
-         {30, 20, 10, 0x40, 60, 50, 40, 0xFF}},
+         4, {30, 20, 10, 0x40, 60, 50, 40, 0xFF}},
         {"V5 header, BI_RGB, alpha mask given",
          {.headerSize = 124, .bits = 32, .alphaMask = 0xFF000000, .pixels = twoPixels32},
-         4,
-         {30, 20, 10, 0x40, 60, 50, 40, 0xFF}},
+         4, {30, 20, 10, 0x40, 60, 50, 40, 0xFF}},
         {"an alpha channel that is zero everywhere is a writer's mistake",
-         {.headerSize = 124,
-          .bits = 32,
-          .compression = 3,
-          .alphaMask = 0xFF000000,
+         {.headerSize = 124, .bits = 32, .compression = 3, .alphaMask = 0xFF000000,
           .pixels = Bgra({{10, 20, 30, 0}, {40, 50, 60, 0}})},
-         3,
-         {30, 20, 10, 60, 50, 40}},
+         3, {30, 20, 10, 60, 50, 40}},
         {"OS/2 1.x: 3-byte palette entries",
-         {.headerSize = 12,
-          .bits = 8,
-          .extra = std::string("\x01\x02\x03\x04\x05\x06", 6) + std::string(3 * 254, '\x00'),
-          .pixels = std::string("\x01\x00\x00\x00", 4)},
-         3,
-         {6, 5, 4, 3, 2, 1}},
+         {.headerSize = 12, .bits = 8, .extra = os2Palette, .pixels = std::string("\x01\0\0\0", 4)},
+         3, {6, 5, 4, 3, 2, 1}},
         {"2-bit palette",
-         {.width = 4,
-          .bits = 2,
-          .coloursUsed = 4,
-          .extra = std::string("\x00\x00\x00\x00\x55\x55\x55\x00\xAA\xAA\xAA\x00\xFF\xFF\xFF\x00", 16),
-          .pixels = std::string("\x1B\x00\x00\x00", 4)},
-         1,
-         {0, 0x55, 0xAA, 0xFF}},
+         {.width = 4, .bits = 2, .coloursUsed = 4, .extra = greys, .pixels = std::string("\x1B\0\0\0", 4)},
+         1, {0, 0x55, 0xAA, 0xFF}},
         {"16-bit without masks is 5-5-5",
-         {.bits = 16, .pixels = std::string("\x00\x7C\xE0\x03\x00\x00", 6)},
-         3,
-         {255, 0, 0, 0, 255, 0}},
+         {.bits = 16, .pixels = std::string("\x00\x7C\xE0\x03", 4)}, 3, {255, 0, 0, 0, 255, 0}},
     };
+    // clang-format on
     for (const Row& row : rows) {
         const BmpPicture picture = DecodeBmp(MakeBmp(row.fields), kMaxPixels);
         EXPECT_EQ(picture.bands, row.bands) << row.what;
@@ -147,6 +131,7 @@ TEST(BmpDecoder, HeadersThatLieAreCaughtOrDecodedAsFarAsTheDataGoes) {
         const char* refusal; // part of the error, or nullptr when it decodes
         const char* damage;  // part of the damage, or "" for none
     };
+    // clang-format off
     const Row rows[] = {
         {"a size beyond any page", {.width = 200'000, .height = 100'000}, "too large", ""},
         {"no width", {.width = 0}, "no pixels", ""},
@@ -155,38 +140,21 @@ TEST(BmpDecoder, HeadersThatLieAreCaughtOrDecodedAsFarAsTheDataGoes) {
         {"no pixel data at all", {.pixels = ""}, "no pixel data", ""},
         {"rows cut short", {.height = 4, .pixels = std::string(8, '\x10')}, nullptr, "1 of 4 rows"},
         {"a palette that claims four billion colours",
-         {.bits = 8,
-          .coloursUsed = 0xFFFFFFFF,
-          .extra = palette8(),
-          .pixels = std::string("\x05\x06\0\0", 4)},
-         nullptr,
-         ""},
+         {.bits = 8, .coloursUsed = 0xFFFFFFFF, .extra = palette8(), .pixels = std::string("\x05\x06\0\0", 4)},
+         nullptr, ""},
         {"indices past a short palette",
-         {.bits = 8,
-          .coloursUsed = 2,
-          .extra = std::string(8, '\x7F'),
-          .pixels = std::string("\x00\x09\0\0", 4)},
-         nullptr,
-         "missing from the palette"},
+         {.bits = 8, .coloursUsed = 2, .extra = std::string(8, '\x7F'), .pixels = std::string("\x00\x09\0\0", 4)},
+         nullptr, "missing from the palette"},
         {"RLE runs past the edge and the bottom",
-         {.width = 4,
-          .height = 2,
-          .bits = 8,
-          .compression = 1,
-          .extra = palette8(),
+         {.width = 4, .height = 2, .bits = 8, .compression = 1, .extra = palette8(),
           .pixels = std::string("\xFF\x01\x00\x02\x00\x09\xFF\x02", 8)},
-         nullptr,
-         "spill past the edge"},
+         nullptr, "spill past the edge"},
         {"RLE data that stops early",
-         {.width = 4,
-          .height = 2,
-          .bits = 8,
-          .compression = 1,
-          .extra = palette8(),
+         {.width = 4, .height = 2, .bits = 8, .compression = 1, .extra = palette8(),
           .pixels = std::string("\x02\x01", 2)},
-         nullptr,
-         "cut short"},
+         nullptr, "cut short"},
     };
+    // clang-format on
     for (const Row& row : rows) {
         const std::string file = MakeBmp(row.fields);
         if (row.refusal != nullptr) {

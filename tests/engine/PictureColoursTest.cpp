@@ -84,51 +84,29 @@ TEST(PictureColours, PagesShowTheColoursOtherDecodersShow) {
         Rgb expected;
         const char* measuredWith;
     };
+    // clang-format off
     const Row rows[] = {
         // gAMA 1.0: the stored 18 is linear light (raw it would show as 18).
-        {"png/basn0g08.png",
-         320,
-         320,
-         165,
-         165,
-         {76, 76, 76},
-         "libpng 1.6.39 simplified reader, pixel 16,16"},
+        {"png/basn0g08.png", 320, 320, 165, 165, {76, 76, 76}, "libpng 1.6.39 simplified reader, pixel 16,16"},
         // gAMA 2.5: the stored green 45 (raw it would show as 45).
         {"png/g25n2c08.png", 320, 320, 165, 165, {0, 186, 0}, "libpng 1.6.39 simplified reader, pixel 16,16"},
         {"png/basn2c16.png", 320, 320, 85, 85, {223, 223, 0}, "libpng 1.6.39 simplified reader, pixel 8,8"},
         // 16-bit grey and alpha: half transparent over white.
-        {"png/basn4a16.png", 320, 320, 85, 85, {122, 122, 122},
-         "libpng 1.6.39 simplified reader, pixel 8,8 laid over white"},
+        {"png/basn4a16.png", 320, 320, 85, 85, {122, 122, 122}, "libpng 1.6.39, pixel 8,8 laid over white"},
         // A 400 KB LUT profile (raw the pixel reads 1 36 118).
-        {"jpeg/icc_profile_big.jpg",
-         425,
-         250,
-         50,
-         50,
-         {0, 56, 130},
+        {"jpeg/icc_profile_big.jpg", 425, 250, 50, 50, {0, 56, 130},
          "Pillow 9.4 ImageCms, embedded profile to sRGB; ImageMagick 6.9 -profile agrees within 2"},
         // CMYK without a profile: black stays black (a generic press profile gives 31 33 43).
         {"jpeg/pil_sample_cmyk.jpg", 100, 100, 95, 95, {1, 4, 5}, "Pillow 9.4; ImageMagick 6.9 gives 1 4 4"},
-        {"tiff/tiff_strip_cmyk_jpeg.tif",
-         100,
-         100,
-         95,
-         95,
-         {1, 4, 5},
-         "Pillow 9.4; ImageMagick 6.9 gives 1 4 4"},
+        {"tiff/tiff_strip_cmyk_jpeg.tif", 100, 100, 95, 95, {1, 4, 5}, "Pillow 9.4; ImageMagick 6.9: 1 4 4"},
         // Old-style JPEG in TIFF, which libvips refuses and ImageMagick shows green (0 129 0).
         {"tiff/old-style-jpeg-compression.tif", 4160, 870, 3000, 500, {69, 82, 72}, "Pillow 9.4"},
         // 12-bit samples, which libvips refuses: a dark picture, not a white page.
-        {"tiff/12bit.cropped.tif",
-         100,
-         100,
-         50,
-         50,
-         {0, 0, 0},
-         "Pillow 9.4 reads samples of 0 to 30 of 4095"},
-        // The fourth byte of a BI_RGB bitmap is not alpha (taken as alpha, white shows through: 121 121 121).
+        {"tiff/12bit.cropped.tif", 100, 100, 50, 50, {0, 0, 0}, "Pillow 9.4: samples of 0 to 30 of 4095"},
+        // The fourth byte of a BI_RGB bitmap is not alpha (taken as alpha, white shows through: 121).
         {"bmp/rgb32fakealpha.bmp", 127, 64, 40, 30, {0, 0, 0}, "Pillow 9.4"},
     };
+    // clang-format on
     TempDir out;
     for (const Row& row : rows) {
         const fs::path page = out / "page.jpg";
