@@ -6,13 +6,15 @@
 #include <cstdlib>
 #include <fstream>
 #include <iostream>
+#include <map>
 #include <regex>
 
 namespace {
 
 constexpr const char* kDescription =
     "Quillmark: turns pictures (JPEG, PNG, BMP, TIFF, GIF, EMF) into PDF documents.\n"
-    "Each SOURCE is a picture, or a folder whose pictures are taken oldest first.\n"
+    "Each SOURCE is a picture, or a folder whose pictures are taken oldest first\n"
+    "(or by name with --order name).\n"
     "The documents go into a new folder \"转换结果<date and time>\" inside the save folder.";
 
 struct UsageError {
@@ -68,6 +70,18 @@ void ParseSize(const std::string& text, CliRequest& request) {
     request.pageHeight = std::stoi(match[2]);
 }
 
+void ParsePaper(const std::string& name, CliRequest& request) {
+    const std::optional<PaperSize> paper = PaperSizeNamed(name);
+    if (!paper) {
+        std::string names;
+        for (PaperSize preset : PaperPresets()) {
+            names += std::string(names.empty() ? "" : ", ") + PaperName(preset);
+        }
+        throw UsageError{"--page takes one of " + names + ", not \"" + name + "\""};
+    }
+    request.paper = *paper;
+}
+
 void CheckPaths(const CliRequest& request) {
     std::error_code error;
     if (!std::filesystem::is_directory(request.saveFolder, error)) {
@@ -91,14 +105,45 @@ CliParse ParseCommandLine(int argc, char** argv) {
     std::vector<std::string> sources;
     std::string saveFolder = ".";
     std::string size = "1587x2245";
+    std::string paper;
     std::string passwordFile, passwordEnv;
     bool passwordStdin = false;
 
     app.add_option("SOURCE", sources, "pictures or folders to convert, in page order")->required();
     app.add_option("-o,--save-folder", saveFolder, "folder in which the time-stamped output folder is made")
         ->capture_default_str();
-    app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")
-        ->capture_default_str();
+    auto* sizeOption = app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")
+                           ->capture_default_str();
+    auto* pageOption = app.add_option("--page", paper,
+                                      "paper size instead: A5, A4, A3, A2, B5, Letter, Legal or Tabloid "
+                                      "(a PDF page of the true sheet size)")
+                           ->option_text("NAME");
+    pageOption->excludes(sizeOption);
+    app.add_option("--dpi", request.dpi, "resolution of the pages of a --page size (72 to 600)")
+        ->capture_default_str()
+        ->needs(pageOption);
+    const std::map<std::string, PageOrientation> orientations{{"portrait", PageOrientation::Portrait},
+                                                              {"landscape", PageOrientation::Landscape},
+                                                              {"auto", PageOrientation::Auto}};
+    app.add_option("--orient", request.orientation,
+                   "turn pages: portrait, landscape, or auto (landscape for pictures wider than tall); "
+                   "default: as the size says")
+        ->transform(CLI::CheckedTransformer(orientations, CLI::ignore_case))
+        ->option_text("portrait|landscape|auto");
+    app.add_option("--margin", request.margin,
+                   "white border on every side: millimetres with --page, pixels otherwise (default 0)");
+    const std::map<std::string, PictureFit> fits{{"fit", PictureFit::Fit}, {"shrink", PictureFit::Shrink}};
+    app.add_option("--fit", request.fit,
+                   "fit: enlarge or reduce pictures to the page (default); shrink: never enlarge")
+        ->transform(CLI::CheckedTransformer(fits, CLI::ignore_case))
+        ->option_text("fit|shrink");
+    const std::map<std::string, FolderOrder> orders{{"time", FolderOrder::WriteTime},
+                                                    {"name", FolderOrder::Name}};
+    app.add_option("--order", request.order,
+                   "order of the pictures taken from a folder: time (oldest first, the default) or name "
+                   "(natural: img2 before img10); with --folders, groups are in name order unless given")
+        ->transform(CLI::CheckedTransformer(orders, CLI::ignore_case))
+        ->option_text("time|name");
     app.add_flag("--separate", request.separate, "one PDF per picture instead of one merged PDF");
     app.add_flag("--forbid-print", request.forbidPrint, "forbid printing, changing and copying");
     auto* file =
@@ -118,6 +163,9 @@ CliParse ParseCommandLine(int argc, char** argv) {
     try {
         app.parse(argc, argv);
         ParseSize(size, request);
+        if (!paper.empty()) {
+            ParsePaper(paper, request);
+        }
         request.saveFolder = saveFolder;
         request.sources.assign(sources.begin(), sources.end());
         CheckPaths(request);

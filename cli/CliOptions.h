@@ -1,5 +1,7 @@
 #pragma once
 
+#include "ConvertOptions.h"
+
 #include <filesystem>
 #include <optional>
 #include <string>
@@ -11,6 +13,12 @@ struct CliRequest {
     std::filesystem::path saveFolder;
     int pageWidth = 1587;
     int pageHeight = 2245;
+    PaperSize paper = PaperSize::Custom;
+    int dpi = kDefaultDpi;
+    PageOrientation orientation = PageOrientation::AsSized;
+    double margin = 0; // millimetres with a paper size, pixels with --size
+    PictureFit fit = PictureFit::Fit;
+    FolderOrder order = FolderOrder::Standard;
     bool separate = false;
     bool forbidPrint = false;
     bool folders = false;

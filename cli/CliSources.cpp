@@ -15,14 +15,12 @@ SourceList ExpandSources(const CliRequest& request, std::string& error) {
             list.push_back(source);
             continue;
         }
-        // The scan gives newest first, the order in which the window puts them
-        // one by one at the top of its list; read back, that list is oldest first.
-        const FolderListing scan = ScanFolderForPictures(source);
+        const FolderListing scan = ScanFolderForPictures(source, request.order);
         if (!scan.error.empty()) {
             error = scan.error;
             return {};
         }
-        list.insert(list.end(), scan.entries.rbegin(), scan.entries.rend());
+        list.insert(list.end(), scan.entries.begin(), scan.entries.end());
     }
     return list;
 }

@@ -35,6 +35,12 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.usePassword.store(request.password ? 1 : 0);
     options.password = request.password.value_or(u"");
     options.listMode = request.folders ? ListMode::Folders : ListMode::Files;
+    options.paper = request.paper;
+    options.dpi = request.dpi;
+    options.orientation = request.orientation;
+    options.margin = request.margin;
+    options.fit = request.fit;
+    options.folderOrder = request.order;
     job.sourceList = std::move(sources);
     job.workers = request.jobs;
 }
@@ -43,7 +49,8 @@ int ExitCodeOf(const JobReport& report) {
     if (report.cancelled) {
         return kExitCancelled;
     }
-    if (report.refusal == JobRefusal::PageSize) {
+    if (report.refusal == JobRefusal::PageSize || report.refusal == JobRefusal::Resolution ||
+        report.refusal == JobRefusal::Margin) {
         return kExitBadUsage;
     }
     return report.AllWell() ? kExitAllConverted : kExitSomeFailed;

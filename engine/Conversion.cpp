@@ -43,8 +43,20 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     job.workFolderPath.clear();
     job.renderProgram.clear();
     job.options.outputFolder.clear();
-    if (auto refusal = CheckPageSize(job.options.pageWidth, job.options.pageHeight)) {
-        job.report.Fail(JobRefusal::PageSize, *refusal);
+    // The typed pixel size matters only when no paper size is chosen.
+    if (job.options.paper == PaperSize::Custom) {
+        if (auto refusal = CheckPageSize(job.options.pageWidth, job.options.pageHeight)) {
+            job.report.Fail(JobRefusal::PageSize, *refusal);
+            return false;
+        }
+    }
+    const PageSetup page = PageSetupOf(job.options);
+    if (auto refusal = CheckResolution(page)) {
+        job.report.Fail(JobRefusal::Resolution, *refusal);
+        return false;
+    }
+    if (auto refusal = CheckMargin(page)) {
+        job.report.Fail(JobRefusal::Margin, *refusal);
         return false;
     }
     const RenderProgramSearch search = FindRenderWorkerProgram();

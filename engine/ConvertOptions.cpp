@@ -9,5 +9,16 @@ ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     usePassword.store(other.usePassword.load());
     password = other.password;
     listMode = other.listMode;
+    paper = other.paper;
+    dpi = other.dpi;
+    orientation = other.orientation;
+    margin = other.margin;
+    fit = other.fit;
+    folderOrder = other.folderOrder;
     return *this;
+}
+
+PageSetup PageSetupOf(const ConvertOptions& options) {
+    return {options.paper,       options.pageWidth, options.pageHeight, options.dpi,
+            options.orientation, options.margin,    options.fit};
 }

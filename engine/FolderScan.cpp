@@ -1,5 +1,6 @@
 #include "FolderScan.h"
 
+#include "NaturalOrder.h"
 #include "PictureTest.h"
 #include "WriteTimeOrder.h"
 
@@ -45,16 +46,23 @@ FolderListing ListFolder(const std::filesystem::path& folder) {
     return listing;
 }
 
-FolderListing ScanFolderForPictures(const std::filesystem::path& folder) {
-    FolderListing listing = ListFolder(folder);
-    std::vector<std::filesystem::path> pictures;
-    for (const auto& entry : listing.entries) {
-        if (!IsFolder(entry) && PassesPictureTest(entry)) {
-            pictures.push_back(entry);
-        }
+void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder order) {
+    if (order == FolderOrder::Name) {
+        std::stable_sort(pictures.begin(), pictures.end(), [](const auto& a, const auto& b) {
+            return CompareNaturally(a.filename().native(), b.filename().native()) < 0;
+        });
+    } else if (order == FolderOrder::WriteTime) {
+        std::vector<std::filesystem::path> byTime;
+        OrderByWriteTime(pictures, byTime, TimeOrder::OldestFirst);
+        pictures = std::move(byTime);
     }
-    listing.entries.clear();
-    OrderByWriteTime(pictures, listing.entries, TimeOrder::NewestFirst);
+}
+
+FolderListing ScanFolderForPictures(const std::filesystem::path& folder, FolderOrder order) {
+    FolderListing listing = ListFolder(folder);
+    std::erase_if(listing.entries,
+                  [](const auto& entry) { return IsFolder(entry) || !PassesPictureTest(entry); });
+    OrderPictures(listing.entries, order == FolderOrder::Standard ? FolderOrder::WriteTime : order);
     return listing;
 }
 

@@ -15,6 +15,8 @@ enum class PictureOutcome {
 enum class JobRefusal {
     None,
     PageSize,     // a side of the page is outside what a PDF page can have
+    Resolution,   // the resolution of a preset page is outside 72 to 600 dpi
+    Margin,       // the margin is negative or leaves no room for the picture
     NoDecoder,    // the decoder worker program is missing
     OutputFolder, // the output folder could not be created
     Failed,       // the job began but a stage could not go on (see jobError)

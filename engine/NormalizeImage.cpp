@@ -290,10 +290,10 @@ void SavePage(const VImage& page, const std::filesystem::path& destination) {
     WriteFileOrRemove(destination, VIPS_AREA(blob)->data, VIPS_AREA(blob)->length);
 }
 
-// The page a picture goes on, given the size it is shown at (EXIF
-// orientation applied): the job's page, or for a preview a size of the
+// The page a picture goes on, laid out for the size it is shown at (EXIF
+// orientation applied): the job's page, or for a preview a page of the
 // picture's own proportions.
-using PageFor = std::function<std::pair<int32_t, int32_t>(int32_t shownWidth, int32_t shownHeight)>;
+using PageFor = std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)>;
 
 void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
                   const std::filesystem::path& destination) {
@@ -310,8 +310,8 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     const bool swap = SwapsSides(orientation);
     const int shownWidth = swap ? header.height() : header.width();
     const int shownHeight = swap ? header.width() : header.height();
-    const auto [pageWidth, pageHeight] = pageFor(shownWidth, shownHeight);
-    const PagePlacement place = FitPictureOnPage(pageWidth, pageHeight, shownWidth, shownHeight);
+    const PageGeometry page = pageFor(shownWidth, shownHeight);
+    const PagePlacement& place = page.picture;
 
     LoadRequest request;
     request.failOn = failOn;
@@ -325,7 +325,7 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, pageWidth, pageHeight), destination);
+    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination);
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -336,11 +336,30 @@ std::string ReadMetafile(const SourceFile& file) {
     return file.Read(file.size());
 }
 
-void RenderMetafile(const SourceFile& file, int32_t pageWidth, int32_t pageHeight,
-                    const std::filesystem::path& destination) {
-    const VImage drawing = ToOpaqueEightBit(RenderEmf(ReadMetafile(file), pageWidth, pageHeight));
-    const PagePlacement place = FitPictureOnPage(pageWidth, pageHeight, drawing.width(), drawing.height());
-    SavePage(PlaceOnPage(drawing, place, pageWidth, pageHeight), destination);
+void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination) {
+    // A drawing has no pixel size of its own: it is drawn to fit the area
+    // inside the margins. When the page turns by the drawing's shape, that
+    // shape is known only once drawn, so it is drawn to fit a square that
+    // holds the area either way up.
+    const PagePlacement area = LayOutPage(setup, 0, 0).picture;
+    int boxWidth = area.width;
+    int boxHeight = area.height;
+    if (setup.orientation == PageOrientation::Auto) {
+        boxWidth = boxHeight = std::max(area.width, area.height);
+    }
+    const VImage drawing = ToOpaqueEightBit(RenderEmf(ReadMetafile(file), boxWidth, boxHeight));
+    PageSetup fitted = setup;
+    fitted.fit = PictureFit::Fit;
+    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
+    SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination);
+}
+
+// A Custom page of W x H pixels, as sized, without margin, fitted.
+PageSetup PixelPage(int32_t pageWidth, int32_t pageHeight) {
+    PageSetup page;
+    page.pageWidth = pageWidth;
+    page.pageHeight = pageHeight;
+    return page;
 }
 
 // What a failed read said: libvips' collected words when it has them.
@@ -462,27 +481,6 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, c
 
 } // namespace
 
-PagePlacement FitPictureOnPage(int32_t pageWidth, int32_t pageHeight, int32_t pictureWidth,
-                               int32_t pictureHeight) {
-    PagePlacement place{0, 0, pageWidth, pageHeight};
-    if (pictureWidth < 1 || pictureHeight < 1 || pageHeight == 0) {
-        return place;
-    }
-    const float pageRatio = static_cast<float>(pageWidth) / static_cast<float>(pageHeight);
-    const float pictureRatio = static_cast<float>(pictureWidth) / static_cast<float>(pictureHeight);
-    // 64-bit products: a wide page times a tall picture overflows 32 bits.
-    if (pageRatio < pictureRatio) {
-        const double exact = static_cast<double>(int64_t{pageWidth} * pictureHeight) / pictureWidth;
-        place.height = static_cast<int32_t>(exact);
-        place.top = static_cast<int32_t>(static_cast<int32_t>(pageHeight - exact) * 0.5);
-    } else if (pictureRatio < pageRatio) {
-        const double exact = static_cast<double>(int64_t{pictureWidth} * pageHeight) / pictureHeight;
-        place.width = static_cast<int32_t>(exact);
-        place.left = static_cast<int32_t>(static_cast<int32_t>(pageWidth - exact) * 0.5);
-    }
-    return place;
-}
-
 namespace {
 
 // A preview keeps the picture's proportions, scaled down to fit inside
@@ -490,8 +488,9 @@ namespace {
 PageFor PreviewPage(int32_t maxSide) {
     return [maxSide](int32_t shownWidth, int32_t shownHeight) {
         const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
-        return std::pair{std::max(1, static_cast<int32_t>(shownWidth * scale)),
-                         std::max(1, static_cast<int32_t>(shownHeight * scale))};
+        return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shownWidth * scale)),
+                                    std::max(1, static_cast<int32_t>(shownHeight * scale))),
+                          shownWidth, shownHeight);
     };
 }
 
@@ -529,7 +528,7 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
 
 } // namespace
 
-NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
+NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
                                const std::filesystem::path& destination) {
     EnsureVipsStarted();
     // Forget warnings left by earlier pictures, so that a failure carries only
@@ -541,11 +540,13 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            RenderMetafile(file, pageWidth, pageHeight, destination);
+            RenderMetafile(file, page, destination);
             result.written = true;
             return result;
         }
-        const PageFor jobPage = [=](int32_t, int32_t) { return std::pair{pageWidth, pageHeight}; };
+        const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
+            return LayOutPage(page, shownWidth, shownHeight);
+        };
         result = RenderWithDecoders(file, format, jobPage, destination, failure);
         if (result.written) {
             return result;
@@ -559,7 +560,7 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    const NormalizeResult white = WriteWhitePage(pageWidth, pageHeight, destination);
+    const NormalizeResult white = WriteWhitePage(page, destination);
     result.written = white.written;
     result.problem = white.written ? PictureOutcome::Undecodable : PictureOutcome::NotPrepared;
     result.reason = white.written ? failure : white.reason + "\n" + failure;
@@ -597,12 +598,17 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
     return result;
 }
 
-NormalizeResult WriteWhitePage(int32_t pageWidth, int32_t pageHeight,
+NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
                                const std::filesystem::path& destination) {
+    return NormalizeImage(PixelPage(pageWidth, pageHeight), source, destination);
+}
+
+NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::path& destination) {
     EnsureVipsStarted();
     NormalizeResult result;
     try {
-        SavePage(VImage::black(pageWidth, pageHeight)
+        const PageGeometry page = LayOutPage(setup, 0, 0);
+        SavePage(VImage::black(page.widthPx, page.heightPx)
                      .new_from_image(std::vector<double>{255.0})
                      .cast(VIPS_FORMAT_UCHAR),
                  destination);

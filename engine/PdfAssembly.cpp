@@ -1,5 +1,6 @@
 #include "PdfAssembly.h"
 
+#include "PagePlacement.h"
 #include "PreparedPages.h"
 #include "Utf8.h"
 
@@ -79,6 +80,13 @@ const char* MeaningOf(unsigned long errorNo) {
     }
 }
 
+// A side in points as people read it: "1587", "595.276".
+std::string PointsText(double points) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.6g", points);
+    return text;
+}
+
 std::string HexCode(unsigned long value) {
     char text[32];
     std::snprintf(text, sizeof text, "0x%04lX", value);
@@ -88,14 +96,13 @@ std::string HexCode(unsigned long value) {
 // The options as they stand when a document is begun; the window may change
 // `usePassword` meanwhile, and one document must not mix two settings.
 struct DocumentSettings {
-    int32_t pageWidth = 0;
-    int32_t pageHeight = 0;
+    PageSetup page;
     bool forbidPrint = false;
     bool usePassword = false;
     std::u16string password;
 
     explicit DocumentSettings(const ConvertOptions& options)
-        : pageWidth(options.pageWidth), pageHeight(options.pageHeight), forbidPrint(options.forbidPrint == 1),
+        : page(PageSetupOf(options)), forbidPrint(options.forbidPrint == 1),
           usePassword(options.usePassword.load() == 1), password(options.password) {}
 };
 
@@ -220,12 +227,16 @@ bool AddJpegPage(DocumentBuilder& doc, HPDF_Font font, const fs::path& jpeg,
     if (!doc.Got(page, "adding a page for " + name)) {
         return false;
     }
+    // The page's size follows from the page settings and the page picture's
+    // shape: a sheet turned as the picture is, or the Custom size in pixels.
+    const PdfPageBox box =
+        PdfPageFor(settings.page, static_cast<int32_t>(imageWidth), static_cast<int32_t>(imageHeight));
     // Height first: the library checks each side on its own, so the order only
     // decides which side a bad size is reported for.
-    const std::string sizeStep = "setting the page size " + std::to_string(settings.pageWidth) + "x" +
-                                 std::to_string(settings.pageHeight);
-    if (!doc.Succeeded(HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(settings.pageHeight)), sizeStep) ||
-        !doc.Succeeded(HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(settings.pageWidth)), sizeStep)) {
+    const std::string sizeStep =
+        "setting the page size " + PointsText(box.pageWidth) + "x" + PointsText(box.pageHeight);
+    if (!doc.Succeeded(HPDF_Page_SetHeight(page, static_cast<HPDF_REAL>(box.pageHeight)), sizeStep) ||
+        !doc.Succeeded(HPDF_Page_SetWidth(page, static_cast<HPDF_REAL>(box.pageWidth)), sizeStep)) {
         return false;
     }
 
@@ -241,10 +252,11 @@ bool AddJpegPage(DocumentBuilder& doc, HPDF_Font font, const fs::path& jpeg,
     if (!doc.Succeeded(HPDF_Page_SetFontAndSize(page, font, 12), "selecting the font")) {
         return false;
     }
-    // One pixel per point from the lower-left corner; a picture of another size
-    // than the page is not scaled.
-    return doc.Succeeded(HPDF_Page_DrawImage(page, image, 0, 0, static_cast<HPDF_REAL>(imageWidth),
-                                             static_cast<HPDF_REAL>(imageHeight)),
+    // From the lower-left corner: over the whole sheet for a paper size, one
+    // pixel per point for a Custom size (a picture of another size than the
+    // page is not scaled then).
+    return doc.Succeeded(HPDF_Page_DrawImage(page, image, 0, 0, static_cast<HPDF_REAL>(box.imageWidth),
+                                             static_cast<HPDF_REAL>(box.imageHeight)),
                          "drawing " + name);
 }
 

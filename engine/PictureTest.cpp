@@ -1,18 +1,47 @@
 #include "PictureTest.h"
 
 #include <array>
-#include <string_view>
+#include <cctype>
 
-bool PassesPictureTest(const std::filesystem::path& path) {
-    static constexpr std::array<std::string_view, 16> kPatterns = {
-        ".jpg", ".JPG", ".jpeg", ".JPEG", ".png", ".PNG", ".bmp", ".BMP",
-        ".tif", ".TIF", ".tiff", ".TIFF", ".gif", ".GIF", ".emf", ".EMF",
-    };
-    const std::string_view text = path.native();
-    for (std::string_view pattern : kPatterns) {
-        if (text.find(pattern) != std::string_view::npos) {
+namespace {
+
+constexpr std::array<std::string_view, 8> kPictureExtensions = {
+    "jpg", "jpeg", "png", "bmp", "tif", "tiff", "gif", "emf",
+};
+
+bool EqualIgnoringCase(std::string_view a, std::string_view b) {
+    if (a.size() != b.size()) {
+        return false;
+    }
+    for (size_t i = 0; i < a.size(); ++i) {
+        if (std::tolower(static_cast<unsigned char>(a[i])) !=
+            std::tolower(static_cast<unsigned char>(b[i]))) {
+            return false;
+        }
+    }
+    return true;
+}
+
+} // namespace
+
+std::span<const std::string_view> PictureExtensions() {
+    return kPictureExtensions;
+}
+
+bool EndsWithPictureExtension(std::string_view name, bool needDot) {
+    for (std::string_view extension : kPictureExtensions) {
+        const size_t length = extension.size() + (needDot ? 1 : 0);
+        if (name.size() < length) {
+            continue;
+        }
+        const std::string_view tail = name.substr(name.size() - extension.size());
+        if (EqualIgnoringCase(tail, extension) && (!needDot || name[name.size() - length] == '.')) {
             return true;
         }
     }
     return false;
+}
+
+bool PassesPictureTest(const std::filesystem::path& path) {
+    return EndsWithPictureExtension(path.filename().native(), true);
 }

@@ -64,6 +64,7 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
         std::vector<std::filesystem::path> pictures;
         std::copy_if(listing.entries.begin(), listing.entries.end(), std::back_inserter(pictures),
                      [](const auto& entry) { return PassesPictureTest(entry); });
+        OrderPictures(pictures, job.options.folderOrder);
         if (pictures.empty()) {
             job.report.emptyGroups.push_back(folder);
             continue;
@@ -95,7 +96,7 @@ using TaskResult = std::optional<NormalizeResult>;
 
 TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
     try {
-        return worker.Render(job.options.pageWidth, job.options.pageHeight, task.source, task.destination);
+        return worker.Render(PageSetupOf(job.options), task.source, task.destination);
     } catch (const std::exception& error) {
         return NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
     }

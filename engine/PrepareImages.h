@@ -8,9 +8,10 @@
 // workers:
 //  - ListMode::Files: entry n of the source list becomes page n;
 //  - ListMode::Folders: the pictures of each folder (files passing the picture
-//    test, in name order) become pages 0, 1, ... in a sub-folder named after
-//    the folder; two folders with the same name get "Jan", "Jan (2)", ...; a
-//    folder without pictures gets no sub-folder and is noted in the report.
+//    test, in name order or as `folderOrder` says) become pages 0, 1, ... in
+//    a sub-folder named after the folder; two folders with the same name get
+//    "Jan", "Jan (2)", ...; a folder without pictures gets no sub-folder and
+//    is noted in the report.
 // Pictures are prepared by `job.workers` workers at once; the files are the
 // same as one worker would write. Progress goes to `observer.progress`. A
 // cancel request ends the workers and the stage within half a second and marks

@@ -21,6 +21,7 @@ class Writer {
   public:
     void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
     void I32(int32_t v) { Raw(&v, sizeof v); }
+    void F64(double v) { Raw(&v, sizeof v); }
     void Text(const std::string& text) {
         const uint32_t size = static_cast<uint32_t>(text.size());
         Raw(&size, sizeof size);
@@ -74,6 +75,15 @@ class Reader {
     }
     bool U8(uint8_t& v) { return Raw(&v, sizeof v); }
     bool I32(int32_t& v) { return Raw(&v, sizeof v); }
+    bool F64(double& v) { return Raw(&v, sizeof v); }
+    template <typename Enum> bool EnumI32(Enum& v) {
+        int32_t raw = 0;
+        if (!I32(raw)) {
+            return false;
+        }
+        v = static_cast<Enum>(raw);
+        return true;
+    }
     bool Text(std::string& text) {
         uint32_t size = 0;
         if (!Raw(&size, sizeof size) || size > kMaxText) {
@@ -118,8 +128,14 @@ class Reader {
 bool SendRequest(int socket, const RenderRequest& request) {
     Writer out;
     out.U8(request.whitePageOnly ? 1 : 0);
-    out.I32(request.pageWidth);
-    out.I32(request.pageHeight);
+    const PageSetup& page = request.page;
+    out.I32(static_cast<int32_t>(page.paper));
+    out.I32(page.pageWidth);
+    out.I32(page.pageHeight);
+    out.I32(page.dpi);
+    out.I32(static_cast<int32_t>(page.orientation));
+    out.F64(page.margin);
+    out.I32(static_cast<int32_t>(page.fit));
     out.Text(request.source);
     out.Text(request.destination);
     return out.SendTo(socket);
@@ -129,7 +145,9 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, std::nullopt, nullptr);
     RenderRequest request;
     uint8_t white = 0;
-    if (!in.U8(white) || !in.I32(request.pageWidth) || !in.I32(request.pageHeight) ||
+    PageSetup& page = request.page;
+    if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
+        !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
         !in.Text(request.source) || !in.Text(request.destination)) {
         return std::nullopt;
     }

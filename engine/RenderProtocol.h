@@ -13,8 +13,7 @@
 // any file name works.
 struct RenderRequest {
     bool whitePageOnly = false; // write a white page without reading the source
-    int32_t pageWidth = 0;
-    int32_t pageHeight = 0;
+    PageSetup page;
     std::string source;
     std::string destination;
 };

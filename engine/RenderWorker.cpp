@@ -168,7 +168,7 @@ std::string RenderWorker::LogSince(off_t offset) const {
     return part;
 }
 
-RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight,
+RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const PageSetup& page,
                                       const std::filesystem::path& source,
                                       const std::filesystem::path& destination) {
     Reply reply;
@@ -177,7 +177,7 @@ RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, int32_t pageWidth, int
     }
     // What the worker writes from here on is about this picture alone.
     const off_t logStart = FileSize(log_);
-    const RenderRequest request{whitePageOnly, pageWidth, pageHeight, source.string(), destination.string()};
+    const RenderRequest request{whitePageOnly, page, source.string(), destination.string()};
     NoReply why = NoReply::WorkerGone;
     if (SendRequest(socket_, request)) {
         reply.result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why);
@@ -209,10 +209,10 @@ RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, int32_t pageWidth, int
     return reply;
 }
 
-std::optional<NormalizeResult> RenderWorker::Render(int32_t pageWidth, int32_t pageHeight,
+std::optional<NormalizeResult> RenderWorker::Render(const PageSetup& page,
                                                     const std::filesystem::path& source,
                                                     const std::filesystem::path& destination) {
-    Reply picture = Ask(false, pageWidth, pageHeight, source, destination);
+    Reply picture = Ask(false, page, source, destination);
     if (picture.cancelled) {
         return std::nullopt;
     }
@@ -223,7 +223,7 @@ std::optional<NormalizeResult> RenderWorker::Render(int32_t pageWidth, int32_t p
     NormalizeResult result;
     result.problem = PictureOutcome::Undecodable;
     result.reason = picture.failure;
-    Reply white = Ask(true, pageWidth, pageHeight, {}, destination);
+    Reply white = Ask(true, page, {}, destination);
     if (white.cancelled) {
         return std::nullopt;
     }
@@ -293,10 +293,8 @@ int RunRenderWorker(int socket) {
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
         const NormalizeResult result =
-            request->whitePageOnly
-                ? WriteWhitePage(request->pageWidth, request->pageHeight, request->destination)
-                : NormalizeImage(request->pageWidth, request->pageHeight, request->source,
-                                 request->destination);
+            request->whitePageOnly ? WriteWhitePage(request->page, request->destination)
+                                   : NormalizeImage(request->page, request->source, request->destination);
         if (!SendResult(socket, result)) {
             return 1;
         }

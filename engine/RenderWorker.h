@@ -35,8 +35,7 @@ class RenderWorker {
     // past the time limit is replaced, and the picture gets a white page.
     // Empty when the cancel flag was set meanwhile: the worker is killed
     // within a few tens of milliseconds and nothing more is written.
-    std::optional<NormalizeResult> Render(int32_t pageWidth, int32_t pageHeight,
-                                          const std::filesystem::path& source,
+    std::optional<NormalizeResult> Render(const PageSetup& page, const std::filesystem::path& source,
                                           const std::filesystem::path& destination);
 
   private:
@@ -47,7 +46,7 @@ class RenderWorker {
     };
     bool Start(std::string& failure);
     void Stop(bool kill);
-    Reply Ask(bool whitePageOnly, int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
+    Reply Ask(bool whitePageOnly, const PageSetup& page, const std::filesystem::path& source,
               const std::filesystem::path& destination);
     std::string LogSince(off_t offset) const;
 

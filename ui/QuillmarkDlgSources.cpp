@@ -61,18 +61,28 @@ void CQuillmarkDlg::OnAddFolder() {
     }
     sourceFolder = folder;
     const bool folders = Control<QCheckBox>(ControlId::TraverseBox)->isChecked();
-    // Sub-folders are listed as found, a second time if the folder is added
-    // again. Pictures come newest first, so one by one at the top they end up
-    // oldest first.
-    const FolderListing found =
-        folders ? ListSubFolders(ToPath(folder)) : ScanFolderForPictures(ToPath(folder));
-    if (!found.error.empty()) {
-        return;
-    }
-    for (const auto& entry : found.entries) {
-        const QString path = FromPath(entry);
-        if (folders || !IsListed(path)) {
-            InsertAtTop(path);
+    if (folders) {
+        // Sub-folders are listed as found, each at the top, a second time if
+        // the folder is added again.
+        const FolderListing found = ListSubFolders(ToPath(folder));
+        if (!found.error.empty()) {
+            return;
+        }
+        for (const auto& entry : found.entries) {
+            InsertAtTop(FromPath(entry));
+        }
+    } else {
+        // The pictures come in the order they are to stand in; put at the top
+        // last first, they stand above the earlier rows in that order.
+        const FolderListing found = ScanFolderForPictures(ToPath(folder));
+        if (!found.error.empty()) {
+            return;
+        }
+        for (auto entry = found.entries.rbegin(); entry != found.entries.rend(); ++entry) {
+            const QString path = FromPath(*entry);
+            if (!IsListed(path)) {
+                InsertAtTop(path);
+            }
         }
     }
     RefreshFileCount();

@@ -1,11 +1,14 @@
 #include "PdfProbe.h"
+#include "Pictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 #include <set>
+#include <sys/stat.h>
 
 namespace fs = std::filesystem;
 
@@ -130,4 +133,46 @@ TEST(CliConversion, PasswordsComeFromAFileOrStandardInputNeverTheCommandLine) {
     EXPECT_TRUE(ProbePdf(fromStdin.output / "result.pdf", "密码").opened);
     EXPECT_EQ(fromStdin.result.out.find("密码"), std::string::npos);
     EXPECT_EQ(fromStdin.result.err.find("密码"), std::string::npos);
+}
+
+TEST(CliConversion, PaperPagesTurnedPerPictureInNaturalNameOrder) {
+    TempDir pictures, save;
+    struct Picture {
+        const char* name;
+        int width, height;
+        std::array<uint8_t, 3> colour;
+    };
+    // Written last to first, so time order is the reverse of name order.
+    const Picture folder[] = {{"img1.png", 60, 30, {220, 30, 30}},
+                              {"img2.png", 30, 60, {30, 200, 30}},
+                              {"IMG3.png", 60, 30, {30, 30, 220}},
+                              {"img10.png", 30, 60, {230, 200, 20}}};
+    for (int n = 0; n < 4; ++n) {
+        const fs::path file = pictures / folder[n].name;
+        WriteSolidPicture(file, folder[n].width, folder[n].height, folder[n].colour);
+        const timespec times[2] = {{1700000000 - n * 60, 0}, {1700000000 - n * 60, 0}};
+        ::utimensat(AT_FDCWD, file.c_str(), times, 0);
+    }
+    const ProgramResult result = RunCli({"-o", save.path().string(), "--page", "A4", "--orient", "auto",
+                                         "--order", "name", "--json", pictures.path().string()});
+    ASSERT_EQ(result.exitCode, 0) << result.err;
+    const fs::path output = nlohmann::json::parse(result.out)["outputFolder"].get<std::string>();
+    const PdfProbe probe = ProbePdf(output / "result.pdf");
+    ASSERT_TRUE(probe.opened) << probe.error;
+    ASSERT_EQ(probe.pages.size(), 4u);
+    TempDir scratch;
+    for (size_t i = 0; i < 4; ++i) {
+        const bool wide = folder[i].width > folder[i].height;
+        EXPECT_NEAR(probe.pages[i].mediaBox[2], wide ? 841.89 : 595.276, 0.01) << folder[i].name;
+        EXPECT_NEAR(probe.pages[i].mediaBox[3], wide ? 595.276 : 841.89, 0.01) << folder[i].name;
+        ASSERT_EQ(probe.pages[i].images.size(), 1u);
+        const PdfImage& image = probe.pages[i].images[0];
+        EXPECT_EQ(image.width, wide ? 1754 : 1240); // 150 dpi
+        std::ofstream(scratch / "page.jpg", std::ios::binary) << image.bytes;
+        const std::array<uint8_t, 3> middle =
+            ReadPixel(scratch / "page.jpg", image.width / 2, image.height / 2);
+        for (int c = 0; c < 3; ++c) {
+            EXPECT_NEAR(middle[c], folder[i].colour[c], 24) << folder[i].name;
+        }
+    }
 }

@@ -26,6 +26,15 @@ TEST(CliUsage, BadOptionsExitTwoAndWriteNothing) {
         {"-o", save.path().string(), "-j", "0", picture},
         {"-o", save.path().string(), "--password-env", "QM_UNSET_VARIABLE", picture},
         {"-o", save.path().string(), "--password-env", "A", "--password-stdin", picture},
+        {"-o", save.path().string(), "--page", "A6", picture},
+        {"-o", save.path().string(), "--page", "A4", "--size", "100x100", picture},
+        {"-o", save.path().string(), "--dpi", "300", picture}, // a resolution needs a paper size
+        {"-o", save.path().string(), "--page", "A4", "--dpi", "1200", picture},
+        {"-o", save.path().string(), "--page", "A4", "--margin", "105", picture}, // nothing left of the sheet
+        {"-o", save.path().string(), "--margin", "-1", picture},
+        {"-o", save.path().string(), "--orient", "sideways", picture},
+        {"-o", save.path().string(), "--fit", "zoom", picture},
+        {"-o", save.path().string(), "--order", "size", picture},
     };
     for (const auto& arguments : bad) {
         const ProgramResult result = RunCli(arguments);

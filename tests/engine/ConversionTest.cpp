@@ -144,6 +144,89 @@ TEST(Conversion, FolderGroupsGoToSubFoldersAndAnEmptyOneDoesNotStopTheRest) {
     }
 }
 
+TEST(Conversion, PaperPagesTurnWithTheirPicturesInsideOneDocument) {
+    TempDir pictures;
+    const fs::path wide = pictures / "wide.png", tall = pictures / "tall.png";
+    WriteSolidPicture(wide, 60, 30, ColourNumber(0));
+    WriteSolidPicture(tall, 30, 60, ColourNumber(1));
+    Job job;
+    SetUpJob(job.state, {wide, tall, wide}, {});
+    job.state.options.paper = PaperSize::A4;
+    job.state.options.dpi = 72;
+    job.state.options.orientation = PageOrientation::Auto;
+    job.state.options.margin = 10;
+    ASSERT_TRUE(RunJob(job.state, job.save.path(), std::time(nullptr), job.log.Observer()));
+    ASSERT_TRUE(job.state.report.AllWell()) << job.state.report.jobError;
+
+    const PdfProbe probe = ProbePdf(job.output() / "result.pdf");
+    ASSERT_TRUE(probe.opened) << probe.error;
+    ASSERT_EQ(probe.pages.size(), 3u);
+    const std::array<double, 4> landscape{0, 0, 841.89, 595.276}, portrait{0, 0, 595.276, 841.89};
+    for (size_t i = 0; i < 3; ++i) {
+        const auto& expected = i == 1 ? portrait : landscape;
+        for (int side = 0; side < 4; ++side) {
+            EXPECT_NEAR(probe.pages[i].mediaBox[side], expected[side], 0.01) << "page " << i;
+        }
+        // The page picture: the sheet at 72 dpi, turned with the page.
+        ASSERT_EQ(probe.pages[i].images.size(), 1u);
+        EXPECT_EQ(probe.pages[i].images[0].width, i == 1 ? 595 : 842);
+        EXPECT_EQ(probe.pages[i].images[0].height, i == 1 ? 842 : 595);
+    }
+    // 10 mm is 28 pixels at 72 dpi: white there, the picture just inside.
+    TempDir scratch;
+    std::ofstream(scratch / "page.jpg", std::ios::binary) << probe.pages[0].images[0].bytes;
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "page.jpg", 20, 297), {255, 255, 255}));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "page.jpg", 34, 297), ColourNumber(0)));
+}
+
+TEST(Conversion, GroupsFollowTheChosenOrder) {
+    TempDir pictures;
+    const fs::path group = pictures / "scans";
+    fs::create_directories(group);
+    // Written in the order 10, 2, 1: neither name nor natural order.
+    const char* names[] = {"p10.png", "p2.png", "p1.png"};
+    for (int n = 0; n < 3; ++n) {
+        WriteSolidPicture(group / names[n], 20, 20, ColourNumber(n));
+        const timespec times[2] = {{1700000000 + n * 60, 0}, {1700000000 + n * 60, 0}};
+        ::utimensat(AT_FDCWD, (group / names[n]).c_str(), times, 0);
+    }
+    const std::pair<FolderOrder, std::vector<int>> rows[] = {
+        {FolderOrder::Standard, {2, 0, 1}}, // as the folder lists them: p1, p10, p2
+        {FolderOrder::Name, {2, 1, 0}},
+        {FolderOrder::WriteTime, {0, 1, 2}},
+    };
+    for (const auto& [order, colours] : rows) {
+        Job job;
+        SetUpJob(job.state, {group}, {}, ListMode::Folders);
+        job.state.options.folderOrder = order;
+        ASSERT_TRUE(RunJob(job.state, job.save.path(), std::time(nullptr), job.log.Observer()));
+        ExpectColours(PageColours(job.output() / "scans" / "result.pdf"), colours);
+    }
+}
+
+TEST(Conversion, PageSettingsAreRefusedBeforeAnythingIsMade) {
+    const std::pair<std::function<void(ConvertOptions&)>, JobRefusal> rows[] = {
+        {[](ConvertOptions& o) { o.paper = PaperSize::A4, o.dpi = 1200; }, JobRefusal::Resolution},
+        {[](ConvertOptions& o) { o.paper = PaperSize::A4, o.margin = 150; }, JobRefusal::Margin},
+        {[](ConvertOptions& o) { o.margin = -3; }, JobRefusal::Margin},
+    };
+    for (const auto& [change, refusal] : rows) {
+        Job job;
+        SetUpJob(job.state, {Corpus() / "jpeg" / "flower.jpg"}, {});
+        change(job.state.options);
+        EXPECT_FALSE(BeginJob(job.state, job.save.path(), std::time(nullptr)));
+        EXPECT_EQ(job.state.report.refusal, refusal) << job.state.report.jobError;
+        EXPECT_TRUE(fs::is_empty(job.save.path()));
+    }
+    // With a paper size the typed pixel size plays no part.
+    Job paper;
+    SetUpJob(paper.state, {Corpus() / "jpeg" / "flower.jpg"}, {});
+    paper.state.options.pageWidth = 0;
+    paper.state.options.paper = PaperSize::A5;
+    EXPECT_TRUE(BeginJob(paper.state, paper.save.path(), std::time(nullptr))) << paper.state.report.jobError;
+    EndJob(paper.state);
+}
+
 TEST(Conversion, PasswordTickedDuringTheJobAppliesToLaterDocuments) {
     TempDir pictures;
     Job job;

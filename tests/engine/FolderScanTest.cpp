@@ -1,5 +1,6 @@
 #include "FolderScan.h"
 #include "FolderTree.h"
+#include "NaturalOrder.h"
 #include "PictureTest.h"
 #include "TempDir.h"
 #include "WriteTimeOrder.h"
@@ -35,15 +36,24 @@ std::vector<std::string> Names(const std::vector<fs::path>& paths) {
 
 } // namespace
 
-TEST(PictureTest, MatchesTheSixteenPatternsAnywhereInThePath) {
-    EXPECT_TRUE(PassesPictureTest("/a/photo.jpg"));
-    EXPECT_TRUE(PassesPictureTest("/a/photo.JPEG"));
-    EXPECT_TRUE(PassesPictureTest("/a/photo.jpg.bak"));      // the pattern need not end the name
-    EXPECT_TRUE(PassesPictureTest("/export.png files/readme")); // nor stand in the file's own name
-    EXPECT_TRUE(PassesPictureTest("/a/chart.EMF"));
-    EXPECT_FALSE(PassesPictureTest("/a/photo.Jpg"));
-    EXPECT_FALSE(PassesPictureTest("/a/photojpg"));
-    EXPECT_FALSE(PassesPictureTest("/a/notes.txt"));
+TEST(PictureTest, TheNameMustEndWithAPictureExtensionInAnyCase) {
+    const std::pair<const char*, bool> rows[] = {
+        {"/a/photo.jpg", true},
+        {"/a/photo.JPEG", true},
+        {"/a/IMG_0003.Jpg", true},
+        {"/a/scan.TiFf", true},
+        {"/a/chart.EMF", true},
+        {"/a/IMG_0001.JPG.xmp", false}, // a photo editor's sidecar
+        {"/a/photo.jpg.bak", false},
+        {"/a/photos.jpg.d/readme", false}, // the folder's name does not count
+        {"/a/photos.jpg.d/notes.txt", false},
+        {"/a/photojpg", false},
+        {"/a/photo.jpgx", false},
+        {"/a/notes.txt", false},
+    };
+    for (const auto& [path, picture] : rows) {
+        EXPECT_EQ(PassesPictureTest(path), picture) << path;
+    }
 }
 
 TEST(WriteTimeOrder, OrdersByTimeAndKeepsListingOrderForEqualKeys) {
@@ -85,21 +95,62 @@ TEST(WriteTimeOrder, KeyIsTheLocalTimeDigits) {
     EXPECT_EQ(WriteTimeKey(dir / "missing"), 0);
 }
 
-TEST(FolderScan, TakesPicturesOnlyNewestFirstAndNeverFolders) {
+TEST(FolderScan, TakesPicturesOldestFirstWithEqualTimesByNameAndNeverFolders) {
     TempDir dir;
     Touch(dir / "x.jpg", 10);
     Touch(dir / "y.png", 20);
     Touch(dir / "z.txt", 30);
     Touch(dir / "photo.jpg.bak", 5);
+    Touch(dir / "IMG_0001.JPG.xmp", 5);
     Touch(dir / "photo.Jpg", 40);
+    // Unpacked from an archive: whole-second times, one for all three.
+    Touch(dir / "b.jpg", 15);
+    Touch(dir / "c.jpg", 15);
+    Touch(dir / "A.jpg", 15);
     fs::create_directory(dir / "old.png");
     const FolderListing scan = ScanFolderForPictures(dir.path());
     EXPECT_TRUE(scan.error.empty());
-    EXPECT_EQ(Names(scan.entries), (std::vector<std::string>{"y.png", "x.jpg", "photo.jpg.bak"}));
+    EXPECT_EQ(Names(scan.entries),
+              (std::vector<std::string>{"x.jpg", "A.jpg", "b.jpg", "c.jpg", "y.png", "photo.Jpg"}));
 
     const FolderListing missing = ScanFolderForPictures(dir / "nowhere");
     EXPECT_TRUE(missing.entries.empty());
     EXPECT_FALSE(missing.error.empty());
+}
+
+TEST(FolderScan, NameOrderIsNatural) {
+    TempDir dir;
+    int seconds = 100;
+    for (const char* name : {"第10页.png", "img10.jpg", "IMG3.jpg", "img2.jpg", "第2页.png", "img1.jpg"}) {
+        Touch(dir / name, --seconds); // written against name order
+    }
+    // Which script comes first is the language's choice (Chinese puts its own
+    // first); within each, numbers count as numbers.
+    std::vector<std::string> latin, chinese;
+    for (const std::string& name : Names(ScanFolderForPictures(dir.path(), FolderOrder::Name).entries)) {
+        (name.starts_with("img") || name.starts_with("IMG") ? latin : chinese).push_back(name);
+    }
+    EXPECT_EQ(latin, (std::vector<std::string>{"img1.jpg", "img2.jpg", "IMG3.jpg", "img10.jpg"}));
+    EXPECT_EQ(chinese, (std::vector<std::string>{"第2页.png", "第10页.png"}));
+    EXPECT_EQ(Names(ScanFolderForPictures(dir.path(), FolderOrder::WriteTime).entries),
+              (std::vector<std::string>{"img1.jpg", "第2页.png", "img2.jpg", "IMG3.jpg", "img10.jpg",
+                                        "第10页.png"}));
+}
+
+TEST(NaturalOrder, DigitsAsNumbersCaseLastAndPathsFolderByFolder) {
+    EXPECT_LT(CompareNaturally("img2", "img10"), 0);
+    EXPECT_LT(CompareNaturally("img2", "IMG3"), 0);
+    EXPECT_LT(CompareNaturally("scan 9", "scan 010"), 0);
+    EXPECT_LT(CompareNaturally("第2页", "第10页"), 0);
+    // Equal to the collation, still one order: by the bytes.
+    EXPECT_NE(CompareNaturally("a.jpg", "A.jpg"), 0);
+    EXPECT_EQ(CompareNaturally("a.jpg", "A.jpg"), -CompareNaturally("A.jpg", "a.jpg"));
+    EXPECT_EQ(CompareNaturally("same", "same"), 0);
+    EXPECT_NE(CompareNaturally("bad\xff", "bad\xfe"), 0);
+    EXPECT_TRUE(NaturallyBefore("/scans/b/9.jpg", "/scans/b c/1.jpg"));
+    EXPECT_TRUE(NaturallyBefore("/scans/2/x.jpg", "/scans/10/a.jpg"));
+    EXPECT_TRUE(NaturallyBefore("/scans", "/scans/a.jpg"));
+    EXPECT_FALSE(NaturallyBefore("/scans/a.jpg", "/scans/a.jpg"));
 }
 
 TEST(FolderScan, SubFoldersIncludeHiddenOnesInNameOrder) {

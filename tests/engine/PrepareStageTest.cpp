@@ -94,7 +94,7 @@ TEST(PrepareStage, ManyWorkersWriteTheSamePagesAsOne) {
     EXPECT_EQ(pages[0], pages[1]);
 }
 
-TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
+TEST(PrepareStage, FolderGroupsTakePicturesByTheirEndingInNameOrder) {
     TempDir dir;
     const fs::path first = dir / "2019" / "Jan", second = dir / "2020" / "Jan", empty = dir / "empty",
                    gone = dir / "gone";
@@ -105,6 +105,7 @@ TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
     WriteSolidPicture(first / "a.png", 20, 20, ColourNumber(0));
     std::ofstream(first / "b.txt") << "notes";
     WriteSolidPicture(first / "d.Jpg", 20, 20, ColourNumber(3));
+    std::ofstream(first / "c.JPG.xmp") << "<x:xmpmeta/>"; // a photo editor's sidecar
     WriteSolidPicture(second / "only.gif", 20, 20, ColourNumber(4));
     std::ofstream(empty / "readme.txt") << "no pictures here";
 
@@ -116,11 +117,13 @@ TEST(PrepareStage, FolderGroupsTakePicturesByThePictureTestInNameOrder) {
 
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"Jan", "Jan (2)"}));
-    EXPECT_EQ(FilesIn(scratch / "Jan"), (std::set<std::string>{"0.jpg", "1.jpg"}));
+    EXPECT_EQ(FilesIn(scratch / "Jan"), (std::set<std::string>{"0.jpg", "1.jpg", "2.jpg"}));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "0.jpg", 60, 80), ColourNumber(0)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "1.jpg", 60, 80), ColourNumber(2)));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "2.jpg", 60, 80), ColourNumber(3)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan (2)" / "0.jpg", 60, 80), ColourNumber(4)));
     EXPECT_EQ(job.report.emptyGroups, std::vector<fs::path>{empty});
+    // Every picture converted cleanly: the sidecar was never taken for one.
     ASSERT_EQ(job.report.pictureProblems.size(), 1u);
     EXPECT_EQ(job.report.pictureProblems[0].source, gone);
     DeleteFolderTree(scratch);

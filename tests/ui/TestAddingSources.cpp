@@ -35,8 +35,10 @@ struct Fixture {
         }
         return texts;
     }
-    // Files dragged from a file manager, as file URLs, dropped at `where`.
-    void drop(const QStringList& paths, QPoint where = {300, 300}) {
+    // Files dragged from a file manager, as file URLs, dropped at `where` on
+    // `target` (the window unless given).
+    void drop(const QStringList& paths, QPoint where = {300, 300}) { drop(paths, &dlg, where); }
+    void drop(const QStringList& paths, QWidget* target, QPoint where = {1, 1}) {
         QList<QUrl> urls;
         for (const QString& path : paths) {
             urls << (path.contains("://") ? QUrl(path) : QUrl::fromLocalFile(path));
@@ -44,9 +46,9 @@ struct Fixture {
         QMimeData mime;
         mime.setUrls(urls);
         QDragEnterEvent enter(where, Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&dlg, &enter);
+        QApplication::sendEvent(target, &enter);
         QDropEvent drop(QPointF(where), Qt::CopyAction, &mime, Qt::LeftButton, Qt::NoModifier);
-        QApplication::sendEvent(&dlg, &drop);
+        QApplication::sendEvent(target, &drop);
     }
 };
 
@@ -107,12 +109,13 @@ void TestAddingSources::folderScanTakesPicturesOldestFirst() {
     QTemporaryDir dir;
     const QString x = Touch(dir.filePath("x.jpg"), 3);
     const QString y = Touch(dir.filePath("y.png"), 2);
-    const QString bak = Touch(dir.filePath("photo.jpg.bak"), 1);
+    const QString mixed = Touch(dir.filePath("photo.Jpg"), 4);
+    Touch(dir.filePath("photo.jpg.bak"), 1);
+    Touch(dir.filePath("IMG_0001.JPG.xmp"), 1);
     Touch(dir.filePath("z.txt"), 4);
-    Touch(dir.filePath("photo.Jpg"), 4);
     QDir(dir.path()).mkdir("folder.jpg"); // a folder is never taken
     QDir(dir.path()).mkdir("shots.png");
-    const QString inPngFolder = Touch(dir.filePath("shots.png/scan.raw"));
+    Touch(dir.filePath("shots.png/scan.raw"));
 
     Fixture f;
     f.shell.pickedFiles << QStringList{"/p/p.bmp"};
@@ -120,13 +123,30 @@ void TestAddingSources::folderScanTakesPicturesOldestFirst() {
     f.shell.pickedFolders << dir.path() << dir.path() << dir.filePath("shots.png");
     f.click(ControlId::AddFolder);
     QCOMPARE(f.shell.folderTitles, QStringList{QStringLiteral("请选择路径: ")});
-    QCOMPARE(f.rows(), (QStringList{x, y, bak, "/p/p.bmp"}));
+    QCOMPARE(f.rows(), (QStringList{mixed, x, y, "/p/p.bmp"}));
     f.click(ControlId::AddFolder); // the same folder again adds nothing
     QCOMPARE(f.rows().size(), 4);
-    // Every file inside a folder whose path holds ".png" counts as a picture.
+    // A folder's name does not make its files pictures.
     f.click(ControlId::AddFolder);
-    QCOMPARE(f.rows().first(), inPngFolder);
-    QCOMPARE(f.label(), QStringLiteral("5"));
+    QCOMPARE(f.rows().size(), 4);
+    QCOMPARE(f.label(), QStringLiteral("4"));
+
+    // Equal times (an unpacked archive) keep name order; by name, numbers count.
+    QTemporaryDir unpacked;
+    for (const char* name : {"img10.jpg", "img2.jpg", "img1.jpg"}) {
+        Touch(unpacked.filePath(name), 1);
+    }
+    std::filesystem::last_write_time(
+        unpacked.filePath("img10.jpg").toStdString(),
+        std::filesystem::last_write_time(unpacked.filePath("img1.jpg").toStdString()));
+    std::filesystem::last_write_time(
+        unpacked.filePath("img2.jpg").toStdString(),
+        std::filesystem::last_write_time(unpacked.filePath("img1.jpg").toStdString()));
+    Fixture byTime;
+    byTime.shell.pickedFolders << unpacked.path();
+    byTime.click(ControlId::AddFolder);
+    QCOMPARE(byTime.rows(), (QStringList{unpacked.filePath("img1.jpg"), unpacked.filePath("img10.jpg"),
+                                         unpacked.filePath("img2.jpg")}));
 
     // A folder that cannot be read changes nothing, the label included; a
     // cancelled picker refreshes it.
@@ -166,15 +186,15 @@ void TestAddingSources::dropTakesWhatEndsLikeAPicture() {
     Fixture f;
     f.drop({"/d/photojpg", "/d/photo.jpg.bak", "/d/photo.Jpg", "/d/scan.JPEG", "/d/b.tiff", "/d/c.gif",
             "/d/doc.txt", "https://example.org/web.jpg"});
-    QCOMPARE(f.rows(), (QStringList{"/d/c.gif", "/d/b.tiff", "/d/scan.JPEG", "/d/photojpg"}));
-    QCOMPARE(f.label(), QStringLiteral("4"));
+    QCOMPARE(f.rows(), (QStringList{"/d/c.gif", "/d/b.tiff", "/d/scan.JPEG", "/d/photo.Jpg", "/d/photojpg"}));
+    QCOMPARE(f.label(), QStringLiteral("5"));
 
     // The first is listed already; the other two are added. A path far beyond
     // 260 characters is taken whole.
     const QString longPath = "/d/" + QString(300, QLatin1Char('n')) + "/deep.png";
     f.drop({"/d/c.gif", "/d/e.bmp", longPath});
     QCOMPARE(f.rows().mid(0, 3), (QStringList{longPath, "/d/e.bmp", "/d/c.gif"}));
-    QCOMPARE(f.label(), QStringLiteral("6"));
+    QCOMPARE(f.label(), QStringLiteral("7"));
     QVERIFY(f.shell.messages.isEmpty());
 
     // Dropping stays possible while a job has the buttons locked.
@@ -187,15 +207,15 @@ void TestAddingSources::dropTakesWhatEndsLikeAPicture() {
 
 void TestAddingSources::dropsReachTheWindowFromEveryControl() {
     // A drag goes to the innermost widget under the pointer that takes drops;
-    // for every part of the window that must be the window itself.
+    // for every part of the window that must end at the window itself. The
+    // list takes drags of its own rows only and passes files on.
     Fixture f;
     QVERIFY(f.dlg.acceptDrops());
+    int n = 0;
     for (QWidget* child : f.dlg.findChildren<QWidget*>()) {
-        QWidget* target = child;
-        while (target && !target->acceptDrops()) {
-            target = target->parentWidget();
-        }
-        QVERIFY2(target == &f.dlg,
+        const QString file = QStringLiteral("/d/%1.jpg").arg(n++);
+        f.drop({file}, child);
+        QVERIFY2(f.dlg.IsListed(file),
                  qPrintable(child->metaObject()->className() + (" " + child->objectName())));
     }
 }
