@@ -23,6 +23,7 @@ class BenchShell : public Shell {
     Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
     QStringList PickFiles(QWidget*, const QString&, const QString&) override { return batches.takeFirst(); }
     QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    bool EditPageSettings(QWidget*, PageChoice&) override { return false; }
     bool OpenUrl(const QString&) override { return true; }
     bool OpenFolder(const QString&) override { return true; }
 

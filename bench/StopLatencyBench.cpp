@@ -32,6 +32,7 @@ class YesShell : public Shell {
     Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
     QStringList PickFiles(QWidget*, const QString&, const QString&) override { return {}; }
     QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
+    bool EditPageSettings(QWidget*, PageChoice&) override { return false; }
     bool OpenUrl(const QString&) override { return true; }
     bool OpenFolder(const QString&) override { return true; }
 };

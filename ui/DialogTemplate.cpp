@@ -8,7 +8,7 @@ namespace {
 
 using K = ControlKind;
 
-const std::array<ControlTemplate, 33> kControls{{
+const std::array<ControlTemplate, 34> kControls{{
     {1, K::DefaultButton, QT_TRANSLATE_NOOP("DialogTemplate", "确定"), {117, 330, 22, 14}},
     {2, K::HiddenButton, QT_TRANSLATE_NOOP("DialogTemplate", "取消"), {149, 330, 22, 14}},
     {1000, K::Button, QT_TRANSLATE_NOOP("DialogTemplate", "添加文件"), {125, 222, 39, 22}},
@@ -33,6 +33,9 @@ const std::array<ControlTemplate, 33> kControls{{
     {1016, K::CheckBox, QT_TRANSLATE_NOOP("DialogTemplate", "自定义尺寸（像素）"), {132, 308, 70, 10}},
     {1017, K::Edit, "", {220, 308, 28, 14}},
     {1018, K::Edit, "", {271, 308, 28, 14}},
+    // Beside the size fields, in the frame's free corner: the page settings
+    // beyond the pixel size.
+    {1029, K::Button, QT_TRANSLATE_NOOP("DialogTemplate", "更多…"), {303, 307, 37, 14}},
     {1019, K::RadioButton, QT_TRANSLATE_NOOP("DialogTemplate", "合并到一个PDF文件"), {86, 288, 76, 10}},
     {1020, K::RadioButton, QT_TRANSLATE_NOOP("DialogTemplate", "逐一转换成PDF"), {165, 288, 62, 10}},
     {1021, K::Button, QT_TRANSLATE_NOOP("DialogTemplate", "关于我们"), {80, 222, 39, 22}},

@@ -58,6 +58,7 @@ inline constexpr int FileCount = 1023;
 inline constexpr int SettingsGroup = 1026;
 inline constexpr int TraverseBox = 1027;
 inline constexpr int VisitWebsite = 1028;
+inline constexpr int MoreSettings = 1029;
 } // namespace ControlId
 
 // The size of the window's client area in dialog units.

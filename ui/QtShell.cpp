@@ -1,5 +1,6 @@
 #include "QtShell.h"
 
+#include "PageSettingsDlg.h"
 #include "UiTexts.h"
 
 #include <QDesktopServices>
@@ -71,6 +72,15 @@ QStringList QtShell::PickFiles(QWidget* parent, const QString& filter, const QSt
 
 QString QtShell::PickFolder(QWidget* parent, const QString& title, const QString& startFolder) {
     return QFileDialog::getExistingDirectory(parent, title, startFolder);
+}
+
+bool QtShell::EditPageSettings(QWidget* parent, PageChoice& choice) {
+    PageSettingsDlg dialog(choice, parent);
+    if (dialog.exec() != QDialog::Accepted) {
+        return false;
+    }
+    choice = dialog.Choice();
+    return true;
 }
 
 bool QtShell::OpenUrl(const QString& address) {

@@ -14,6 +14,7 @@ class QtShell : public Shell {
                       bool offerOpenFolder) override;
     QStringList PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) override;
     QString PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
+    bool EditPageSettings(QWidget* parent, PageChoice& choice) override;
     bool OpenUrl(const QString& address) override;
     bool OpenFolder(const QString& path) override;
 };

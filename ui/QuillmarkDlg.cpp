@@ -69,6 +69,13 @@ void CQuillmarkDlg::CreateControls() {
     auto* list = Control<QTreeWidget>(ControlId::SourceList);
     list->setHeaderLabels({UiTexts::ListHeading()});
     list->header()->resizeSection(0, list->viewport()->width());
+    // Paths of one folder differ at their end: keep the end in sight.
+    list->setTextElideMode(Qt::ElideMiddle);
+    // Rows are dragged to a new place within the list; files dragged in from
+    // outside are passed on to the window, which adds them.
+    list->setDragDropMode(QAbstractItemView::InternalMove);
+    list->setDefaultDropAction(Qt::MoveAction);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
     listed = new ListedPaths(list->model());
     previews = new ListPreviews(list);
 }
@@ -83,6 +90,7 @@ void CQuillmarkDlg::SetDefaults(double screenDpi) {
     defaultPage = DefaultPageSize(screenDpi);
     Control<QLineEdit>(ControlId::PageWidth)->setText(QString::number(defaultPage.width()));
     Control<QLineEdit>(ControlId::PageHeight)->setText(QString::number(defaultPage.height()));
+    ShowPageChoice();
     Control(ControlId::AddFiles)->setFocus();
 }
 
@@ -108,6 +116,10 @@ void CQuillmarkDlg::ConnectHandlers() {
     onClick(ControlId::MoveToBottom, &CQuillmarkDlg::OnMoveToBottom);
     onClick(ControlId::ChangeSaveFolder, &CQuillmarkDlg::OnChangeSaveFolder);
     onClick(ControlId::ViewResult, &CQuillmarkDlg::OnViewResult);
+    onClick(ControlId::MoreSettings, &CQuillmarkDlg::OnPageSettings);
+    QTreeWidget* list = List();
+    connect(list, &QWidget::customContextMenuRequested, this, &CQuillmarkDlg::OnListMenu);
+    new QShortcut(QKeySequence::Delete, list, this, &CQuillmarkDlg::OnRemoveSelected, Qt::WidgetShortcut);
     // Linux window managers take no entries of ours in the window menu, so the
     // About box is on F1 there.
     new QShortcut(QKeySequence(Qt::Key_F1), this, this, &CQuillmarkDlg::OnAbout);
@@ -118,6 +130,28 @@ void CQuillmarkDlg::OnCustomSizeBox() {
     const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
     Control(ControlId::PageWidth)->setEnabled(custom);
     Control(ControlId::PageHeight)->setEnabled(custom);
+}
+
+void CQuillmarkDlg::OnPageSettings() {
+    PageChoice choice = pageChoice;
+    if (shell.EditPageSettings(this, choice)) {
+        pageChoice = choice;
+        ShowPageChoice();
+    }
+}
+
+void CQuillmarkDlg::ShowPageChoice() {
+    // The choice shows at a glance on the button, and whole in the tooltips of
+    // the controls that give the page its size.
+    const QString summary = DescribePageChoice(pageChoice);
+    for (int id :
+         {ControlId::CustomSizeBox, ControlId::PageWidth, ControlId::PageHeight, ControlId::MoreSettings}) {
+        Control(id)->setToolTip(summary);
+    }
+    Control<QAbstractButton>(ControlId::MoreSettings)
+        ->setText(pageChoice.paper == PaperSize::Custom
+                      ? QCoreApplication::translate("DialogTemplate", "更多…")
+                      : UiTexts::MoreSettingsWithPaper().arg(PaperText(pageChoice.paper)));
 }
 
 void CQuillmarkDlg::OnPasswordBox() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "PageChoice.h"
 #include "StageRunner.h"
 
 #include <QBasicTimer>
@@ -8,11 +9,14 @@
 #include <QImage>
 #include <QList>
 #include <QUrl>
+#include <memory>
 
 class ListedPaths;
 class ListPreviews;
+class QMenu;
 class QSettings;
 class QTreeWidget;
+class QTreeWidgetItem;
 class Shell;
 struct JobState;
 
@@ -22,7 +26,8 @@ struct JobState;
 //
 // The list holds pictures, or folders while the traverse box is ticked; it is
 // filled by the file picker, by scanning a folder and by dropping files on any
-// part of the window, and ordered and pruned by the six buttons beside it.
+// part of the window, and ordered and pruned by the six buttons beside it, by
+// dragging rows, and by its context menu (sorting, removing every selected row).
 //
 // A job runs in two stages on worker threads; the window starts the first on
 // Start, the second when the first is done, and ends the job and unlocks
@@ -61,6 +66,7 @@ class CQuillmarkDlg : public QDialog {
     void OnCancelCommand(); // Esc, the close box, Alt+F4
     void OnOkCommand();     // Enter outside a push button
     void OnCustomSizeBox();
+    void OnPageSettings(); // the "更多…" button: paper, orientation, margin, fit, folder order
     void OnPasswordBox();
     void OnTraverseBox();
     void OnAbout();
@@ -85,6 +91,15 @@ class CQuillmarkDlg : public QDialog {
     void OnMoveUp();
     void OnMoveDown();
     void OnMoveToBottom();
+
+    // The list's context menu and the Delete key: every selected row goes,
+    // after one question; the list is sorted as a whole. Not during a job.
+    enum class ListSort { NameAscending, NameDescending, OldestFirst, NewestFirst };
+    void OnRemoveSelected();
+    void OnSortList(ListSort sort);
+    std::unique_ptr<QMenu> MakeListMenu();
+
+    const PageChoice& CurrentPageChoice() const { return pageChoice; }
 
     void OnChangeSaveFolder();
     void OnViewResult();
@@ -129,6 +144,9 @@ class CQuillmarkDlg : public QDialog {
     void StopJobAndWait();
     void UpdateProgressArea();
     QTreeWidget* List() const;
+    QTreeWidgetItem* NewListRow(const QString& path) const;
+    void ShowPageChoice();
+    void OnListMenu(const QPoint& where);
     int FirstSelectedRow() const;
     enum class Move { ToTop, Up, Down, ToBottom };
     void MoveFirstSelected(Move move);
@@ -143,6 +161,7 @@ class CQuillmarkDlg : public QDialog {
     ListedPaths* listed = nullptr;
     ListPreviews* previews = nullptr;
     QImage logo;
+    PageChoice pageChoice;
     int fileCount = 0;
     int progressStep = 0;
     QBasicTimer progressTimer;

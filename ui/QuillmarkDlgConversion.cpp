@@ -47,6 +47,7 @@ void CQuillmarkDlg::CaptureOptions() {
     options.forbidPrint = Control<QCheckBox>(ControlId::ForbidPrint)->isChecked() ? 1 : 0;
     options.listMode =
         Control<QCheckBox>(ControlId::TraverseBox)->isChecked() ? ListMode::Folders : ListMode::Files;
+    ApplyPageChoice(pageChoice, options);
 }
 
 void CQuillmarkDlg::OnStartConversion() {
@@ -83,13 +84,20 @@ void CQuillmarkDlg::OnStartConversion() {
 }
 
 QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
-    if (refused.report.refusal == JobRefusal::PageSize) {
-        // The size the user typed, in the window's own words.
+    // What the user chose, in the window's own words.
+    switch (refused.report.refusal) {
+    case JobRefusal::PageSize:
         return UiTexts::BadPageSize()
             .arg(kMinPageSide)
             .arg(kMaxPageSide)
             .arg(refused.options.pageWidth)
             .arg(refused.options.pageHeight);
+    case JobRefusal::Resolution:
+        return UiTexts::BadResolution().arg(kMinDpi).arg(kMaxDpi).arg(refused.options.dpi);
+    case JobRefusal::Margin:
+        return UiTexts::BadMargin().arg(MarginText(pageChoice));
+    default:
+        break;
     }
     return UiTexts::CannotBegin().arg(QString::fromStdString(refused.report.jobError));
 }
@@ -125,12 +133,8 @@ void CQuillmarkDlg::OnPrepareDone() {
 
 void CQuillmarkDlg::OnConvertDone() {
     EndJob(job);
+    SetLockedButtonsEnabled(true);
     Control(ControlId::AddFiles)->setEnabled(!Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
-    for (int id : kLockedButtons) {
-        if (id != ControlId::AddFiles) {
-            Control(id)->setEnabled(true);
-        }
-    }
     progressTimer.stop();
     converting = false;
     progressStep = 0;
@@ -171,6 +175,8 @@ void CQuillmarkDlg::SetLockedButtonsEnabled(bool enabled) {
     for (int id : kLockedButtons) {
         Control(id)->setEnabled(enabled);
     }
+    // Rows are not dragged around either while a job runs.
+    List()->setDragDropMode(enabled ? QAbstractItemView::InternalMove : QAbstractItemView::NoDragDrop);
 }
 
 void CQuillmarkDlg::UpdateProgressArea() {

@@ -1,12 +1,18 @@
 // Editing the source list: removing a row, clearing the list, and moving the
-// first selected row to the top, up, down or to the bottom.
+// first selected row to the top, up, down or to the bottom; removing every
+// selected row and sorting the list from its context menu.
 #include "QuillmarkDlg.h"
 
 #include "DialogTemplate.h"
+#include "NaturalOrder.h"
+#include "PathText.h"
 #include "Shell.h"
 #include "UiTexts.h"
+#include "WriteTimeOrder.h"
 
+#include <QMenu>
 #include <QTreeWidget>
+#include <algorithm>
 
 int CQuillmarkDlg::FirstSelectedRow() const {
     const QTreeWidget* list = List();
@@ -77,7 +83,7 @@ void CQuillmarkDlg::MoveFirstSelected(Move move) {
     }
     const QString path = list->topLevelItem(row)->text(0);
     delete list->takeTopLevelItem(row);
-    auto* moved = new QTreeWidgetItem(QStringList{path});
+    QTreeWidgetItem* moved = NewListRow(path);
     list->insertTopLevelItem(target, moved);
     // Selected and focused; the other selected rows stay selected.
     list->setCurrentItem(moved, 0, QItemSelectionModel::Select);
@@ -97,4 +103,95 @@ void CQuillmarkDlg::OnMoveDown() {
 
 void CQuillmarkDlg::OnMoveToBottom() {
     MoveFirstSelected(Move::ToBottom);
+}
+
+void CQuillmarkDlg::OnRemoveSelected() {
+    if (converting) {
+        return;
+    }
+    const QList<QTreeWidgetItem*> selected = List()->selectedItems();
+    if (selected.isEmpty()) {
+        return;
+    }
+    const QString question =
+        selected.size() == 1 ? UiTexts::ConfirmRemove() : UiTexts::ConfirmRemoveMany().arg(selected.size());
+    if (shell.ShowMessage(this, question, Shell::Buttons::OkCancel) == Shell::Answer::Ok) {
+        qDeleteAll(selected);
+    }
+    RefreshFileCount();
+}
+
+namespace {
+
+// A row with what it is sorted by, worked out once per row.
+struct SortedRow {
+    QTreeWidgetItem* item;
+    std::filesystem::path path;
+    int64_t writeTime = 0;
+};
+
+} // namespace
+
+void CQuillmarkDlg::OnSortList(ListSort sort) {
+    if (converting) {
+        return;
+    }
+    QTreeWidget* list = List();
+    const QList<QTreeWidgetItem*> selected = list->selectedItems();
+    const bool byTime = sort == ListSort::OldestFirst || sort == ListSort::NewestFirst;
+    std::vector<SortedRow> rows;
+    for (QTreeWidgetItem* item : list->invisibleRootItem()->takeChildren()) {
+        SortedRow row{item, ToPath(item->text(0))};
+        if (byTime) {
+            row.writeTime = WriteTimeKey(row.path);
+        }
+        rows.push_back(std::move(row));
+    }
+    // Equal times fall back on the name, so the order does not depend on
+    // where the rows stood before.
+    auto ascending = [byTime](const SortedRow& a, const SortedRow& b) {
+        if (byTime && a.writeTime != b.writeTime) {
+            return a.writeTime < b.writeTime;
+        }
+        return NaturallyBefore(a.path, b.path);
+    };
+    if (sort == ListSort::NameAscending || sort == ListSort::OldestFirst) {
+        std::stable_sort(rows.begin(), rows.end(), ascending);
+    } else {
+        std::stable_sort(rows.begin(), rows.end(),
+                         [&](const auto& a, const auto& b) { return ascending(b, a); });
+    }
+    QList<QTreeWidgetItem*> items;
+    for (const SortedRow& row : rows) {
+        items << row.item;
+    }
+    list->addTopLevelItems(items);
+    for (QTreeWidgetItem* item : selected) {
+        item->setSelected(true);
+    }
+}
+
+std::unique_ptr<QMenu> CQuillmarkDlg::MakeListMenu() {
+    auto menu = std::make_unique<QMenu>(this);
+    const bool editable = !converting;
+    QAction* remove = menu->addAction(UiTexts::RemoveSelected(), this, &CQuillmarkDlg::OnRemoveSelected);
+    remove->setShortcut(QKeySequence::Delete);
+    remove->setEnabled(editable && !List()->selectedItems().isEmpty());
+    menu->addSeparator();
+    const std::pair<QString, ListSort> sorts[] = {
+        {UiTexts::SortNameAscending(), ListSort::NameAscending},
+        {UiTexts::SortNameDescending(), ListSort::NameDescending},
+        {UiTexts::SortOldestFirst(), ListSort::OldestFirst},
+        {UiTexts::SortNewestFirst(), ListSort::NewestFirst},
+    };
+    for (const auto& [text, sort] : sorts) {
+        QAction* action = menu->addAction(text, this, [this, sort = sort] { OnSortList(sort); });
+        action->setEnabled(editable && List()->topLevelItemCount() > 1);
+    }
+    return menu;
+}
+
+void CQuillmarkDlg::OnListMenu(const QPoint& where) {
+    const std::unique_ptr<QMenu> menu = MakeListMenu();
+    menu->exec(List()->viewport()->mapToGlobal(where));
 }

@@ -35,6 +35,8 @@ void CQuillmarkDlg::ApplyRememberedSettings() {
     }
     filesFolder = remembered.filesFolder;
     sourceFolder = remembered.sourceFolder;
+    pageChoice = remembered.page;
+    ShowPageChoice();
 }
 
 void CQuillmarkDlg::RememberSettings() {
@@ -56,5 +58,6 @@ void CQuillmarkDlg::RememberSettings() {
     }
     remembered.filesFolder = filesFolder;
     remembered.sourceFolder = sourceFolder;
+    remembered.page = pageChoice;
     SaveRememberedSettings(*settings, remembered);
 }

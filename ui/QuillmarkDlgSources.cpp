@@ -28,8 +28,17 @@ bool CQuillmarkDlg::IsListed(const QString& path) const {
     return listed->Contains(path);
 }
 
+QTreeWidgetItem* CQuillmarkDlg::NewListRow(const QString& path) const {
+    auto* row = new QTreeWidgetItem(QStringList{path});
+    // A row can be dragged between others, never dropped onto one (it would
+    // become a child row, which the list does not have). Its whole path shows
+    // with its preview when the mouse rests on it.
+    row->setFlags(Qt::ItemIsSelectable | Qt::ItemIsEnabled | Qt::ItemIsDragEnabled);
+    return row;
+}
+
 void CQuillmarkDlg::InsertAtTop(const QString& path) {
-    List()->insertTopLevelItem(0, new QTreeWidgetItem(QStringList{path}));
+    List()->insertTopLevelItem(0, NewListRow(path));
 }
 
 void CQuillmarkDlg::RefreshFileCount() {
@@ -74,7 +83,7 @@ void CQuillmarkDlg::OnAddFolder() {
     } else {
         // The pictures come in the order they are to stand in; put at the top
         // last first, they stand above the earlier rows in that order.
-        const FolderListing found = ScanFolderForPictures(ToPath(folder));
+        const FolderListing found = ScanFolderForPictures(ToPath(folder), pageChoice.order);
         if (!found.error.empty()) {
             return;
         }

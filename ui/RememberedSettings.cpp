@@ -13,6 +13,74 @@ const QString kPageWidth = QStringLiteral("page/width");
 const QString kPageHeight = QStringLiteral("page/height");
 const QString kFilesFolder = QStringLiteral("pickers/filesFolder");
 const QString kSourceFolder = QStringLiteral("pickers/sourceFolder");
+const QString kPaper = QStringLiteral("page/paper");
+const QString kDpi = QStringLiteral("page/dpi");
+const QString kOrientation = QStringLiteral("page/orientation");
+const QString kMargin = QStringLiteral("page/margin");
+const QString kFit = QStringLiteral("page/fit");
+const QString kFolderOrder = QStringLiteral("list/folderOrder");
+
+// Choices are stored by name, so the file stays readable and a value from a
+// newer or hand-edited file that means nothing here falls back to the default.
+template <typename Enum> struct Named {
+    Enum value;
+    const char* name;
+};
+constexpr Named<PageOrientation> kOrientations[] = {{PageOrientation::AsSized, "as-sized"},
+                                                    {PageOrientation::Portrait, "portrait"},
+                                                    {PageOrientation::Landscape, "landscape"},
+                                                    {PageOrientation::Auto, "auto"}};
+constexpr Named<PictureFit> kFits[] = {{PictureFit::Fit, "fit"}, {PictureFit::Shrink, "shrink"}};
+constexpr Named<FolderOrder> kOrders[] = {
+    {FolderOrder::Standard, "standard"}, {FolderOrder::WriteTime, "time"}, {FolderOrder::Name, "name"}};
+
+template <typename Enum, size_t N>
+Enum ReadNamed(const QSettings& settings, const QString& key, const Named<Enum> (&names)[N], Enum fallback) {
+    const QString text = settings.value(key).toString();
+    for (const auto& named : names) {
+        if (text == QLatin1String(named.name)) {
+            return named.value;
+        }
+    }
+    return fallback;
+}
+
+template <typename Enum, size_t N> QString NameOf(const Named<Enum> (&names)[N], Enum value) {
+    for (const auto& named : names) {
+        if (named.value == value) {
+            return QLatin1String(named.name);
+        }
+    }
+    return {};
+}
+
+PageChoice ReadPageChoice(const QSettings& settings) {
+    PageChoice page;
+    const QString paper = settings.value(kPaper).toString();
+    page.paper = PaperSizeNamed(paper.toStdString()).value_or(PaperSize::Custom);
+    bool number = false;
+    const int dpi = settings.value(kDpi).toInt(&number);
+    if (number && dpi >= kMinDpi && dpi <= kMaxDpi) {
+        page.dpi = dpi;
+    }
+    const double margin = settings.value(kMargin).toDouble(&number);
+    if (number && margin >= 0) {
+        page.margin = margin;
+    }
+    page.orientation = ReadNamed(settings, kOrientation, kOrientations, page.orientation);
+    page.fit = ReadNamed(settings, kFit, kFits, page.fit);
+    page.order = ReadNamed(settings, kFolderOrder, kOrders, page.order);
+    return page;
+}
+
+void WritePageChoice(QSettings& settings, const PageChoice& page) {
+    settings.setValue(kPaper, QString::fromLatin1(PaperName(page.paper)));
+    settings.setValue(kDpi, page.dpi);
+    settings.setValue(kOrientation, NameOf(kOrientations, page.orientation));
+    settings.setValue(kMargin, page.margin);
+    settings.setValue(kFit, NameOf(kFits, page.fit));
+    settings.setValue(kFolderOrder, NameOf(kOrders, page.order));
+}
 
 // An entry holding something else than a truth value (a hand-edited file)
 // counts as missing.
@@ -42,6 +110,7 @@ RememberedSettings LoadRememberedSettings(QSettings& settings) {
     remembered.pageHeight = settings.value(kPageHeight).toString();
     remembered.filesFolder = settings.value(kFilesFolder).toString();
     remembered.sourceFolder = settings.value(kSourceFolder).toString();
+    remembered.page = ReadPageChoice(settings);
     return remembered;
 }
 
@@ -55,5 +124,6 @@ void SaveRememberedSettings(QSettings& settings, const RememberedSettings& remem
     WriteOrRemove(settings, kPageHeight, remembered.pageHeight);
     WriteOrRemove(settings, kFilesFolder, remembered.filesFolder);
     WriteOrRemove(settings, kSourceFolder, remembered.sourceFolder);
+    WritePageChoice(settings, remembered.page);
     settings.sync();
 }

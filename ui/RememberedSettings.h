@@ -1,12 +1,14 @@
 #pragma once
 
+#include "PageChoice.h"
+
 #include <QString>
 
 class QSettings;
 
 // What the window keeps from one run to the next: the save folder, the list
-// and output modes, forbid-print, the page size and where the pickers were
-// last. Never the password. An empty field means "nothing remembered": the
+// and output modes, forbid-print, the page size and the page settings, and
+// where the pickers were last. Never the password. An empty field means "nothing remembered": the
 // window's own default holds.
 struct RememberedSettings {
     QString saveFolder;
@@ -18,6 +20,7 @@ struct RememberedSettings {
     QString pageHeight;
     QString filesFolder;  // where the file picker was last
     QString sourceFolder; // the folder last added
+    PageChoice page;      // each setting that cannot be read keeps its default
 
     bool operator==(const RememberedSettings&) const = default;
 };

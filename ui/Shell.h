@@ -1,5 +1,7 @@
 #pragma once
 
+#include "PageChoice.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +37,10 @@ class Shell {
     // The chosen folder, or an empty string when the user cancels; only folders
     // of the file system can be chosen.
     virtual QString PickFolder(QWidget* parent, const QString& title, const QString& startFolder) = 0;
+
+    // The page settings dialog over `parent`, opened on `choice`; true, with
+    // `choice` changed, when the user confirms.
+    virtual bool EditPageSettings(QWidget* parent, PageChoice& choice) = 0;
 
     // False when the desktop could not open it.
     virtual bool OpenUrl(const QString& address) = 0;

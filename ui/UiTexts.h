@@ -31,6 +31,8 @@ class UiTexts {
         return tr("页面尺寸无效：宽和高都必须在 %1 到 %2 像素之间。\n当前为 %3 × %4。");
     }
     static QString NoSuchSaveFolder() { return tr("保存目录不存在：%1"); }
+    static QString BadResolution() { return tr("分辨率无效：必须在 %1 到 %2 dpi 之间。\n当前为 %3 dpi。"); }
+    static QString BadMargin() { return tr("页边距无效：必须不小于 0，并给图片留出地方。\n当前为 %1。"); }
     static QString CannotBegin() { return tr("无法开始转换：%1"); }
     static QString ConversionFailed() { return tr("转换失败：%1"); }
 
@@ -67,6 +69,46 @@ class UiTexts {
     static QString ConfirmClear() { return tr("确定清空列表吗"); }
     static QString AlreadyFirst() { return tr("已经位于第一行!"); }
     static QString AlreadyLast() { return tr("已经位于最后一行!"); }
+    // The list's context menu and the Delete key.
+    static QString RemoveSelected() { return tr("删除选中的项"); }
+    static QString ConfirmRemoveMany() { return tr("确定删除选中的 %1 项吗"); }
+    static QString SortNameAscending() { return tr("按名称排序（升序）"); }
+    static QString SortNameDescending() { return tr("按名称排序（降序）"); }
+    static QString SortOldestFirst() { return tr("按修改时间排序（从旧到新）"); }
+    static QString SortNewestFirst() { return tr("按修改时间排序（从新到旧）"); }
+
+    // The page settings beside the size fields, and their dialog.
+    static QString MoreSettingsWithPaper() { return tr("%1…"); } // the paper's name
+    static QString PageSettingsTitle() { return tr("更多设置"); }
+    static QString PaperLabel() { return tr("纸张大小："); }
+    static QString PaperCustom() { return tr("自定义尺寸（像素）"); }
+    static QString PaperWithDpi() { return tr("%1，%2 dpi"); }
+    static QString DpiLabel() { return tr("分辨率："); }
+    static QString DpiSuffix() { return tr(" dpi"); }
+    static QString OrientationLabel() { return tr("页面方向："); }
+    static QString OrientAsSized() { return tr("按纸张尺寸"); }
+    static QString OrientPortrait() { return tr("纵向"); }
+    static QString OrientLandscape() { return tr("横向"); }
+    static QString OrientAuto() { return tr("自动（随图片方向）"); }
+    static QString MarginLabel() { return tr("页边距："); }
+    static QString MarginValue() { return tr("%1 %2"); } // a number, its unit
+    static QString Millimetres() { return tr("毫米"); }
+    static QString Pixels() { return tr("像素"); }
+    static QString FitLabel() { return tr("图片缩放："); }
+    static QString FitFit() { return tr("适应页面（放大或缩小）"); }
+    static QString FitShrink() { return tr("只缩小（小图保持原大小）"); }
+    static QString OrderLabel() { return tr("目录中图片的顺序："); }
+    static QString OrderStandard() { return tr("默认顺序"); }
+    static QString OrderStandardHint() {
+        return tr("默认顺序：添加目录时按修改时间从旧到新；遍历二级目录时按文件名");
+    }
+    static QString OrderTime() { return tr("按修改时间（从旧到新）"); }
+    static QString OrderName() { return tr("按文件名（自然顺序）"); }
+    static QString PageSummary() {
+        return tr("纸张：%1\n页面方向：%2\n页边距：%3\n图片缩放：%4\n目录中图片的顺序：%5");
+    }
+    static QString Ok() { return tr("确定"); }
+    static QString Cancel() { return tr("取消"); }
 
     // Previews of the listed pictures.
     static QString PreviewLoading() { return tr("正在生成预览..."); }

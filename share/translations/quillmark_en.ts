@@ -115,6 +115,10 @@
         <source>访问官方淘宝店</source>
         <translation>Shop</translation>
     </message>
+    <message>
+        <source>更多…</source>
+        <translation>More…</translation>
+    </message>
 </context>
 <context>
     <name>UiTexts</name>
@@ -331,6 +335,158 @@ Genuine software, safe to use
     <message>
         <source>解码程序异常退出，退出码 %1</source>
         <translation>the decoder stopped with exit code %1</translation>
+    </message>
+    <message>
+        <source>分辨率无效：必须在 %1 到 %2 dpi 之间。
+当前为 %3 dpi。</source>
+        <translation>Invalid resolution: it must be between %1 and %2 dpi.
+It is %3 dpi now.</translation>
+    </message>
+    <message>
+        <source>页边距无效：必须不小于 0，并给图片留出地方。
+当前为 %1。</source>
+        <translation>Invalid margin: it must be 0 or more and leave room for the picture.
+It is %1 now.</translation>
+    </message>
+    <message>
+        <source>删除选中的项</source>
+        <translation>Remove Selected</translation>
+    </message>
+    <message>
+        <source>确定删除选中的 %1 项吗</source>
+        <translation>Remove the %1 selected entries?</translation>
+    </message>
+    <message>
+        <source>按名称排序（升序）</source>
+        <translation>Sort by Name (A to Z)</translation>
+    </message>
+    <message>
+        <source>按名称排序（降序）</source>
+        <translation>Sort by Name (Z to A)</translation>
+    </message>
+    <message>
+        <source>按修改时间排序（从旧到新）</source>
+        <translation>Sort by Date (Oldest First)</translation>
+    </message>
+    <message>
+        <source>按修改时间排序（从新到旧）</source>
+        <translation>Sort by Date (Newest First)</translation>
+    </message>
+    <message>
+        <source>%1…</source>
+        <translation>%1…</translation>
+    </message>
+    <message>
+        <source>更多设置</source>
+        <translation>More Settings</translation>
+    </message>
+    <message>
+        <source>纸张大小：</source>
+        <translation>Paper size:</translation>
+    </message>
+    <message>
+        <source>自定义尺寸（像素）</source>
+        <translation>Custom size (pixels)</translation>
+    </message>
+    <message>
+        <source>%1，%2 dpi</source>
+        <translation>%1, %2 dpi</translation>
+    </message>
+    <message>
+        <source>分辨率：</source>
+        <translation>Resolution:</translation>
+    </message>
+    <message>
+        <source> dpi</source>
+        <translation> dpi</translation>
+    </message>
+    <message>
+        <source>页面方向：</source>
+        <translation>Orientation:</translation>
+    </message>
+    <message>
+        <source>按纸张尺寸</source>
+        <translation>As the size says</translation>
+    </message>
+    <message>
+        <source>纵向</source>
+        <translation>Portrait</translation>
+    </message>
+    <message>
+        <source>横向</source>
+        <translation>Landscape</translation>
+    </message>
+    <message>
+        <source>自动（随图片方向）</source>
+        <translation>Automatic (as each picture)</translation>
+    </message>
+    <message>
+        <source>页边距：</source>
+        <translation>Margin:</translation>
+    </message>
+    <message>
+        <source>%1 %2</source>
+        <translation>%1 %2</translation>
+    </message>
+    <message>
+        <source>毫米</source>
+        <translation>mm</translation>
+    </message>
+    <message>
+        <source>像素</source>
+        <translation>pixels</translation>
+    </message>
+    <message>
+        <source>图片缩放：</source>
+        <translation>Picture size:</translation>
+    </message>
+    <message>
+        <source>适应页面（放大或缩小）</source>
+        <translation>Fit the page (enlarge or reduce)</translation>
+    </message>
+    <message>
+        <source>只缩小（小图保持原大小）</source>
+        <translation>Only reduce (small pictures keep their size)</translation>
+    </message>
+    <message>
+        <source>目录中图片的顺序：</source>
+        <translation>Order of pictures from a folder:</translation>
+    </message>
+    <message>
+        <source>默认顺序</source>
+        <translation>Standard order</translation>
+    </message>
+    <message>
+        <source>默认顺序：添加目录时按修改时间从旧到新；遍历二级目录时按文件名</source>
+        <translation>Standard order: oldest first when adding a folder; by name inside each folder of a folder list</translation>
+    </message>
+    <message>
+        <source>按修改时间（从旧到新）</source>
+        <translation>By date (oldest first)</translation>
+    </message>
+    <message>
+        <source>按文件名（自然顺序）</source>
+        <translation>By name (natural order)</translation>
+    </message>
+    <message>
+        <source>纸张：%1
+页面方向：%2
+页边距：%3
+图片缩放：%4
+目录中图片的顺序：%5</source>
+        <translation>Paper: %1
+Orientation: %2
+Margin: %3
+Picture size: %4
+Order of pictures from a folder: %5</translation>
+    </message>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
     </message>
 </context>
 </TS>

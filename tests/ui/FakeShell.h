@@ -6,9 +6,9 @@
 #include <QStringList>
 
 // Stands in for the user: records every message box and answers questions
-// from a queue (No or Cancel when it runs dry); the pickers return what the
-// test queued (a cancel when nothing is queued) and record what they were
-// asked with.
+// from a queue (No or Cancel when it runs dry); the pickers and the page
+// settings dialog return what the test queued (a cancel when nothing is
+// queued) and record what they were asked with.
 class FakeShell : public Shell {
   public:
     Answer ShowMessage(QWidget*, const QString& text, Buttons buttons) override {
@@ -40,6 +40,14 @@ class FakeShell : public Shell {
         startFolders << startFolder;
         return pickedFolders.isEmpty() ? QString() : pickedFolders.takeFirst();
     }
+    bool EditPageSettings(QWidget*, PageChoice& choice) override {
+        pageSettingsShown << choice;
+        if (pageChoices.isEmpty()) {
+            return false;
+        }
+        choice = pageChoices.takeFirst();
+        return true;
+    }
     bool OpenUrl(const QString& address) override {
         opened << address;
         return true;
@@ -62,4 +70,6 @@ class FakeShell : public Shell {
     QStringList folderTitles;
     QStringList startFolders; // where each picker was asked to open
     QStringList opened;
+    QList<PageChoice> pageChoices; // confirmed by the settings dialog, one per showing; cancelled when none
+    QList<PageChoice> pageSettingsShown; // what the settings dialog opened on
 };

@@ -7,9 +7,13 @@
 
 #include <QApplication>
 #include <QLabel>
+#include <QMenu>
 #include <QPushButton>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
+#include <chrono>
+#include <filesystem>
 
 namespace {
 
@@ -61,6 +65,10 @@ class TestListEditing : public QObject {
     void moves();
     void removeAsksAndTakesTheFirstSelected();
     void clearAsksFirst();
+    void deleteKeyRemovesEverySelectedRowAfterOneQuestion();
+    void sortCommands_data();
+    void sortCommands();
+    void movedRowsAreDraggedOnlyBetweenRows();
 };
 
 void TestListEditing::moves_data() {
@@ -147,6 +155,83 @@ void TestListEditing::clearAsksFirst() {
     QCOMPARE(f.rows(), QString());
     QCOMPARE(f.label(), QStringLiteral("0"));
     QCOMPARE(f.shell.messages, (QStringList{"确定清空列表吗", "确定清空列表吗", "删除成功"}));
+}
+
+void TestListEditing::deleteKeyRemovesEverySelectedRowAfterOneQuestion() {
+    Fixture f("abcdef", {1, 3, 4});
+    f.dlg.show();
+    QVERIFY(QTest::qWaitForWindowActive(&f.dlg));
+    f.list()->setFocus();
+    f.shell.answers << Shell::Answer::Cancel << Shell::Answer::Ok;
+    QTest::keyClick(f.list(), Qt::Key_Delete);
+    QCOMPARE(f.rows(), QStringLiteral("abcdef"));
+    QTest::keyClick(f.list(), Qt::Key_Delete);
+    QCOMPARE(f.rows(), QStringLiteral("acf"));
+    QCOMPARE(f.label(), QStringLiteral("3"));
+    QCOMPARE(f.shell.questions, (QStringList{"确定删除选中的 3 项吗", "确定删除选中的 3 项吗"}));
+    QVERIFY(!f.dlg.IsListed("b")); // the duplicate test forgets them
+
+    // The menu offers it only with a selection; nothing selected, nothing asked.
+    QVERIFY(!f.dlg.MakeListMenu()->actions().first()->isEnabled());
+    QTest::keyClick(f.list(), Qt::Key_Delete);
+    QCOMPARE(f.shell.questions.size(), 2);
+    // One row selected: the button's question.
+    f.list()->topLevelItem(0)->setSelected(true);
+    QVERIFY(f.dlg.MakeListMenu()->actions().first()->isEnabled());
+    f.shell.answers << Shell::Answer::Ok;
+    f.dlg.MakeListMenu()->actions().first()->trigger();
+    QCOMPARE(f.rows(), QStringLiteral("cf"));
+    QCOMPARE(f.shell.questions.last(), QStringLiteral("确定删除吗"));
+}
+
+void TestListEditing::sortCommands_data() {
+    QTest::addColumn<int>("action"); // its place in the context menu
+    QTest::addColumn<QStringList>("after");
+    // Written in the order b/img10, a/img2, img1, a/IMG3; b/img1 and a/img1 at one time.
+    QTest::newRow("name, ascending") << 2 << QStringList{"a/img1", "a/img2", "a/IMG3", "b/img1", "b/img10"};
+    QTest::newRow("name, descending") << 3 << QStringList{"b/img10", "b/img1", "a/IMG3", "a/img2", "a/img1"};
+    QTest::newRow("oldest first") << 4 << QStringList{"b/img10", "a/img2", "a/img1", "b/img1", "a/IMG3"};
+    QTest::newRow("newest first") << 5 << QStringList{"a/IMG3", "b/img1", "a/img1", "a/img2", "b/img10"};
+}
+
+void TestListEditing::sortCommands() {
+    QFETCH(int, action);
+    QFETCH(QStringList, after);
+    QTemporaryDir dir;
+    QDir(dir.path()).mkpath("a");
+    QDir(dir.path()).mkpath("b");
+    const std::pair<const char*, int> files[] = {
+        {"b/img10", 0}, {"a/img2", 1}, {"a/img1", 2}, {"b/img1", 2}, {"a/IMG3", 3}};
+    Fixture f("", {});
+    for (const auto& [name, minute] : files) {
+        const QString path = dir.filePath(name);
+        QFile(path).open(QIODevice::WriteOnly);
+        std::filesystem::last_write_time(path.toStdString(), std::filesystem::file_time_type::clock::now() -
+                                                                 std::chrono::hours(1) +
+                                                                 std::chrono::minutes(minute));
+        f.dlg.InsertAtTop(path);
+    }
+    f.list()->topLevelItem(2)->setSelected(true);
+    const QString selectedPath = f.list()->topLevelItem(2)->text(0);
+
+    f.dlg.MakeListMenu()->actions().at(action)->trigger();
+    QStringList rows;
+    for (int row = 0; row < f.list()->topLevelItemCount(); ++row) {
+        rows << QDir(dir.path()).relativeFilePath(f.list()->topLevelItem(row)->text(0));
+    }
+    QCOMPARE(rows, after);
+    QCOMPARE(f.list()->selectedItems().size(), 1); // the selection goes with its row
+    QCOMPARE(f.list()->selectedItems().first()->text(0), selectedPath);
+    QVERIFY(f.dlg.IsListed(selectedPath));
+}
+
+void TestListEditing::movedRowsAreDraggedOnlyBetweenRows() {
+    Fixture f("abc", {0});
+    f.click(ControlId::MoveToBottom);
+    QTreeWidgetItem* moved = f.list()->topLevelItem(2);
+    QVERIFY(moved->flags() & Qt::ItemIsDragEnabled);
+    QVERIFY(!(moved->flags() & Qt::ItemIsDropEnabled)); // a drop on it would make it a parent
+    QCOMPARE(f.list()->dragDropMode(), QAbstractItemView::InternalMove);
 }
 
 QTEST_MAIN(TestListEditing)

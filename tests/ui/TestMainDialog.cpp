@@ -3,17 +3,21 @@
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
+#include "PageSettingsDlg.h"
 #include "QtShell.h"
 #include "QuillmarkDlg.h"
 #include "UiTexts.h"
 
 #include <QApplication>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
+#include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -28,6 +32,8 @@ class TestMainDialog : public QObject {
     void customSizeBoxOnlyLocksTheFields();
     void passwordBoxClearsAndSetsTheFlag();
     void traverseBoxEmptiesTheList();
+    void pageSettingsReachTheJobAndShowBesideTheSize();
+    void pageSettingsDialogEditsACopy();
     void closingAsksFirst_data();
     void closingAsksFirst();
     void exitQuestionOnTheDesktop_data();
@@ -192,6 +198,70 @@ void TestMainDialog::traverseBoxEmptiesTheList() {
     QVERIFY(shell.messages.isEmpty());
     box->click();
     QVERIFY(dlg.Control(ControlId::AddFiles)->isEnabled());
+}
+
+void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* more = dlg.Control<QPushButton>(ControlId::MoreSettings);
+    QCOMPARE(more->text(), QStringLiteral("更多…"));
+    QVERIFY(
+        dlg.Control(ControlId::PageWidth)->toolTip().contains(QStringLiteral("纸张：自定义尺寸（像素）")));
+
+    // Cancelled: nothing changes, and the job keeps the pixel size.
+    more->click();
+    QCOMPARE(shell.pageSettingsShown, QList<PageChoice>{PageChoice{}});
+    dlg.OnStartConversion();
+    QCOMPARE(job.options.paper, PaperSize::Custom);
+
+    const PageChoice chosen{PaperSize::A4,    200, PageOrientation::Auto, 10, PictureFit::Shrink,
+                            FolderOrder::Name};
+    shell.pageChoices << chosen;
+    more->click();
+    QCOMPARE(dlg.CurrentPageChoice(), chosen);
+    QCOMPARE(more->text(), QStringLiteral("A4…"));
+    const QString tip = dlg.Control(ControlId::CustomSizeBox)->toolTip();
+    for (const char* part : {"A4，200 dpi", "自动（随图片方向）", "10 毫米", "只缩小", "按文件名"}) {
+        QVERIFY2(tip.contains(QString::fromUtf8(part)), qPrintable(tip));
+    }
+    dlg.OnStartConversion(); // an empty list: the options are still taken
+    QCOMPARE(job.options.paper, PaperSize::A4);
+    QCOMPARE(job.options.dpi, 200);
+    QCOMPARE(job.options.orientation, PageOrientation::Auto);
+    QCOMPARE(job.options.margin, 10.0);
+    QCOMPARE(job.options.fit, PictureFit::Shrink);
+    QCOMPARE(job.options.folderOrder, FolderOrder::Name);
+
+    // A margin wider than the sheet is refused in the window's words; the
+    // dialog opens again on what was chosen.
+    shell.pageChoices << PageChoice{PaperSize::A5, 150, PageOrientation::AsSized, 80};
+    more->click();
+    QCOMPARE(shell.pageSettingsShown.last(), chosen);
+    dlg.InsertAtTop(QStringLiteral("/tmp/a.jpg"));
+    shell.messages.clear();
+    dlg.OnStartConversion();
+    QCOMPARE(shell.messages.size(), 1);
+    QVERIFY2(shell.messages.first().startsWith(QStringLiteral("页边距无效")),
+             qPrintable(shell.messages.first()));
+    QVERIFY(shell.messages.first().contains(QStringLiteral("80 毫米")));
+    QVERIFY(!dlg.IsConverting());
+}
+
+void TestMainDialog::pageSettingsDialogEditsACopy() {
+    const PageChoice chosen{PaperSize::Letter,     300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
+                            FolderOrder::WriteTime};
+    PageSettingsDlg dialog(chosen);
+    QCOMPARE(dialog.Choice(), chosen);
+    auto* dpi = dialog.findChild<QSpinBox*>("dpi");
+    auto* margin = dialog.findChild<QDoubleSpinBox*>("margin");
+    QVERIFY(dpi->isEnabled());
+    QCOMPARE(margin->suffix(), QStringLiteral(" 毫米"));
+    // A pixel size has no resolution, and its margin is in pixels.
+    dialog.findChild<QComboBox*>("paper")->setCurrentIndex(0);
+    QVERIFY(!dpi->isEnabled());
+    QCOMPARE(margin->suffix(), QStringLiteral(" 像素"));
+    QCOMPARE(dialog.Choice().paper, PaperSize::Custom);
 }
 
 void TestMainDialog::closingAsksFirst_data() {

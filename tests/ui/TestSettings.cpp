@@ -34,6 +34,13 @@ QStringList Choices(const CQuillmarkDlg& dlg) {
             QString::number(dlg.Control(ControlId::AddFiles)->isEnabled())};
 }
 
+const PageChoice kPage{.paper = PaperSize::A4,
+                       .dpi = 300,
+                       .orientation = PageOrientation::Auto,
+                       .margin = 12.5,
+                       .fit = PictureFit::Shrink,
+                       .order = FolderOrder::Name};
+
 // Closes the window as the user does, answering Yes.
 void Close(CQuillmarkDlg& dlg, FakeShell& shell) {
     shell.answers << Shell::Answer::Yes;
@@ -47,6 +54,7 @@ class TestSettings : public QObject {
   private slots:
     void keptAcrossTwoWindows();
     void firstStartShowsTheDefaults();
+    void pageSettingsThatMeanNothingKeepTheirDefaults();
     void goneSaveFolderFallsBackQuietly();
     void pickersOpenWhereTheyWereLast();
 
@@ -71,11 +79,14 @@ void TestSettings::keptAcrossTwoWindows() {
         first.Control<QLineEdit>(ControlId::PageHeight)->setText("600");
         first.Control<QCheckBox>(ControlId::PasswordBox)->click();
         first.Control<QLineEdit>(ControlId::Password)->setText("geheim-秘密");
+        shell.pageChoices << kPage;
+        first.Control<QPushButton>(ControlId::MoreSettings)->click();
         chosen = Choices(first);
         Close(first, shell);
     }
     CQuillmarkDlg second(shell, job, 96, &settings);
     QCOMPARE(Choices(second), chosen);
+    QCOMPARE(second.CurrentPageChoice(), kPage);
     // Never the password, nor that one was asked for.
     QVERIFY(!second.Control<QCheckBox>(ControlId::PasswordBox)->isChecked());
     QFile file(SettingsFile("kept.conf"));
@@ -92,12 +103,33 @@ void TestSettings::firstStartShowsTheDefaults() {
     CQuillmarkDlg remembering(shell, job, 96, &settings);
     CQuillmarkDlg forgetting(shell, job, 96);
     QCOMPARE(Choices(remembering), Choices(forgetting));
+    QCOMPARE(remembering.CurrentPageChoice(), PageChoice{});
 
     // Closing with the defaults keeps the screen's page size out of the file,
     // so a window on another screen starts with that screen's default.
     Close(remembering, shell);
     CQuillmarkDlg otherScreen(shell, job, 144, &settings);
     QCOMPARE(otherScreen.Control<QLineEdit>(ControlId::PageWidth)->text(), QStringLiteral("2381"));
+}
+
+void TestSettings::pageSettingsThatMeanNothingKeepTheirDefaults() {
+    QSettings settings(SettingsFile("edited.conf"), QSettings::IniFormat);
+    const std::pair<const char*, const char*> entries[] = {
+        {"page/paper", "A6"},  {"page/dpi", "9000"}, {"page/orientation", "sideways"},
+        {"page/margin", "-3"}, {"page/fit", ""},     {"list/folderOrder", "size"},
+    };
+    for (const auto& [key, value] : entries) {
+        settings.setValue(key, value);
+    }
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96, &settings);
+    QCOMPARE(dlg.CurrentPageChoice(), PageChoice{});
+    settings.setValue("page/paper", "letter");
+    settings.setValue("page/dpi", "300");
+    CQuillmarkDlg again(shell, job, 96, &settings);
+    QCOMPARE(again.CurrentPageChoice().paper, PaperSize::Letter);
+    QCOMPARE(again.CurrentPageChoice().dpi, 300);
 }
 
 void TestSettings::goneSaveFolderFallsBackQuietly() {

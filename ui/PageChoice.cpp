@@ -1,0 +1,61 @@
+#include "PageChoice.h"
+
+#include "UiTexts.h"
+
+void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
+    options.paper = choice.paper;
+    options.dpi = choice.dpi;
+    options.orientation = choice.orientation;
+    options.margin = choice.margin;
+    options.fit = choice.fit;
+    options.folderOrder = choice.order;
+}
+
+QString PaperText(PaperSize paper) {
+    return paper == PaperSize::Custom ? UiTexts::PaperCustom() : QString::fromLatin1(PaperName(paper));
+}
+
+QString MarginText(const PageChoice& choice) {
+    return UiTexts::MarginValue()
+        .arg(choice.margin)
+        .arg(choice.paper == PaperSize::Custom ? UiTexts::Pixels() : UiTexts::Millimetres());
+}
+
+namespace {
+
+QString OrientationText(PageOrientation orientation) {
+    switch (orientation) {
+    case PageOrientation::AsSized:
+        return UiTexts::OrientAsSized();
+    case PageOrientation::Portrait:
+        return UiTexts::OrientPortrait();
+    case PageOrientation::Landscape:
+        return UiTexts::OrientLandscape();
+    case PageOrientation::Auto:
+        return UiTexts::OrientAuto();
+    }
+    return {};
+}
+
+QString OrderText(FolderOrder order) {
+    switch (order) {
+    case FolderOrder::Standard:
+        return UiTexts::OrderStandard();
+    case FolderOrder::WriteTime:
+        return UiTexts::OrderTime();
+    case FolderOrder::Name:
+        return UiTexts::OrderName();
+    }
+    return {};
+}
+
+} // namespace
+
+QString DescribePageChoice(const PageChoice& choice) {
+    const QString paper = choice.paper == PaperSize::Custom
+                              ? UiTexts::PaperCustom()
+                              : UiTexts::PaperWithDpi().arg(PaperText(choice.paper)).arg(choice.dpi);
+    return UiTexts::PageSummary().arg(
+        paper, OrientationText(choice.orientation), MarginText(choice),
+        choice.fit == PictureFit::Fit ? UiTexts::FitFit() : UiTexts::FitShrink(), OrderText(choice.order));
+}

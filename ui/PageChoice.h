@@ -1,0 +1,28 @@
+#pragma once
+
+#include "ConvertOptions.h"
+
+#include <QString>
+
+// The page settings the window keeps beside its size fields: what the "更多…"
+// dialog edits and Start hands to the job.
+struct PageChoice {
+    PaperSize paper = PaperSize::Custom;
+    int dpi = kDefaultDpi;
+    PageOrientation orientation = PageOrientation::AsSized;
+    double margin = 0; // millimetres for a paper size, pixels for the custom size
+    PictureFit fit = PictureFit::Fit;
+    FolderOrder order = FolderOrder::Standard;
+    bool operator==(const PageChoice&) const = default;
+};
+
+// Puts the choice into a job's options.
+void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options);
+
+// The choice in a few lines, for the tooltips of the size fields.
+QString DescribePageChoice(const PageChoice& choice);
+
+// The paper's name, or the text of the custom size.
+QString PaperText(PaperSize paper);
+// "10 毫米" or "10 像素", the unit following the paper.
+QString MarginText(const PageChoice& choice);

@@ -1,0 +1,108 @@
+#include "PageSettingsDlg.h"
+
+#include "UiTexts.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QDoubleSpinBox>
+#include <QFormLayout>
+#include <QPushButton>
+#include <QSpinBox>
+
+namespace {
+
+// A margin wider than any sheet is refused at Start anyway; this only keeps
+// the field to numbers a person would type.
+constexpr double kLargestMargin = 10000;
+
+template <typename Enum>
+QComboBox* MakeCombo(const QString& name, std::initializer_list<std::pair<Enum, QString>> items) {
+    auto* combo = new QComboBox;
+    combo->setObjectName(name);
+    for (const auto& [value, text] : items) {
+        combo->addItem(text, static_cast<int>(value));
+    }
+    return combo;
+}
+
+template <typename Enum> void Select(QComboBox* combo, Enum value) {
+    combo->setCurrentIndex(std::max(combo->findData(static_cast<int>(value)), 0));
+}
+
+template <typename Enum> Enum Selected(const QComboBox* combo) {
+    return static_cast<Enum>(combo->currentData().toInt());
+}
+
+} // namespace
+
+PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QDialog(parent) {
+    setWindowTitle(UiTexts::PageSettingsTitle());
+
+    paper = MakeCombo<PaperSize>(QStringLiteral("paper"), {{PaperSize::Custom, UiTexts::PaperCustom()}});
+    for (PaperSize preset : PaperPresets()) {
+        paper->addItem(PaperText(preset), static_cast<int>(preset));
+    }
+    dpi = new QSpinBox;
+    dpi->setObjectName(QStringLiteral("dpi"));
+    dpi->setRange(kMinDpi, kMaxDpi);
+    dpi->setSuffix(UiTexts::DpiSuffix());
+    orientation = MakeCombo<PageOrientation>(QStringLiteral("orientation"),
+                                             {{PageOrientation::AsSized, UiTexts::OrientAsSized()},
+                                              {PageOrientation::Portrait, UiTexts::OrientPortrait()},
+                                              {PageOrientation::Landscape, UiTexts::OrientLandscape()},
+                                              {PageOrientation::Auto, UiTexts::OrientAuto()}});
+    margin = new QDoubleSpinBox;
+    margin->setObjectName(QStringLiteral("margin"));
+    margin->setRange(0, kLargestMargin);
+    margin->setDecimals(1);
+    fit = MakeCombo<PictureFit>(QStringLiteral("fit"), {{PictureFit::Fit, UiTexts::FitFit()},
+                                                        {PictureFit::Shrink, UiTexts::FitShrink()}});
+    order =
+        MakeCombo<FolderOrder>(QStringLiteral("order"), {{FolderOrder::Standard, UiTexts::OrderStandard()},
+                                                         {FolderOrder::WriteTime, UiTexts::OrderTime()},
+                                                         {FolderOrder::Name, UiTexts::OrderName()}});
+    order->setToolTip(UiTexts::OrderStandardHint());
+
+    auto* form = new QFormLayout;
+    form->addRow(UiTexts::PaperLabel(), paper);
+    form->addRow(UiTexts::DpiLabel(), dpi);
+    form->addRow(UiTexts::OrientationLabel(), orientation);
+    form->addRow(UiTexts::MarginLabel(), margin);
+    form->addRow(UiTexts::FitLabel(), fit);
+    form->addRow(UiTexts::OrderLabel(), order);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
+    buttons->button(QDialogButtonBox::Ok)->setText(UiTexts::Ok());
+    buttons->button(QDialogButtonBox::Cancel)->setText(UiTexts::Cancel());
+    form->addRow(buttons);
+    setLayout(form);
+    connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
+    connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
+
+    Select(paper, choice.paper);
+    dpi->setValue(choice.dpi);
+    Select(orientation, choice.orientation);
+    margin->setValue(choice.margin);
+    Select(fit, choice.fit);
+    Select(order, choice.order);
+    OnPaperChanged();
+    connect(paper, &QComboBox::currentIndexChanged, this, &PageSettingsDlg::OnPaperChanged);
+}
+
+void PageSettingsDlg::OnPaperChanged() {
+    // A custom page is measured in pixels: it has no resolution, and its
+    // margin is in pixels too.
+    const bool custom = Selected<PaperSize>(paper) == PaperSize::Custom;
+    dpi->setEnabled(!custom);
+    margin->setSuffix(QLatin1Char(' ') + (custom ? UiTexts::Pixels() : UiTexts::Millimetres()));
+}
+
+PageChoice PageSettingsDlg::Choice() const {
+    PageChoice choice;
+    choice.paper = Selected<PaperSize>(paper);
+    choice.dpi = dpi->value();
+    choice.orientation = Selected<PageOrientation>(orientation);
+    choice.margin = margin->value();
+    choice.fit = Selected<PictureFit>(fit);
+    choice.order = Selected<FolderOrder>(order);
+    return choice;
+}
