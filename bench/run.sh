@@ -6,6 +6,7 @@
 # centre on white, JPEG quality 75, then into a PDF), all in one run so that
 # they share the same machine load:
 #   a  quillmark-cli, one merged PDF of the 50 12-megapixel photo JPEGs
+#   a4 the same on A4 pages at 150 dpi (--page A4 --dpi 150): fewer pixels per page
 #   b  the same, one PDF per picture (--separate)
 #   c  quillmark-cli merged, a mixed set (JPEG, PNG with alpha, TIFF, GIF, BMP)
 #   d  libvips in one process (vips-batch) + img2pdf: what a good library does
@@ -182,6 +183,7 @@ loadBefore=$(cut -d' ' -f1-3 /proc/loadavg)
 for round in $(seq "$REPEAT"); do
     echo "round $round of $REPEAT..."
     measure a "$CLI" -q -o "$WORK/out" "${JPEGS[@]}"
+    measure a4 "$CLI" -q --page A4 --dpi 150 -o "$WORK/out" "${JPEGS[@]}"
     measure b "$CLI" -q --separate -o "$WORK/out" "${JPEGS[@]}"
     measure c "$CLI" -q -o "$WORK/out" "${MIXED[@]}"
     measure d "$SELF" --peer "$TOOLS/vips-batch" pdf "$WORK/out" "${JPEGS[@]}"
@@ -203,13 +205,14 @@ echo "the PDF stage alone..."
 loadAfter=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo
-echo "Quillmark benchmark: page ${W}x$H, quality $Q, $(nproc) cores; a to e: fastest of $REPEAT runs, f and g: one run"
+echo "Quillmark benchmark: page ${W}x$H (a4: A4 at 150 dpi), quality $Q, $(nproc) cores; a to e: fastest of $REPEAT runs, f and g: one run"
 echo "load average before / after: $loadBefore / $loadAfter. Other work on the machine makes figures drift"
 echo "(±20% is usual): compare rows of one run, not runs of different days."
 echo
 printf '%-2s %-46s %5s %7s %7s %8s %8s %8s %8s %8s %8s\n' "" case pages "wall s" "CPU s" pages/s \
     ms/page "CPU ms/p" "peak MB" "PDF MB" "peak-PDF"
 row a ${#JPEGS[@]} "quillmark merged, 12 MP JPEGs"
+row a4 ${#JPEGS[@]} "quillmark merged, A4 at 150 dpi (1240x1754)"
 row b ${#JPEGS[@]} "quillmark --separate, 12 MP JPEGs"
 row c ${#MIXED[@]} "quillmark merged, mixed JPEG/PNG/TIFF/GIF/BMP"
 row d ${#JPEGS[@]} "vips-batch x2 + img2pdf, 12 MP JPEGs"
@@ -256,6 +259,7 @@ Targets (figures only; nothing fails on them):
   merged job time / libvips + img2pdf (a / d)    ${versusLibrary}x    at most 0.70x    $(verdict "$versusLibrary" 0.70)   (CPU: ${cpuVersusLibrary}x)
   merged job time / libjpeg-turbo loop (a / e)   ${versusLimit}x    at most 1.20x    $(verdict "$versusLimit" 1.20)   (CPU: ${cpuVersusLimit}x)
       (the loop makes pages only; against the loop followed by img2pdf (e2): $(ratio "$mergedWall" "$(field e2 1)")x)
+  A4 at 150 dpi / the default A2 size, CPU (a4 / a)  $(ratio "$(field a4 2)" "$(field a 2)")x    below 1x (fewer pixels)   $(verdict "$(ratio "$(field a4 2)" "$(field a 2)")" 0.99)   (wall: $(ratio "$(field a4 1)" "$mergedWall")x)
   peak beyond the document, 50 / 500 pictures    $beyond50 / $beyond500 MB   at most 200 MB, flat    $(verdict "$mostBeyond" 200)
   PDF stage, merged, per page (h)                $pdfStage ms     at most 1 ms     $(verdict "$pdfStage" 1)
 EOF
