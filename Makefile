@@ -40,7 +40,7 @@ test-asan: deps
 fuzz: deps
 	CC=clang CXX=clang++ cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DQUILLMARK_FUZZ=ON \
 	    -DQUILLMARK_BUILD_UI=OFF -DQUILLMARK_BUILD_TESTS=OFF
-	cmake --build build-fuzz -j$(JOBS) --target fuzz_normalize fuzz_emf fuzz_pdf fuzz_bmp
+	cmake --build build-fuzz -j$(JOBS) --target fuzz_normalize fuzz_emf fuzz_pdf fuzz_bmp fuzz_keep_jpeg
 
 bench: build
 	QUILLMARK_BENCH=1 bash scripts/install-deps.sh

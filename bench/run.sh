@@ -16,6 +16,9 @@
 #   h  the PDF stage alone (pdf_stage_bench), per page
 #   i  how soon a job stops while a huge picture decodes (stop_latency_bench)
 #   j  the window's list of 10,000 pictures: scrolling and hovering (list_preview_bench)
+#   k  quillmark-cli merged with --keep-jpeg: the JPEGs go in byte for byte
+#   k2 img2pdf embedding the same JPEGs (it never re-encodes either)
+#   l  what keeping JPEGs costs step by step (keep_jpeg_bench)
 # Peers run as two processes over halves of the list, as the converter uses
 # both cores. Memory is the peak of the summed resident memory of the whole
 # process tree (the converter prepares pages in worker processes). The merged
@@ -81,10 +84,11 @@ TOOLS=$BUILD/bench-tools
 CLI=$BUILD/cli/quillmark-cli
 USAGE=$BUILD/bench/process_tree_usage
 PDF_STAGE=$BUILD/bench/pdf_stage_bench
+KEEP_JPEG=$BUILD/bench/keep_jpeg_bench
 REPEAT=${BENCH_REPEAT:-3}
 IMAGEMAGICK_PICTURES=${BENCH_IM_PICTURES:-16}
 
-for needed in "$CLI" "$USAGE" "$PDF_STAGE"; do
+for needed in "$CLI" "$USAGE" "$PDF_STAGE" "$KEEP_JPEG"; do
     [ -x "$needed" ] || { echo "missing $needed: build first (cmake --build $BUILD)" >&2; exit 1; }
 done
 
@@ -190,6 +194,8 @@ for round in $(seq "$REPEAT"); do
     measure d2 "$SELF" --peer "$TOOLS/vips-batch" pdf "$WORK/out" "${MIXED[@]}"
     measure e "$SELF" --peer "$TOOLS/jpeg-fit-limit" no "$WORK/out" "${JPEGS[@]}"
     measure e2 "$SELF" --peer "$TOOLS/jpeg-fit-limit" pdf "$WORK/out" "${JPEGS[@]}"
+    measure k "$CLI" -q --keep-jpeg -o "$WORK/out" "${JPEGS[@]}"
+    measure k2 img2pdf "${JPEGS[@]}" -o "$WORK/out/result.pdf"
 done
 if [ ${#MAGICK[@]} -gt 0 ]; then
     echo "ImageMagick, once, on ${#MAGICK[@]} of the JPEGs..."
@@ -202,6 +208,9 @@ echo "the PDF stage alone..."
 "$TOOLS/vips-batch" $W $H $Q "$WORK" "${JPEGS[0]}"
 "$PDF_STAGE" "$WORK/$(basename "${JPEGS[0]}").jpg" 100 "$WORK/pdf-stage" ${W}x$H >"$WORK/pdf-stage.txt" ||
     echo "  the PDF stage benchmark failed" >&2
+echo "keeping JPEGs, step by step..."
+"$KEEP_JPEG" "$WORK/keep" "${JPEGS[@]:0:10}" >"$WORK/keep-jpeg.txt" 2>"$WORK/keep-jpeg.log" ||
+    echo "  the keep-JPEG benchmark failed" >&2
 loadAfter=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo
@@ -225,11 +234,18 @@ else
     echo "f  ImageMagick: /usr/bin/convert-im6.q16 is not installed"
 fi
 row g ${#MANY[@]} "quillmark merged, the ${#JPEGS[@]} JPEGs 10 times"
+row k ${#JPEGS[@]} "quillmark merged --keep-jpeg, 12 MP JPEGs"
+row k2 ${#JPEGS[@]} "img2pdf embedding the same JPEGs"
 echo "(peak MB: summed resident memory of the process tree, shared libraries counted per process;"
 echo " peak-PDF: peak beyond the size of the document written, which the PDF library holds in memory)"
 echo
 echo "h  PDF stage alone (pdf_stage_bench, 100 copies of one prepared page, fastest of 3):"
 awk '{ printf "     %-24s %7.3f ms/page   %7.1f MB written\n", $1, $2, $3 }' "$WORK/pdf-stage.txt"
+
+echo "l  keeping JPEGs, per picture, 10 of the JPEGs, one thread (keep_jpeg_bench, fastest of 3):"
+awk '{ printf "     %-8s %7.1f ms\n", $1, $2 }' "$WORK/keep-jpeg.txt"
+echo "     (check: the clean-decode check; keep: the whole decision with the copy;"
+echo "      render: the page made without the option; pdf: per page)"
 
 if [ -x "$BUILD/ui/stop_latency_bench" ]; then
     echo "i  $("$BUILD/ui/stop_latency_bench" "$CLI" 2>/dev/null | sed '2,$s/^/ /')"
@@ -253,6 +269,10 @@ beyond50=$(best a | awk '{ printf "%.0f", $3 / 1024 - $5 / 1e6 }')
 beyond500=$(best g | awk '{ printf "%.0f", $3 / 1024 - $5 / 1e6 }')
 mostBeyond=$(printf '%s\n' "$beyond50" "$beyond500" | sort -n | tail -n 1)
 pdfStage=$(awk '$1 == "merged" { print $2 }' "$WORK/pdf-stage.txt")
+keepSpeedUp=$(ratio "$(field a 1)" "$(field k 1)")
+keepVersusImg2pdf=$(ratio "$(field k 1)" "$(field k2 1)")
+# The speed-up as a figure no larger is better, for verdict.
+keepSlowness=$(ratio "$(field k 1)" "$(field a 1)")
 cat <<EOF
 
 Targets (figures only; nothing fails on them):
@@ -262,4 +282,6 @@ Targets (figures only; nothing fails on them):
   A4 at 150 dpi / the default A2 size, CPU (a4 / a)  $(ratio "$(field a4 2)" "$(field a 2)")x    below 1x (fewer pixels)   $(verdict "$(ratio "$(field a4 2)" "$(field a 2)")" 0.99)   (wall: $(ratio "$(field a4 1)" "$mergedWall")x)
   peak beyond the document, 50 / 500 pictures    $beyond50 / $beyond500 MB   at most 200 MB, flat    $(verdict "$mostBeyond" 200)
   PDF stage, merged, per page (h)                $pdfStage ms     at most 1 ms     $(verdict "$pdfStage" 1)
+  merged job without / with --keep-jpeg (a / k)  ${keepSpeedUp}x    at least 4x      $(verdict "$keepSlowness" 0.25)
+  --keep-jpeg / img2pdf, same JPEGs (k / k2)     ${keepVersusImg2pdf}x    at most 1.00x    $(verdict "$keepVersusImg2pdf" 1.00)
 EOF

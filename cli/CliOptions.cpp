@@ -1,13 +1,17 @@
 #include "CliOptions.h"
 
+#include "PasswordPrompt.h"
 #include "Utf8.h"
 
 #include <CLI/CLI.hpp>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iostream>
 #include <map>
+#include <nlohmann/json.hpp>
 #include <regex>
+#include <unistd.h>
 
 namespace {
 
@@ -30,12 +34,30 @@ std::string FirstLine(std::istream& in) {
     return line;
 }
 
+// An empty password would give a document that claims protection and opens
+// with nothing typed: refused here, where the user can still choose another.
 std::u16string DecodePassword(const std::string& bytes, const std::string& where) {
+    if (bytes.empty()) {
+        throw UsageError{"the password from " + where +
+                         " is empty; a document that opens without typing anything is not protected"};
+    }
     auto wide = Utf8ToUtf16(bytes);
     if (!wide) {
         throw UsageError{"the password from " + where + " is not valid UTF-8 text"};
     }
     return *wide;
+}
+
+std::string PasswordFromStandardInput() {
+    if (!::isatty(STDIN_FILENO)) {
+        return FirstLine(std::cin);
+    }
+    std::string error;
+    std::optional<std::string> typed = PromptForPassword(error);
+    if (!typed) {
+        throw UsageError{error};
+    }
+    return *typed;
 }
 
 std::optional<std::u16string> ReadPassword(const std::string& file, const std::string& env, bool fromStdin) {
@@ -54,7 +76,7 @@ std::optional<std::u16string> ReadPassword(const std::string& file, const std::s
         return DecodePassword(value, "the environment variable " + env);
     }
     if (fromStdin) {
-        return DecodePassword(FirstLine(std::cin), "standard input");
+        return DecodePassword(PasswordFromStandardInput(), "standard input");
     }
     return std::nullopt;
 }
@@ -97,7 +119,31 @@ void CheckPaths(const CliRequest& request) {
     }
 }
 
+// Whether --json stands among the options, looked for before they are parsed
+// so that a usage error can already be told as JSON.
+bool AskedForJson(int argc, char** argv) {
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--") == 0) {
+            return false;
+        }
+        if (std::strcmp(argv[i], "--json") == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+int ReportUsageError(const std::string& message, bool json) {
+    if (json) {
+        const nlohmann::json error = {{"error", message}, {"exitCode", kExitBadUsage}};
+        std::printf("%s\n", error.dump(2, ' ', false, nlohmann::json::error_handler_t::replace).c_str());
+    } else {
+        std::fprintf(stderr, "quillmark-cli: %s\n", message.c_str());
+    }
+    return kExitBadUsage;
+}
 
 CliParse ParseCommandLine(int argc, char** argv) {
     CLI::App app{kDescription, "quillmark-cli"};
@@ -108,6 +154,9 @@ CliParse ParseCommandLine(int argc, char** argv) {
     std::string paper;
     std::string passwordFile, passwordEnv;
     bool passwordStdin = false;
+    std::string encryption = "rc4";
+    std::string names = "numbers";
+    std::string outputFile;
 
     app.add_option("SOURCE", sources, "pictures or folders to convert, in page order")->required();
     app.add_option("-o,--save-folder", saveFolder, "folder in which the time-stamped output folder is made")
@@ -156,12 +205,37 @@ CliParse ParseCommandLine(int argc, char** argv) {
                  "each SOURCE is a folder whose pictures form a group of its own");
     app.add_option("-j,--jobs", request.jobs, "pictures prepared at once (default: one per core)")
         ->check(CLI::Range(1, 256));
-    app.add_flag("--json", request.json, "print the report as JSON on standard output");
+    app.add_flag("--json", request.json, "print the report (and usage errors) as JSON on standard output");
     app.add_flag("-q,--quiet", request.quiet, "no progress and no summary");
+    app.add_option("--quality", request.quality, "JPEG quality of rendered pages, 1 to 100")->capture_default_str();
+    app.add_flag("--keep-jpeg", request.keepJpeg,
+                 "put JPEG pictures into the PDF byte for byte instead of rendering them again");
+    app.add_option("--encryption", encryption, "how protected documents are encrypted: rc4 or aes256")
+        ->check(CLI::IsMember({"rc4", "aes256"}))
+        ->capture_default_str();
+    app.add_option("--names", names, "names of separate documents: numbers (0.pdf, 1.pdf) or source "
+                                      "(after each picture)")
+        ->check(CLI::IsMember({"numbers", "source"}))
+        ->capture_default_str();
+    auto* output = app.add_option("--output", outputFile,
+                                  "write one merged document exactly to FILE (no time-stamped folder)");
+    auto* force = app.add_flag("--force", request.force, "let --output replace an existing file");
+    force->needs(output);
+    app.set_version_flag("--version", std::string("quillmark-cli ") + QUILLMARK_VERSION);
 
     CliParse parse;
+    parse.json = AskedForJson(argc, argv);
     try {
         app.parse(argc, argv);
+        if (!outputFile.empty() && (request.separate || request.folders)) {
+            throw UsageError{"--output writes one merged document; it cannot be used with --separate or --folders"};
+        }
+        if (!outputFile.empty() && app.count("--save-folder") > 0) {
+            throw UsageError{"--output names the document itself; it cannot be used with --save-folder"};
+        }
+        request.aes256 = encryption == "aes256";
+        request.namesBySource = names == "source";
+        request.outputFile = outputFile;
         ParseSize(size, request);
         if (!paper.empty()) {
             ParsePaper(paper, request);
@@ -173,12 +247,14 @@ CliParse ParseCommandLine(int argc, char** argv) {
         parse.request = std::move(request);
     } catch (const CLI::CallForHelp&) {
         parse.message = app.help();
+    } catch (const CLI::CallForVersion& version) {
+        parse.message = version.what();
     } catch (const CLI::ParseError& error) {
         parse.exitCode = kExitBadUsage;
-        parse.message = std::string("quillmark-cli: ") + error.what() + "\nRun with --help for the options.";
+        parse.message = std::string(error.what()) + "\nRun with --help for the options.";
     } catch (const UsageError& error) {
         parse.exitCode = kExitBadUsage;
-        parse.message = "quillmark-cli: " + error.message;
+        parse.message = error.message;
     }
     return parse;
 }

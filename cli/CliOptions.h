@@ -26,14 +26,22 @@ struct CliRequest {
     int jobs = 0;
     bool json = false;
     bool quiet = false;
+    int quality = 75;
+    bool keepJpeg = false;
+    bool aes256 = false;
+    bool namesBySource = false;
+    std::filesystem::path outputFile; // empty: documents go into a time-stamped folder
+    bool force = false;
 };
 
 // The outcome of reading the command line: a request to run, or an exit code
-// with the text to print (help on standard output, errors on standard error).
+// with the text to print (help and the version on standard output, errors on
+// standard error, or as JSON on standard output when `json` was asked for).
 struct CliParse {
     std::optional<CliRequest> request;
     int exitCode = 0;
     std::string message;
+    bool json = false;
 };
 
 inline constexpr int kExitAllConverted = 0;
@@ -42,3 +50,8 @@ inline constexpr int kExitBadUsage = 2;
 inline constexpr int kExitCancelled = 130;
 
 CliParse ParseCommandLine(int argc, char** argv);
+
+// Prints a usage error as the caller asked for it: a line on standard error,
+// or with --json one JSON object with an "error" field on standard output, so
+// that scripts never have to read two formats. Returns kExitBadUsage.
+int ReportUsageError(const std::string& message, bool json);

@@ -41,6 +41,12 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.margin = request.margin;
     options.fit = request.fit;
     options.folderOrder = request.order;
+    options.jpegQuality = request.quality;
+    options.keepJpeg = request.keepJpeg ? 1 : 0;
+    options.encryption = request.aes256 ? Encryption::Aes256 : Encryption::Rc4;
+    options.documentNames = request.namesBySource ? DocumentNames::BySource : DocumentNames::Numbered;
+    options.outputFile = request.outputFile;
+    options.replaceOutputFile = request.force ? 1 : 0;
     job.sourceList = std::move(sources);
     job.workers = request.jobs;
 }
@@ -50,7 +56,8 @@ int ExitCodeOf(const JobReport& report) {
         return kExitCancelled;
     }
     if (report.refusal == JobRefusal::PageSize || report.refusal == JobRefusal::Resolution ||
-        report.refusal == JobRefusal::Margin) {
+        report.refusal == JobRefusal::Margin || report.refusal == JobRefusal::Options ||
+        report.refusal == JobRefusal::OutputExists) {
         return kExitBadUsage;
     }
     return report.AllWell() ? kExitAllConverted : kExitSomeFailed;
@@ -61,19 +68,20 @@ int ExitCodeOf(const JobReport& report) {
 int main(int argc, char** argv) {
     const CliParse parse = ParseCommandLine(argc, argv);
     if (!parse.request) {
-        std::fprintf(parse.exitCode == 0 ? stdout : stderr, "%s\n", parse.message.c_str());
+        if (parse.exitCode != 0) {
+            return ReportUsageError(parse.message, parse.json);
+        }
+        std::printf("%s\n", parse.message.c_str());
         return parse.exitCode;
     }
     const CliRequest& request = *parse.request;
     std::string sourceError;
     SourceList sources = ExpandSources(request, sourceError);
     if (!sourceError.empty()) {
-        std::fprintf(stderr, "quillmark-cli: %s\n", sourceError.c_str());
-        return kExitBadUsage;
+        return ReportUsageError(sourceError, request.json);
     }
     if (sources.empty()) {
-        std::fprintf(stderr, "quillmark-cli: no pictures to convert\n");
-        return kExitBadUsage;
+        return ReportUsageError("no pictures to convert", request.json);
     }
     static JobState job;
     FillJob(job, request, std::move(sources));
@@ -96,7 +104,9 @@ int main(int argc, char** argv) {
     } else {
         PrintTextReport(stderr, job.report, request.quiet);
         if (!job.report.documentsWritten.empty()) {
-            std::printf("%s\n", job.options.outputFolder.c_str());
+            // Where the user looks next: the chosen file, or the new folder.
+            const auto& shown = request.outputFile.empty() ? job.options.outputFolder : job.options.outputFile;
+            std::printf("%s\n", shown.c_str());
         }
     }
     return ExitCodeOf(job.report);

@@ -8,9 +8,42 @@
 #include "RenderWorker.h"
 #include "ScratchFolder.h"
 
+#include <optional>
+#include <string>
 #include <system_error>
 
 namespace {
+
+std::optional<std::string> CheckQuality(int32_t quality) {
+    if (quality < 1 || quality > 100) {
+        return "the JPEG quality must be from 1 to 100, not " + std::to_string(quality);
+    }
+    return std::nullopt;
+}
+
+// One output file holds one merged document of a list of pictures.
+std::optional<std::string> CheckOutputFile(const ConvertOptions& options, JobRefusal& kind) {
+    const std::filesystem::path& file = options.outputFile;
+    kind = JobRefusal::Options;
+    if (options.mergeIntoOne != 1 || options.listMode != ListMode::Files) {
+        return "an output file holds one merged document: it cannot be chosen with one document per "
+               "picture or with folders";
+    }
+    std::error_code error;
+    const std::filesystem::path folder = file.has_parent_path() ? file.parent_path() : ".";
+    if (!file.has_filename() || !std::filesystem::is_directory(folder, error)) {
+        return "the output file " + file.string() + " cannot be written: " +
+               (file.has_filename() ? "its folder does not exist" : "it names no file");
+    }
+    if (std::filesystem::is_directory(file, error)) {
+        return "the output file " + file.string() + " is a folder";
+    }
+    if (options.replaceOutputFile != 1 && std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
+        kind = JobRefusal::OutputExists;
+        return "the output file " + file.string() + " already exists; allow replacing it or choose another name";
+    }
+    return std::nullopt;
+}
 
 std::string DescribeSearch(const RenderProgramSearch& search) {
     std::string places;
@@ -59,12 +92,26 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
         job.report.Fail(JobRefusal::Margin, *refusal);
         return false;
     }
+    if (auto refusal = CheckQuality(job.options.jpegQuality)) {
+        job.report.Fail(JobRefusal::Options, *refusal);
+        return false;
+    }
+    JobRefusal outputRefusal = JobRefusal::None;
+    if (auto refusal = job.options.outputFile.empty() ? std::nullopt : CheckOutputFile(job.options, outputRefusal)) {
+        job.report.Fail(outputRefusal, *refusal);
+        return false;
+    }
     const RenderProgramSearch search = FindRenderWorkerProgram();
     if (search.found.empty()) {
         job.report.Fail(JobRefusal::NoDecoder, DescribeSearch(search));
         return false;
     }
     job.renderProgram = search.found;
+    if (const std::filesystem::path& file = job.options.outputFile; !file.empty()) {
+        job.options.outputFolder = file.has_parent_path() ? file.parent_path() : ".";
+        RemoveDeadScratchFolders(job.options.outputFolder);
+        return true;
+    }
     RemoveLeftoversOfDeadJobs(saveFolder);
     try {
         job.options.outputFolder = CreateOutputFolder(saveFolder, startTime);
@@ -92,7 +139,8 @@ void EndJob(JobState& job) {
         DeleteFolderTree(job.workFolderPath);
         job.workFolderPath.clear();
     }
-    if (!job.options.outputFolder.empty()) {
+    // The folder of a chosen output file is the user's, never ours to tidy.
+    if (!job.options.outputFolder.empty() && job.options.outputFile.empty()) {
         RemoveEmptyFolders(job.options.outputFolder);
     }
 }

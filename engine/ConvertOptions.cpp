@@ -15,6 +15,12 @@ ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     margin = other.margin;
     fit = other.fit;
     folderOrder = other.folderOrder;
+    jpegQuality = other.jpegQuality;
+    keepJpeg = other.keepJpeg;
+    encryption = other.encryption;
+    documentNames = other.documentNames;
+    outputFile = other.outputFile;
+    replaceOutputFile = other.replaceOutputFile;
     return *this;
 }
 

@@ -21,6 +21,22 @@ enum class FolderOrder : int32_t {
     Name,      // natural name order ("img2" before "img10")
 };
 
+// How a protected document is encrypted: RC4 with a 128-bit key (revision 3),
+// which every reader opens, or AES with a 256-bit key (revision 6), which
+// resists attack but needs a reader from 2008 or later.
+enum class Encryption : int32_t {
+    Rc4 = 0,
+    Aes256 = 1,
+};
+
+// How the documents of one picture each are named.
+enum class DocumentNames : int32_t {
+    Numbered = 0, // "0.pdf", "1.pdf", ...: the picture's place in its list
+    BySource = 1, // after the picture: "IMG_0001.pdf", a second one "IMG_0001 (2).pdf"
+};
+
+inline constexpr int32_t kDefaultJpegQuality = 75;
+
 // The settings of one conversion job, captured when the job starts.
 // Flags count as on only when they hold 1. `usePassword` may be changed by the
 // window while a job runs; the PDF stage reads it afresh for every document.
@@ -41,6 +57,16 @@ struct ConvertOptions {
     double margin = 0; // millimetres for presets, pixels for Custom
     PictureFit fit = PictureFit::Fit;
     FolderOrder folderOrder = FolderOrder::Standard; // the pictures of each folder-mode group
+    // Additions to the window's settings; their defaults keep its behaviour.
+    int32_t jpegQuality = kDefaultJpegQuality; // 1 to 100, for every page that is rendered
+    int32_t keepJpeg = 0; // a JPEG the PDF can show as it is goes in byte for byte
+    Encryption encryption = Encryption::Rc4;
+    DocumentNames documentNames = DocumentNames::Numbered;
+    // When set, the one merged document goes exactly here and no time-stamped
+    // folder is made; an existing file is replaced only when
+    // `replaceOutputFile` is 1.
+    std::filesystem::path outputFile;
+    int32_t replaceOutputFile = 0;
 
     ConvertOptions() = default;
     ConvertOptions(const ConvertOptions& other) { *this = other; }

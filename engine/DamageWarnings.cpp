@@ -43,24 +43,29 @@ constexpr std::array kDamagePhrases = {
 
 struct Collector {
     jpeg_error_mgr manager;
-    std::jmp_buf failed;
-    std::string first;
-    int count = 0;
+    std::jmp_buf escape;
+    JpegScan scan;
 };
 
 [[noreturn]] void OnFatal(j_common_ptr info) {
-    std::longjmp(reinterpret_cast<Collector*>(info->err)->failed, 1);
+    auto* collector = reinterpret_cast<Collector*>(info->err);
+    collector->scan.failed = true;
+    std::longjmp(collector->escape, 1);
 }
 
 void OnMessage(j_common_ptr info, int level) {
     auto* collector = reinterpret_cast<Collector*>(info->err);
-    if (level >= 0 || !IsDamageCode(info->err->msg_code)) {
+    if (level >= 0) {
         return;
     }
-    if (collector->count++ == 0) {
+    ++collector->scan.warnings;
+    if (!IsDamageCode(info->err->msg_code)) {
+        return;
+    }
+    if (collector->scan.damage++ == 0) {
         char text[JMSG_LENGTH_MAX] = {};
         info->err->format_message(info, text);
-        collector->first = text;
+        collector->scan.firstDamage = text;
     }
 }
 
@@ -71,7 +76,7 @@ void ScanForWarnings(std::string_view jpeg, Collector& collector) {
     info.err = jpeg_std_error(&collector.manager);
     collector.manager.error_exit = OnFatal;
     collector.manager.emit_message = OnMessage;
-    if (setjmp(collector.failed) != 0) {
+    if (setjmp(collector.escape) != 0) {
         jpeg_destroy_decompress(&info);
         return;
     }
@@ -111,16 +116,21 @@ std::string DamageIn(std::string_view warnings) {
     return damage;
 }
 
-std::string JpegDataDamage(std::string_view jpeg) {
+JpegScan ScanJpeg(std::string_view jpeg) {
     Collector collector;
     ScanForWarnings(jpeg, collector);
-    if (collector.count == 0) {
+    return collector.scan;
+}
+
+std::string JpegDataDamage(std::string_view jpeg) {
+    const JpegScan scan = ScanJpeg(jpeg);
+    if (scan.damage == 0) {
         return {};
     }
-    std::string text = collector.first;
-    if (collector.count > 1) {
-        text += " (and " + std::to_string(collector.count - 1) + " more warning" +
-                (collector.count > 2 ? "s" : "") + " of damage)";
+    std::string text = scan.firstDamage;
+    if (scan.damage > 1) {
+        text += " (and " + std::to_string(scan.damage - 1) + " more warning" + (scan.damage > 2 ? "s" : "") +
+                " of damage)";
     }
     return text;
 }

@@ -14,6 +14,16 @@
 // none does.
 std::string DamageIn(std::string_view warnings);
 
+// What one decode of a JPEG, at an eighth of its size (which still reads
+// every bit of its data), found.
+struct JpegScan {
+    bool failed = false; // the decoder gave up: a header or table it cannot use
+    int warnings = 0;    // every warning, harmless ones included
+    int damage = 0;      // the warnings that mean damaged data
+    std::string firstDamage;
+};
+JpegScan ScanJpeg(std::string_view jpeg);
+
 // libvips names only the first warning libjpeg gives while decoding. This
 // decodes `jpeg` once more with libjpeg (at an eighth of its size, which still
 // reads every bit of its data) and describes every warning that means

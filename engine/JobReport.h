@@ -19,6 +19,8 @@ enum class JobRefusal {
     Margin,       // the margin is negative or leaves no room for the picture
     NoDecoder,    // the decoder worker program is missing
     OutputFolder, // the output folder could not be created
+    Options,      // an option is out of range or does not go with another
+    OutputExists, // the chosen output file exists and may not be replaced
     Failed,       // the job began but a stage could not go on (see jobError)
 };
 

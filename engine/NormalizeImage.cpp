@@ -24,10 +24,6 @@ using vips::VImage;
 
 namespace {
 
-// Pictures beyond this many pixels are refused: decoding them would take
-// minutes and gigabytes, and no page needs them.
-constexpr int64_t kMaxPicturePixels = 400'000'000;
-
 enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Emf, Unknown };
 
 PictureFormat SniffFormat(std::string_view head) {
@@ -255,39 +251,18 @@ struct PageWriteError : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-void WriteFileOrRemove(const std::filesystem::path& destination, const void* data, size_t size) {
-    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-    if (fd < 0) {
-        throw PageWriteError("cannot write the page " + destination.string() + ": " + std::strerror(errno));
-    }
-    const char* bytes = static_cast<const char*>(data);
-    size_t written = 0;
-    int error = 0;
-    while (written < size && error == 0) {
-        const ssize_t n = ::write(fd, bytes + written, size - written);
-        if (n < 0 && errno != EINTR) {
-            error = errno;
-        } else if (n > 0) {
-            written += static_cast<size_t>(n);
-        }
-    }
-    if (::close(fd) != 0 && error == 0) {
-        error = errno;
-    }
-    if (error != 0) {
-        ::unlink(destination.c_str()); // no half page for the PDF stage to trip over
-        throw PageWriteError("cannot write the page " + destination.string() + ": " + std::strerror(error));
-    }
-}
-
 // Encodes in memory, then writes: a failure to decode and a failure to store
 // are different things for the report.
-void SavePage(const VImage& page, const std::filesystem::path& destination) {
+void SavePage(const VImage& page, const std::filesystem::path& destination, int quality) {
     // Metadata is left out: the orientation is already applied, and a large ICC
     // profile copied into every page would only make the documents bigger.
-    VipsBlob* blob = page.jpegsave_buffer(VImage::option()->set("strip", true));
+    VipsBlob* blob = page.jpegsave_buffer(VImage::option()->set("strip", true)->set("Q", quality));
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
-    WriteFileOrRemove(destination, VIPS_AREA(blob)->data, VIPS_AREA(blob)->length);
+    const std::string error = StorePage(
+        destination, std::string_view(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length));
+    if (!error.empty()) {
+        throw PageWriteError(error);
+    }
 }
 
 // The page a picture goes on, laid out for the size it is shown at (EXIF
@@ -296,7 +271,7 @@ void SavePage(const VImage& page, const std::filesystem::path& destination) {
 using PageFor = std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)>;
 
 void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
-                  const std::filesystem::path& destination) {
+                  const std::filesystem::path& destination, int quality) {
     LoadRequest headerRequest;
     headerRequest.failOn = failOn;
     const VImage header = load(headerRequest);
@@ -325,7 +300,7 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination);
+    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination, quality);
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -336,7 +311,8 @@ std::string ReadMetafile(const SourceFile& file) {
     return file.Read(file.size());
 }
 
-void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination) {
+void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination,
+                    int quality) {
     // A drawing has no pixel size of its own: it is drawn to fit the area
     // inside the margins. When the page turns by the drawing's shape, that
     // shape is known only once drawn, so it is drawn to fit a square that
@@ -351,7 +327,7 @@ void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::f
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
     const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
-    SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination);
+    SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination, quality);
 }
 
 // A Custom page of W x H pixels, as sized, without margin, fitted.
@@ -380,10 +356,10 @@ struct DecodeFailure : std::runtime_error {
 // then, when it did, to read past it: a truncated scan still shows what it
 // holds. Returns why the picture is damaged, empty when it read cleanly.
 std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor,
-                                    const std::filesystem::path& destination) {
+                                    const std::filesystem::path& destination, int quality) {
     std::string strictFailure;
     try {
-        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_TRUNCATED, destination);
+        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_TRUNCATED, destination, quality);
         return DamageIn(RecentVipsWarnings());
     } catch (const PageWriteError&) {
         throw;
@@ -391,7 +367,7 @@ std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, cons
         strictFailure = ReasonOf(strict);
     }
     try {
-        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_NONE, destination);
+        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_NONE, destination, quality);
     } catch (const PageWriteError&) {
         throw;
     } catch (const std::exception& lenient) {
@@ -407,9 +383,9 @@ std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, cons
 using Attempt = std::function<std::string()>;
 
 std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
-                                 const std::filesystem::path& destination) {
+                                 const std::filesystem::path& destination, int quality) {
     auto render = [=](const Loader& load, bool shrinksOnLoad = false) {
-        return RenderStrictThenLenient(load, shrinksOnLoad, pageFor, destination);
+        return RenderStrictThenLenient(load, shrinksOnLoad, pageFor, destination, quality);
     };
     auto withImageMagick = [=, &file] {
         const std::string bytes = file.Read(file.size());
@@ -499,13 +475,13 @@ PageFor PreviewPage(int32_t maxSide) {
 // part could be read). When none can, the result is not written and `failure`
 // says why each of them could not.
 NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
-                                   const std::filesystem::path& destination, std::string& failure) {
+                                   const std::filesystem::path& destination, int quality, std::string& failure) {
     NormalizeResult result;
     if (format == PictureFormat::Unknown) {
         failure = "not a JPEG, PNG, BMP, TIFF, GIF or EMF picture";
         return result;
     }
-    for (const Attempt& attempt : AttemptsFor(file, format, pageFor, destination)) {
+    for (const Attempt& attempt : AttemptsFor(file, format, pageFor, destination, quality)) {
         try {
             const std::string damage = attempt();
             result.written = true;
@@ -528,8 +504,33 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
 
 } // namespace
 
+std::string StorePage(const std::filesystem::path& destination, std::string_view bytes) {
+    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    if (fd < 0) {
+        return "cannot write the page " + destination.string() + ": " + std::strerror(errno);
+    }
+    size_t written = 0;
+    int error = 0;
+    while (written < bytes.size() && error == 0) {
+        const ssize_t n = ::write(fd, bytes.data() + written, bytes.size() - written);
+        if (n < 0 && errno != EINTR) {
+            error = errno;
+        } else if (n > 0) {
+            written += static_cast<size_t>(n);
+        }
+    }
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        ::unlink(destination.c_str()); // no half page for the PDF stage to trip over
+        return "cannot write the page " + destination.string() + ": " + std::strerror(error);
+    }
+    return {};
+}
+
 NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
-                               const std::filesystem::path& destination) {
+                               const std::filesystem::path& destination, int32_t quality) {
     EnsureVipsStarted();
     // Forget warnings left by earlier pictures, so that a failure carries only
     // its own reason.
@@ -540,14 +541,14 @@ NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::pat
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            RenderMetafile(file, page, destination);
+            RenderMetafile(file, page, destination, quality);
             result.written = true;
             return result;
         }
         const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
             return LayOutPage(page, shownWidth, shownHeight);
         };
-        result = RenderWithDecoders(file, format, jobPage, destination, failure);
+        result = RenderWithDecoders(file, format, jobPage, destination, quality, failure);
         if (result.written) {
             return result;
         }
@@ -560,7 +561,7 @@ NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::pat
     } catch (const std::exception& error) {
         failure = error.what();
     }
-    const NormalizeResult white = WriteWhitePage(page, destination);
+    const NormalizeResult white = WriteWhitePage(page, destination, quality);
     result.written = white.written;
     result.problem = white.written ? PictureOutcome::Undecodable : PictureOutcome::NotPrepared;
     result.reason = white.written ? failure : white.reason + "\n" + failure;
@@ -577,12 +578,13 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide)), destination);
+            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide)), destination,
+                     kDefaultJpegQuality);
             result.written = true;
             return result;
         }
         // A page of exactly the picture's shown proportions is the picture itself.
-        result = RenderWithDecoders(file, format, PreviewPage(maxSide), destination, failure);
+        result = RenderWithDecoders(file, format, PreviewPage(maxSide), destination, kDefaultJpegQuality, failure);
         if (result.written) {
             return result;
         }
@@ -599,11 +601,11 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
 }
 
 NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
-                               const std::filesystem::path& destination) {
-    return NormalizeImage(PixelPage(pageWidth, pageHeight), source, destination);
+                               const std::filesystem::path& destination, int32_t quality) {
+    return NormalizeImage(PixelPage(pageWidth, pageHeight), source, destination, quality);
 }
 
-NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::path& destination) {
+NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::path& destination, int32_t quality) {
     EnsureVipsStarted();
     NormalizeResult result;
     try {
@@ -611,7 +613,7 @@ NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::pa
         SavePage(VImage::black(page.widthPx, page.heightPx)
                      .new_from_image(std::vector<double>{255.0})
                      .cast(VIPS_FORMAT_UCHAR),
-                 destination);
+                 destination, quality);
         result.written = true;
     } catch (const PageWriteError& error) {
         result.problem = PictureOutcome::NotPrepared;

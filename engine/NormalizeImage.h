@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ConvertOptions.h"
 #include "JobReport.h"
 #include "PagePlacement.h"
 
@@ -7,6 +8,11 @@
 #include <filesystem>
 #include <optional>
 #include <string>
+#include <string_view>
+
+// Pictures beyond this many pixels are refused: decoding them would take
+// minutes and gigabytes, and no page needs them.
+inline constexpr int64_t kMaxPicturePixels = 400'000'000;
 
 // The result of rendering one picture. `written` tells whether the destination
 // JPEG exists; `problem` is empty for a picture that converted cleanly.
@@ -18,7 +24,7 @@ struct NormalizeResult {
 
 // Renders `source` (JPEG, PNG, BMP, TIFF, GIF or EMF; the first page or frame of
 // a multi-page file) into `destination`, the JPEG page picture that
-// LayOutPage measures for it, at the encoder's default quality: the picture as
+// LayOutPage measures for it, at JPEG `quality` (1 to 100): the picture as
 // its viewer shows it (EXIF orientation applied, transparency over white),
 // placed by LayOutPage on a white page. A metafile has no pixel size of its
 // own: it is always fitted to the area inside the margins. A source that
@@ -27,12 +33,17 @@ struct NormalizeResult {
 // could be read and a Damaged problem. The destination's folder must exist.
 // Safe to call from several threads at once.
 NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
-                               const std::filesystem::path& destination);
+                               const std::filesystem::path& destination, int32_t quality = kDefaultJpegQuality);
 
 // The same on a Custom page of pageWidth x pageHeight pixels, as sized,
 // without margin, fitted.
 NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
-                               const std::filesystem::path& destination);
+                               const std::filesystem::path& destination, int32_t quality = kDefaultJpegQuality);
+
+// Stores the bytes of a finished page at `destination`; on failure nothing is
+// left there (no half page for the PDF stage to trip over). Empty on success,
+// otherwise why, for the user.
+std::string StorePage(const std::filesystem::path& destination, std::string_view bytes);
 
 // Renders `source` as a small JPEG picture for a preview: drawn as
 // NormalizeImage draws it, scaled down to fit inside maxSide x maxSide with its
@@ -43,4 +54,5 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
                               const std::filesystem::path& destination);
 
 // Writes an all-white page as sized, for a picture that could not be rendered at all.
-NormalizeResult WriteWhitePage(const PageSetup& page, const std::filesystem::path& destination);
+NormalizeResult WriteWhitePage(const PageSetup& page, const std::filesystem::path& destination,
+                               int32_t quality = kDefaultJpegQuality);

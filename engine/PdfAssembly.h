@@ -1,20 +1,17 @@
 #pragma once
 
 #include "ConvertOptions.h"
+#include "PdfProtection.h"
 #include "PreparedPages.h"
 
 #include <atomic>
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <string_view>
+#include <vector>
 
 // The name of a merged document.
 inline constexpr const char* kMergedDocumentName = "result.pdf";
-
-// The permissions (owner) password of every protected document.
-inline constexpr const char* kPermissionsPassword = "kelpo";
 
 // What became of one document.
 struct PdfOutcome {
@@ -25,27 +22,38 @@ struct PdfOutcome {
     int pages = 0;
 };
 
+// One document to write: its pages in order, where it goes and its title.
+struct DocumentPlan {
+    std::vector<PreparedPage> pages;
+    std::filesystem::path target;
+    std::string title;           // what viewers and file managers show; empty: the file's own name
+    bool replaceExisting = true; // false: a file already at `target` fails the document
+};
+
+// Writes the pages of `plan`, one per page, into `plan.target`. A page is
+// shown as its side file says (PageNotes.h): a kept JPEG where the notes place
+// it, any other page over the whole page, one pixel per point. The document
+// carries the producer, its creation time and the title. It is written under
+// a temporary name and renamed when complete (PdfSaving.h), so a failure or an
+// interrupted job never leaves a truncated document; on any library error
+// nothing is saved. `cancel`, when given, is looked at between pages: a set
+// flag ends the document unwritten (Cancelled). No pages: NothingToDo.
+PdfOutcome WritePdfDocument(const DocumentPlan& plan, const ConvertOptions& options,
+                            const std::atomic<bool>* cancel = nullptr);
+
 // Puts every "*.jpg" of `jpegFolder` one per page into `pdfFolder`/"result.pdf".
 // Pages follow the number in each prepared file's name (0.jpg, 1.jpg, ... 10.jpg),
 // which is the picture's place in the list. Nothing is written when the folder
-// holds no JPEG (NothingToDo). The document is written under a temporary name
-// in `pdfFolder` and renamed when complete, so a failure or an interrupted job
-// never leaves a truncated "result.pdf"; on any library error nothing is saved.
-// The file reaches the disk before it takes its final name, so a power cut
-// never leaves an empty document under that name.
+// holds no JPEG (NothingToDo).
 PdfOutcome MergeFolderToPdf(const std::filesystem::path& jpegFolder, const std::filesystem::path& pdfFolder,
                             const ConvertOptions& options);
-
-// The same for pages already listed, into `pdfFolder`/`documentName`.
-// `cancel`, when given, is looked at between pages: a set flag ends the
-// document unwritten (Cancelled).
-PdfOutcome MergePagesToPdf(const std::vector<PreparedPage>& pages, const std::filesystem::path& pdfFolder,
-                           const std::string& documentName, const ConvertOptions& options,
-                           const std::atomic<bool>* cancel = nullptr);
 
 // Puts one JPEG file onto the single page of `pdfPath`, written the same way.
 PdfOutcome JpegToPdf(const std::filesystem::path& jpegPath, const std::filesystem::path& pdfPath,
                      const ConvertOptions& options);
+
+// The producer every document names: "Quillmark" and the version.
+std::string ProducerName();
 
 // The error handler handed to libharu: writes
 // "ERROR: error_no=%04X, detail_no=%u\n" to the diagnostics stream and records

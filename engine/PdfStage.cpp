@@ -1,14 +1,46 @@
 #include "PdfStage.h"
 
 #include "FolderScan.h"
+#include "PageNotes.h"
 #include "PdfAssembly.h"
 #include "PreparedPages.h"
 
 #include <cerrno>
+#include <set>
 #include <sys/stat.h>
 #include <system_error>
 
 namespace {
+
+// The picture a page was made from, as its notes say; empty when not known.
+std::filesystem::path SourceOf(const PreparedPage& page) {
+    return ReadPageNotes(page.path).notes.source;
+}
+
+// The name of the folder that holds every one of `pages`' pictures; empty
+// when they come from several folders or are not known.
+std::string CommonFolderName(const std::vector<PreparedPage>& pages) {
+    std::filesystem::path folder;
+    for (const auto& page : pages) {
+        const std::filesystem::path source = SourceOf(page);
+        if (source.empty() || (!folder.empty() && source.parent_path() != folder)) {
+            return {};
+        }
+        folder = source.parent_path();
+    }
+    return folder.filename().string();
+}
+
+// "IMG_0001.pdf", then "IMG_0001 (2).pdf", "IMG_0001 (3).pdf": two pictures
+// of the same name never share (and overwrite) one document.
+std::string UniqueDocumentName(const std::string& stem, std::set<std::string>& taken) {
+    std::string name = stem + ".pdf";
+    for (int n = 2; taken.count(name) != 0; ++n) {
+        name = stem + " (" + std::to_string(n) + ").pdf";
+    }
+    taken.insert(name);
+    return name;
+}
 
 // Counts the documents of the stage and records each one's outcome.
 class DocumentTally {
@@ -37,20 +69,36 @@ class DocumentTally {
         Progress();
     }
 
-    // One document per picture, named by the picture's place, holding all
-    // the pages prepared for it.
+    // One document per picture, holding all the pages prepared for it, named
+    // by the picture's place or, when asked, after the picture itself.
     void OnePerPicture(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
+        std::set<std::string> taken;
         for (const auto& picture : PagesByPicture(pages)) {
             if (Cancelled()) {
                 return;
             }
-            Record(MergePagesToPdf(picture, target, picture.front().number + ".pdf", job_.options,
-                                   &job_.cancelRequested));
+            const std::string stem = SourceOf(picture.front()).stem().string();
+            const std::string name = job_.options.documentNames == DocumentNames::BySource && !stem.empty()
+                                         ? UniqueDocumentName(stem, taken)
+                                         : picture.front().number + ".pdf";
+            Record(WritePdfDocument({picture, target / name, stem}, job_.options, &job_.cancelRequested));
         }
     }
 
+    // One document of all `pages` in `target`, titled after the folder its
+    // pictures share (else after `target`); with an output file chosen,
+    // exactly there and titled after it.
     void Merge(const std::vector<PreparedPage>& pages, const std::filesystem::path& target) {
-        Record(MergePagesToPdf(pages, target, kMergedDocumentName, job_.options, &job_.cancelRequested));
+        DocumentPlan plan{pages, target / kMergedDocumentName, CommonFolderName(pages)};
+        if (!job_.options.outputFile.empty()) {
+            plan.target = job_.options.outputFile;
+            plan.title = job_.options.outputFile.stem().string();
+            plan.replaceExisting = job_.options.replaceOutputFile == 1;
+        }
+        if (plan.title.empty()) {
+            plan.title = target.filename().string();
+        }
+        Record(WritePdfDocument(plan, job_.options, &job_.cancelRequested));
     }
 
   private:

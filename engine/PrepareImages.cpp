@@ -96,7 +96,9 @@ using TaskResult = std::optional<NormalizeResult>;
 
 TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
     try {
-        return worker.Render(PageSetupOf(job.options), task.source, task.destination);
+        const ConvertOptions& options = job.options;
+        const RenderSettings settings{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1};
+        return worker.Render(settings, task.source, task.destination);
     } catch (const std::exception& error) {
         return NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
     }

@@ -128,7 +128,7 @@ class Reader {
 bool SendRequest(int socket, const RenderRequest& request) {
     Writer out;
     out.U8(request.whitePageOnly ? 1 : 0);
-    const PageSetup& page = request.page;
+    const PageSetup& page = request.settings.page;
     out.I32(static_cast<int32_t>(page.paper));
     out.I32(page.pageWidth);
     out.I32(page.pageHeight);
@@ -136,6 +136,8 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.I32(static_cast<int32_t>(page.orientation));
     out.F64(page.margin);
     out.I32(static_cast<int32_t>(page.fit));
+    out.I32(request.settings.quality);
+    out.U8(request.settings.keepJpeg ? 1 : 0);
     out.Text(request.source);
     out.Text(request.destination);
     return out.SendTo(socket);
@@ -144,14 +146,16 @@ bool SendRequest(int socket, const RenderRequest& request) {
 std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, std::nullopt, nullptr);
     RenderRequest request;
-    uint8_t white = 0;
-    PageSetup& page = request.page;
+    uint8_t white = 0, keepJpeg = 0;
+    PageSetup& page = request.settings.page;
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
-        !in.Text(request.source) || !in.Text(request.destination)) {
+        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.Text(request.source) ||
+        !in.Text(request.destination)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;
+    request.settings.keepJpeg = keepJpeg != 0;
     return request;
 }
 

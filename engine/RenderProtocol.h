@@ -11,9 +11,16 @@
 // The messages between the preparation stage and a render worker process: one
 // request, one reply, in turn, over a local socket. Paths travel as bytes, so
 // any file name works.
+// How every page of a job is rendered.
+struct RenderSettings {
+    PageSetup page;
+    int32_t quality = kDefaultJpegQuality;
+    bool keepJpeg = false; // a JPEG the PDF can show as it is goes in byte for byte
+};
+
 struct RenderRequest {
     bool whitePageOnly = false; // write a white page without reading the source
-    PageSetup page;
+    RenderSettings settings;
     std::string source;
     std::string destination;
 };

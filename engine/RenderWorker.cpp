@@ -1,6 +1,7 @@
 #include "RenderWorker.h"
 
 #include "Reason.h"
+#include "RenderPage.h"
 #include "RenderProtocol.h"
 #include "VipsRuntime.h"
 
@@ -168,7 +169,7 @@ std::string RenderWorker::LogSince(off_t offset) const {
     return part;
 }
 
-RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const PageSetup& page,
+RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const RenderSettings& settings,
                                       const std::filesystem::path& source,
                                       const std::filesystem::path& destination) {
     Reply reply;
@@ -177,7 +178,7 @@ RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const PageSetup& page,
     }
     // What the worker writes from here on is about this picture alone.
     const off_t logStart = FileSize(log_);
-    const RenderRequest request{whitePageOnly, page, source.string(), destination.string()};
+    const RenderRequest request{whitePageOnly, settings, source.string(), destination.string()};
     NoReply why = NoReply::WorkerGone;
     if (SendRequest(socket_, request)) {
         reply.result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why);
@@ -209,21 +210,22 @@ RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const PageSetup& page,
     return reply;
 }
 
-std::optional<NormalizeResult> RenderWorker::Render(const PageSetup& page,
+std::optional<NormalizeResult> RenderWorker::Render(const RenderSettings& settings,
                                                     const std::filesystem::path& source,
                                                     const std::filesystem::path& destination) {
-    Reply picture = Ask(false, page, source, destination);
+    Reply picture = Ask(false, settings, source, destination);
     if (picture.cancelled) {
         return std::nullopt;
     }
     if (picture.result) {
         return picture.result;
     }
-    // The picture took its worker down: a fresh worker writes its white page.
+    // The picture took its worker down: a fresh worker writes its white page
+    // (the source is only named, for the page's notes, never read).
     NormalizeResult result;
     result.problem = PictureOutcome::Undecodable;
     result.reason = picture.failure;
-    Reply white = Ask(true, page, {}, destination);
+    Reply white = Ask(true, settings, source, destination);
     if (white.cancelled) {
         return std::nullopt;
     }
@@ -292,10 +294,7 @@ int RunRenderWorker(int socket) {
     LimitWorkerProcess();
     EnsureVipsStarted();
     while (auto request = ReceiveRequest(socket)) {
-        const NormalizeResult result =
-            request->whitePageOnly ? WriteWhitePage(request->page, request->destination)
-                                   : NormalizeImage(request->page, request->source, request->destination);
-        if (!SendResult(socket, result)) {
+        if (!SendResult(socket, RenderPage(*request))) {
             return 1;
         }
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "NormalizeImage.h"
+#include "RenderProtocol.h"
 
 #include <atomic>
 #include <chrono>
@@ -31,11 +32,11 @@ class RenderWorker {
     RenderWorker(const RenderWorker&) = delete;
     RenderWorker& operator=(const RenderWorker&) = delete;
 
-    // Renders one picture as NormalizeImage does. A worker that dies or runs
+    // Renders one picture as RenderPage does. A worker that dies or runs
     // past the time limit is replaced, and the picture gets a white page.
     // Empty when the cancel flag was set meanwhile: the worker is killed
     // within a few tens of milliseconds and nothing more is written.
-    std::optional<NormalizeResult> Render(const PageSetup& page, const std::filesystem::path& source,
+    std::optional<NormalizeResult> Render(const RenderSettings& settings, const std::filesystem::path& source,
                                           const std::filesystem::path& destination);
 
   private:
@@ -46,7 +47,7 @@ class RenderWorker {
     };
     bool Start(std::string& failure);
     void Stop(bool kill);
-    Reply Ask(bool whitePageOnly, const PageSetup& page, const std::filesystem::path& source,
+    Reply Ask(bool whitePageOnly, const RenderSettings& settings, const std::filesystem::path& source,
               const std::filesystem::path& destination);
     std::string LogSince(off_t offset) const;
 

@@ -95,8 +95,27 @@ fs::path CreateScratchFolder(const fs::path& parent) {
     return scratch;
 }
 
-int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
+int RemoveDeadScratchFolders(const fs::path& folder) {
     static const std::regex kScratchName(R"(\.quillmark-work-([0-9]+)-[A-Za-z0-9]{6})");
+    int removed = 0;
+    std::error_code ignored;
+    for (fs::directory_iterator entry(folder, ignored), last; !ignored && entry != last; entry.increment(ignored)) {
+        std::smatch match;
+        const std::string name = entry->path().filename().string();
+        if (!std::regex_match(name, match, kScratchName) || entry->is_symlink(ignored)) {
+            continue;
+        }
+        const std::optional<pid_t> pid = NumberIn<pid_t>(match.str(1));
+        // A number no process can have belongs to no job of ours either.
+        if (pid && JobIsGone(entry->path(), *pid)) {
+            DeleteFolderTree(entry->path());
+            ++removed;
+        }
+    }
+    return removed;
+}
+
+int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
     int removed = 0;
     std::error_code error;
     for (fs::directory_iterator output(saveFolder, error), end; !error && output != end;
@@ -106,23 +125,8 @@ int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
             output->path().filename().string().rfind(kOutputFolderPrefix, 0) != 0) {
             continue;
         }
-        bool cleaned = false;
-        for (fs::directory_iterator entry(output->path(), ignored), last; !ignored && entry != last;
-             entry.increment(ignored)) {
-            std::smatch match;
-            const std::string name = entry->path().filename().string();
-            if (!std::regex_match(name, match, kScratchName) || entry->is_symlink(ignored)) {
-                continue;
-            }
-            const std::optional<pid_t> pid = NumberIn<pid_t>(match.str(1));
-            // A number no process can have belongs to no job of ours either.
-            if (pid && JobIsGone(entry->path(), *pid)) {
-                DeleteFolderTree(entry->path());
-                cleaned = true;
-                ++removed;
-            }
-        }
-        if (cleaned) {
+        if (const int cleaned = RemoveDeadScratchFolders(output->path()); cleaned > 0) {
+            removed += cleaned;
             RemoveUnfinishedDocuments(output->path());
             fs::remove(output->path(), ignored); // only when nothing else is left
         }

@@ -16,3 +16,8 @@ std::filesystem::path CreateScratchFolder(const std::filesystem::path& parent);
 // that hold nothing else. Only folders that are provably ours and whose owning
 // process is gone are touched. Returns how many scratch folders were removed.
 int RemoveLeftoversOfDeadJobs(const std::filesystem::path& saveFolder);
+
+// Removes the scratch folders of jobs that died directly inside `folder` (a
+// folder of the user's, where a job wrote one chosen output file); nothing
+// else there is touched. Returns how many were removed.
+int RemoveDeadScratchFolders(const std::filesystem::path& folder);

@@ -8,7 +8,7 @@ packages=(
     libvips-dev libhpdf-dev libemf2svg-dev libcli11-dev libgtest-dev libqpdf-dev
     liblcms2-dev libtiff-dev libjpeg62-turbo-dev libicu-dev
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-wqy-microhei
-    nlohmann-json3-dev zlib1g-dev qpdf xvfb xauth
+    nlohmann-json3-dev zlib1g-dev qpdf poppler-utils xvfb xauth
     qt6-tools-dev qt6-l10n-tools
     desktop-file-utils appstream dpkg-dev file
 )

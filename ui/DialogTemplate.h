@@ -61,6 +61,12 @@ inline constexpr int VisitWebsite = 1028;
 inline constexpr int MoreSettings = 1029;
 } // namespace ControlId
 
+// A control added to the window beside its template, in the gap between the
+// password field and the custom-size box, so that the template's layout stays
+// as it is: the encryption of protected documents, chosen from its menu.
+inline constexpr int kEncryptionChoiceId = 1100;
+inline constexpr QRect kEncryptionChoiceUnits{121, 306, 10, 14};
+
 // The size of the window's client area in dialog units.
 inline constexpr int kDialogWidthUnits = 350;
 inline constexpr int kDialogHeightUnits = 351;

@@ -11,8 +11,11 @@
 #include "Shell.h"
 #include "UiTexts.h"
 
+#include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
+#include <QMenu>
+#include <QToolButton>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -62,6 +65,7 @@ void CQuillmarkDlg::CreateControls() {
             controls.insert(control.id, widget);
         }
     }
+    CreateEncryptionChoice(base);
     // The frame is drawn around controls made before it; kept beneath them it
     // does not swallow their clicks.
     Control(ControlId::SettingsGroup)->lower();
@@ -80,11 +84,47 @@ void CQuillmarkDlg::CreateControls() {
     previews = new ListPreviews(list);
 }
 
+void CQuillmarkDlg::CreateEncryptionChoice(const DialogBaseUnits& base) {
+    auto* button = new QToolButton(this);
+    button->setObjectName(QString::number(kEncryptionChoiceId));
+    button->setArrowType(Qt::DownArrow);
+    button->setToolTip(UiTexts::EncryptionChoice());
+    button->setAccessibleName(UiTexts::EncryptionChoice());
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setGeometry(UnitsToPixels(kEncryptionChoiceUnits, base));
+    button->setAcceptDrops(false);
+    auto* menu = new QMenu(button);
+    encryptionChoice = new QActionGroup(menu);
+    for (const auto& [text, value] : {std::pair{UiTexts::EncryptionRc4(), Encryption::Rc4},
+                                      std::pair{UiTexts::EncryptionAes256(), Encryption::Aes256}}) {
+        QAction* action = menu->addAction(text);
+        action->setCheckable(true);
+        action->setData(static_cast<int>(value));
+        encryptionChoice->addAction(action);
+    }
+    button->setMenu(menu);
+    // Made after the template's controls, it comes after them in the Tab
+    // order, which stays as the template has it.
+    controls.insert(kEncryptionChoiceId, button);
+}
+
+Encryption CQuillmarkDlg::ChosenEncryption() const {
+    const QAction* chosen = encryptionChoice->checkedAction();
+    return chosen != nullptr ? static_cast<Encryption>(chosen->data().toInt()) : Encryption::Rc4;
+}
+
+void CQuillmarkDlg::ChooseEncryption(Encryption encryption) {
+    for (QAction* action : encryptionChoice->actions()) {
+        action->setChecked(static_cast<Encryption>(action->data().toInt()) == encryption);
+    }
+}
+
 void CQuillmarkDlg::SetDefaults(double screenDpi) {
     fileCount = 0;
     Control<QLineEdit>(ControlId::SaveFolder)->setText(QDir::toNativeSeparators(QDir::currentPath()));
     Control<QRadioButton>(ControlId::MergeIntoOne)->setChecked(true);
     Control(ControlId::Password)->setEnabled(false);
+    ChooseEncryption(Encryption::Rc4);
     Control(ControlId::PageWidth)->setEnabled(false);
     Control(ControlId::PageHeight)->setEnabled(false);
     defaultPage = DefaultPageSize(screenDpi);

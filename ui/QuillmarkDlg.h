@@ -1,6 +1,8 @@
 #pragma once
 
 #include "PageChoice.h"
+#include "ConvertOptions.h"
+#include "DialogUnits.h"
 #include "StageRunner.h"
 
 #include <QBasicTimer>
@@ -14,6 +16,7 @@
 class ListedPaths;
 class ListPreviews;
 class QMenu;
+class QActionGroup;
 class QSettings;
 class QTreeWidget;
 class QTreeWidgetItem;
@@ -117,6 +120,11 @@ class CQuillmarkDlg : public QDialog {
     // ...and hands over the files it was started with.
     void OnHandOver(const QStringList& files);
 
+    // How protected documents are encrypted: RC4 (the default) or AES-256,
+    // chosen from the menu beside the password.
+    Encryption ChosenEncryption() const;
+    void ChooseEncryption(Encryption encryption);
+
   signals:
     // A job has ended: its scratch folder is gone and the report is final.
     void jobEnded();
@@ -131,6 +139,7 @@ class CQuillmarkDlg : public QDialog {
 
   private:
     void CreateControls();
+    void CreateEncryptionChoice(const DialogBaseUnits& base);
     void SetDefaults(double screenDpi);
     void ApplyRememberedSettings();
     void RememberSettings();
@@ -160,6 +169,7 @@ class CQuillmarkDlg : public QDialog {
     QHash<int, QWidget*> controls;
     ListedPaths* listed = nullptr;
     ListPreviews* previews = nullptr;
+    QActionGroup* encryptionChoice = nullptr;
     QImage logo;
     PageChoice pageChoice;
     int fileCount = 0;

@@ -45,6 +45,7 @@ void CQuillmarkDlg::CaptureOptions() {
         options.password = Control<QLineEdit>(ControlId::Password)->text().toStdU16String();
     }
     options.forbidPrint = Control<QCheckBox>(ControlId::ForbidPrint)->isChecked() ? 1 : 0;
+    options.encryption = ChosenEncryption();
     options.listMode =
         Control<QCheckBox>(ControlId::TraverseBox)->isChecked() ? ListMode::Folders : ListMode::Files;
     ApplyPageChoice(pageChoice, options);

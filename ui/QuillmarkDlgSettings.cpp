@@ -25,6 +25,7 @@ void CQuillmarkDlg::ApplyRememberedSettings() {
     Control<QRadioButton>(remembered.mergeIntoOne ? ControlId::MergeIntoOne : ControlId::OnePerPicture)
         ->setChecked(true);
     Control<QCheckBox>(ControlId::ForbidPrint)->setChecked(remembered.forbidPrint);
+    ChooseEncryption(remembered.aes256 ? Encryption::Aes256 : Encryption::Rc4);
     Control<QCheckBox>(ControlId::CustomSizeBox)->setChecked(remembered.customSize);
     OnCustomSizeBox();
     if (!remembered.pageWidth.isEmpty()) {
@@ -48,6 +49,7 @@ void CQuillmarkDlg::RememberSettings() {
     remembered.listFolders = Control<QCheckBox>(ControlId::TraverseBox)->isChecked();
     remembered.mergeIntoOne = Control<QRadioButton>(ControlId::MergeIntoOne)->isChecked();
     remembered.forbidPrint = Control<QCheckBox>(ControlId::ForbidPrint)->isChecked();
+    remembered.aes256 = ChosenEncryption() == Encryption::Aes256;
     remembered.customSize = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
     // The screen's own default is not kept, so a new screen brings its own.
     const QString width = Control<QLineEdit>(ControlId::PageWidth)->text();

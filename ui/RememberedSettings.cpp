@@ -7,6 +7,7 @@ namespace {
 const QString kSaveFolder = QStringLiteral("output/saveFolder");
 const QString kMergeIntoOne = QStringLiteral("output/mergeIntoOne");
 const QString kForbidPrint = QStringLiteral("output/forbidPrint");
+const QString kAes256 = QStringLiteral("output/aes256");
 const QString kListFolders = QStringLiteral("list/folders");
 const QString kCustomSize = QStringLiteral("page/custom");
 const QString kPageWidth = QStringLiteral("page/width");
@@ -105,6 +106,7 @@ RememberedSettings LoadRememberedSettings(QSettings& settings) {
     remembered.listFolders = ReadFlag(settings, kListFolders, remembered.listFolders);
     remembered.mergeIntoOne = ReadFlag(settings, kMergeIntoOne, remembered.mergeIntoOne);
     remembered.forbidPrint = ReadFlag(settings, kForbidPrint, remembered.forbidPrint);
+    remembered.aes256 = ReadFlag(settings, kAes256, remembered.aes256);
     remembered.customSize = ReadFlag(settings, kCustomSize, remembered.customSize);
     remembered.pageWidth = settings.value(kPageWidth).toString();
     remembered.pageHeight = settings.value(kPageHeight).toString();
@@ -119,6 +121,7 @@ void SaveRememberedSettings(QSettings& settings, const RememberedSettings& remem
     settings.setValue(kListFolders, remembered.listFolders);
     settings.setValue(kMergeIntoOne, remembered.mergeIntoOne);
     settings.setValue(kForbidPrint, remembered.forbidPrint);
+    settings.setValue(kAes256, remembered.aes256);
     settings.setValue(kCustomSize, remembered.customSize);
     WriteOrRemove(settings, kPageWidth, remembered.pageWidth);
     WriteOrRemove(settings, kPageHeight, remembered.pageHeight);

@@ -15,6 +15,7 @@ struct RememberedSettings {
     bool listFolders = false; // the traverse box
     bool mergeIntoOne = true;
     bool forbidPrint = false;
+    bool aes256 = false; // protected documents encrypted with AES-256 rather than RC4
     bool customSize = false;
     QString pageWidth; // as typed; empty when it is the screen's default
     QString pageHeight;

@@ -24,6 +24,11 @@ class UiTexts {
     static QString PicturesProgress() { return tr("%1 / %2"); }
     static QString DocumentsProgress() { return tr("PDF %1 / %2"); }
 
+    // The encryption choice beside the password.
+    static QString EncryptionChoice() { return tr("加密方式"); }
+    static QString EncryptionRc4() { return tr("RC4 128位（兼容所有阅读器）"); }
+    static QString EncryptionAes256() { return tr("AES-256（更安全，需较新的阅读器）"); }
+
     static QString NothingToConvert() { return tr("无可转换的文件"); }
     static QString ConversionDone() { return tr("转换完成"); }
     static QString ConfirmExit() { return tr("您确定要退出吗 ?"); }

@@ -139,6 +139,18 @@
         <translation>Working...</translation>
     </message>
     <message>
+        <source>加密方式</source>
+        <translation>Encryption</translation>
+    </message>
+    <message>
+        <source>RC4 128位（兼容所有阅读器）</source>
+        <translation>RC4 128-bit (opens in every reader)</translation>
+    </message>
+    <message>
+        <source>AES-256（更安全，需较新的阅读器）</source>
+        <translation>AES-256 (safer, needs a recent reader)</translation>
+    </message>
+    <message>
         <source>%1 / %2</source>
         <translation>%1 / %2</translation>
     </message>

@@ -93,6 +93,9 @@ TEST(PdfAssembly, MergedPagesFollowTheNumberInTheNameAndEmbedEachJpegUnchanged) 
     const PdfProbe pdf = ProbePdf(dir / "result.pdf");
     ASSERT_TRUE(pdf.opened) << pdf.error;
     EXPECT_EQ(pdf.version, "1.3");
+    EXPECT_EQ(pdf.info.at("/Producer"), std::string("Quillmark ") + QUILLMARK_VERSION);
+    EXPECT_EQ(pdf.info.at("/Title"), "jpegs"); // the folder's name
+    EXPECT_EQ(pdf.info.at("/CreationDate").substr(0, 4), "D:20");
     EXPECT_FALSE(pdf.encryption.has_value());
     ASSERT_EQ(pdf.pages.size(), 13u);
     for (int n = 0; n < 13; ++n) {
@@ -136,36 +139,44 @@ struct ProtectionRow {
     bool allowsAll;       // false: printing, changing and copying are all forbidden
 };
 
-class PdfProtection : public testing::TestWithParam<ProtectionRow> {};
+// Each row is tried with both encryptions: RC4 (revision 3) and AES-256
+// (revision 6) protect alike.
+class PdfProtection : public testing::TestWithParam<std::tuple<ProtectionRow, Encryption>> {};
 
 TEST_P(PdfProtection, OpensOnlyWithTheUserPasswordAndKeepsThePermissions) {
-    const ProtectionRow& row = GetParam();
+    const auto& [row, encryption] = GetParam();
+    const bool aes = encryption == Encryption::Aes256;
     TempDir dir;
     WriteSolidPicture(dir / "0.jpg", kWidth, kHeight, {10, 20, 30});
     ConvertOptions options = PageOptions();
     options.forbidPrint = row.forbidPrint;
     options.usePassword = row.usePassword;
     options.password = row.password;
+    options.encryption = encryption;
     const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", options);
     ASSERT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
+    EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"0.jpg", "0.pdf"}));
 
     const PdfProbe pdf = ProbePdf(dir / "0.pdf", row.openWith);
     ASSERT_TRUE(pdf.opened) << pdf.error;
     ASSERT_TRUE(pdf.encryption.has_value());
-    EXPECT_EQ(pdf.version, "1.4");
-    EXPECT_EQ(pdf.encryption->R, 3);
-    EXPECT_EQ(pdf.encryption->keyBits, 128);
+    EXPECT_EQ(pdf.version, aes ? "1.7" : "1.4");
+    EXPECT_EQ(pdf.encryption->R, aes ? 6 : 3);
+    EXPECT_EQ(pdf.encryption->keyBits, aes ? 256 : 128);
     EXPECT_TRUE(pdf.encryption->userPasswordMatched);
     EXPECT_FALSE(pdf.encryption->ownerPasswordMatched);
     if (row.allowsAll) {
-        EXPECT_EQ(pdf.encryption->P, -4); // the library's default: everything allowed
+        EXPECT_EQ(pdf.encryption->P, -4); // everything allowed
         EXPECT_TRUE(pdf.encryption->allowPrint && pdf.encryption->allowModify &&
                     pdf.encryption->allowExtract);
     } else {
-        EXPECT_EQ(pdf.encryption->P, 0);
+        if (!aes) {
+            EXPECT_EQ(pdf.encryption->P, 0);
+        }
         EXPECT_FALSE(pdf.encryption->allowPrint || pdf.encryption->allowModify ||
                      pdf.encryption->allowExtract);
     }
+    EXPECT_EQ(pdf.info.at("/Title"), "0");
     ASSERT_EQ(pdf.pages.size(), 1u);
     EXPECT_TRUE(pdf.pages[0].images.at(0).bytes == ReadBytes(dir / "0.jpg")) << "image not decrypted intact";
 
@@ -182,7 +193,7 @@ TEST_P(PdfProtection, OpensOnlyWithTheUserPasswordAndKeepsThePermissions) {
 
 INSTANTIATE_TEST_SUITE_P(
     PdfTable, PdfProtection,
-    testing::Values(ProtectionRow{"ForbidPrint", 1, 0, u"ignored", "", false},
+    testing::Combine(testing::Values(ProtectionRow{"ForbidPrint", 1, 0, u"ignored", "", false},
                     ProtectionRow{"Password", 0, 1, u"secret", "secret", true},
                     ProtectionRow{"PasswordAndForbidPrint", 1, 1, u"secret", "secret", false},
                     ProtectionRow{"EmptyPassword", 0, 1, u"", "", true},
@@ -192,7 +203,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ProtectionRow{"PermissionsPasswordAndForbidPrint", 1, 1, u"kelpo", "kelpo", false},
                     // Flags count only when they hold 1.
                     ProtectionRow{"FlagsOtherThanOne", 2, 1, u"secret", "secret", true}),
-    [](const testing::TestParamInfo<ProtectionRow>& info) { return info.param.name; });
+                     testing::Values(Encryption::Rc4, Encryption::Aes256)),
+    [](const auto& info) {
+        return std::string(std::get<0>(info.param).name) +
+               (std::get<1>(info.param) == Encryption::Aes256 ? "Aes256" : "Rc4");
+    });
 
 TEST(PdfAssembly, BrokenJpegFailsTheDocumentAndLeavesNoFile) {
     struct Case {
@@ -298,7 +313,8 @@ TEST(PdfAssembly, DocumentCutShortOnDiskIsNotPutInPlace) {
     rlimit limited = saved;
     limited.rlim_cur = size - 3;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
-    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "cut.pdf", PageOptions());
+    // A name as long as the first one's: the title follows the name.
+    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "short.pdf", PageOptions());
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 

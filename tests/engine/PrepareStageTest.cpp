@@ -1,6 +1,8 @@
 #include "Conversion.h"
 #include "FolderTree.h"
+#include "PageNotes.h"
 #include "PrepareImages.h"
+#include "PreparedPages.h"
 #include "StageTestSupport.h"
 #include "TempDir.h"
 
@@ -54,7 +56,10 @@ TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(scratch.parent_path(), dir.path());
     EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_EQ(FilesIn(scratch).size(), 12u);
+    EXPECT_EQ(FilesIn(scratch).size(), 24u) << "a page and its notes per entry";
+    for (int n = 0; n < 12; ++n) {
+        EXPECT_EQ(ReadPageNotes(PreparedPagePath(scratch, n)).notes.source, sources[n]);
+    }
     EXPECT_EQ(fs::status(scratch / "0.jpg").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
     for (int n = 0; n < 12; ++n) {
@@ -117,7 +122,8 @@ TEST(PrepareStage, FolderGroupsTakePicturesByTheirEndingInNameOrder) {
 
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"Jan", "Jan (2)"}));
-    EXPECT_EQ(FilesIn(scratch / "Jan"), (std::set<std::string>{"0.jpg", "1.jpg", "2.jpg"}));
+    EXPECT_EQ(FilesIn(scratch / "Jan"),
+              (std::set<std::string>{"0.jpg", "0.json", "1.jpg", "1.json", "2.jpg", "2.json"}));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "0.jpg", 60, 80), ColourNumber(0)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "1.jpg", 60, 80), ColourNumber(2)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "2.jpg", 60, 80), ColourNumber(3)));

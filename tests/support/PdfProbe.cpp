@@ -8,8 +8,12 @@
 #include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFPageObjectHelper.hh>
 
+#include "RunProgram.h"
+
 #include <cmath>
 #include <exception>
+#include <regex>
+#include <unistd.h>
 
 namespace {
 
@@ -35,6 +39,24 @@ PdfImage ReadImage(const std::string& name, QPDFObjectHandle image) {
     return result;
 }
 
+std::vector<std::array<double, 6>> ReadMatrices(QPDFPageObjectHelper page) {
+    std::vector<std::array<double, 6>> matrices;
+    std::string content;
+    for (auto& stream : page.getPageContents()) {
+        std::shared_ptr<Buffer> data = stream.getStreamData();
+        content.append(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    static const std::regex kConcat(R"(([-+0-9.]+)\s+([-+0-9.]+)\s+([-+0-9.]+)\s+([-+0-9.]+)\s+([-+0-9.]+)\s+([-+0-9.]+)\s+cm)");
+    for (std::sregex_iterator it(content.begin(), content.end(), kConcat), end; it != end; ++it) {
+        std::array<double, 6> matrix{};
+        for (int i = 0; i < 6; ++i) {
+            matrix[i] = std::stod((*it)[i + 1]);
+        }
+        matrices.push_back(matrix);
+    }
+    return matrices;
+}
+
 PdfPage ReadPage(QPDFPageObjectHelper page) {
     PdfPage result;
     QPDFObjectHandle box = page.getMediaBox();
@@ -44,6 +66,7 @@ PdfPage ReadPage(QPDFPageObjectHelper page) {
     for (auto& [name, image] : page.getImages()) {
         result.images.push_back(ReadImage(name, image));
     }
+    result.matrices = ReadMatrices(page);
     QPDFObjectHandle fonts = page.getAttribute("/Resources", false).getKey("/Font");
     if (fonts.isDictionary()) {
         for (auto& [name, font] : fonts.getDictAsMap()) {
@@ -107,6 +130,12 @@ PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password)
             probe.pages.push_back(ReadPage(page));
         }
         probe.openAction = ReadOpenAction(reader, pages);
+        QPDFObjectHandle info = reader.getTrailer().getKey("/Info");
+        if (info.isDictionary()) {
+            for (auto& [key, value] : info.getDictAsMap()) {
+                probe.info[key] = value.isString() ? value.getUTF8Value() : value.unparse();
+            }
+        }
         // qpdf repairs a truncated or damaged file with warnings; a complete one
         // needs no repair.
         probe.opened = !reader.anyWarnings();
@@ -122,4 +151,25 @@ PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password)
         probe.pages.clear();
     }
     return probe;
+}
+
+std::filesystem::path RenderPdfPage(const std::filesystem::path& pdf, int page, int dpi, std::string& why,
+                                    const std::string& password) {
+    if (::access("/usr/bin/pdftoppm", X_OK) != 0) {
+        why = "pdftoppm (poppler-utils) is not installed";
+        return {};
+    }
+    const std::filesystem::path prefix = pdf.parent_path() / (pdf.stem().string() + "-page" + std::to_string(page));
+    std::vector<std::string> arguments = {"-png", "-singlefile", "-r", std::to_string(dpi), "-f",
+                                          std::to_string(page), "-l", std::to_string(page)};
+    if (!password.empty()) {
+        arguments.insert(arguments.end(), {"-upw", password});
+    }
+    arguments.insert(arguments.end(), {pdf.string(), prefix.string()});
+    const ProgramResult result = RunProgram("/usr/bin/pdftoppm", arguments);
+    if (result.exitCode != 0) {
+        why = "pdftoppm failed: " + result.err;
+        return {};
+    }
+    return prefix.string() + ".png";
 }

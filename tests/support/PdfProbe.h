@@ -2,6 +2,7 @@
 
 #include <array>
 #include <filesystem>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -19,6 +20,9 @@ struct PdfImage {
 struct PdfPage {
     std::array<double, 4> mediaBox{};
     std::vector<PdfImage> images;
+    // The matrix of every "cm" in the page's content, in order: for our pages,
+    // where and how each image is drawn.
+    std::vector<std::array<double, 6>> matrices;
     std::vector<std::string> fontBaseNames; // /BaseFont of every /Font resource
 };
 
@@ -48,7 +52,14 @@ struct PdfProbe {
     std::optional<PdfEncryption> encryption; // set when the file is encrypted and opened
     std::vector<PdfPage> pages;
     std::optional<PdfOpenAction> openAction;
+    std::map<std::string, std::string> info; // the document information, as UTF-8 ("/Title", ...)
 };
 
 // Reads `pdf`, trying `password` as the user or the owner password.
 PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password = "");
+
+// Renders page `page` (from 1) of `pdf` at `dpi` with pdftoppm into a PNG and
+// returns its path (beside `pdf`), or empty when pdftoppm is not installed or
+// failed; `why` then says which.
+std::filesystem::path RenderPdfPage(const std::filesystem::path& pdf, int page, int dpi, std::string& why,
+                                    const std::string& password = "");

@@ -2,6 +2,9 @@
 
 #include <vips/vips8>
 
+#include <jpeglib.h>
+
+#include <cstdio>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -62,4 +65,62 @@ PictureSize ReadSize(const std::filesystem::path& path) {
     StartVips();
     VImage image = VImage::new_from_file(path.c_str());
     return {image.width(), image.height()};
+}
+
+void WriteQuarteredJpeg(const std::filesystem::path& path, int width, int height, int orientation) {
+    StartVips();
+    const int w = width / 2, h = height / 2;
+    VImage top = SolidImage(w, h, {220, 30, 30}).join(SolidImage(width - w, h, {30, 200, 30}),
+                                                      VIPS_DIRECTION_HORIZONTAL);
+    VImage bottom = SolidImage(w, height - h, {30, 30, 220}).join(SolidImage(width - w, height - h, {240, 220, 20}),
+                                                                  VIPS_DIRECTION_HORIZONTAL);
+    VImage picture = top.join(bottom, VIPS_DIRECTION_VERTICAL).copy();
+    picture.set("orientation", orientation);
+    picture.jpegsave(path.c_str(), VImage::option()->set("Q", 95));
+}
+
+void WriteArithmeticJpeg(const std::filesystem::path& path, int width, int height) {
+    std::FILE* file = std::fopen(path.c_str(), "wb");
+    if (file == nullptr) {
+        throw std::runtime_error("cannot write " + path.string());
+    }
+    jpeg_compress_struct encoder{};
+    jpeg_error_mgr errors{};
+    encoder.err = jpeg_std_error(&errors);
+    jpeg_create_compress(&encoder);
+    jpeg_stdio_dest(&encoder, file);
+    encoder.image_width = static_cast<JDIMENSION>(width);
+    encoder.image_height = static_cast<JDIMENSION>(height);
+    encoder.input_components = 3;
+    encoder.in_color_space = JCS_RGB;
+    jpeg_set_defaults(&encoder);
+    encoder.arith_code = TRUE;
+    jpeg_start_compress(&encoder, TRUE);
+    std::vector<JSAMPLE> row(static_cast<size_t>(width) * 3);
+    for (int y = 0; y < height; ++y) {
+        for (int x = 0; x < width; ++x) {
+            row[3 * x] = static_cast<JSAMPLE>(x * 255 / width);
+            row[3 * x + 1] = static_cast<JSAMPLE>(y * 255 / height);
+            row[3 * x + 2] = 128;
+        }
+        JSAMPROW rows[1] = {row.data()};
+        jpeg_write_scanlines(&encoder, rows, 1);
+    }
+    jpeg_finish_compress(&encoder);
+    jpeg_destroy_compress(&encoder);
+    std::fclose(file);
+}
+
+double MeanDifference(const std::filesystem::path& a, const std::filesystem::path& b) {
+    StartVips();
+    VImage first = VImage::new_from_file(a.c_str()).colourspace(VIPS_INTERPRETATION_sRGB);
+    VImage second = VImage::new_from_file(b.c_str()).colourspace(VIPS_INTERPRETATION_sRGB);
+    if (first.width() != second.width() || first.height() != second.height()) {
+        return -1;
+    }
+    const int bands = std::min(first.bands(), second.bands());
+    return (first.extract_band(0, VImage::option()->set("n", bands)) -
+            second.extract_band(0, VImage::option()->set("n", bands)))
+        .abs()
+        .avg();
 }

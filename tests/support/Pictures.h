@@ -22,3 +22,14 @@ struct PictureSize {
 };
 
 PictureSize ReadSize(const std::filesystem::path& path);
+
+// A JPEG of four coloured quarters (so that any turn or mirror shows), with
+// EXIF orientation `orientation` (1 to 8) recorded but not applied.
+void WriteQuarteredJpeg(const std::filesystem::path& path, int width, int height, int orientation);
+
+// A JPEG coded with arithmetic coding instead of Huffman coding.
+void WriteArithmeticJpeg(const std::filesystem::path& path, int width, int height);
+
+// The mean absolute difference of two pictures of the same size, over all
+// bands, 0 to 255; a negative value when their sizes differ.
+double MeanDifference(const std::filesystem::path& a, const std::filesystem::path& b);

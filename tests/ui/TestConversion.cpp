@@ -4,6 +4,7 @@
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
+#include "PdfProbe.h"
 #include "PdfReadBack.h"
 #include "QuillmarkDlg.h"
 
@@ -14,6 +15,8 @@
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
+#include <QToolButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -122,6 +125,7 @@ class TestConversion : public QObject {
     void progressShowsCounts();
     void mergedJobWritesOneDocument();
     void separateJobWritesOneDocumentPerPicture();
+    void encryptionIsChosenBesideThePassword();
     void failedPicturesAreReported();
     void folderJobKeepsAddFilesLocked();
     void buttonsLockDuringAJobAndProgressSteps();
@@ -437,3 +441,26 @@ void TestConversion::answeringNoLetsTheJobFinish() {
 
 QTEST_MAIN(TestConversion)
 #include "TestConversion.moc"
+
+void TestConversion::encryptionIsChosenBesideThePassword() {
+    Fixture f;
+    auto* choice = f.dlg.Control<QToolButton>(kEncryptionChoiceId);
+    QVERIFY(choice != nullptr);
+    // In the gap between the password field and the custom-size box.
+    QVERIFY(choice->geometry().left() > f.dlg.Control(ControlId::Password)->geometry().right());
+    QVERIFY(choice->geometry().right() < f.dlg.Control(ControlId::CustomSizeBox)->geometry().left());
+    QCOMPARE(f.dlg.ChosenEncryption(), Encryption::Rc4);
+    choice->menu()->actions().at(1)->trigger();
+    QCOMPARE(f.dlg.ChosenEncryption(), Encryption::Aes256);
+
+    f.list({f.picture("a.png", Qt::red)});
+    f.dlg.Control<QCheckBox>(ControlId::PasswordBox)->click();
+    f.dlg.Control<QLineEdit>(ControlId::Password)->setText(QStringLiteral("geheim"));
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    const QString document = QDir(f.outputFolder()).filePath("result.pdf");
+    const PdfProbe probe = ProbePdf(document.toStdString(), "geheim");
+    QVERIFY2(probe.opened, probe.error.c_str());
+    QCOMPARE(probe.encryption->R, 6);
+    QVERIFY(ProbePdf(document.toStdString(), "").passwordRejected);
+}

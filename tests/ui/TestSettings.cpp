@@ -27,6 +27,7 @@ QStringList Choices(const CQuillmarkDlg& dlg) {
             checked(ControlId::MergeIntoOne),
             checked(ControlId::OnePerPicture),
             checked(ControlId::ForbidPrint),
+            QString::number(static_cast<int>(dlg.ChosenEncryption())),
             checked(ControlId::CustomSizeBox),
             QString::number(dlg.Control(ControlId::PageWidth)->isEnabled()),
             dlg.Control<QLineEdit>(ControlId::PageWidth)->text(),
@@ -74,6 +75,7 @@ void TestSettings::keptAcrossTwoWindows() {
         first.Control<QCheckBox>(ControlId::TraverseBox)->click();
         first.Control<QRadioButton>(ControlId::OnePerPicture)->click();
         first.Control<QCheckBox>(ControlId::ForbidPrint)->click();
+        first.ChooseEncryption(Encryption::Aes256);
         first.Control<QCheckBox>(ControlId::CustomSizeBox)->click();
         first.Control<QLineEdit>(ControlId::PageWidth)->setText("800");
         first.Control<QLineEdit>(ControlId::PageHeight)->setText("600");

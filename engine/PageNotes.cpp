@@ -1,0 +1,130 @@
+#include "PageNotes.h"
+
+#include "Utf8.h"
+
+#include <nlohmann/json.hpp>
+
+#include <fstream>
+#include <iterator>
+
+namespace fs = std::filesystem;
+using nlohmann::json;
+
+namespace {
+
+constexpr const char* kNotesExtension = ".json";
+
+// Far beyond anything we write; a larger file is not ours.
+constexpr std::uintmax_t kMaxNotesBytes = 16u << 20;
+
+// The largest side a JPEG can have, for the picture and its page picture alike.
+constexpr int64_t kMaxJpegSide = 65535;
+
+// File names need not be UTF-8 here: such a name travels as its bytes.
+void PutPath(json& out, const char* key, const fs::path& path) {
+    const std::string bytes = path.string();
+    if (Utf8ToUtf16(bytes)) {
+        out[key] = bytes;
+        return;
+    }
+    out[std::string(key) + "Bytes"] = std::vector<uint8_t>(bytes.begin(), bytes.end());
+}
+
+fs::path GetPath(const json& in, const char* key) {
+    if (auto text = in.find(key); text != in.end()) {
+        return fs::path(text->get<std::string>());
+    }
+    if (auto bytes = in.find(std::string(key) + "Bytes"); bytes != in.end()) {
+        const auto values = bytes->get<std::vector<uint8_t>>();
+        return fs::path(std::string(values.begin(), values.end()));
+    }
+    return {};
+}
+
+int32_t Bounded(const json& in, const char* key, int64_t low, int64_t high) {
+    const int64_t value = in.at(key).get<int64_t>();
+    if (value < low || value > high) {
+        throw std::out_of_range(std::string(key) + " is " + std::to_string(value) + ", outside " +
+                                std::to_string(low) + " to " + std::to_string(high));
+    }
+    return static_cast<int32_t>(value);
+}
+
+KeptJpeg ReadKeptJpeg(const json& in) {
+    KeptJpeg kept;
+    kept.width = Bounded(in, "width", 1, kMaxJpegSide);
+    kept.height = Bounded(in, "height", 1, kMaxJpegSide);
+    kept.orientation = Bounded(in, "orientation", 1, 8);
+    kept.pageWidth = Bounded(in, "pageWidth", 1, kMaxJpegSide);
+    kept.pageHeight = Bounded(in, "pageHeight", 1, kMaxJpegSide);
+    const json& place = in.at("place");
+    kept.place.left = Bounded(place, "left", 0, kept.pageWidth - 1);
+    kept.place.top = Bounded(place, "top", 0, kept.pageHeight - 1);
+    kept.place.width = Bounded(place, "width", 1, kept.pageWidth - kept.place.left);
+    kept.place.height = Bounded(place, "height", 1, kept.pageHeight - kept.place.top);
+    return kept;
+}
+
+} // namespace
+
+fs::path PageNotesPath(const fs::path& page) {
+    fs::path notes = page;
+    return notes.replace_extension(kNotesExtension);
+}
+
+std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
+    json out = json::object();
+    if (!notes.source.empty()) {
+        PutPath(out, "source", notes.source);
+    }
+    if (const auto& kept = notes.keptJpeg) {
+        out["keptJpeg"] = {{"width", kept->width},
+                           {"height", kept->height},
+                           {"orientation", kept->orientation},
+                           {"pageWidth", kept->pageWidth},
+                           {"pageHeight", kept->pageHeight},
+                           {"place",
+                            {{"left", kept->place.left},
+                             {"top", kept->place.top},
+                             {"width", kept->place.width},
+                             {"height", kept->place.height}}}};
+    }
+    const fs::path file = PageNotesPath(page);
+    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+    stream << out.dump();
+    stream.close();
+    if (!stream) {
+        std::error_code ignored;
+        fs::remove(file, ignored);
+        return "cannot write the page notes " + file.string();
+    }
+    return {};
+}
+
+PageNotesRead ReadPageNotes(const fs::path& page) {
+    PageNotesRead read;
+    const fs::path file = PageNotesPath(page);
+    std::error_code error;
+    const std::uintmax_t size = fs::file_size(file, error);
+    if (error == std::errc::no_such_file_or_directory) {
+        return read;
+    }
+    const std::string where = "the page notes " + file.string();
+    if (error || size > kMaxNotesBytes) {
+        read.error = where + (error ? ": " + error.message() : " are too large");
+        return read;
+    }
+    std::ifstream stream(file, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+    try {
+        const json in = json::parse(text);
+        read.notes.source = GetPath(in, "source");
+        if (auto kept = in.find("keptJpeg"); kept != in.end()) {
+            read.notes.keptJpeg = ReadKeptJpeg(*kept);
+        }
+    } catch (const std::exception& problem) {
+        read.notes = {};
+        read.error = where + " cannot be read: " + problem.what();
+    }
+    return read;
+}

@@ -1,0 +1,295 @@
+#include "JpegMarkers.h"
+#include "KeepJpeg.h"
+#include "PageNotes.h"
+#include "PdfAssembly.h"
+#include "PdfProbe.h"
+#include "Pictures.h"
+#include "RenderPage.h"
+#include "TempDir.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+constexpr int kPageWidth = 200;
+constexpr int kPageHeight = 300;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+// The source without its APP1 "Exif" segment, found by hand.
+std::string WithoutExifSegment(const std::string& jpeg) {
+    const size_t exif = jpeg.find(std::string("\xFF\xE1", 2));
+    if (exif == std::string::npos || jpeg.compare(exif + 4, 6, std::string("Exif\0\0", 6)) != 0) {
+        return jpeg;
+    }
+    const size_t length = static_cast<uint8_t>(jpeg[exif + 2]) << 8 | static_cast<uint8_t>(jpeg[exif + 3]);
+    return jpeg.substr(0, exif) + jpeg.substr(exif + 2 + length);
+}
+
+PageSetup CustomPage() {
+    PageSetup page;
+    page.pageWidth = kPageWidth;
+    page.pageHeight = kPageHeight;
+    return page;
+}
+
+NormalizeResult Prepare(const fs::path& source, const fs::path& page, bool keepJpeg,
+                        const PageSetup& setup = CustomPage()) {
+    RenderRequest request;
+    request.settings = {setup, kDefaultJpegQuality, keepJpeg};
+    request.source = source.string();
+    request.destination = page.string();
+    return RenderPage(request);
+}
+
+// The prepared page of `source` alone in a document, read back.
+PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg, fs::path* pdf = nullptr) {
+    fs::create_directories(folder);
+    const fs::path page = folder / "0.jpg";
+    EXPECT_TRUE(Prepare(source, page, keepJpeg).written);
+    ConvertOptions options;
+    options.pageWidth = kPageWidth;
+    options.pageHeight = kPageHeight;
+    const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, folder / "doc.pdf", "t"}, options);
+    EXPECT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
+    if (pdf != nullptr) {
+        *pdf = folder / "doc.pdf";
+    }
+    return ProbePdf(folder / "doc.pdf");
+}
+
+struct OrientationRow {
+    int orientation;
+    std::array<double, 6> matrix; // the square picture on the 200 x 300 page: 200 x 200, 50 from the bottom
+};
+
+class KeptJpegOrientation : public testing::TestWithParam<OrientationRow> {};
+
+} // namespace
+
+// A kept JPEG is the camera's bytes less the EXIF segment, turned by the
+// page's matrix, and looks like the upright picture whatever its orientation.
+TEST_P(KeptJpegOrientation, IsTheSourceTurnedByThePageMatrix) {
+    const OrientationRow& row = GetParam();
+    const fs::path folder = Corpus() / "exif-orientation";
+    const fs::path source = row.orientation == 1 ? folder / "hopper_no_exif.jpg"
+                                                 : folder / ("hopper_orientation_" + std::to_string(row.orientation) + ".jpg");
+    TempDir dir;
+    fs::path pdf, upright;
+    const PdfProbe probe = OnePageDocument(source, dir / "turned", true, &pdf);
+    ASSERT_TRUE(probe.opened) << probe.error;
+    ASSERT_EQ(probe.pages.size(), 1u);
+    const PdfPage& page = probe.pages[0];
+    EXPECT_EQ(page.mediaBox, (std::array<double, 4>{0, 0, kPageWidth, kPageHeight}));
+    ASSERT_EQ(page.images.size(), 1u);
+    EXPECT_EQ(page.images[0].filters, std::vector<std::string>{"/DCTDecode"});
+    EXPECT_EQ(page.images[0].width, 128);
+    EXPECT_TRUE(page.images[0].bytes == WithoutExifSegment(ReadBytes(source))) << "not the source's own bytes";
+    EXPECT_EQ(page.images[0].bytes.find("Exif"), std::string::npos);
+    ASSERT_EQ(page.matrices.size(), 1u);
+    EXPECT_EQ(page.matrices[0], row.matrix);
+
+    OnePageDocument(folder / "hopper_no_exif.jpg", dir / "upright", true, &upright);
+    std::string why;
+    const fs::path shown = RenderPdfPage(pdf, 1, 72, why);
+    const fs::path reference = RenderPdfPage(upright, 1, 72, why);
+    if (shown.empty() || reference.empty()) {
+        GTEST_SKIP() << why;
+    }
+    EXPECT_LT(MeanDifference(shown, reference), 6.0) << "does not look like the upright picture";
+}
+
+INSTANTIATE_TEST_SUITE_P(EightOrientations, KeptJpegOrientation,
+                         testing::Values(OrientationRow{1, {200, 0, 0, 200, 0, 50}},
+                                         OrientationRow{2, {-200, 0, 0, 200, 200, 50}},
+                                         OrientationRow{3, {-200, 0, 0, -200, 200, 250}},
+                                         OrientationRow{4, {200, 0, 0, -200, 0, 250}},
+                                         OrientationRow{5, {0, -200, -200, 0, 200, 250}},
+                                         OrientationRow{6, {0, -200, 200, 0, 0, 250}},
+                                         OrientationRow{7, {0, 200, 200, 0, 0, 50}},
+                                         OrientationRow{8, {0, 200, -200, 0, 200, 50}}),
+                         [](const auto& info) { return "Orientation" + std::to_string(info.param.orientation); });
+
+// A picture whose turn swaps its sides lands where the rendered page puts it.
+TEST(KeptJpeg, LandsWhereTheRenderedPageWould) {
+    for (int orientation : {1, 6, 7}) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation));
+        TempDir dir;
+        WriteQuarteredJpeg(dir / "wide.jpg", 320, 90, orientation);
+        fs::path kept, rendered;
+        const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept);
+        ASSERT_EQ(probe.pages.at(0).images.at(0).width, 320) << "not kept";
+        OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered);
+        std::string why;
+        const fs::path a = RenderPdfPage(kept, 1, 72, why);
+        const fs::path b = RenderPdfPage(rendered, 1, 72, why);
+        if (a.empty() || b.empty()) {
+            GTEST_SKIP() << why;
+        }
+        EXPECT_LT(MeanDifference(a, b), 4.0);
+    }
+}
+
+namespace {
+
+// Makes the source of a row in `dir` and returns its path.
+using SourceMaker = std::function<fs::path(const TempDir& dir)>;
+
+fs::path CorpusFile(const char* folder, const char* name) {
+    return Corpus() / folder / name;
+}
+
+// flower.jpg (less its EXIF, whose thumbnail has a frame header of its own)
+// with bytes of its frame header changed.
+fs::path PatchedFlower(const TempDir& dir, const char* name, const std::function<void(std::string&, size_t)>& patch) {
+    std::string bytes = WithoutExifSegment(ReadBytes(Corpus() / "jpeg" / "flower.jpg"));
+    const size_t frame = bytes.find(std::string("\xFF\xC0", 2));
+    patch(bytes, frame);
+    WriteBytes(dir / name, bytes);
+    return dir / name;
+}
+
+struct KeepRow {
+    const char* name;
+    SourceMaker make;
+    bool kept;
+};
+
+class KeepDecision : public testing::TestWithParam<KeepRow> {};
+
+} // namespace
+
+// Only what a PDF shows as it is goes in byte for byte; everything else is
+// rendered and reported exactly as without the option.
+TEST_P(KeepDecision, KeepsOnlyWhatThePdfShowsAsItIs) {
+    const KeepRow& row = GetParam();
+    TempDir dir;
+    const fs::path source = row.make(dir);
+    const NormalizeResult kept = Prepare(source, dir / "0.jpg", true);
+    const PageNotesRead notes = ReadPageNotes(dir / "0.jpg");
+    ASSERT_TRUE(notes.error.empty()) << notes.error;
+    EXPECT_EQ(notes.notes.source, source);
+    EXPECT_EQ(notes.notes.keptJpeg.has_value(), row.kept);
+    if (row.kept) {
+        EXPECT_TRUE(kept.written && !kept.problem) << kept.reason;
+        EXPECT_TRUE(ReadBytes(dir / "0.jpg") == WithoutExifSegment(ReadBytes(source)));
+        return;
+    }
+    const NormalizeResult rendered = NormalizeImage(kPageWidth, kPageHeight, source, dir / "1.jpg");
+    EXPECT_EQ(kept.written, rendered.written);
+    EXPECT_EQ(kept.problem, rendered.problem);
+    EXPECT_EQ(kept.reason, rendered.reason);
+    const PictureSize size = ReadSize(dir / "0.jpg");
+    EXPECT_EQ(size.width, kPageWidth);
+    EXPECT_EQ(size.height, kPageHeight);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Jpegs, KeepDecision,
+    testing::Values(
+        KeepRow{"Baseline", [](const TempDir&) { return CorpusFile("jpeg", "flower.jpg"); }, true},
+        KeepRow{"Progressive", [](const TempDir&) { return CorpusFile("jpeg", "app13-multiple.jpg"); }, true},
+        KeepRow{"Grey", [](const TempDir&) { return CorpusFile("jpeg", "hopper_gray.jpg"); }, true},
+        KeepRow{"AdobeRgb", [](const TempDir&) { return CorpusFile("jpeg", "pil_sample_rgb.jpg"); }, true},
+        // Damaged coded data is reported, so it is rendered as before.
+        KeepRow{"CorruptCodedData",
+                [](const TempDir& dir) {
+                    std::string bytes = ReadBytes(Corpus() / "jpeg" / "flower.jpg");
+                    for (size_t i = bytes.size() / 2; i < bytes.size() / 2 + 200; i += 7) {
+                        bytes[i] = bytes[i] == '\x11' ? '\x22' : '\x11';
+                    }
+                    WriteBytes(dir / "corrupt.jpg", bytes);
+                    return dir / "corrupt.jpg";
+                },
+                false},
+        KeepRow{"Cmyk", [](const TempDir&) { return CorpusFile("jpeg", "pil_sample_cmyk.jpg"); }, false},
+        KeepRow{"Arithmetic",
+                [](const TempDir& dir) {
+                    WriteArithmeticJpeg(dir / "arith.jpg", 64, 48);
+                    return dir / "arith.jpg";
+                },
+                false},
+        KeepRow{"TwelveBit",
+                [](const TempDir& dir) {
+                    return PatchedFlower(dir, "twelve.jpg", [](std::string& b, size_t frame) { b[frame + 4] = 12; });
+                },
+                false},
+        KeepRow{"RgbByNameOnly",
+                [](const TempDir& dir) {
+                    return PatchedFlower(dir, "rgb.jpg", [](std::string& b, size_t frame) {
+                        b[frame + 10] = 'R';
+                        b[frame + 13] = 'G';
+                        b[frame + 16] = 'B';
+                    });
+                },
+                false},
+        KeepRow{"Truncated",
+                [](const TempDir& dir) {
+                    const std::string bytes = ReadBytes(Corpus() / "jpeg" / "flower.jpg");
+                    WriteBytes(dir / "cut.jpg", bytes.substr(0, bytes.size() * 2 / 3));
+                    return dir / "cut.jpg";
+                },
+                false},
+        KeepRow{"CutPrimaryPicture", [](const TempDir&) { return CorpusFile("jpeg", "ultrahdr.jpg"); }, false},
+        KeepRow{"BrokenHeader", [](const TempDir&) { return CorpusFile("broken", "truncated_app14.jpg"); }, false},
+        KeepRow{"Png", [](const TempDir&) { return CorpusFile("png", "basn2c08.png"); }, false}),
+    [](const auto& info) { return info.param.name; });
+
+TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {
+    TempDir dir;
+    const fs::path page = dir / "0.jpg";
+    KeptJpeg kept{640, 480, 6, 200, 300, {0, 0, 200, 267}};
+    const PageNotes notes{fs::path("/photos/caf\xE9/IMG_0001.jpg"), kept}; // not UTF-8
+    ASSERT_EQ(WritePageNotes(page, notes), "");
+    EXPECT_EQ(ReadPageNotes(page).notes, notes);
+
+    WriteSolidPicture(page, 40, 60, {10, 20, 30});
+    ConvertOptions options;
+    options.pageWidth = 200;
+    options.pageHeight = 300;
+    const std::string good = R"({"width":40,"height":60,"orientation":1,"pageWidth":200,"pageHeight":300,)";
+    for (const std::string& bad :
+         {std::string("not json"), std::string(R"({"keptJpeg": 5})"),
+          R"({"keptJpeg":)" + good + R"("place":{"left":0,"top":0,"width":201,"height":10}}})",
+          R"({"keptJpeg":)" + good + R"("place":{"left":-1,"top":0,"width":20,"height":10}}})",
+          std::string(R"({"keptJpeg":{"width":40,"height":60,"orientation":9,"pageWidth":200,"pageHeight":300,)"
+                      R"("place":{"left":0,"top":0,"width":20,"height":10}}})")}) {
+        SCOPED_TRACE(bad);
+        WriteBytes(PageNotesPath(page), bad);
+        EXPECT_FALSE(ReadPageNotes(page).error.empty());
+        const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, dir / "doc.pdf", "t"}, options);
+        EXPECT_EQ(outcome.status, PdfOutcome::Status::Failed);
+        EXPECT_NE(outcome.error.find("page notes"), std::string::npos) << outcome.error;
+        EXPECT_FALSE(fs::exists(dir / "doc.pdf"));
+    }
+}
+
+TEST(JpegMarkers, ReadTheHeaderWithoutLeavingTheBytes) {
+    const std::string baseline = ReadBytes(Corpus() / "jpeg" / "flower.jpg");
+    const auto layout = ReadJpegLayout(baseline);
+    ASSERT_TRUE(layout.has_value());
+    EXPECT_EQ(layout->frameMarker, 0xC0);
+    EXPECT_EQ(layout->width, 480);
+    EXPECT_EQ(layout->height, 360);
+    EXPECT_EQ(layout->exifSegments.size(), 1u);
+    EXPECT_EQ(ReadJpegLayout(ReadBytes(Corpus() / "jpeg" / "app13-multiple.jpg"))->frameMarker, 0xC2);
+
+    // Cut anywhere in its header, a file has no layout.
+    const size_t scan = baseline.find(std::string("\xFF\xDA", 2), layout->exifSegments[0].second);
+    for (size_t cut = 0; cut < scan + 4; cut += 5) {
+        EXPECT_FALSE(ReadJpegLayout(baseline.substr(0, cut)).has_value()) << cut;
+    }
+}
