@@ -9,6 +9,7 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.margin = choice.margin;
     options.fit = choice.fit;
     options.folderOrder = choice.order;
+    options.keepJpeg = choice.keepJpeg ? 1 : 0;
 }
 
 QString PaperText(PaperSize paper) {

@@ -13,6 +13,7 @@ struct PageChoice {
     double margin = 0; // millimetres for a paper size, pixels for the custom size
     PictureFit fit = PictureFit::Fit;
     FolderOrder order = FolderOrder::Standard;
+    bool keepJpeg = false; // JPEGs the PDF shows as they are go in byte for byte
     bool operator==(const PageChoice&) const = default;
 };
 

@@ -2,6 +2,7 @@
 
 #include "UiTexts.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
@@ -62,6 +63,9 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
                                                          {FolderOrder::WriteTime, UiTexts::OrderTime()},
                                                          {FolderOrder::Name, UiTexts::OrderName()}});
     order->setToolTip(UiTexts::OrderStandardHint());
+    keepJpeg = new QCheckBox(UiTexts::KeepJpeg());
+    keepJpeg->setObjectName(QStringLiteral("keepJpeg"));
+    keepJpeg->setToolTip(UiTexts::KeepJpegHint());
 
     auto* form = new QFormLayout;
     form->addRow(UiTexts::PaperLabel(), paper);
@@ -70,6 +74,7 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
     form->addRow(UiTexts::MarginLabel(), margin);
     form->addRow(UiTexts::FitLabel(), fit);
     form->addRow(UiTexts::OrderLabel(), order);
+    form->addRow(keepJpeg);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(UiTexts::Ok());
     buttons->button(QDialogButtonBox::Cancel)->setText(UiTexts::Cancel());
@@ -84,6 +89,7 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
     margin->setValue(choice.margin);
     Select(fit, choice.fit);
     Select(order, choice.order);
+    keepJpeg->setChecked(choice.keepJpeg);
     OnPaperChanged();
     connect(paper, &QComboBox::currentIndexChanged, this, &PageSettingsDlg::OnPaperChanged);
 }
@@ -104,5 +110,6 @@ PageChoice PageSettingsDlg::Choice() const {
     choice.margin = margin->value();
     choice.fit = Selected<PictureFit>(fit);
     choice.order = Selected<FolderOrder>(order);
+    choice.keepJpeg = keepJpeg->isChecked();
     return choice;
 }

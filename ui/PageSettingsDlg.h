@@ -4,12 +4,14 @@
 
 #include <QDialog>
 
+class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
 class QSpinBox;
 
 // The "更多设置" dialog: paper size and resolution, orientation, margin, how
-// pictures are fitted, and the order of pictures taken from a folder. It
+// pictures are fitted, the order of pictures taken from a folder, and whether
+// JPEGs go in as they are. It
 // edits a copy; the window takes Choice() when the user confirms. Its fields
 // carry object names ("paper", "dpi", ...) so tests can reach them.
 class PageSettingsDlg : public QDialog {
@@ -28,4 +30,5 @@ class PageSettingsDlg : public QDialog {
     QDoubleSpinBox* margin;
     QComboBox* fit;
     QComboBox* order;
+    QCheckBox* keepJpeg;
 };

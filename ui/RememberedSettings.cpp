@@ -19,6 +19,7 @@ const QString kDpi = QStringLiteral("page/dpi");
 const QString kOrientation = QStringLiteral("page/orientation");
 const QString kMargin = QStringLiteral("page/margin");
 const QString kFit = QStringLiteral("page/fit");
+const QString kKeepJpeg = QStringLiteral("page/keepJpeg");
 const QString kFolderOrder = QStringLiteral("list/folderOrder");
 
 // Choices are stored by name, so the file stays readable and a value from a
@@ -55,6 +56,13 @@ template <typename Enum, size_t N> QString NameOf(const Named<Enum> (&names)[N],
     return {};
 }
 
+// An entry holding something else than a truth value (a hand-edited file)
+// counts as missing.
+bool ReadFlag(const QSettings& settings, const QString& key, bool fallback) {
+    const QVariant value = settings.value(key);
+    return value.canConvert<bool>() && !value.toString().isEmpty() ? value.toBool() : fallback;
+}
+
 PageChoice ReadPageChoice(const QSettings& settings) {
     PageChoice page;
     const QString paper = settings.value(kPaper).toString();
@@ -71,6 +79,7 @@ PageChoice ReadPageChoice(const QSettings& settings) {
     page.orientation = ReadNamed(settings, kOrientation, kOrientations, page.orientation);
     page.fit = ReadNamed(settings, kFit, kFits, page.fit);
     page.order = ReadNamed(settings, kFolderOrder, kOrders, page.order);
+    page.keepJpeg = ReadFlag(settings, kKeepJpeg, page.keepJpeg);
     return page;
 }
 
@@ -81,13 +90,7 @@ void WritePageChoice(QSettings& settings, const PageChoice& page) {
     settings.setValue(kMargin, page.margin);
     settings.setValue(kFit, NameOf(kFits, page.fit));
     settings.setValue(kFolderOrder, NameOf(kOrders, page.order));
-}
-
-// An entry holding something else than a truth value (a hand-edited file)
-// counts as missing.
-bool ReadFlag(const QSettings& settings, const QString& key, bool fallback) {
-    const QVariant value = settings.value(key);
-    return value.canConvert<bool>() && !value.toString().isEmpty() ? value.toBool() : fallback;
+    settings.setValue(kKeepJpeg, page.keepJpeg);
 }
 
 void WriteOrRemove(QSettings& settings, const QString& key, const QString& value) {

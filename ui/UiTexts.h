@@ -102,6 +102,10 @@ class UiTexts {
     static QString FitLabel() { return tr("图片缩放："); }
     static QString FitFit() { return tr("适应页面（放大或缩小）"); }
     static QString FitShrink() { return tr("只缩小（小图保持原大小）"); }
+    static QString KeepJpeg() { return tr("JPEG图片原样放入PDF（不重新压缩）"); }
+    static QString KeepJpegHint() {
+        return tr("灰度或彩色的JPEG图片原样放入PDF，不损失画质，速度更快；其他图片照常转换。");
+    }
     static QString OrderLabel() { return tr("目录中图片的顺序："); }
     static QString OrderStandard() { return tr("默认顺序"); }
     static QString OrderStandardHint() {

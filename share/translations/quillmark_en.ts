@@ -139,6 +139,14 @@
         <translation>Working...</translation>
     </message>
     <message>
+        <source>JPEG图片原样放入PDF（不重新压缩）</source>
+        <translation>Put JPEG pictures in as they are (no re-compression)</translation>
+    </message>
+    <message>
+        <source>灰度或彩色的JPEG图片原样放入PDF，不损失画质，速度更快；其他图片照常转换。</source>
+        <translation>Grey or colour JPEG pictures go into the PDF byte for byte: no loss of quality, and faster. Other pictures are converted as usual.</translation>
+    </message>
+    <message>
         <source>加密方式</source>
         <translation>Encryption</translation>
     </message>

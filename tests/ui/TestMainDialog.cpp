@@ -250,7 +250,7 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
 
 void TestMainDialog::pageSettingsDialogEditsACopy() {
     const PageChoice chosen{PaperSize::Letter,     300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
-                            FolderOrder::WriteTime};
+                            FolderOrder::WriteTime, true};
     PageSettingsDlg dialog(chosen);
     QCOMPARE(dialog.Choice(), chosen);
     auto* dpi = dialog.findChild<QSpinBox*>("dpi");
