@@ -56,13 +56,19 @@ NormalizeResult Prepare(const fs::path& source, const fs::path& page, bool keepJ
 }
 
 // The prepared page of `source` alone in a document, read back.
-PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg, fs::path* pdf = nullptr) {
+PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg, fs::path* pdf = nullptr,
+                         const PageSetup& setup = CustomPage()) {
     fs::create_directories(folder);
     const fs::path page = folder / "0.jpg";
-    EXPECT_TRUE(Prepare(source, page, keepJpeg).written);
+    EXPECT_TRUE(Prepare(source, page, keepJpeg, setup).written);
     ConvertOptions options;
-    options.pageWidth = kPageWidth;
-    options.pageHeight = kPageHeight;
+    options.pageWidth = setup.pageWidth;
+    options.pageHeight = setup.pageHeight;
+    options.paper = setup.paper;
+    options.dpi = setup.dpi;
+    options.orientation = setup.orientation;
+    options.margin = setup.margin;
+    options.fit = setup.fit;
     const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, folder / "doc.pdf", "t"}, options);
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     if (pdf != nullptr) {
@@ -123,16 +129,25 @@ INSTANTIATE_TEST_SUITE_P(EightOrientations, KeptJpegOrientation,
                                          OrientationRow{8, {0, 200, -200, 0, 200, 50}}),
                          [](const auto& info) { return "Orientation" + std::to_string(info.param.orientation); });
 
-// A picture whose turn swaps its sides lands where the rendered page puts it.
+// A picture whose turn swaps its sides lands where the rendered page puts it,
+// on a page of pixels and on a sheet with a margin that turns with the picture.
 TEST(KeptJpeg, LandsWhereTheRenderedPageWould) {
-    for (int orientation : {1, 6, 7}) {
-        SCOPED_TRACE("orientation " + std::to_string(orientation));
+    PageSetup sheet;
+    sheet.paper = PaperSize::A5;
+    sheet.dpi = 72;
+    sheet.orientation = PageOrientation::Auto;
+    sheet.margin = 8;
+    for (const auto& [orientation, setup] : {std::pair{1, CustomPage()}, std::pair{6, CustomPage()},
+                                             std::pair{7, CustomPage()}, std::pair{1, sheet},
+                                             std::pair{6, sheet}}) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation) + ", paper " + PaperName(setup.paper));
         TempDir dir;
         WriteQuarteredJpeg(dir / "wide.jpg", 320, 90, orientation);
         fs::path kept, rendered;
-        const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept);
+        const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept, setup);
         ASSERT_EQ(probe.pages.at(0).images.at(0).width, 320) << "not kept";
-        OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered);
+        const PdfProbe reference = OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered, setup);
+        EXPECT_EQ(probe.pages.at(0).mediaBox, reference.pages.at(0).mediaBox);
         std::string why;
         const fs::path a = RenderPdfPage(kept, 1, 72, why);
         const fs::path b = RenderPdfPage(rendered, 1, 72, why);
