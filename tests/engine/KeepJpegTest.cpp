@@ -39,15 +39,15 @@ std::string WithoutExifSegment(const std::string& jpeg) {
     return jpeg.substr(0, exif) + jpeg.substr(exif + 2 + length);
 }
 
-PageSetup CustomPage() {
-    PageSetup page;
-    page.pageWidth = kPageWidth;
-    page.pageHeight = kPageHeight;
-    return page;
+ConvertOptions CustomPageOptions() {
+    ConvertOptions options;
+    options.pageWidth = kPageWidth;
+    options.pageHeight = kPageHeight;
+    return options;
 }
 
 NormalizeResult Prepare(const fs::path& source, const fs::path& page, bool keepJpeg,
-                        const PageSetup& setup = CustomPage()) {
+                        const PageSetup& setup = PageSetupOf(CustomPageOptions())) {
     RenderRequest request;
     request.settings = {setup, kDefaultJpegQuality, keepJpeg};
     request.source = source.string();
@@ -57,18 +57,10 @@ NormalizeResult Prepare(const fs::path& source, const fs::path& page, bool keepJ
 
 // The prepared page of `source` alone in a document, read back.
 PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg, fs::path* pdf = nullptr,
-                         const PageSetup& setup = CustomPage()) {
+                         const ConvertOptions& options = CustomPageOptions()) {
     fs::create_directories(folder);
     const fs::path page = folder / "0.jpg";
-    EXPECT_TRUE(Prepare(source, page, keepJpeg, setup).written);
-    ConvertOptions options;
-    options.pageWidth = setup.pageWidth;
-    options.pageHeight = setup.pageHeight;
-    options.paper = setup.paper;
-    options.dpi = setup.dpi;
-    options.orientation = setup.orientation;
-    options.margin = setup.margin;
-    options.fit = setup.fit;
+    EXPECT_TRUE(Prepare(source, page, keepJpeg, PageSetupOf(options)).written);
     const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, folder / "doc.pdf", "t"}, options);
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     if (pdf != nullptr) {
@@ -132,21 +124,24 @@ INSTANTIATE_TEST_SUITE_P(EightOrientations, KeptJpegOrientation,
 // A picture whose turn swaps its sides lands where the rendered page puts it,
 // on a page of pixels and on a sheet with a margin that turns with the picture.
 TEST(KeptJpeg, LandsWhereTheRenderedPageWould) {
-    PageSetup sheet;
-    sheet.paper = PaperSize::A5;
-    sheet.dpi = 72;
-    sheet.orientation = PageOrientation::Auto;
-    sheet.margin = 8;
-    for (const auto& [orientation, setup] : {std::pair{1, CustomPage()}, std::pair{6, CustomPage()},
-                                             std::pair{7, CustomPage()}, std::pair{1, sheet},
-                                             std::pair{6, sheet}}) {
-        SCOPED_TRACE("orientation " + std::to_string(orientation) + ", paper " + PaperName(setup.paper));
+    const ConvertOptions sheet = [] {
+        ConvertOptions options;
+        options.paper = PaperSize::A5;
+        options.dpi = 72;
+        options.orientation = PageOrientation::Auto;
+        options.margin = 8;
+        return options;
+    }();
+    const ConvertOptions pixels = CustomPageOptions();
+    for (const auto& [orientation, setup] : {std::pair{1, &pixels}, std::pair{6, &pixels}, std::pair{7, &pixels},
+                                             std::pair{1, &sheet}, std::pair{6, &sheet}}) {
+        SCOPED_TRACE("orientation " + std::to_string(orientation) + ", paper " + PaperName(setup->paper));
         TempDir dir;
         WriteQuarteredJpeg(dir / "wide.jpg", 320, 90, orientation);
         fs::path kept, rendered;
-        const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept, setup);
+        const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept, *setup);
         ASSERT_EQ(probe.pages.at(0).images.at(0).width, 320) << "not kept";
-        const PdfProbe reference = OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered, setup);
+        const PdfProbe reference = OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered, *setup);
         EXPECT_EQ(probe.pages.at(0).mediaBox, reference.pages.at(0).mediaBox);
         std::string why;
         const fs::path a = RenderPdfPage(kept, 1, 72, why);
