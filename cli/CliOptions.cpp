@@ -203,6 +203,10 @@ CliParse ParseCommandLine(int argc, char** argv) {
     env->excludes(in);
     app.add_flag("--folders", request.folders,
                  "each SOURCE is a folder whose pictures form a group of its own");
+    auto* ocr = app.add_option("--ocr", request.ocrLanguages,
+                               "recognise the text of every page in LANGS (such as chi_sim+eng) and add it "
+                               "as an invisible layer, so the documents can be searched and copied from");
+    ocr->type_name("LANGS");
     app.add_option("-j,--jobs", request.jobs, "pictures prepared at once (default: one per core)")
         ->check(CLI::Range(1, 256));
     app.add_flag("--json", request.json, "print the report (and usage errors) as JSON on standard output");
@@ -239,6 +243,9 @@ CliParse ParseCommandLine(int argc, char** argv) {
         ParseSize(size, request);
         if (!paper.empty()) {
             ParsePaper(paper, request);
+        }
+        if (ocr->count() > 0 && request.ocrLanguages.empty()) {
+            throw UsageError{"--ocr takes the languages to recognise, such as chi_sim+eng"};
         }
         request.saveFolder = saveFolder;
         request.sources.assign(sources.begin(), sources.end());

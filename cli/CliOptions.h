@@ -23,6 +23,7 @@ struct CliRequest {
     bool forbidPrint = false;
     bool folders = false;
     std::optional<std::u16string> password;
+    std::string ocrLanguages; // empty: no text recognition
     int jobs = 0;
     bool json = false;
     bool quiet = false;

@@ -12,6 +12,8 @@ const char* OutcomeKey(PictureOutcome outcome) {
         return "undecodable";
     case PictureOutcome::NotPrepared:
         return "not-prepared";
+    case PictureOutcome::NotRecognised:
+        return "not-recognised";
     }
     return "unknown";
 }

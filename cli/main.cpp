@@ -47,6 +47,7 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.documentNames = request.namesBySource ? DocumentNames::BySource : DocumentNames::Numbered;
     options.outputFile = request.outputFile;
     options.replaceOutputFile = request.force ? 1 : 0;
+    options.ocrLanguages = request.ocrLanguages;
     job.sourceList = std::move(sources);
     job.workers = request.jobs;
 }
@@ -57,7 +58,7 @@ int ExitCodeOf(const JobReport& report) {
     }
     if (report.refusal == JobRefusal::PageSize || report.refusal == JobRefusal::Resolution ||
         report.refusal == JobRefusal::Margin || report.refusal == JobRefusal::Options ||
-        report.refusal == JobRefusal::OutputExists) {
+        report.refusal == JobRefusal::OutputExists || report.refusal == JobRefusal::OcrLanguages) {
         return kExitBadUsage;
     }
     return report.AllWell() ? kExitAllConverted : kExitSomeFailed;

@@ -1,6 +1,7 @@
 #include "Conversion.h"
 
 #include "FolderTree.h"
+#include "OcrLanguages.h"
 #include "OutputFolder.h"
 #include "PageSize.h"
 #include "PdfStage.h"
@@ -100,6 +101,12 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     if (auto refusal = job.options.outputFile.empty() ? std::nullopt : CheckOutputFile(job.options, outputRefusal)) {
         job.report.Fail(outputRefusal, *refusal);
         return false;
+    }
+    if (!job.options.ocrLanguages.empty()) {
+        if (auto missing = CheckOcrLanguages(job.options.ocrLanguages)) {
+            job.report.Fail(JobRefusal::OcrLanguages, *missing);
+            return false;
+        }
     }
     const RenderProgramSearch search = FindRenderWorkerProgram();
     if (search.found.empty()) {

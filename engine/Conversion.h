@@ -11,11 +11,11 @@
 
 // Begins a job whose `options` and `sourceList` the front end has filled:
 // clears the report and the cancel flag, checks the options (the one check of
-// the page size, resolution and margin, the quality, the output file), finds
-// the decoder worker, clears away what jobs that died left in `saveFolder`,
-// and creates the time-stamped output folder there. With an output file
-// chosen, no folder is made: the job works beside that file, and `saveFolder`
-// is not used.
+// the page size, resolution and margin, the quality, the output file, and the
+// recognition languages when there are any), finds the decoder worker, clears
+// away what jobs that died left in `saveFolder`, and creates the time-stamped
+// output folder there. With an output file chosen, no folder is made: the job
+// works beside that file, and `saveFolder` is not used.
 // Returns false, with `job.report.jobError` and `job.report.refusal` saying
 // why, when the job must not run; nothing is created then.
 bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_t startTime);

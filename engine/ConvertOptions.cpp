@@ -21,6 +21,7 @@ ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     documentNames = other.documentNames;
     outputFile = other.outputFile;
     replaceOutputFile = other.replaceOutputFile;
+    ocrLanguages = other.ocrLanguages;
     return *this;
 }
 

@@ -49,6 +49,10 @@ struct ConvertOptions {
     std::atomic<int32_t> usePassword{0};
     std::u16string password; // the open password; kept when usePassword is cleared
     ListMode listMode = ListMode::Files;
+    // Languages to recognise the text of every page in, for an invisible
+    // layer that makes the documents searchable: Tesseract's list, such as
+    // "chi_sim+eng". Empty (the default): no recognition, no text layer.
+    std::string ocrLanguages;
 
     // The page beyond its size in pixels; the defaults keep the Custom size.
     PaperSize paper = PaperSize::Custom;

@@ -19,6 +19,8 @@ const char* DescribeOutcome(PictureOutcome outcome) {
         return "could not be read, white page";
     case PictureOutcome::NotPrepared:
         return "page could not be written";
+    case PictureOutcome::NotRecognised:
+        return "text not recognised, page not searchable";
     }
     return "unknown";
 }

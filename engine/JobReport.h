@@ -6,9 +6,10 @@
 
 // What became of a picture that did not convert cleanly.
 enum class PictureOutcome {
-    Damaged,     // only part of it could be read; the page shows that part
-    Undecodable, // nothing could be read; the page is white
-    NotPrepared, // its page could not be written to the scratch folder
+    Damaged,       // only part of it could be read; the page shows that part
+    Undecodable,   // nothing could be read; the page is white
+    NotPrepared,   // its page could not be written to the scratch folder
+    NotRecognised, // its text could not be recognised; the page is there, not searchable
 };
 
 // Why a job did not run at all, for front ends that word it themselves.
@@ -21,6 +22,7 @@ enum class JobRefusal {
     OutputFolder, // the output folder could not be created
     Options,      // an option is out of range or does not go with another
     OutputExists, // the chosen output file exists and may not be replaced
+    OcrLanguages, // text recognition was asked for in a language that is not installed
     Failed,       // the job began but a stage could not go on (see jobError)
 };
 

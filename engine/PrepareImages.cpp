@@ -90,18 +90,66 @@ int WorkerCount(const JobState& job, size_t tasks) {
     return static_cast<int>(std::clamp<size_t>(tasks, 1, static_cast<size_t>(std::max(workers, 1))));
 }
 
-// What a task ended with: a result, or nothing when the job was cancelled
-// before or while its picture was rendered.
-using TaskResult = std::optional<NormalizeResult>;
+// What a task ended with: how its picture was rendered and, when its text
+// was to be recognised and that failed, why.
+struct TaskOutcome {
+    NormalizeResult render;
+    std::string recognitionFailure;
+};
+
+// A task's outcome, or nothing when the job was cancelled before or while its
+// picture was rendered or read.
+using TaskResult = std::optional<TaskOutcome>;
+
+bool ShowsThePicture(const NormalizeResult& result) {
+    return result.written && result.problem != PictureOutcome::Undecodable &&
+           result.problem != PictureOutcome::NotPrepared;
+}
+
+// Recognises the text of every page the task's picture became. Empty when
+// the job was cancelled meanwhile; otherwise why recognition failed, or
+// nothing when it did not.
+std::optional<std::string> RecognizeTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
+    std::string failure;
+    try {
+        for (const auto& page : PagesOfPicture(task.destination)) {
+            const std::optional<NormalizeResult> text = worker.Recognize(page, job.options.ocrLanguages);
+            if (!text) {
+                return std::nullopt;
+            }
+            if (text->problem && failure.empty()) {
+                failure = text->reason;
+            }
+        }
+    } catch (const std::exception& error) {
+        failure = error.what();
+    }
+    return failure;
+}
 
 TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
+    TaskOutcome outcome;
     try {
         const ConvertOptions& options = job.options;
         const RenderSettings settings{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1};
-        return worker.Render(settings, task.source, task.destination);
+        std::optional<NormalizeResult> render = worker.Render(settings, task.source, task.destination);
+        if (!render) {
+            return std::nullopt;
+        }
+        outcome.render = std::move(*render);
     } catch (const std::exception& error) {
-        return NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
+        outcome.render = NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
     }
+    // Recognition is part of a picture's preparation: the picture counts as
+    // done once the text of every page it became is read.
+    if (!job.options.ocrLanguages.empty() && ShowsThePicture(outcome.render)) {
+        std::optional<std::string> failure = RecognizeTask(worker, job, task);
+        if (!failure) {
+            return std::nullopt;
+        }
+        outcome.recognitionFailure = std::move(*failure);
+    }
+    return outcome;
 }
 
 // Prepares the tasks with several workers; each picture is independent, so
@@ -181,12 +229,16 @@ void Prepare(JobState& job, const StageObserver& observer) {
         return;
     }
     for (size_t i = 0; i < tasks.size(); ++i) {
-        const NormalizeResult& result = *results[i];
+        const NormalizeResult& result = results[i]->render;
         if (result.written && result.problem != PictureOutcome::Undecodable) {
             ++report.picturesPrepared;
         }
         if (result.problem) {
             report.AddPictureProblem(tasks[i].source, *result.problem, result.reason);
+        }
+        if (!results[i]->recognitionFailure.empty()) {
+            report.AddPictureProblem(tasks[i].source, PictureOutcome::NotRecognised,
+                                     results[i]->recognitionFailure);
         }
     }
 }

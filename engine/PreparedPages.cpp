@@ -68,6 +68,17 @@ std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size
     return folder / (name + kPageExtension);
 }
 
+std::vector<std::filesystem::path> PagesOfPicture(const std::filesystem::path& first) {
+    std::vector<std::filesystem::path> pages;
+    std::error_code ignored;
+    for (std::filesystem::path page = first; std::filesystem::is_regular_file(page, ignored);) {
+        pages.push_back(page);
+        page = first.parent_path() /
+               (first.stem().string() + kPartSeparator + std::to_string(pages.size()) + kPageExtension);
+    }
+    return pages;
+}
+
 PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     PreparedPages listing;
     std::error_code error;

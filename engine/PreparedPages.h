@@ -15,6 +15,11 @@
 // Where page `part` (0 for the first) of the picture at place `number` goes.
 std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size_t number, size_t part = 0);
 
+// The pages the preparation wrote for the picture whose first page is
+// `first`: `first` itself, then its parts "n-1.jpg", "n-2.jpg", ... as far
+// as they go. Empty when `first` is not there.
+std::vector<std::filesystem::path> PagesOfPicture(const std::filesystem::path& first);
+
 // One page the preparation stage wrote.
 struct PreparedPage {
     std::string number; // the picture's place: digits without leading zeros; empty for another name

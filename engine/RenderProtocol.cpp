@@ -140,6 +140,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.U8(request.settings.keepJpeg ? 1 : 0);
     out.Text(request.source);
     out.Text(request.destination);
+    out.Text(request.ocrLanguages);
     return out.SendTo(socket);
 }
 
@@ -151,7 +152,7 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
         !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.Text(request.source) ||
-        !in.Text(request.destination)) {
+        !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;
@@ -174,7 +175,7 @@ std::optional<NormalizeResult> ReceiveResult(int socket, Clock::time_point deadl
     uint8_t written = 0, problem = 0;
     const bool complete = in.U8(written) && in.U8(problem) && in.Text(result.reason);
     why = in.why;
-    if (!complete || problem > 3) {
+    if (!complete || problem > static_cast<uint8_t>(PictureOutcome::NotRecognised) + 1) {
         return std::nullopt;
     }
     result.written = written != 0;

@@ -23,6 +23,10 @@ struct RenderRequest {
     RenderSettings settings;
     std::string source;
     std::string destination;
+    // When set, the request is to recognise the text of the page already at
+    // `destination` in these languages ("chi_sim+eng") and to store it in the
+    // page's side file, not to render anything.
+    std::string ocrLanguages;
 };
 
 bool SendRequest(int socket, const RenderRequest& request);

@@ -1,8 +1,10 @@
 #include "RenderWorker.h"
 
+#include "PageTextFile.h"
 #include "Reason.h"
 #include "RenderPage.h"
 #include "RenderProtocol.h"
+#include "TextRecognition.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
@@ -17,6 +19,7 @@
 #include <regex>
 #include <spawn.h>
 #include <sstream>
+#include <string_view>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -102,6 +105,42 @@ class SpawnSetup {
     int attributesError_ = 0;
 };
 
+// The worker's side of RenderWorker::Recognize.
+NormalizeResult RecognizeText(TextRecognizer& recognizer, const RenderRequest& request) {
+    NormalizeResult result;
+    try {
+        const PageText text = recognizer.Recognize(request.destination, request.ocrLanguages);
+        // A page without text needs no side file: it simply has no layer.
+        const std::string error =
+            text.lines.empty() ? std::string() : StorePageText(request.destination, text);
+        if (error.empty()) {
+            result.written = true;
+            return result;
+        }
+        result.reason = error;
+    } catch (const std::exception& error) {
+        result.reason = error.what();
+    }
+    result.problem = PictureOutcome::NotRecognised;
+    return result;
+}
+
+// The worker's environment: the caller's, with OpenMP held to one thread
+// (Tesseract would otherwise start one per core in every worker, and the
+// workers already take a core each). It must be set before the worker
+// starts: the OpenMP runtime reads it when it is loaded.
+std::vector<std::string> WorkerEnvironment() {
+    static constexpr std::string_view kThreadLimit = "OMP_THREAD_LIMIT=";
+    std::vector<std::string> variables;
+    for (char** entry = environ; *entry != nullptr; ++entry) {
+        if (!std::string_view(*entry).starts_with(kThreadLimit)) {
+            variables.emplace_back(*entry);
+        }
+    }
+    variables.push_back(std::string(kThreadLimit) + "1");
+    return variables;
+}
+
 } // namespace
 
 RenderWorker::RenderWorker(std::filesystem::path program, std::filesystem::path log,
@@ -131,7 +170,14 @@ bool RenderWorker::Start(std::string& failure) {
     int spawned = setup.Error();
     if (spawned == 0) {
         char* argv[] = {const_cast<char*>(program_.c_str()), const_cast<char*>("--worker"), nullptr};
-        spawned = ::posix_spawn(&pid_, program_.c_str(), setup.actions(), setup.attributes(), argv, environ);
+        std::vector<std::string> variables = WorkerEnvironment();
+        std::vector<char*> environment;
+        for (std::string& variable : variables) {
+            environment.push_back(variable.data());
+        }
+        environment.push_back(nullptr);
+        spawned = ::posix_spawn(&pid_, program_.c_str(), setup.actions(), setup.attributes(), argv,
+                                environment.data());
     }
     ::close(ends[1]);
     if (spawned != 0) {
@@ -169,16 +215,13 @@ std::string RenderWorker::LogSince(off_t offset) const {
     return part;
 }
 
-RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const RenderSettings& settings,
-                                      const std::filesystem::path& source,
-                                      const std::filesystem::path& destination) {
+RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request) {
     Reply reply;
     if (pid_ < 0 && !Start(reply.failure)) {
         return reply;
     }
     // What the worker writes from here on is about this picture alone.
     const off_t logStart = FileSize(log_);
-    const RenderRequest request{whitePageOnly, settings, source.string(), destination.string()};
     NoReply why = NoReply::WorkerGone;
     if (SendRequest(socket_, request)) {
         reply.result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why);
@@ -213,7 +256,7 @@ RenderWorker::Reply RenderWorker::Ask(bool whitePageOnly, const RenderSettings& 
 std::optional<NormalizeResult> RenderWorker::Render(const RenderSettings& settings,
                                                     const std::filesystem::path& source,
                                                     const std::filesystem::path& destination) {
-    Reply picture = Ask(false, settings, source, destination);
+    Reply picture = Ask({false, settings, source.string(), destination.string(), {}});
     if (picture.cancelled) {
         return std::nullopt;
     }
@@ -225,7 +268,7 @@ std::optional<NormalizeResult> RenderWorker::Render(const RenderSettings& settin
     NormalizeResult result;
     result.problem = PictureOutcome::Undecodable;
     result.reason = picture.failure;
-    Reply white = Ask(true, settings, source, destination);
+    Reply white = Ask({true, settings, source.string(), destination.string(), {}});
     if (white.cancelled) {
         return std::nullopt;
     }
@@ -239,6 +282,21 @@ std::optional<NormalizeResult> RenderWorker::Render(const RenderSettings& settin
                         picture.failure;
     }
     return result;
+}
+
+std::optional<NormalizeResult> RenderWorker::Recognize(const std::filesystem::path& page,
+                                                       const std::string& languages) {
+    RenderRequest request;
+    request.destination = page.string();
+    request.ocrLanguages = languages;
+    Reply reply = Ask(request);
+    if (reply.cancelled) {
+        return std::nullopt;
+    }
+    if (reply.result) {
+        return reply.result;
+    }
+    return NormalizeResult{true, PictureOutcome::NotRecognised, "text recognition stopped: " + reply.failure};
 }
 
 RenderProgramSearch FindRenderWorkerProgram() {
@@ -293,8 +351,11 @@ void LimitWorkerProcess() {
 int RunRenderWorker(int socket) {
     LimitWorkerProcess();
     EnsureVipsStarted();
+    TextRecognizer recognizer;
     while (auto request = ReceiveRequest(socket)) {
-        if (!SendResult(socket, RenderPage(*request))) {
+        const NormalizeResult result =
+            request->ocrLanguages.empty() ? RenderPage(*request) : RecognizeText(recognizer, *request);
+        if (!SendResult(socket, result)) {
             return 1;
         }
     }

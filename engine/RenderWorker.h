@@ -11,8 +11,8 @@
 #include <sys/types.h>
 #include <vector>
 
-// Pictures are decoded in worker processes ("quillmark-render"), one per
-// preparation thread: a decoder that crashes or hangs on a hostile file costs
+// Pictures are decoded, and their text recognised, in worker processes
+// ("quillmark-render"), one per preparation thread: a decoder that crashes or hangs on a hostile file costs
 // that picture a white page and a line in the report, never the job or the
 // window; and each worker's libvips keeps its own error messages, so every
 // failure carries its own reason.
@@ -39,6 +39,14 @@ class RenderWorker {
     std::optional<NormalizeResult> Render(const RenderSettings& settings, const std::filesystem::path& source,
                                           const std::filesystem::path& destination);
 
+    // Recognises the text of the prepared page `page` in `languages` and
+    // stores it in the page's side file (PageTextFile.h). The page itself is
+    // never touched: when recognition fails, or its worker dies or runs past
+    // the time limit (the worker is then replaced), the page stays as it is,
+    // without text, and the result carries a NotRecognised problem. Empty
+    // when the cancel flag was set meanwhile.
+    std::optional<NormalizeResult> Recognize(const std::filesystem::path& page, const std::string& languages);
+
   private:
     struct Reply {
         std::optional<NormalizeResult> result;
@@ -47,8 +55,7 @@ class RenderWorker {
     };
     bool Start(std::string& failure);
     void Stop(bool kill);
-    Reply Ask(bool whitePageOnly, const RenderSettings& settings, const std::filesystem::path& source,
-              const std::filesystem::path& destination);
+    Reply Ask(const RenderRequest& request);
     std::string LogSince(off_t offset) const;
 
     std::filesystem::path program_;

@@ -1,7 +1,7 @@
 #include "Utf8.h"
 
-std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
-    std::u16string wide;
+std::optional<std::u32string> Utf8ToUtf32(std::string_view utf8) {
+    std::u32string codes;
     for (size_t i = 0; i < utf8.size();) {
         const unsigned char lead = static_cast<unsigned char>(utf8[i]);
         const int extra = lead < 0x80           ? 0
@@ -24,6 +24,19 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
         if (code < kSmallest[extra] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) {
             return std::nullopt; // overlong forms and surrogates are not characters
         }
+        codes.push_back(code);
+        i += extra + 1;
+    }
+    return codes;
+}
+
+std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
+    const std::optional<std::u32string> codes = Utf8ToUtf32(utf8);
+    if (!codes) {
+        return std::nullopt;
+    }
+    std::u16string wide;
+    for (char32_t code : *codes) {
         if (code >= 0x10000) {
             code -= 0x10000;
             wide.push_back(static_cast<char16_t>(0xD800 + (code >> 10)));
@@ -31,7 +44,6 @@ std::optional<std::u16string> Utf8ToUtf16(std::string_view utf8) {
         } else {
             wide.push_back(static_cast<char16_t>(code));
         }
-        i += extra + 1;
     }
     return wide;
 }

@@ -11,6 +11,7 @@ packages=(
     nlohmann-json3-dev zlib1g-dev qpdf poppler-utils xvfb xauth
     qt6-tools-dev qt6-l10n-tools
     desktop-file-utils appstream dpkg-dev file
+    libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng poppler-utils
 )
 # Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then

@@ -20,6 +20,8 @@ QString OutcomeText(PictureOutcome outcome) {
         return UiTexts::PictureUndecodable();
     case PictureOutcome::NotPrepared:
         return UiTexts::PictureNotPrepared();
+    case PictureOutcome::NotRecognised:
+        return UiTexts::PictureNotRecognised();
     }
     return {};
 }

@@ -56,6 +56,7 @@ class UiTexts {
     static QString PictureDamaged() { return tr("只读出一部分"); }
     static QString PictureUndecodable() { return tr("无法读取，页面为空白"); }
     static QString PictureNotPrepared() { return tr("未能生成页面"); }
+    static QString PictureNotRecognised() { return tr("未能识别文字，页面不可搜索"); }
 
     // Adding sources. The picker's filter as the window was designed with it,
     // in the bar-separated form; QtFileFilter turns it into what Qt's picker takes.

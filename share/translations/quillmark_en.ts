@@ -233,6 +233,10 @@ They are %3 × %4.</translation>
         <translation>no page could be made</translation>
     </message>
     <message>
+        <source>未能识别文字，页面不可搜索</source>
+        <translation>its text could not be recognised, the page is not searchable</translation>
+    </message>
+    <message>
         <source>图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</source>
         <translation>Pictures(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</translation>
     </message>
