@@ -89,14 +89,22 @@ std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
                              {"width", kept->place.width},
                              {"height", kept->place.height}}}};
     }
+    if (notes.text) {
+        out["text"] = PageTextToJson(*notes.text);
+    }
     const fs::path file = PageNotesPath(page);
-    std::ofstream stream(file, std::ios::binary | std::ios::trunc);
+    const fs::path temporary = fs::path(file).concat(".new");
+    std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
     stream << out.dump();
     stream.close();
-    if (!stream) {
+    std::error_code error;
+    if (stream) {
+        fs::rename(temporary, file, error);
+    }
+    if (!stream || error) {
         std::error_code ignored;
-        fs::remove(file, ignored);
-        return "cannot write the page notes " + file.string();
+        fs::remove(temporary, ignored);
+        return "cannot write the page notes " + file.string() + (error ? ": " + error.message() : "");
     }
     return {};
 }
@@ -121,6 +129,9 @@ PageNotesRead ReadPageNotes(const fs::path& page) {
         read.notes.source = GetPath(in, "source");
         if (auto kept = in.find("keptJpeg"); kept != in.end()) {
             read.notes.keptJpeg = ReadKeptJpeg(*kept);
+        }
+        if (auto recognised = in.find("text"); recognised != in.end()) {
+            read.notes.text = PageTextFromJson(*recognised);
         }
     } catch (const std::exception& problem) {
         read.notes = {};

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PagePlacement.h"
+#include "PageText.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -28,13 +29,16 @@ struct KeptJpeg {
 struct PageNotes {
     std::filesystem::path source; // the picture the page was made from; empty when not known
     std::optional<KeptJpeg> keptJpeg;
+    std::optional<PageText> text; // the page's recognised text, when it has any
     bool operator==(const PageNotes&) const = default;
 };
 
 // The side file of the page at `page`.
 std::filesystem::path PageNotesPath(const std::filesystem::path& page);
 
-// Writes the notes of `page`. Empty on success, otherwise why not.
+// Writes the notes of `page`, replacing the side file in one step: a reader
+// (or a worker that dies while writing) never leaves half of it. Empty on
+// success, otherwise why not.
 std::string WritePageNotes(const std::filesystem::path& page, const PageNotes& notes);
 
 struct PageNotesRead {

@@ -66,7 +66,8 @@ bool Describe(DocumentBuilder& doc, const std::string& title) {
     const std::string producer = ProducerName();
     return doc.Succeeded(HPDF_UseUTFEncodings(pdf), "registering the Unicode encoding") &&
            doc.Succeeded(HPDF_SetCurrentEncoder(pdf, "UTF-8"), "choosing the Unicode encoding") &&
-           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_PRODUCER, producer.c_str()), "naming the producer") &&
+           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_PRODUCER, producer.c_str()),
+                         "naming the producer") &&
            doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_TITLE, title.c_str()), "setting the title") &&
            doc.Succeeded(HPDF_SetInfoDateAttr(pdf, HPDF_INFO_CREATION_DATE, LocalDate(std::time(nullptr))),
                          "setting the creation date");
@@ -106,6 +107,7 @@ PdfOutcome WritePdfDocument(const DocumentPlan& plan, const ConvertOptions& opti
 
     const std::string title = plan.title.empty() ? plan.target.stem().string() : plan.title;
     HPDF_Font font = nullptr;
+    TextLayerFont textFont(doc.pdf());
     bool built = Protect(doc, settings) && (font = RegisterFont(doc)) != nullptr && Describe(doc, title);
     for (std::size_t i = 0; built && i < plan.pages.size(); ++i) {
         if (cancel != nullptr && cancel->load()) {
@@ -118,8 +120,9 @@ PdfOutcome WritePdfDocument(const DocumentPlan& plan, const ConvertOptions& opti
             built = false;
             break;
         }
-        built = AddPreparedPage(doc, font, plan.pages[i].path, notes.notes, settings.page);
+        built = AddPreparedPage(doc, font, textFont, plan.pages[i].path, notes.notes, settings.page);
     }
+    built = built && doc.Succeeded(textFont.Finish(), "completing the text layer");
     if (!built || !SaveAtomically(doc, plan.target, settings.protection, plan.replaceExisting)) {
         outcome.error = doc.failure();
         return outcome;
@@ -129,7 +132,8 @@ PdfOutcome WritePdfDocument(const DocumentPlan& plan, const ConvertOptions& opti
     return outcome;
 }
 
-PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolder, const ConvertOptions& options) {
+PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolder,
+                            const ConvertOptions& options) {
     const fs::path target = pdfFolder / kMergedDocumentName;
     const PreparedPages listing = ListPreparedPages(jpegFolder);
     // A folder that is not there holds no JPEG; one that cannot be read is a failure.

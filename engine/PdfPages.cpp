@@ -111,8 +111,8 @@ bool DrawKeptJpeg(DocumentBuilder& doc, HPDF_Page page, HPDF_Image image, const 
 
 } // namespace
 
-bool AddPreparedPage(DocumentBuilder& doc, HPDF_Font font, const fs::path& jpeg, const PageNotes& notes,
-                     const PageSetup& setup) {
+bool AddPreparedPage(DocumentBuilder& doc, HPDF_Font font, TextLayerFont& textFont, const fs::path& jpeg,
+                     const PageNotes& notes, const PageSetup& setup) {
     const std::string name = "\"" + jpeg.string() + "\"";
     HPDF_Image image = LoadJpeg(doc, jpeg, name);
     if (image == nullptr) {
@@ -120,20 +120,27 @@ bool AddPreparedPage(DocumentBuilder& doc, HPDF_Font font, const fs::path& jpeg,
     }
     // The page's size follows from the page settings and the page picture's
     // shape: a sheet turned as the picture is, or the Custom size in pixels.
-    const PdfPageBox box = notes.keptJpeg ? PdfPageFor(setup, notes.keptJpeg->pageWidth, notes.keptJpeg->pageHeight)
-                                          : PdfPageFor(setup, static_cast<int32_t>(HPDF_Image_GetWidth(image)),
-                                                       static_cast<int32_t>(HPDF_Image_GetHeight(image)));
+    const PdfPageBox box = notes.keptJpeg
+                               ? PdfPageFor(setup, notes.keptJpeg->pageWidth, notes.keptJpeg->pageHeight)
+                               : PdfPageFor(setup, static_cast<int32_t>(HPDF_Image_GetWidth(image)),
+                                            static_cast<int32_t>(HPDF_Image_GetHeight(image)));
     HPDF_Page page = AddSizedPage(doc, font, box, name);
     if (page == nullptr) {
         return false;
     }
-    if (notes.keptJpeg) {
-        return DrawKeptJpeg(doc, page, image, *notes.keptJpeg, box, name);
-    }
     // From the lower-left corner: over the whole sheet for a paper size, one
     // pixel per point for a Custom size (a picture of another size than the
     // page is not scaled then).
-    return doc.Succeeded(HPDF_Page_DrawImage(page, image, 0, 0, static_cast<HPDF_REAL>(box.imageWidth),
-                                             static_cast<HPDF_REAL>(box.imageHeight)),
-                         "drawing " + name);
+    const bool drawn =
+        notes.keptJpeg
+            ? DrawKeptJpeg(doc, page, image, *notes.keptJpeg, box, name)
+            : doc.Succeeded(HPDF_Page_DrawImage(page, image, 0, 0, static_cast<HPDF_REAL>(box.imageWidth),
+                                                static_cast<HPDF_REAL>(box.imageHeight)),
+                            "drawing " + name);
+    if (!drawn || !notes.text) {
+        return drawn;
+    }
+    // The text goes over the page picture it was read from, wherever that lies.
+    const PictureFrame frame{0, 0, box.imageWidth, box.imageHeight};
+    return doc.Succeeded(textFont.Draw(page, *notes.text, frame), "adding the text of " + name);
 }

@@ -1,6 +1,6 @@
 #include "RenderWorker.h"
 
-#include "PageTextFile.h"
+#include "PageNotes.h"
 #include "Reason.h"
 #include "RenderPage.h"
 #include "RenderProtocol.h"
@@ -19,6 +19,7 @@
 #include <regex>
 #include <spawn.h>
 #include <sstream>
+#include <stdexcept>
 #include <string_view>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -105,14 +106,22 @@ class SpawnSetup {
     int attributesError_ = 0;
 };
 
-// The worker's side of RenderWorker::Recognize.
+// The worker's side of RenderWorker::Recognize: the text goes into the
+// page's notes, beside what the rendering wrote there.
 NormalizeResult RecognizeText(TextRecognizer& recognizer, const RenderRequest& request) {
     NormalizeResult result;
     try {
-        const PageText text = recognizer.Recognize(request.destination, request.ocrLanguages);
-        // A page without text needs no side file: it simply has no layer.
-        const std::string error =
-            text.lines.empty() ? std::string() : StorePageText(request.destination, text);
+        PageNotesRead read = ReadPageNotes(request.destination);
+        if (!read.error.empty()) {
+            throw std::runtime_error(read.error);
+        }
+        PageText text = recognizer.Recognize(request.destination, read.notes.keptJpeg, request.ocrLanguages);
+        // A page without text needs nothing more: it simply has no layer.
+        std::string error;
+        if (!text.lines.empty()) {
+            read.notes.text = std::move(text);
+            error = WritePageNotes(request.destination, read.notes);
+        }
         if (error.empty()) {
             result.written = true;
             return result;

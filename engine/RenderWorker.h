@@ -40,7 +40,7 @@ class RenderWorker {
                                           const std::filesystem::path& destination);
 
     // Recognises the text of the prepared page `page` in `languages` and
-    // stores it in the page's side file (PageTextFile.h). The page itself is
+    // stores it in the page's notes (PageNotes.h). The page itself is
     // never touched: when recognition fails, or its worker dies or runs past
     // the time limit (the worker is then replaced), the page stays as it is,
     // without text, and the result carries a NotRecognised problem. Empty

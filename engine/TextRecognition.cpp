@@ -36,19 +36,35 @@ struct GreyPicture {
     ~GreyPicture() { g_free(pixels); }
 };
 
-void LoadGrey(const std::filesystem::path& page, GreyPicture& grey) {
+// A kept JPEG as the page picture it stands in for: turned as its EXIF
+// orientation says, scaled into its place, on white.
+VImage AsPagePicture(VImage picture, const KeptJpeg& kept) {
+    picture = picture.copy();
+    picture.set("orientation", kept.orientation);
+    picture = picture.autorot();
+    picture = picture.resize(
+        static_cast<double>(kept.place.width) / picture.width(),
+        VImage::option()->set("vscale", static_cast<double>(kept.place.height) / picture.height()));
+    return picture.embed(kept.place.left, kept.place.top, kept.pageWidth, kept.pageHeight,
+                         VImage::option()->set("extend", VIPS_EXTEND_WHITE));
+}
+
+void LoadGrey(const std::filesystem::path& page, const std::optional<KeptJpeg>& kept, GreyPicture& grey) {
     // Opened here and read by descriptor, so the name is taken literally.
     const int fd = ::open(page.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         throw std::runtime_error("cannot read the page " + page.string() + ": " + std::strerror(errno));
     }
     try {
-        VImage image = VImage::new_from_source(vips::VSource::new_from_descriptor(fd), "",
-                                               VImage::option()->set("access", VIPS_ACCESS_SEQUENTIAL));
+        // Turning a kept picture needs all of it at once; otherwise stream it.
+        VImage image = VImage::new_from_source(
+            vips::VSource::new_from_descriptor(fd), "",
+            VImage::option()->set("access", kept ? VIPS_ACCESS_RANDOM : VIPS_ACCESS_SEQUENTIAL));
         if (image.bands() > 2) {
             image = image.colourspace(VIPS_INTERPRETATION_B_W);
         }
-        grey.image = image.extract_band(0).cast(VIPS_FORMAT_UCHAR);
+        image = image.extract_band(0).cast(VIPS_FORMAT_UCHAR);
+        grey.image = kept ? AsPagePicture(image, *kept).cast(VIPS_FORMAT_UCHAR) : image;
         grey.pixels = vips_image_write_to_memory(grey.image.get_image(), &grey.size);
     } catch (const vips::VError&) {
         ::close(fd);
@@ -175,11 +191,12 @@ void TextRecognizer::LoadLanguages(const std::string& languages) {
     languages_ = languages;
 }
 
-PageText TextRecognizer::Recognize(const std::filesystem::path& page, const std::string& languages) {
+PageText TextRecognizer::Recognize(const std::filesystem::path& page, const std::optional<KeptJpeg>& kept,
+                                   const std::string& languages) {
     EnsureVipsStarted();
     ClearVipsMessages();
     GreyPicture grey;
-    LoadGrey(page, grey);
+    LoadGrey(page, kept, grey);
     LoadLanguages(languages);
 
     PageText text;

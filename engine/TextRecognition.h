@@ -1,9 +1,11 @@
 #pragma once
 
+#include "PageNotes.h"
 #include "PageText.h"
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 
 namespace tesseract {
@@ -21,12 +23,15 @@ class TextRecognizer {
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
 
-    // The text of the JPEG page picture `page`, read in `languages`
+    // The text of the prepared page `page`, read in `languages`
     // ("chi_sim+eng"), as the page shows it: words with their boxes, line by
-    // line, in reading order; no lines when the page holds no text. Throws
+    // line, in reading order, in pixels of the page picture; no lines when the
+    // page holds no text. A page kept as its source JPEG (`kept`) is read as
+    // the page picture it stands in for: turned, scaled and placed. Throws
     // std::runtime_error, with the reason, when the picture or the language
     // data cannot be read.
-    PageText Recognize(const std::filesystem::path& page, const std::string& languages);
+    PageText Recognize(const std::filesystem::path& page, const std::optional<KeptJpeg>& kept,
+                       const std::string& languages);
 
   private:
     void LoadLanguages(const std::string& languages);

@@ -35,6 +35,8 @@ TEST(CliUsage, BadOptionsExitTwoAndWriteNothing) {
         {"-o", save.path().string(), "--orient", "sideways", picture},
         {"-o", save.path().string(), "--fit", "zoom", picture},
         {"-o", save.path().string(), "--order", "size", picture},
+        {"-o", save.path().string(), "--ocr", "", picture},
+        {"-o", save.path().string(), "--ocr", "no_such_language", picture},
     };
     for (const auto& arguments : bad) {
         const ProgramResult result = RunCli(arguments);

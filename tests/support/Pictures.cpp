@@ -70,10 +70,10 @@ PictureSize ReadSize(const std::filesystem::path& path) {
 void WriteQuarteredJpeg(const std::filesystem::path& path, int width, int height, int orientation) {
     StartVips();
     const int w = width / 2, h = height / 2;
-    VImage top = SolidImage(w, h, {220, 30, 30}).join(SolidImage(width - w, h, {30, 200, 30}),
-                                                      VIPS_DIRECTION_HORIZONTAL);
-    VImage bottom = SolidImage(w, height - h, {30, 30, 220}).join(SolidImage(width - w, height - h, {240, 220, 20}),
-                                                                  VIPS_DIRECTION_HORIZONTAL);
+    VImage top = SolidImage(w, h, {220, 30, 30})
+                     .join(SolidImage(width - w, h, {30, 200, 30}), VIPS_DIRECTION_HORIZONTAL);
+    VImage bottom = SolidImage(w, height - h, {30, 30, 220})
+                        .join(SolidImage(width - w, height - h, {240, 220, 20}), VIPS_DIRECTION_HORIZONTAL);
     VImage picture = top.join(bottom, VIPS_DIRECTION_VERTICAL).copy();
     picture.set("orientation", orientation);
     picture.jpegsave(path.c_str(), VImage::option()->set("Q", 95));
@@ -123,4 +123,26 @@ double MeanDifference(const std::filesystem::path& a, const std::filesystem::pat
             second.extract_band(0, VImage::option()->set("n", bands)))
         .abs()
         .avg();
+}
+
+void WriteTextPicture(const std::filesystem::path& path, const std::string& text, int points, int width) {
+    StartVips();
+    constexpr int kMargin = 40;
+    const VImage ink = VImage::text(
+        text.c_str(), VImage::option()
+                          ->set("font", ("WenQuanYi Micro Hei " + std::to_string(points)).c_str())
+                          ->set("dpi", 200)
+                          ->set("width", width - 2 * kMargin));
+    (255 - ink)
+        .embed(kMargin, kMargin, width, ink.height() + 2 * kMargin,
+               VImage::option()->set("extend", VIPS_EXTEND_WHITE))
+        .cast(VIPS_FORMAT_UCHAR)
+        .write_to_file(path.c_str());
+}
+
+void WriteTurnedJpeg(const std::filesystem::path& upright, const std::filesystem::path& jpeg) {
+    StartVips();
+    VImage turned = VImage::new_from_file(upright.c_str()).rot270().copy();
+    turned.set("orientation", 6);
+    turned.jpegsave(jpeg.c_str(), VImage::option()->set("Q", 90));
 }

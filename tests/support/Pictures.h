@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <filesystem>
+#include <string>
 
 // Pictures made on the fly for tests, written and read with libvips.
 
@@ -12,6 +13,15 @@ void WriteSolidPicture(const std::filesystem::path& path, int width, int height,
 
 // A PNG of one colour with an alpha channel.
 void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba);
+
+// Printed text as a scan shows it: black `text` (lines split at "\n") on
+// white, in a font that has Latin and Chinese letters, `points` high at 200
+// dots per inch, `width` pixels wide.
+void WriteTextPicture(const std::filesystem::path& path, const std::string& text, int points, int width);
+
+// `upright` stored turned a quarter, as a camera held sideways stores it,
+// with the EXIF orientation (6) that shows it upright again, as a JPEG.
+void WriteTurnedJpeg(const std::filesystem::path& upright, const std::filesystem::path& jpeg);
 
 // The sRGB colour of one pixel (alpha, if any, is dropped).
 std::array<uint8_t, 3> ReadPixel(const std::filesystem::path& path, int x, int y);
