@@ -19,6 +19,9 @@
 #   k  quillmark-cli merged with --keep-jpeg: the JPEGs go in byte for byte
 #   k2 img2pdf embedding the same JPEGs (it never re-encodes either)
 #   l  what keeping JPEGs costs step by step (keep_jpeg_bench)
+#   m  searchable documents (ocr_bench): seconds per page of text recognition
+#      with eng and with chi_sim+eng, two workers, and the bytes the text
+#      layer adds per page
 # Peers run as two processes over halves of the list, as the converter uses
 # both cores. Memory is the peak of the summed resident memory of the whole
 # process tree (the converter prepares pages in worker processes). The merged
@@ -85,10 +88,11 @@ CLI=$BUILD/cli/quillmark-cli
 USAGE=$BUILD/bench/process_tree_usage
 PDF_STAGE=$BUILD/bench/pdf_stage_bench
 KEEP_JPEG=$BUILD/bench/keep_jpeg_bench
+OCR=$BUILD/bench/ocr_bench
 REPEAT=${BENCH_REPEAT:-3}
 IMAGEMAGICK_PICTURES=${BENCH_IM_PICTURES:-16}
 
-for needed in "$CLI" "$USAGE" "$PDF_STAGE" "$KEEP_JPEG"; do
+for needed in "$CLI" "$USAGE" "$PDF_STAGE" "$KEEP_JPEG" "$OCR"; do
     [ -x "$needed" ] || { echo "missing $needed: build first (cmake --build $BUILD)" >&2; exit 1; }
 done
 
@@ -211,6 +215,8 @@ echo "the PDF stage alone..."
 echo "keeping JPEGs, step by step..."
 "$KEEP_JPEG" "$WORK/keep" "${JPEGS[@]:0:10}" >"$WORK/keep-jpeg.txt" 2>"$WORK/keep-jpeg.log" ||
     echo "  the keep-JPEG benchmark failed" >&2
+echo "text recognition..."
+"$OCR" "$WORK/ocr" >"$WORK/ocr.txt" || echo "  the text recognition benchmark failed" >&2
 loadAfter=$(cut -d' ' -f1-3 /proc/loadavg)
 
 echo
@@ -258,6 +264,8 @@ if [ -x "$BUILD/ui/list_preview_bench" ]; then
     echo "j  the window's list of 10,000 pictures, scrolled and hovered while previews are made:"
     "$BUILD/ui/list_preview_bench" 2>/dev/null | sed 's/^/     /'
 fi
+echo "m  searchable documents (ocr_bench, 8 printed A4 pages at 200 dpi, English and Chinese):"
+sed 's/^/     /' "$WORK/ocr.txt"
 
 mergedWall=$(field a 1)
 versusLibrary=$(ratio "$mergedWall" "$(field d 1)")

@@ -285,8 +285,18 @@ HPDF_STATUS TextLayerFont::Draw(HPDF_Page page, const PageText& text, const Pict
         }
     }
     content += "ET Q\n";
-    auto* attr = static_cast<HPDF_PageAttr>(page->attr);
-    return HPDF_Stream_WriteStr(attr->stream, content.c_str());
+    // A content stream of its own, compressed: the page's own stream stays
+    // exactly as it is without text, and the layer costs a fraction of the
+    // bytes it would take uncompressed.
+    HPDF_Dict stream = nullptr;
+    if (const HPDF_STATUS status = HPDF_Page_New_Content_Stream(page, &stream); status != HPDF_OK) {
+        return status;
+    }
+    if (stream == nullptr) {
+        return HPDF_FAILD_TO_ALLOC_MEM;
+    }
+    stream->filter = HPDF_STREAM_FILTER_FLATE_DECODE;
+    return Write(stream, content);
 }
 
 HPDF_STATUS TextLayerFont::Finish() {
