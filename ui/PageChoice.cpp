@@ -2,6 +2,10 @@
 
 #include "UiTexts.h"
 
+#include <QStringList>
+
+#include <utility>
+
 void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.paper = choice.paper;
     options.dpi = choice.dpi;
@@ -10,6 +14,7 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.fit = choice.fit;
     options.folderOrder = choice.order;
     options.keepJpeg = choice.keepJpeg ? 1 : 0;
+    options.ocrLanguages = choice.recognizeText ? choice.ocrLanguages.toStdString() : std::string();
 }
 
 QString PaperText(PaperSize paper) {
@@ -22,7 +27,34 @@ QString MarginText(const PageChoice& choice) {
         .arg(choice.paper == PaperSize::Custom ? UiTexts::Pixels() : UiTexts::Millimetres());
 }
 
+QString OcrLanguageText(const QString& code) {
+    static const std::pair<const char*, QString (*)()> kNames[] = {
+        {"chi_sim", &UiTexts::OcrChineseSimplified},
+        {"chi_tra", &UiTexts::OcrChineseTraditional},
+        {"eng", &UiTexts::OcrEnglish},
+        {"jpn", &UiTexts::OcrJapanese},
+        {"kor", &UiTexts::OcrKorean},
+    };
+    for (const auto& [name, text] : kNames) {
+        if (code == QLatin1String(name)) {
+            return text();
+        }
+    }
+    return code;
+}
+
 namespace {
+
+QString OcrText(const PageChoice& choice) {
+    if (!choice.recognizeText) {
+        return UiTexts::OcrOff();
+    }
+    QStringList names;
+    for (const QString& code : choice.ocrLanguages.split(QLatin1Char('+'), Qt::SkipEmptyParts)) {
+        names << OcrLanguageText(code);
+    }
+    return names.join(UiTexts::ListSeparator());
+}
 
 QString OrientationText(PageOrientation orientation) {
     switch (orientation) {
@@ -56,7 +88,9 @@ QString DescribePageChoice(const PageChoice& choice) {
     const QString paper = choice.paper == PaperSize::Custom
                               ? UiTexts::PaperCustom()
                               : UiTexts::PaperWithDpi().arg(PaperText(choice.paper)).arg(choice.dpi);
-    return UiTexts::PageSummary().arg(
-        paper, OrientationText(choice.orientation), MarginText(choice),
-        choice.fit == PictureFit::Fit ? UiTexts::FitFit() : UiTexts::FitShrink(), OrderText(choice.order));
+    return UiTexts::PageSummary().arg(paper, OrientationText(choice.orientation), MarginText(choice),
+                                      choice.fit == PictureFit::Fit ? UiTexts::FitFit()
+                                                                    : UiTexts::FitShrink(),
+                                      OrderText(choice.order)) +
+           QLatin1Char('\n') + UiTexts::OcrSummary().arg(OcrText(choice));
 }

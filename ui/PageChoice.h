@@ -14,6 +14,10 @@ struct PageChoice {
     PictureFit fit = PictureFit::Fit;
     FolderOrder order = FolderOrder::Standard;
     bool keepJpeg = false; // JPEGs the PDF shows as they are go in byte for byte
+    // Searchable documents: the text of every page recognised, in
+    // Tesseract's language list ("chi_sim+eng"). Off by default.
+    bool recognizeText = false;
+    QString ocrLanguages;
     bool operator==(const PageChoice&) const = default;
 };
 
@@ -27,3 +31,7 @@ QString DescribePageChoice(const PageChoice& choice);
 QString PaperText(PaperSize paper);
 // "10 毫米" or "10 像素", the unit following the paper.
 QString MarginText(const PageChoice& choice);
+
+// A recognition language by its name in the window's language ("简体中文"),
+// or its code when the window has no name for it.
+QString OcrLanguageText(const QString& code);

@@ -2,11 +2,14 @@
 
 #include "UiTexts.h"
 
+#include "OcrLanguages.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
 
@@ -34,9 +37,32 @@ template <typename Enum> Enum Selected(const QComboBox* combo) {
     return static_cast<Enum>(combo->currentData().toInt());
 }
 
+// The installed languages, those of `chosen` checked; with nothing chosen yet,
+// the default ones.
+QListWidget* MakeLanguageList(const QString& chosen) {
+    const std::vector<std::string> installed = InstalledOcrLanguages();
+    const QStringList checked =
+        (chosen.isEmpty() ? QString::fromStdString(DefaultOcrLanguages(installed)) : chosen)
+            .split(QLatin1Char('+'), Qt::SkipEmptyParts);
+    auto* list = new QListWidget;
+    list->setObjectName(QStringLiteral("ocrLanguages"));
+    for (const std::string& name : installed) {
+        const QString code = QString::fromStdString(name);
+        auto* item =
+            new QListWidgetItem(OcrLanguageText(code) + QStringLiteral(" (") + code + QLatin1Char(')'), list);
+        item->setData(Qt::UserRole, code);
+        item->setFlags(Qt::ItemIsUserCheckable | Qt::ItemIsEnabled);
+        item->setCheckState(checked.contains(code) ? Qt::Checked : Qt::Unchecked);
+    }
+    // A few rows show; more scroll.
+    list->setMaximumHeight(list->sizeHintForRow(0) * 5 + 2 * list->frameWidth());
+    return list;
+}
+
 } // namespace
 
-PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QDialog(parent) {
+PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
+    : QDialog(parent), givenLanguages(choice.ocrLanguages) {
     setWindowTitle(UiTexts::PageSettingsTitle());
 
     paper = MakeCombo<PaperSize>(QStringLiteral("paper"), {{PaperSize::Custom, UiTexts::PaperCustom()}});
@@ -66,6 +92,9 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
     keepJpeg = new QCheckBox(UiTexts::KeepJpeg());
     keepJpeg->setObjectName(QStringLiteral("keepJpeg"));
     keepJpeg->setToolTip(UiTexts::KeepJpegHint());
+    ocr = new QCheckBox(UiTexts::OcrBox());
+    ocr->setObjectName(QStringLiteral("ocr"));
+    ocrLanguages = MakeLanguageList(choice.ocrLanguages);
 
     auto* form = new QFormLayout;
     form->addRow(UiTexts::PaperLabel(), paper);
@@ -75,6 +104,8 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
     form->addRow(UiTexts::FitLabel(), fit);
     form->addRow(UiTexts::OrderLabel(), order);
     form->addRow(keepJpeg);
+    form->addRow(UiTexts::OcrLabel(), ocr);
+    form->addRow(UiTexts::OcrLanguagesLabel(), ocrLanguages);
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(UiTexts::Ok());
     buttons->button(QDialogButtonBox::Cancel)->setText(UiTexts::Cancel());
@@ -90,8 +121,20 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent) : QD
     Select(fit, choice.fit);
     Select(order, choice.order);
     keepJpeg->setChecked(choice.keepJpeg);
+    ocr->setChecked(choice.recognizeText);
+    if (ocrLanguages->count() == 0) {
+        ocr->setChecked(false);
+        ocr->setEnabled(false);
+        ocr->setToolTip(UiTexts::OcrNotInstalled());
+    }
     OnPaperChanged();
+    OnOcrToggled();
     connect(paper, &QComboBox::currentIndexChanged, this, &PageSettingsDlg::OnPaperChanged);
+    connect(ocr, &QCheckBox::toggled, this, &PageSettingsDlg::OnOcrToggled);
+}
+
+void PageSettingsDlg::OnOcrToggled() {
+    ocrLanguages->setEnabled(ocr->isChecked());
 }
 
 void PageSettingsDlg::OnPaperChanged() {
@@ -111,5 +154,15 @@ PageChoice PageSettingsDlg::Choice() const {
     choice.fit = Selected<PictureFit>(fit);
     choice.order = Selected<FolderOrder>(order);
     choice.keepJpeg = keepJpeg->isChecked();
+    QStringList languages;
+    for (int row = 0; row < ocrLanguages->count(); ++row) {
+        if (ocrLanguages->item(row)->checkState() == Qt::Checked) {
+            languages << ocrLanguages->item(row)->data(Qt::UserRole).toString();
+        }
+    }
+    // Recognition without a language would be no recognition at all. Left
+    // off, the languages stay as they came.
+    choice.recognizeText = ocr->isChecked() && !languages.isEmpty();
+    choice.ocrLanguages = choice.recognizeText ? languages.join(QLatin1Char('+')) : givenLanguages;
     return choice;
 }

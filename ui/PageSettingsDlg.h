@@ -7,11 +7,14 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QListWidget;
 class QSpinBox;
 
 // The "更多设置" dialog: paper size and resolution, orientation, margin, how
-// pictures are fitted, the order of pictures taken from a folder, and whether
-// JPEGs go in as they are. It
+// pictures are fitted, the order of pictures taken from a folder, whether
+// JPEGs go in as they are, and text recognition for searchable documents with
+// its languages (those installed; Chinese and English checked when nothing
+// was chosen yet). It
 // edits a copy; the window takes Choice() when the user confirms. Its fields
 // carry object names ("paper", "dpi", ...) so tests can reach them.
 class PageSettingsDlg : public QDialog {
@@ -23,6 +26,7 @@ class PageSettingsDlg : public QDialog {
 
   private:
     void OnPaperChanged();
+    void OnOcrToggled();
 
     QComboBox* paper;
     QSpinBox* dpi;
@@ -31,4 +35,7 @@ class PageSettingsDlg : public QDialog {
     QComboBox* fit;
     QComboBox* order;
     QCheckBox* keepJpeg;
+    QCheckBox* ocr;
+    QListWidget* ocrLanguages; // one checkable row per installed language, its code as data
+    QString givenLanguages;
 };

@@ -1,5 +1,6 @@
 #include "RememberedSettings.h"
 
+#include <QRegularExpression>
 #include <QSettings>
 
 namespace {
@@ -21,6 +22,8 @@ const QString kMargin = QStringLiteral("page/margin");
 const QString kFit = QStringLiteral("page/fit");
 const QString kKeepJpeg = QStringLiteral("page/keepJpeg");
 const QString kFolderOrder = QStringLiteral("list/folderOrder");
+const QString kRecognizeText = QStringLiteral("page/recognizeText");
+const QString kOcrLanguages = QStringLiteral("page/ocrLanguages");
 
 // Choices are stored by name, so the file stays readable and a value from a
 // newer or hand-edited file that means nothing here falls back to the default.
@@ -63,6 +66,14 @@ bool ReadFlag(const QSettings& settings, const QString& key, bool fallback) {
     return value.canConvert<bool>() && !value.toString().isEmpty() ? value.toBool() : fallback;
 }
 
+void WriteOrRemove(QSettings& settings, const QString& key, const QString& value) {
+    if (value.isEmpty()) {
+        settings.remove(key);
+    } else {
+        settings.setValue(key, value);
+    }
+}
+
 PageChoice ReadPageChoice(const QSettings& settings) {
     PageChoice page;
     const QString paper = settings.value(kPaper).toString();
@@ -80,6 +91,13 @@ PageChoice ReadPageChoice(const QSettings& settings) {
     page.fit = ReadNamed(settings, kFit, kFits, page.fit);
     page.order = ReadNamed(settings, kFolderOrder, kOrders, page.order);
     page.keepJpeg = ReadFlag(settings, kKeepJpeg, page.keepJpeg);
+    // Language names joined by "+", nothing else: they become file names.
+    static const QRegularExpression kLanguages(QStringLiteral("^[A-Za-z0-9_-]+(\\+[A-Za-z0-9_-]+)*$"));
+    const QString languages = settings.value(kOcrLanguages).toString();
+    if (kLanguages.match(languages).hasMatch()) {
+        page.ocrLanguages = languages;
+        page.recognizeText = ReadFlag(settings, kRecognizeText, page.recognizeText);
+    }
     return page;
 }
 
@@ -91,14 +109,8 @@ void WritePageChoice(QSettings& settings, const PageChoice& page) {
     settings.setValue(kFit, NameOf(kFits, page.fit));
     settings.setValue(kFolderOrder, NameOf(kOrders, page.order));
     settings.setValue(kKeepJpeg, page.keepJpeg);
-}
-
-void WriteOrRemove(QSettings& settings, const QString& key, const QString& value) {
-    if (value.isEmpty()) {
-        settings.remove(key);
-    } else {
-        settings.setValue(key, value);
-    }
+    settings.setValue(kRecognizeText, page.recognizeText);
+    WriteOrRemove(settings, kOcrLanguages, page.ocrLanguages);
 }
 
 } // namespace

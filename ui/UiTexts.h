@@ -117,6 +117,18 @@ class UiTexts {
     static QString PageSummary() {
         return tr("纸张：%1\n页面方向：%2\n页边距：%3\n图片缩放：%4\n目录中图片的顺序：%5");
     }
+    static QString OcrLabel() { return tr("文字识别："); }
+    static QString OcrBox() { return tr("识别文字，生成可搜索的PDF"); }
+    static QString OcrLanguagesLabel() { return tr("识别语言："); }
+    static QString OcrNotInstalled() { return tr("未安装文字识别语言（如 tesseract-ocr-chi-sim）"); }
+    static QString OcrSummary() { return tr("文字识别：%1"); }
+    static QString OcrOff() { return tr("关闭"); }
+    static QString OcrChineseSimplified() { return tr("简体中文"); }
+    static QString OcrChineseTraditional() { return tr("繁体中文"); }
+    static QString OcrEnglish() { return tr("英语"); }
+    static QString OcrJapanese() { return tr("日语"); }
+    static QString OcrKorean() { return tr("韩语"); }
+    static QString ListSeparator() { return tr("、"); }
     static QString Ok() { return tr("确定"); }
     static QString Cancel() { return tr("取消"); }
 

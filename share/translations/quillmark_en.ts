@@ -512,5 +512,53 @@ Order of pictures from a folder: %5</translation>
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>文字识别：</source>
+        <translation>Text recognition:</translation>
+    </message>
+    <message>
+        <source>识别文字，生成可搜索的PDF</source>
+        <translation>Recognise the text: searchable PDFs</translation>
+    </message>
+    <message>
+        <source>识别语言：</source>
+        <translation>Languages:</translation>
+    </message>
+    <message>
+        <source>未安装文字识别语言（如 tesseract-ocr-chi-sim）</source>
+        <translation>No text recognition language is installed (such as tesseract-ocr-eng)</translation>
+    </message>
+    <message>
+        <source>文字识别：%1</source>
+        <translation>Text recognition: %1</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>off</translation>
+    </message>
+    <message>
+        <source>简体中文</source>
+        <translation>Chinese (simplified)</translation>
+    </message>
+    <message>
+        <source>繁体中文</source>
+        <translation>Chinese (traditional)</translation>
+    </message>
+    <message>
+        <source>英语</source>
+        <translation>English</translation>
+    </message>
+    <message>
+        <source>日语</source>
+        <translation>Japanese</translation>
+    </message>
+    <message>
+        <source>韩语</source>
+        <translation>Korean</translation>
+    </message>
+    <message>
+        <source>、</source>
+        <translation>, </translation>
+    </message>
 </context>
 </TS>

@@ -3,6 +3,7 @@
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
+#include "OcrLanguages.h"
 #include "PageSettingsDlg.h"
 #include "QtShell.h"
 #include "QuillmarkDlg.h"
@@ -15,6 +16,7 @@
 #include <QDoubleSpinBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
@@ -34,6 +36,7 @@ class TestMainDialog : public QObject {
     void traverseBoxEmptiesTheList();
     void pageSettingsReachTheJobAndShowBesideTheSize();
     void pageSettingsDialogEditsACopy();
+    void textRecognitionIsChosenFromTheInstalledLanguages();
     void closingAsksFirst_data();
     void closingAsksFirst();
     void exitQuestionOnTheDesktop_data();
@@ -214,15 +217,18 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
     QCOMPARE(shell.pageSettingsShown, QList<PageChoice>{PageChoice{}});
     dlg.OnStartConversion();
     QCOMPARE(job.options.paper, PaperSize::Custom);
+    QCOMPARE(job.options.ocrLanguages, std::string());
 
-    const PageChoice chosen{PaperSize::A4,    200, PageOrientation::Auto, 10, PictureFit::Shrink,
-                            FolderOrder::Name};
+    const PageChoice chosen{
+        PaperSize::A4, 200,  PageOrientation::Auto,        10, PictureFit::Shrink, FolderOrder::Name,
+        false,         true, QStringLiteral("chi_sim+eng")};
     shell.pageChoices << chosen;
     more->click();
     QCOMPARE(dlg.CurrentPageChoice(), chosen);
     QCOMPARE(more->text(), QStringLiteral("A4…"));
     const QString tip = dlg.Control(ControlId::CustomSizeBox)->toolTip();
-    for (const char* part : {"A4，200 dpi", "自动（随图片方向）", "10 毫米", "只缩小", "按文件名"}) {
+    for (const char* part :
+         {"A4，200 dpi", "自动（随图片方向）", "10 毫米", "只缩小", "按文件名", "文字识别：简体中文、英语"}) {
         QVERIFY2(tip.contains(QString::fromUtf8(part)), qPrintable(tip));
     }
     dlg.OnStartConversion(); // an empty list: the options are still taken
@@ -232,6 +238,7 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
     QCOMPARE(job.options.margin, 10.0);
     QCOMPARE(job.options.fit, PictureFit::Shrink);
     QCOMPARE(job.options.folderOrder, FolderOrder::Name);
+    QCOMPARE(job.options.ocrLanguages, std::string("chi_sim+eng"));
 
     // A margin wider than the sheet is refused in the window's words; the
     // dialog opens again on what was chosen.
@@ -249,7 +256,7 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
 }
 
 void TestMainDialog::pageSettingsDialogEditsACopy() {
-    const PageChoice chosen{PaperSize::Letter,     300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
+    const PageChoice chosen{PaperSize::Letter,      300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
                             FolderOrder::WriteTime, true};
     PageSettingsDlg dialog(chosen);
     QCOMPARE(dialog.Choice(), chosen);
@@ -262,6 +269,34 @@ void TestMainDialog::pageSettingsDialogEditsACopy() {
     QVERIFY(!dpi->isEnabled());
     QCOMPARE(margin->suffix(), QStringLiteral(" 像素"));
     QCOMPARE(dialog.Choice().paper, PaperSize::Custom);
+}
+
+void TestMainDialog::textRecognitionIsChosenFromTheInstalledLanguages() {
+    const std::vector<std::string> installed = InstalledOcrLanguages();
+    if (DefaultOcrLanguages(installed) != "chi_sim+eng") {
+        QSKIP("the Chinese and English recognition data are not installed");
+    }
+    PageSettingsDlg dialog{PageChoice{}};
+    auto* ocr = dialog.findChild<QCheckBox*>("ocr");
+    auto* languages = dialog.findChild<QListWidget*>("ocrLanguages");
+    QCOMPARE(languages->count(), static_cast<int>(installed.size()));
+    QVERIFY(!ocr->isChecked());
+    QVERIFY(!languages->isEnabled());
+    QCOMPARE(dialog.Choice().recognizeText, false);
+    // Off by default; once on, Chinese and English are what it reads.
+    ocr->click();
+    QVERIFY(languages->isEnabled());
+    QCOMPARE(dialog.Choice().recognizeText, true);
+    QCOMPARE(dialog.Choice().ocrLanguages, QStringLiteral("chi_sim+eng"));
+    // With every language unchecked there is nothing to recognise.
+    for (int row = 0; row < languages->count(); ++row) {
+        languages->item(row)->setCheckState(Qt::Unchecked);
+    }
+    QCOMPARE(dialog.Choice().recognizeText, false);
+    PageChoice english;
+    english.recognizeText = true;
+    english.ocrLanguages = QStringLiteral("eng");
+    QCOMPARE(PageSettingsDlg(english).Choice(), english);
 }
 
 void TestMainDialog::closingAsksFirst_data() {

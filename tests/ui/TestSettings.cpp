@@ -40,7 +40,9 @@ const PageChoice kPage{.paper = PaperSize::A4,
                        .orientation = PageOrientation::Auto,
                        .margin = 12.5,
                        .fit = PictureFit::Shrink,
-                       .order = FolderOrder::Name};
+                       .order = FolderOrder::Name,
+                       .recognizeText = true,
+                       .ocrLanguages = QStringLiteral("chi_sim+eng")};
 
 // Closes the window as the user does, answering Yes.
 void Close(CQuillmarkDlg& dlg, FakeShell& shell) {
@@ -117,8 +119,14 @@ void TestSettings::firstStartShowsTheDefaults() {
 void TestSettings::pageSettingsThatMeanNothingKeepTheirDefaults() {
     QSettings settings(SettingsFile("edited.conf"), QSettings::IniFormat);
     const std::pair<const char*, const char*> entries[] = {
-        {"page/paper", "A6"},  {"page/dpi", "9000"}, {"page/orientation", "sideways"},
-        {"page/margin", "-3"}, {"page/fit", ""},     {"list/folderOrder", "size"},
+        {"page/paper", "A6"},
+        {"page/dpi", "9000"},
+        {"page/orientation", "sideways"},
+        {"page/margin", "-3"},
+        {"page/fit", ""},
+        {"list/folderOrder", "size"},
+        {"page/recognizeText", "true"},
+        {"page/ocrLanguages", "../eng"},
     };
     for (const auto& [key, value] : entries) {
         settings.setValue(key, value);
