@@ -97,15 +97,29 @@ std::string TrimmedText(const tesseract::ResultIterator& at, PageIteratorLevel l
     return text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1);
 }
 
-RecognizedLine StartLine(const tesseract::ResultIterator& at, const PageText& page) {
-    RecognizedLine line;
+struct Box {
+    int32_t left = 0;
+    int32_t top = 0;
+    int32_t right = 0;
+    int32_t bottom = 0;
+};
+
+// The box of the element at `level`, kept on the page.
+Box BoxOf(const tesseract::ResultIterator& at, PageIteratorLevel level, const PageText& page) {
     int left = 0, top = 0, right = 0, bottom = 0;
-    at.BoundingBox(tesseract::RIL_TEXTLINE, &left, &top, &right, &bottom);
-    line.left = Clamp(left, page.width);
-    line.top = Clamp(top, page.height);
-    line.right = std::max(line.left, Clamp(right, page.width));
-    line.bottom = std::max(line.top, Clamp(bottom, page.height));
-    int x1 = left, y1 = bottom, x2 = right, y2 = bottom;
+    at.BoundingBox(level, &left, &top, &right, &bottom);
+    Box box;
+    box.left = Clamp(left, page.width);
+    box.top = Clamp(top, page.height);
+    box.right = std::max(box.left, Clamp(right, page.width));
+    box.bottom = std::max(box.top, Clamp(bottom, page.height));
+    return box;
+}
+
+RecognizedLine StartLine(const tesseract::ResultIterator& at, const PageText& page) {
+    const Box box = BoxOf(at, tesseract::RIL_TEXTLINE, page);
+    RecognizedLine line{box.left, box.top, box.right, box.bottom};
+    int x1 = box.left, y1 = box.bottom, x2 = box.right, y2 = box.bottom;
     at.Baseline(tesseract::RIL_TEXTLINE, &x1, &y1, &x2, &y2);
     line.baselineX1 = Clamp(x1, page.width);
     line.baselineY1 = Clamp(y1, page.height);
@@ -115,18 +129,12 @@ RecognizedLine StartLine(const tesseract::ResultIterator& at, const PageText& pa
 }
 
 void AddWord(const tesseract::ResultIterator& at, const PageText& page, RecognizedLine& line) {
-    RecognizedWord word;
-    word.text = TrimmedText(at, tesseract::RIL_WORD);
-    if (word.text.empty()) {
+    std::string text = TrimmedText(at, tesseract::RIL_WORD);
+    if (text.empty()) {
         return;
     }
-    int left = 0, top = 0, right = 0, bottom = 0;
-    at.BoundingBox(tesseract::RIL_WORD, &left, &top, &right, &bottom);
-    word.left = Clamp(left, page.width);
-    word.top = Clamp(top, page.height);
-    word.right = std::max(word.left, Clamp(right, page.width));
-    word.bottom = std::max(word.top, Clamp(bottom, page.height));
-    line.words.push_back(std::move(word));
+    const Box box = BoxOf(at, tesseract::RIL_WORD, page);
+    line.words.push_back({std::move(text), box.left, box.top, box.right, box.bottom});
 }
 
 // Every line of text Tesseract found, in its reading order; blocks it took
