@@ -13,6 +13,7 @@
 #include <string_view>
 #include <system_error>
 #include <unistd.h>
+#include <vector>
 
 namespace fs = std::filesystem;
 
@@ -95,9 +96,12 @@ fs::path CreateScratchFolder(const fs::path& parent) {
     return scratch;
 }
 
-int RemoveDeadScratchFolders(const fs::path& folder) {
+namespace {
+
+// The scratch folders in `folder` whose jobs have ended without tidying up.
+std::vector<fs::path> DeadScratchFolders(const fs::path& folder) {
     static const std::regex kScratchName(R"(\.quillmark-work-([0-9]+)-[A-Za-z0-9]{6})");
-    int removed = 0;
+    std::vector<fs::path> dead;
     std::error_code ignored;
     for (fs::directory_iterator entry(folder, ignored), last; !ignored && entry != last; entry.increment(ignored)) {
         std::smatch match;
@@ -108,11 +112,20 @@ int RemoveDeadScratchFolders(const fs::path& folder) {
         const std::optional<pid_t> pid = NumberIn<pid_t>(match.str(1));
         // A number no process can have belongs to no job of ours either.
         if (pid && JobIsGone(entry->path(), *pid)) {
-            DeleteFolderTree(entry->path());
-            ++removed;
+            dead.push_back(entry->path());
         }
     }
-    return removed;
+    return dead;
+}
+
+} // namespace
+
+int RemoveDeadScratchFolders(const fs::path& folder) {
+    const std::vector<fs::path> dead = DeadScratchFolders(folder);
+    for (const fs::path& scratch : dead) {
+        DeleteFolderTree(scratch);
+    }
+    return static_cast<int>(dead.size());
 }
 
 int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
@@ -125,11 +138,19 @@ int RemoveLeftoversOfDeadJobs(const fs::path& saveFolder) {
             output->path().filename().string().rfind(kOutputFolderPrefix, 0) != 0) {
             continue;
         }
-        if (const int cleaned = RemoveDeadScratchFolders(output->path()); cleaned > 0) {
-            removed += cleaned;
-            RemoveUnfinishedDocuments(output->path());
-            fs::remove(output->path(), ignored); // only when nothing else is left
+        const std::vector<fs::path> dead = DeadScratchFolders(output->path());
+        if (dead.empty()) {
+            continue;
         }
+        // The scratch folder is what marks the output folder as a dead job's,
+        // so it goes last: a job killed while tidying leaves the mark for the
+        // next one to finish the work.
+        RemoveUnfinishedDocuments(output->path());
+        for (const fs::path& scratch : dead) {
+            DeleteFolderTree(scratch);
+        }
+        removed += static_cast<int>(dead.size());
+        fs::remove(output->path(), ignored); // only when nothing else is left
     }
     return removed;
 }
