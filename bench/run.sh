@@ -250,7 +250,7 @@ awk '{ printf "     %-24s %7.3f ms/page   %7.1f MB written\n", $1, $2, $3 }' "$W
 
 echo "l  keeping JPEGs, per picture, 10 of the JPEGs, one thread (keep_jpeg_bench, fastest of 3):"
 awk '{ printf "     %-8s %7.1f ms\n", $1, $2 }' "$WORK/keep-jpeg.txt"
-echo "     (check: the clean-decode check; keep: the whole decision with the copy;"
+echo "     (check: that the picture is whole, from its markers; keep: the whole decision and hand-over;"
 echo "      render: the page made without the option; pdf: per page)"
 
 if [ -x "$BUILD/ui/stop_latency_bench" ]; then

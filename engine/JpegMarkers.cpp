@@ -5,6 +5,8 @@ namespace {
 constexpr uint8_t kMarkerStart = 0xFF;
 constexpr uint8_t kStartOfImage = 0xD8;
 constexpr uint8_t kStartOfScan = 0xDA;
+constexpr uint8_t kEndOfImage = 0xD9;
+constexpr uint8_t kFirstRestart = 0xD0;
 constexpr uint8_t kExifMarker = 0xE1;
 constexpr uint8_t kAdobeMarker = 0xEE;
 
@@ -81,6 +83,7 @@ std::optional<JpegLayout> ReadJpegLayout(std::string_view bytes) {
         const std::string_view body = bytes.substr(at + 2, length - 2);
         at += length;
         if (marker == kStartOfScan) {
+            layout.firstScan = markerAt;
             return haveFrame ? std::optional(layout) : std::nullopt;
         }
         if (IsFrameHeader(marker)) {
@@ -92,6 +95,71 @@ std::optional<JpegLayout> ReadJpegLayout(std::string_view bytes) {
             layout.exifSegments.emplace_back(markerAt, at - markerAt);
         } else if (marker == kAdobeMarker && body.size() >= 12 && body.substr(0, 5) == "Adobe") {
             layout.adobeTransform = static_cast<uint8_t>(Byte(body, 11));
+        }
+    }
+}
+
+namespace {
+
+// Skips the coded data of a scan that starts at `at`: up to the first marker
+// that is neither a stuffed byte, a fill byte nor the restart marker due next.
+// Returns where that marker starts, or nothing when the data is cut short or
+// a restart marker comes out of turn.
+std::optional<size_t> SkipCodedData(std::string_view bytes, size_t at) {
+    unsigned restart = 0;
+    for (;;) {
+        const size_t found = bytes.find(static_cast<char>(kMarkerStart), at);
+        if (found == std::string_view::npos || found + 1 >= bytes.size()) {
+            return std::nullopt;
+        }
+        const unsigned next = Byte(bytes, found + 1);
+        if (next == 0x00 || next == kMarkerStart) {
+            at = found + (next == 0x00 ? 2 : 1);
+        } else if (next >= kFirstRestart && next <= kFirstRestart + 7) {
+            if (next != kFirstRestart + restart % 8) {
+                return std::nullopt;
+            }
+            ++restart;
+            at = found + 2;
+        } else {
+            return found;
+        }
+    }
+}
+
+} // namespace
+
+bool ReachesEndOfImage(std::string_view bytes, const JpegLayout& layout) {
+    size_t at = layout.firstScan;
+    for (;;) {
+        if (at + 2 > bytes.size() || Byte(bytes, at) != kMarkerStart) {
+            return false;
+        }
+        while (at < bytes.size() && Byte(bytes, at) == kMarkerStart) {
+            ++at;
+        }
+        if (at >= bytes.size()) {
+            return false;
+        }
+        const uint8_t marker = static_cast<uint8_t>(Byte(bytes, at++));
+        if (marker == kEndOfImage) {
+            return true;
+        }
+        if (marker == 0x00 || marker == kStartOfImage || StandsAlone(marker) || IsFrameHeader(marker) ||
+            at + 2 > bytes.size()) {
+            return false;
+        }
+        const size_t length = BigEndian16(bytes, at);
+        if (length < 2 || at + length > bytes.size()) {
+            return false;
+        }
+        at += length;
+        if (marker == kStartOfScan) {
+            const std::optional<size_t> next = SkipCodedData(bytes, at);
+            if (!next) {
+                return false;
+            }
+            at = *next;
         }
     }
 }

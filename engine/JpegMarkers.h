@@ -18,6 +18,7 @@ struct JpegLayout {
     // Every APP1 segment that holds EXIF data, as {offset, length} of the
     // whole segment (marker included).
     std::vector<std::pair<size_t, size_t>> exifSegments;
+    size_t firstScan = 0; // where the first scan's marker begins
 };
 
 
@@ -25,6 +26,13 @@ struct JpegLayout {
 // marker, then marker segments whose lengths stay inside the file, exactly one
 // frame header, then a scan. Never reads outside `bytes`.
 std::optional<JpegLayout> ReadJpegLayout(std::string_view bytes);
+
+// True when the coded picture data after the header runs on to the end
+// marker: each scan's data is followed by a marker, restart markers come in
+// turn, and the file reaches its end marker. That is how a file cut short
+// shows without decoding anything; damage inside the coded data does not show
+// here. Never reads outside `bytes`.
+bool ReachesEndOfImage(std::string_view bytes, const JpegLayout& layout);
 
 // `bytes` without the segments listed in `layout.exifSegments`.
 std::string WithoutExif(std::string_view bytes, const JpegLayout& layout);

@@ -1,6 +1,5 @@
 #include "KeepJpeg.h"
 
-#include "DamageWarnings.h"
 #include "JpegMarkers.h"
 #include "NormalizeImage.h"
 #include "PagePlacement.h"
@@ -9,6 +8,7 @@
 #include <memory>
 #include <cstdio>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vips/vips8>
@@ -22,34 +22,61 @@ constexpr uint8_t kProgressive = 0xC2;
 // Larger sources are left to the normalisation, which refuses what it must.
 constexpr off_t kMaxKeptBytes = off_t{512} << 20;
 
-// The whole file, or nothing when it cannot be read or is no regular file of
-// a size worth keeping.
-std::optional<std::string> ReadWholeFile(const std::filesystem::path& source) {
-    const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0) {
-        return std::nullopt;
-    }
-    std::optional<std::string> bytes;
-    struct stat info {};
-    if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0 && info.st_size <= kMaxKeptBytes) {
-        std::string content(static_cast<size_t>(info.st_size), '\0');
-        size_t got = 0;
-        while (got < content.size()) {
-            const ssize_t n = ::read(fd, content.data() + got, content.size() - got);
-            if (n < 0 && errno == EINTR) {
-                continue;
-            }
-            if (n <= 0) {
-                break;
-            }
-            got += static_cast<size_t>(n);
+// A source file seen through a read-only mapping: the checks read it where
+// it lies, without copying it.
+class MappedFile {
+  public:
+    explicit MappedFile(const std::filesystem::path& source) {
+        const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+        if (fd < 0) {
+            return;
         }
-        if (got == content.size()) {
-            bytes = std::move(content);
+        if (::fstat(fd, &info_) == 0 && S_ISREG(info_.st_mode) && info_.st_size > 0 &&
+            info_.st_size <= kMaxKeptBytes) {
+            void* mapped = ::mmap(nullptr, static_cast<size_t>(info_.st_size), PROT_READ, MAP_PRIVATE, fd, 0);
+            if (mapped != MAP_FAILED) {
+                data_ = mapped;
+                size_ = static_cast<size_t>(info_.st_size);
+            }
+        }
+        ::close(fd);
+    }
+    ~MappedFile() {
+        if (data_ != nullptr) {
+            ::munmap(data_, size_);
         }
     }
-    ::close(fd);
-    return bytes;
+    MappedFile(const MappedFile&) = delete;
+    MappedFile& operator=(const MappedFile&) = delete;
+
+    bool mapped() const { return data_ != nullptr; }
+    std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
+    int64_t modifiedNs() const { return int64_t{info_.st_mtim.tv_sec} * 1'000'000'000 + info_.st_mtim.tv_nsec; }
+
+  private:
+    struct stat info_ {};
+    void* data_ = nullptr;
+    size_t size_ = 0;
+};
+
+// Hands the checked source over as the page: a link to the source where the
+// scratch folder's file system takes links (nothing copied, its EXIF left out
+// later), a copy without the EXIF where it does not.
+std::string HandOver(const std::filesystem::path& source, const std::filesystem::path& destination,
+                     const MappedFile& file, const JpegLayout& layout, KeptJpeg& kept) {
+    std::error_code error;
+    const std::filesystem::path target = std::filesystem::absolute(source, error);
+    if (!error && ::symlink(target.c_str(), destination.c_str()) == 0) {
+        LinkedSource linked;
+        linked.bytes = file.bytes().size();
+        linked.modifiedNs = file.modifiedNs();
+        for (const auto& [offset, length] : layout.exifSegments) {
+            linked.leaveOut.emplace_back(offset, length);
+        }
+        kept.linked = std::move(linked);
+        return {};
+    }
+    return StorePage(destination, WithoutExif(file.bytes(), layout));
 }
 
 // What a PDF reader shows without help: it takes three components for YCbCr
@@ -75,19 +102,10 @@ bool ShowsAsItIs(const JpegLayout& layout) {
     return !namedRgb || layout.adobeTransform.has_value();
 }
 
-} // namespace
-
-bool JpegDecodesCleanly(std::string_view bytes) {
-    const JpegScan scan = ScanJpeg(bytes);
-    return !scan.failed && scan.warnings == 0;
-}
-
-namespace {
-
 // The EXIF orientation as the normalisation reads it, so a kept picture turns
 // exactly as a rendered one would; empty when the picture library cannot read
 // the header (the normalisation then reports why).
-std::optional<int> OrientationOf(const std::string& bytes) {
+std::optional<int> OrientationOf(std::string_view bytes) {
     EnsureVipsStarted();
     VipsBlob* blob = vips_blob_new(nullptr, bytes.data(), bytes.size());
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
@@ -109,15 +127,16 @@ bool SwapsSides(int orientation) {
 KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::filesystem::path& destination,
                             const PageSetup& page) {
     KeepJpegResult result;
-    const std::optional<std::string> bytes = ReadWholeFile(source);
-    if (!bytes) {
+    const MappedFile file(source);
+    if (!file.mapped()) {
         return result;
     }
-    const std::optional<JpegLayout> layout = ReadJpegLayout(*bytes);
-    if (!layout || !ShowsAsItIs(*layout) || !JpegDecodesCleanly(*bytes)) {
+    const std::string_view bytes = file.bytes();
+    const std::optional<JpegLayout> layout = ReadJpegLayout(bytes);
+    if (!layout || !ShowsAsItIs(*layout) || !ReachesEndOfImage(bytes, *layout)) {
         return result;
     }
-    const std::optional<int> orientation = OrientationOf(*bytes);
+    const std::optional<int> orientation = OrientationOf(bytes);
     if (!orientation) {
         return result;
     }
@@ -134,7 +153,7 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     if (kept.place.width < 1 || kept.place.height < 1) {
         return result; // a sliver thinner than a pixel: the normalisation draws it one pixel wide
     }
-    result.writeError = StorePage(destination, WithoutExif(*bytes, *layout));
+    result.writeError = HandOver(source, destination, file, *layout, kept);
     if (result.writeError.empty()) {
         result.kept = kept;
     }

@@ -62,6 +62,23 @@ KeptJpeg ReadKeptJpeg(const json& in) {
     kept.place.top = Bounded(place, "top", 0, kept.pageHeight - 1);
     kept.place.width = Bounded(place, "width", 1, kept.pageWidth - kept.place.left);
     kept.place.height = Bounded(place, "height", 1, kept.pageHeight - kept.place.top);
+    if (auto linked = in.find("linked"); linked != in.end()) {
+        LinkedSource source;
+        source.bytes = linked->at("bytes").get<uint64_t>();
+        source.modifiedNs = linked->at("modifiedNs").get<int64_t>();
+        uint64_t end = 0;
+        for (const json& range : linked->at("leaveOut")) {
+            const auto offset = range.at(0).get<uint64_t>();
+            const auto length = range.at(1).get<uint64_t>();
+            // In order, apart and inside the file: anything else is not ours.
+            if (offset < end || length == 0 || length > source.bytes || offset > source.bytes - length) {
+                throw std::out_of_range("a part to leave out lies outside the picture");
+            }
+            end = offset + length;
+            source.leaveOut.emplace_back(offset, length);
+        }
+        kept.linked = std::move(source);
+    }
     return kept;
 }
 
@@ -88,6 +105,11 @@ std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
                              {"top", kept->place.top},
                              {"width", kept->place.width},
                              {"height", kept->place.height}}}};
+        if (kept->linked) {
+            out["keptJpeg"]["linked"] = {{"bytes", kept->linked->bytes},
+                                         {"modifiedNs", kept->linked->modifiedNs},
+                                         {"leaveOut", kept->linked->leaveOut}};
+        }
     }
     if (notes.text) {
         out["text"] = PageTextToJson(*notes.text);

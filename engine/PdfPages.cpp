@@ -1,7 +1,13 @@
 #include "PdfPages.h"
 
+#include "JpegMarkers.h"
+
+#include <hpdf_objects.h>
+
 #include <array>
 #include <cstdio>
+#include <memory>
+#include <optional>
 #include <string>
 
 namespace fs = std::filesystem;
@@ -45,6 +51,56 @@ HPDF_Image LoadJpeg(DocumentBuilder& doc, const fs::path& jpeg, const std::strin
     return image;
 }
 
+// The header of the JPEG in `file`: as much of its beginning as reaching the
+// first scan takes (its segments before the scan rarely fill more than a few
+// kilobytes, but may fill megabytes).
+std::optional<JpegLayout> ReadHeaderOf(const fs::path& file) {
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in) {
+        return std::nullopt;
+    }
+    std::string head;
+    for (size_t wanted = 64 * 1024;; wanted *= 4) {
+        const size_t had = head.size();
+        head.resize(wanted);
+        head.resize(had + std::fread(head.data() + had, 1, wanted - had, in.get()));
+        if (std::optional<JpegLayout> layout = ReadJpegLayout(head)) {
+            return layout;
+        }
+        if (head.size() < wanted) {
+            return std::nullopt; // the whole file holds no header
+        }
+    }
+}
+
+// A one-pixel stand-in for the kept JPEG `jpeg`, whose bytes the saving puts
+// in its place (KeptPicture): the library never copies the picture itself.
+HPDF_Image AddKeptStandIn(DocumentBuilder& doc, const fs::path& jpeg, const PageNotes& notes,
+                          const std::string& name) {
+    const KeptJpeg& kept = *notes.keptJpeg;
+    const std::optional<JpegLayout> layout = ReadHeaderOf(jpeg);
+    const int components = layout ? static_cast<int>(layout->componentIds.size()) : 0;
+    if (!layout || layout->width != kept.width || layout->height != kept.height ||
+        (components != 1 && components != 3)) {
+        // A page linked to its source sees the source itself, which the user
+        // may have changed or removed since it was checked.
+        doc.Fail(kept.linked ? "the picture \"" + notes.source.string() + "\" changed or went away while it was "
+                                                                          "being converted"
+                             : name + " is not the picture its page notes describe");
+        return nullptr;
+    }
+    static constexpr HPDF_BYTE kWhite = 255;
+    HPDF_Image image = HPDF_LoadRawImageFromMem(doc.pdf(), &kWhite, 1, 1, HPDF_CS_DEVICE_GRAY, 8);
+    if (!doc.Got(image, name) ||
+        !doc.Succeeded(HPDF_Dict_AddNumber(image, kKeptPictureKey,
+                                           static_cast<HPDF_INT32>(doc.keptPictures().size())),
+                       name)) {
+        return nullptr;
+    }
+    doc.keptPictures().push_back({jpeg, kept.width, kept.height, components, kept.linked});
+    return image;
+}
+
 // A side in points as people read it: "1587", "595.276".
 std::string PointsText(double points) {
     char text[32];
@@ -84,11 +140,6 @@ HPDF_Page AddSizedPage(DocumentBuilder& doc, HPDF_Font font, const PdfPageBox& b
 // and the page shows that picture from its lower-left corner, `box` large.
 bool DrawKeptJpeg(DocumentBuilder& doc, HPDF_Page page, HPDF_Image image, const KeptJpeg& kept,
                   const PdfPageBox& box, const std::string& name) {
-    if (HPDF_Image_GetWidth(image) != static_cast<HPDF_UINT>(kept.width) ||
-        HPDF_Image_GetHeight(image) != static_cast<HPDF_UINT>(kept.height)) {
-        doc.Fail(name + " is not the picture its page notes describe");
-        return false;
-    }
     const double scaleX = box.imageWidth / kept.pageWidth;
     const double scaleY = box.imageHeight / kept.pageHeight;
     const double width = kept.place.width * scaleX;
@@ -114,7 +165,7 @@ bool DrawKeptJpeg(DocumentBuilder& doc, HPDF_Page page, HPDF_Image image, const 
 bool AddPreparedPage(DocumentBuilder& doc, HPDF_Font font, TextLayerFont& textFont, const fs::path& jpeg,
                      const PageNotes& notes, const PageSetup& setup) {
     const std::string name = "\"" + jpeg.string() + "\"";
-    HPDF_Image image = LoadJpeg(doc, jpeg, name);
+    HPDF_Image image = notes.keptJpeg ? AddKeptStandIn(doc, jpeg, notes, name) : LoadJpeg(doc, jpeg, name);
     if (image == nullptr) {
         return false;
     }

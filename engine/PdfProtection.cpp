@@ -3,12 +3,6 @@
 #include "PdfDocument.h"
 #include "Utf8.h"
 
-// The newer smart-pointer interface of libqpdf, without its transition warning.
-#define POINTERHOLDER_TRANSITION 4
-#include <qpdf/QPDF.hh>
-#include <qpdf/QPDFWriter.hh>
-
-#include <exception>
 
 namespace {
 
@@ -56,30 +50,4 @@ bool ApplyRc4(DocumentBuilder& doc, const DocumentProtection& protection) {
         return false;
     }
     return doc.Succeeded(HPDF_SetEncryptionMode(pdf, HPDF_ENCRYPT_R3, 16), "choosing the encryption");
-}
-
-std::string EncryptWithAes256(std::FILE* plain, std::FILE* encrypted, const DocumentProtection& protection,
-                              const std::string& name) {
-    try {
-        QPDF document;
-        document.setSuppressWarnings(true);
-        document.processFile(name.c_str(), plain, false);
-        QPDFWriter writer(document);
-        writer.setOutputFile(name.c_str(), encrypted, false);
-        // Pictures and page contents go through as they are: no stream is
-        // decoded, recompressed or otherwise touched.
-        writer.setCompressStreams(false);
-        writer.setDecodeLevel(qpdf_dl_none);
-        const bool allow = !protection.forbidAll;
-        writer.setR6EncryptionParameters(protection.userPassword.c_str(), protection.ownerPassword.c_str(),
-                                         allow, allow, allow, allow, allow, allow,
-                                         allow ? qpdf_r3p_full : qpdf_r3p_none, true);
-        writer.write();
-        if (document.anyWarnings()) {
-            return "encrypting " + name + ": the document written by the PDF library needed repair";
-        }
-        return {};
-    } catch (const std::exception& error) {
-        return "encrypting " + name + " with AES-256: " + error.what();
-    }
 }

@@ -2,7 +2,6 @@
 
 #include "ConvertOptions.h"
 
-#include <cstdio>
 #include <optional>
 #include <string>
 
@@ -28,9 +27,3 @@ std::optional<DocumentProtection> ProtectionFor(const ConvertOptions& options, s
 
 // RC4 with a 128-bit key (revision 3): libharu encrypts while it writes.
 bool ApplyRc4(DocumentBuilder& doc, const DocumentProtection& protection);
-
-// AES with a 256-bit key (revision 6): rewrites the unencrypted document read
-// from `plain` into `encrypted` with the same passwords and permissions, every
-// picture's bytes kept as they are. Empty on success, otherwise why it failed.
-std::string EncryptWithAes256(std::FILE* plain, std::FILE* encrypted, const DocumentProtection& protection,
-                              const std::string& name);

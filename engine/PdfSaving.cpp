@@ -1,6 +1,7 @@
 #include "PdfSaving.h"
 
 #include "PdfDocument.h"
+#include "PdfRewrite.h"
 
 #include <fcntl.h>
 #include <unistd.h>
@@ -125,30 +126,31 @@ int SyncToDisk(const fs::path& path, int openFlags) {
     return error;
 }
 
-// Writes the library's document, unencrypted, into a file without a name and
-// encrypts it from there into `temporary`.
-bool WriteWithAes256(DocumentBuilder& doc, const fs::path& temporary, const fs::path& target,
-                     const DocumentProtection& protection) {
-    const UnnamedFile plain(FolderOf(target));
-    if (plain.error() != 0) {
+// Writes the library's document into a file without a name and makes the
+// final document from there into `temporary` (RewriteDocument): no
+// unprotected copy of an AES-256 document ever appears under any name.
+bool WriteThroughRewrite(DocumentBuilder& doc, const fs::path& temporary, const fs::path& target,
+                         const std::optional<DocumentProtection>& protection) {
+    const UnnamedFile written(FolderOf(target));
+    if (written.error() != 0) {
         doc.Fail(std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " +
-                 SystemMessage(plain.error()));
+                 SystemMessage(written.error()));
         return false;
     }
-    if (!doc.Succeeded(HPDF_SaveToFile(doc.pdf(), plain.Path().c_str()), "writing " + Quoted(target))) {
+    if (!doc.Succeeded(HPDF_SaveToFile(doc.pdf(), written.Path().c_str()), "writing " + Quoted(target))) {
         return false;
     }
-    if (!EndsComplete(plain.Path())) {
+    if (!EndsComplete(written.Path())) {
         doc.Fail(Quoted(target) + ": " + kIncompleteFile);
         return false;
     }
-    std::FILE* in = std::fopen(plain.Path().c_str(), "rb");
+    std::FILE* in = std::fopen(written.Path().c_str(), "rb");
     std::FILE* out = std::fopen(temporary.c_str(), "wb");
     std::string failure;
     if (in == nullptr || out == nullptr) {
         failure = std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " + SystemMessage(errno);
     } else {
-        failure = EncryptWithAes256(in, out, protection, Quoted(target));
+        failure = RewriteDocument(in, out, doc.keptPictures(), protection, Quoted(target));
     }
     if (in != nullptr) {
         std::fclose(in);
@@ -193,8 +195,8 @@ bool SaveAtomically(DocumentBuilder& doc, const fs::path& target, const std::opt
         doc.Fail(std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " + error);
         return false;
     }
-    bool saved = protection && protection->method == Encryption::Aes256
-                     ? WriteWithAes256(doc, *temporary, target, *protection)
+    bool saved = NeedsRewrite(doc.keptPictures(), protection)
+                     ? WriteThroughRewrite(doc, *temporary, target, protection)
                      : doc.Succeeded(HPDF_SaveToFile(doc.pdf(), temporary->c_str()), "writing " + Quoted(target));
     if (saved && !EndsComplete(*temporary)) {
         doc.Fail(Quoted(target) + ": " + kIncompleteFile);

@@ -90,7 +90,10 @@ PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     for (; !error && entries != std::filesystem::directory_iterator(); entries.increment(error)) {
         const std::filesystem::path& path = entries->path();
         std::error_code ignored;
-        if (path.filename().string().ends_with(kPageExtension) && entries->is_regular_file(ignored)) {
+        // A kept picture's page may be a link to its source; a link whose
+        // source went away is still listed, so its loss is reported.
+        if (path.filename().string().ends_with(kPageExtension) &&
+            (entries->is_regular_file(ignored) || entries->is_symlink(ignored))) {
             listing.pages.push_back(ReadName(path));
         }
     }

@@ -1,3 +1,4 @@
+#include "Conversion.h"
 #include "JpegMarkers.h"
 #include "KeepJpeg.h"
 #include "PageNotes.h"
@@ -5,6 +6,7 @@
 #include "PdfProbe.h"
 #include "Pictures.h"
 #include "RenderPage.h"
+#include "StageTestSupport.h"
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
@@ -195,7 +197,15 @@ TEST_P(KeepDecision, KeepsOnlyWhatThePdfShowsAsItIs) {
     EXPECT_EQ(notes.notes.keptJpeg.has_value(), row.kept);
     if (row.kept) {
         EXPECT_TRUE(kept.written && !kept.problem) << kept.reason;
-        EXPECT_TRUE(ReadBytes(dir / "0.jpg") == WithoutExifSegment(ReadBytes(source)));
+        // The page is the source itself (a link) with its EXIF to be left
+        // out, or a copy without it.
+        std::string page = ReadBytes(dir / "0.jpg");
+        if (const auto& linked = notes.notes.keptJpeg->linked) {
+            for (auto part = linked->leaveOut.rbegin(); part != linked->leaveOut.rend(); ++part) {
+                page.erase(part->first, part->second);
+            }
+        }
+        EXPECT_TRUE(page == WithoutExifSegment(ReadBytes(source)));
         return;
     }
     const NormalizeResult rendered = NormalizeImage(kPageWidth, kPageHeight, source, dir / "1.jpg");
@@ -214,7 +224,8 @@ INSTANTIATE_TEST_SUITE_P(
         KeepRow{"Progressive", [](const TempDir&) { return CorpusFile("jpeg", "app13-multiple.jpg"); }, true},
         KeepRow{"Grey", [](const TempDir&) { return CorpusFile("jpeg", "hopper_gray.jpg"); }, true},
         KeepRow{"AdobeRgb", [](const TempDir&) { return CorpusFile("jpeg", "pil_sample_rgb.jpg"); }, true},
-        // Damaged coded data is reported, so it is rendered as before.
+        // Nothing is decoded: damage inside the coded data goes in as the
+        // file holds it, where viewers show it as they show the file.
         KeepRow{"CorruptCodedData",
                 [](const TempDir& dir) {
                     std::string bytes = ReadBytes(Corpus() / "jpeg" / "flower.jpg");
@@ -224,7 +235,7 @@ INSTANTIATE_TEST_SUITE_P(
                     WriteBytes(dir / "corrupt.jpg", bytes);
                     return dir / "corrupt.jpg";
                 },
-                false},
+                true},
         KeepRow{"Cmyk", [](const TempDir&) { return CorpusFile("jpeg", "pil_sample_cmyk.jpg"); }, false},
         KeepRow{"Arithmetic",
                 [](const TempDir& dir) {
@@ -257,6 +268,36 @@ INSTANTIATE_TEST_SUITE_P(
         KeepRow{"BrokenHeader", [](const TempDir&) { return CorpusFile("broken", "truncated_app14.jpg"); }, false},
         KeepRow{"Png", [](const TempDir&) { return CorpusFile("png", "basn2c08.png"); }, false}),
     [](const auto& info) { return info.param.name; });
+
+// A kept picture goes into the document from its own file, checked when it
+// was prepared: a source changed or removed before the document is written is
+// a failure that names it, never another picture or a missing page.
+TEST(KeptJpeg, ASourceChangedBeforeItsDocumentIsReported) {
+    const std::pair<const char*, std::function<void(const fs::path&)>> changes[] = {
+        {"rewritten", [](const fs::path& source) { WriteBytes(source, ReadBytes(Corpus() / "jpeg" / "hopper.jpg")); }},
+        {"removed", [](const fs::path& source) { fs::remove(source); }},
+    };
+    for (const auto& [what, change] : changes) {
+        SCOPED_TRACE(what);
+        TempDir dir;
+        const fs::path source = dir / "photo.jpg";
+        fs::copy_file(Corpus() / "jpeg" / "flower.jpg", source);
+        JobState job;
+        SetUpJob(job, {source}, {});
+        job.options.keepJpeg = 1;
+        StageObserver observer;
+        observer.done = [&](Stage finished) {
+            if (finished == Stage::Prepare) {
+                change(source);
+            }
+        };
+        ASSERT_TRUE(RunJob(job, dir.path(), std::time(nullptr), observer));
+        EXPECT_TRUE(job.report.documentsWritten.empty());
+        ASSERT_EQ(job.report.documentProblems.size(), 1u);
+        EXPECT_NE(job.report.documentProblems[0].reason.find("photo.jpg"), std::string::npos)
+            << job.report.documentProblems[0].reason;
+    }
+}
 
 TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {
     TempDir dir;
