@@ -38,6 +38,47 @@ uint8_t HatchBits(int style, int row) {
 
 } // namespace
 
+void CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
+                 double height) {
+    auto everythingBut = [&](const Path& hole) {
+        Path outside;
+        outside.MoveTo({-10, -10});
+        outside.LineTo({width + 10, -10});
+        outside.LineTo({width + 10, height + 10});
+        outside.LineTo({-10, height + 10});
+        outside.Close();
+        outside.Append(hole);
+        return Clip::Shape{outside, CAIRO_FILL_RULE_EVEN_ODD};
+    };
+    switch (mode) {
+    case 5:
+        clip.shapes = {Clip::Shape{region, rule}};
+        break;
+    case 1:
+        clip.shapes.push_back({region, rule});
+        break;
+    case 4:
+        clip.shapes.push_back(everythingBut(region));
+        break;
+    case 2:
+    case 3:
+        // A union with "everything" is everything; with one shape, both
+        // shapes filled together (rectangles turn the same way, so the
+        // winding rule makes their union).
+        if (clip.shapes.size() == 1) {
+            Clip::Shape merged = clip.shapes.front();
+            merged.path.Append(region);
+            merged.rule = mode == 3 ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+            clip.shapes = {merged};
+        } else if (!clip.shapes.empty()) {
+            clip.shapes = {Clip::Shape{region, rule}};
+        }
+        break;
+    default:
+        break;
+    }
+}
+
 Rgba FromColorRef(uint32_t colorRef) {
     return {(colorRef & 0xFF) / 255.0, ((colorRef >> 8) & 0xFF) / 255.0, ((colorRef >> 16) & 0xFF) / 255.0,
             1.0};
@@ -98,6 +139,21 @@ void Path::Translate(double dx, double dy) {
     }
     current_ = {current_.x + dx, current_.y + dy};
     figureStart_ = {figureStart_.x + dx, figureStart_.y + dy};
+}
+
+void Path::Transform(const cairo_matrix_t& m) {
+    auto apply = [&](Point& p) {
+        double x = p.x, y = p.y;
+        cairo_matrix_transform_point(&m, &x, &y);
+        p = Clamp({x, y});
+    };
+    for (Op& op : ops_) {
+        for (Point& p : op.p) {
+            apply(p);
+        }
+    }
+    apply(current_);
+    apply(figureStart_);
 }
 
 double Path::Length() const {

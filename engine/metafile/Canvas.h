@@ -37,6 +37,7 @@ class Path {
     // Whether a figure is open, so that LineTo has somewhere to start.
     bool HasCurrentPoint() const { return hasCurrent_; }
     void Translate(double dx, double dy);
+    void Transform(const cairo_matrix_t& m);
     Point CurrentPoint() const { return current_; }
     // The length of its lines and control polygons: how long a dash pattern runs.
     double Length() const;
@@ -94,6 +95,13 @@ struct Clip {
     };
     std::vector<Shape> shapes;
 };
+
+// Combines `region` into `clip` as GDI's region modes do: 1 intersect, 2
+// union, 3 exclusive or, 4 difference (clip without region), 5 replace.
+// Unions of shapes that overlap the wrong way are approximate. `width` and
+// `height` bound the page, which "everything but a shape" needs.
+void CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
+                 double height);
 
 // The page the metafile is drawn on: a white, opaque cairo surface in output
 // pixels, with anti-aliasing as GDI+ draws metafiles. Every drawing call takes

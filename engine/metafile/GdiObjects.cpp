@@ -107,13 +107,10 @@ bool ReadCreatePen(ByteReader in, GdiPen& pen) {
     const int32_t width = in.I32();
     in.I32();
     pen.colour = in.U32() & 0xFFFFFF;
-    // A plain pen of width 0 or 1 is one pixel wide whatever the mapping; a
-    // wider one is measured in logical units like a geometric pen.
+    // Only width 0 means one pixel whatever the mapping; a pen of width 1 is
+    // one logical unit and grows with the picture, as GDI draws it.
     pen.width = width < 0 ? -static_cast<double>(width) : width;
-    pen.cosmetic = pen.width <= 1 && (pen.style & kPsGeometric) == 0;
-    if (pen.cosmetic) {
-        pen.width = 0;
-    }
+    pen.cosmetic = pen.width == 0;
     return in.ok();
 }
 

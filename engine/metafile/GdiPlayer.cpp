@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 namespace metafile {
 namespace {
@@ -13,7 +14,7 @@ constexpr uint32_t kPsStyleMask = 0x0F, kPsDash = 1, kPsDot = 2, kPsDashDot = 3,
                    kPsNull = 5, kPsUserStyle = 7, kPsAlternate = 8;
 constexpr uint32_t kPsEndCapMask = 0xF00, kPsEndCapSquare = 0x100, kPsEndCapFlat = 0x200;
 constexpr uint32_t kPsJoinMask = 0xF000, kPsJoinBevel = 0x1000, kPsJoinMiter = 0x2000;
-constexpr uint32_t kRgnAnd = 1, kRgnOr = 2, kRgnXor = 3, kRgnDiff = 4, kRgnCopy = 5;
+constexpr uint32_t kRgnAnd = 1, kRgnDiff = 4, kRgnCopy = 5;
 // No metafile nests its saved states this deep; a hostile one could try.
 constexpr size_t kDeepestSave = 10000;
 constexpr double kPi = 3.14159265358979323846;
@@ -1162,45 +1163,7 @@ Path GdiPlayer::RegionPath(ByteReader& in, size_t size, bool device) const {
 }
 
 void GdiPlayer::CombineClip(const Path& region, cairo_fill_rule_t rule, uint32_t mode) {
-    Clip& clip = state_.clip;
-    const double w = target_.canvas.width(), h = target_.canvas.height();
-    auto everythingBut = [&](const Path& hole) {
-        Path outside;
-        outside.MoveTo({-10, -10});
-        outside.LineTo({w + 10, -10});
-        outside.LineTo({w + 10, h + 10});
-        outside.LineTo({-10, h + 10});
-        outside.Close();
-        outside.Append(hole);
-        return Clip::Shape{outside, CAIRO_FILL_RULE_EVEN_ODD};
-    };
-    switch (mode) {
-    case kRgnCopy:
-        clip.shapes = {Clip::Shape{region, rule}};
-        break;
-    case kRgnAnd:
-        clip.shapes.push_back({region, rule});
-        break;
-    case kRgnDiff:
-        clip.shapes.push_back(everythingBut(region));
-        break;
-    case kRgnOr:
-    case kRgnXor:
-        // A union with "everything" is everything; with one shape, both
-        // shapes filled together (rectangles turn the same way, so the
-        // winding rule makes their union).
-        if (clip.shapes.size() == 1) {
-            Clip::Shape merged = clip.shapes.front();
-            merged.path.Append(region);
-            merged.rule = mode == kRgnXor ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
-            clip.shapes = {merged};
-        } else if (!clip.shapes.empty()) {
-            clip.shapes = {Clip::Shape{region, rule}};
-        }
-        break;
-    default:
-        break;
-    }
+    metafile::CombineClip(state_.clip, region, rule, mode, target_.canvas.width(), target_.canvas.height());
 }
 
 bool GdiPlayer::PlayClip(uint32_t type, ByteReader in) {
