@@ -18,6 +18,11 @@ enum class DibAlpha { Ignored, Premultiplied };
 struct MonochromeColours {
     uint32_t zero = 0x000000; // 0x00RRGGBB
     uint32_t one = 0xFFFFFF;
+    // From GDI's colours (COLORREF, 0x00BBGGRR).
+    static MonochromeColours FromColorRefs(uint32_t zero, uint32_t one) {
+        auto swap = [](uint32_t c) { return ((c & 0xFF) << 16) | (c & 0xFF00) | ((c >> 16) & 0xFF); };
+        return {swap(zero), swap(one)};
+    }
 };
 
 struct DibRequest {

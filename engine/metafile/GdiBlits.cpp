@@ -266,7 +266,7 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
     }
     // GDI paints a monochrome bitmap copied onto a colour device in the text
     // and background colours; StretchDIBits keeps the bitmap's own colours.
-    const MonochromeColours dcColours{state_.textColour, state_.backgroundColour};
+    const MonochromeColours dcColours = MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
     const MonochromeColours blackWhite{0x000000, 0xFFFFFF};
     const bool maskRop =
         RopCode(b.rop) == RopCode(kPatWhereSourceBlack) || RopCode(b.rop) == RopCode(kPatWhereSourceWhite);

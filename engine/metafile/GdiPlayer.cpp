@@ -220,7 +220,7 @@ Paint GdiPlayer::BrushPaint(const GdiBrush& brush) const {
         paint.pictureToOutput = place;
         break;
     case GdiBrush::Kind::Pattern: {
-        MonochromeColours colours{state_.textColour, state_.backgroundColour};
+        MonochromeColours colours = MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
         DibRequest request;
         request.info = brush.info;
         request.bits = brush.bits;
