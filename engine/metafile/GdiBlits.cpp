@@ -147,13 +147,26 @@ bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
     b.rop = in.U32();
     b.xSrc = in.I32();
     b.ySrc = in.I32();
-    in.Skip(24 + 4 + 4); // source transform, background colour, usage
+    // The source device's transform: it maps the source rectangle onto the bitmap.
+    double m[6];
+    for (double& v : m) {
+        v = in.F32();
+    }
+    in.Skip(4 + 4); // background colour, usage
     const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
     b.cxSrc = b.cxDest;
     b.cySrc = b.cyDest;
     if (type == kEmrStretchBlt || type == kEmrAlphaBlend || type == kEmrTransparentBlt) {
         b.cxSrc = in.I32();
         b.cySrc = in.I32();
+    }
+    const bool usable = std::all_of(m, m + 6, [](double v) { return std::isfinite(v); }) && m[0] != 0 && m[3] != 0;
+    if (usable) {
+        const double x = b.xSrc, y = b.ySrc;
+        b.xSrc = x * m[0] + y * m[2] + m[4];
+        b.ySrc = x * m[1] + y * m[3] + m[5];
+        b.cxSrc *= m[0];
+        b.cySrc *= m[3];
     }
     if (type == kEmrAlphaBlend) {
         // The raster operation's place holds the blend function.

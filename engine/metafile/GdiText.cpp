@@ -62,7 +62,8 @@ bool GdiPlayer::PlayText(uint32_t type, ByteReader in) {
         const double x = in.I32(), y = in.I32();
         const uint32_t count = std::min(in.U32(), kMostCharacters);
         const uint32_t options = in.U32();
-        in.Skip(12); // graphics mode, scales
+        const uint32_t graphicsMode = in.U32();
+        in.Skip(8); // scales
         if (!(options & kEtoNoRect)) {
             in.Skip(16);
         }
@@ -78,6 +79,7 @@ bool GdiPlayer::PlayText(uint32_t type, ByteReader in) {
                 record[at + i] = static_cast<char>(v >> (8 * i));
             }
         };
+        put(24, graphicsMode);
         put(36, static_cast<uint32_t>(static_cast<int32_t>(x)));
         put(40, static_cast<uint32_t>(static_cast<int32_t>(y)));
         put(44, count);
@@ -113,6 +115,11 @@ void GdiPlayer::DrawTextRecord(ByteReader& in, size_t at, bool wide) {
                                   ? SymbolFont::Symbol
                                   : SymbolFontOf(font.face);
     const bool glyphIndices = (options & kEtoGlyphIndex) != 0;
+    // In the compatible graphics mode a world transform moves text but does
+    // not turn it; in the advanced mode it turns it too.
+    ByteReader modeField(in.bytes());
+    modeField.Seek(24);
+    const bool advanced = modeField.U32() == 2;
     ByteReader chars(in.bytes());
     chars.Seek(offString);
     std::u32string text =
@@ -152,15 +159,13 @@ void GdiPlayer::DrawTextRecord(ByteReader& in, size_t at, bool wide) {
     const bool updateCp = (state_.textAlign & kTaUpdateCp) != 0;
     const Point reference = updateCp ? state_.position : Point{refX, refY};
     draw.origin = Apply(toOutput, reference);
-    // The escapement turns the line counterclockwise as seen on the page; a
-    // world transform that turns adds its own angle.
+    // The escapement turns the line counterclockwise as seen on the page; in
+    // the advanced mode a world transform that turns adds its own angle (a
+    // mirroring one does not turn text over).
     const Point xAxis = Apply(toOutput, {reference.x + 1, reference.y});
     const double worldAngle = std::atan2(-(xAxis.y - draw.origin.y), xAxis.x - draw.origin.x);
     const bool mirrored = xAxis.x < draw.origin.x;
-    draw.angle = font.escapement / 10.0 * kPi / 180 + (mirrored ? 0 : worldAngle);
-    if (mirrored && std::fabs(xAxis.y - draw.origin.y) < 1e-9) {
-        draw.angle = font.escapement / 10.0 * kPi / 180;
-    }
+    draw.angle = font.escapement / 10.0 * kPi / 180 + (mirrored || !advanced ? 0 : worldAngle);
     switch (state_.textAlign & kTaHorizontalMask) {
     case kTaRight:
         draw.hAlign = GdiText::HAlign::Right;
