@@ -3,11 +3,29 @@
 #include "metafile/EmfFile.h"
 #include "metafile/MetafileRenderer.h"
 
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+// The most pixels a metafile is drawn with; a larger page gets the drawing
+// enlarged. The drawing is held three times over while it is handed on, and a
+// page of 14400 x 14400 pixels would need gigabytes for no visible gain.
+constexpr double kMostDrawingPixels = 32.0 * 1024 * 1024;
+
+} // namespace
+
 bool LooksLikeEmf(std::string_view head) {
     return metafile::IsEmfSignature(head);
 }
 
 EmfDrawing RenderEmf(std::string_view bytes, int fitWidth, int fitHeight) {
+    const double pixels = static_cast<double>(fitWidth) * fitHeight;
+    if (pixels > kMostDrawingPixels) {
+        const double shrink = std::sqrt(kMostDrawingPixels / pixels);
+        fitWidth = std::max(1, static_cast<int>(fitWidth * shrink));
+        fitHeight = std::max(1, static_cast<int>(fitHeight * shrink));
+    }
     const metafile::RenderedMetafile rendered = metafile::RenderMetafile(bytes, fitWidth, fitHeight);
     EmfDrawing drawing;
     drawing.image =
