@@ -84,6 +84,17 @@ bool Near(Rgb a, Rgb b, int tolerance = 24) {
 
 constexpr Rgb kWhiteRgb{255, 255, 255}, kRedRgb{255, 0, 0}, kGreenRgb{0, 255, 0}, kBlueRgb{0, 0, 255};
 
+// Test names from the rows' own names.
+struct RowName {
+    template <typename Info> std::string operator()(const Info& info) const {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    }
+};
+
 void SolidBrush(EmfWriter& w, uint32_t colour) {
     w.Record(kEmrCreateBrushIndirect, {1, 0, colour, 0}).Record(kEmrSelectObject, {1});
 }
@@ -95,6 +106,9 @@ struct MappingRow {
     std::function<void(EmfWriter&)> setUp;
     std::array<int, 4> rect; // logical coordinates that should cover the frame's left half
 };
+void PrintTo(const MappingRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class MappingModes : public testing::TestWithParam<MappingRow> {};
 
@@ -112,7 +126,9 @@ TEST_P(MappingModes, PutTheLeftHalfOnTheLeftHalf) {
     EXPECT_TRUE(Near(page.At(50, 195), kRedRgb)) << row.name << ": the bottom";
 }
 
-void MapMode(EmfWriter& w, int mode) { w.Record(kEmrSetMapMode, {mode}); }
+void MapMode(EmfWriter& w, int mode) {
+    w.Record(kEmrSetMapMode, {mode});
+}
 
 // The reference device has 100 pixels an inch: the left half is 50 x 100 pixels,
 // 0.5 x 1 inch, 12.7 x 25.4 mm. Metric and English modes count y upwards.
@@ -144,8 +160,8 @@ INSTANTIATE_TEST_SUITE_P(
                    {80, 0, 130, 100}},
         MappingRow{"world transform",
                    [](EmfWriter& w) {
-                       w.Raw(kEmrSetWorldTransform,
-                             W::Float(0.5f) + W::Float(0) + W::Float(0) + W::Float(0.5f) + W::Float(0) + W::Float(0));
+                       w.Raw(kEmrSetWorldTransform, W::Float(0.5f) + W::Float(0) + W::Float(0) +
+                                                        W::Float(0.5f) + W::Float(0) + W::Float(0));
                    },
                    {0, 0, 100, 200}},
         MappingRow{"saved and restored state",
@@ -156,13 +172,7 @@ INSTANTIATE_TEST_SUITE_P(
                        w.Record(kEmrRestoreDc, {-1});
                    },
                    {0, 0, 50, 100}}),
-    [](const auto& info) {
-        std::string name = info.param.name;
-        for (char& c : name) {
-            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
-        }
-        return name;
-    });
+    RowName());
 
 // ---- pens --------------------------------------------------------------------
 
@@ -173,6 +183,9 @@ struct PenRow {
     int x1;                                // logical x of its far end
     double pixels;                         // the line's thickness on the page
 };
+void PrintTo(const PenRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class PenWidths : public testing::TestWithParam<PenRow> {};
 
@@ -214,13 +227,14 @@ INSTANTIATE_TEST_SUITE_P(
                -127, 254, 39.4},
         PenRow{"geometric pen under a world transform",
                [](EmfWriter& w) {
-                   w.Raw(kEmrSetWorldTransform,
-                         W::Float(0.5f) + W::Float(0) + W::Float(0) + W::Float(0.5f) + W::Float(0) + W::Float(0));
+                   w.Raw(kEmrSetWorldTransform, W::Float(0.5f) + W::Float(0) + W::Float(0) + W::Float(0.5f) +
+                                                    W::Float(0) + W::Float(0));
                    ExtPen(w, 0x10000 | 0x200, 10); // flat ends
                },
                100, 200, 10},
         PenRow{"cosmetic extended pen", [](EmfWriter& w) { ExtPen(w, 0, 1); }, 50, 100, 1},
-        PenRow{"null pen draws nothing", [](EmfWriter& w) { Pen(w, 5, 10); }, 50, 100, 0}));
+        PenRow{"null pen draws nothing", [](EmfWriter& w) { Pen(w, 5, 10); }, 50, 100, 0}),
+    RowName());
 
 struct DashRow {
     const char* name;
@@ -228,6 +242,9 @@ struct DashRow {
     int fewestChanges;
     int mostChanges;
 };
+void PrintTo(const DashRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class DashStyles : public testing::TestWithParam<DashRow> {};
 
@@ -253,14 +270,18 @@ INSTANTIATE_TEST_SUITE_P(
                     DashRow{"dash dot", [](EmfWriter& w) { Pen(w, 3, 0); }, 20, 60},
                     DashRow{"dash dot dot", [](EmfWriter& w) { Pen(w, 4, 0); }, 20, 80},
                     // Round caps would close the gaps of a wide dotted pen; they must not.
-                    DashRow{"wide dots with round caps", [](EmfWriter& w) { ExtPen(w, 0x10000 | 2, 3); }, 8, 60}));
+                    DashRow{"wide dots with round caps", [](EmfWriter& w) { ExtPen(w, 0x10000 | 2, 3); }, 8,
+                            60}),
+    RowName());
 
 // ---- text --------------------------------------------------------------------
 
 std::string TextRecord(int x, int y, const std::u16string& text, uint32_t options = 0) {
     // EMRTEXT after the bounds, graphics mode and scales; the string follows it.
-    std::string body = W::Word(0) + W::Word(0) + W::Word(-1) + W::Word(-1) + W::Word(1) + W::Float(1) + W::Float(1);
-    body += W::Word(x) + W::Word(y) + W::Word(static_cast<int64_t>(text.size())) + W::Word(76) + W::Word(options);
+    std::string body =
+        W::Word(0) + W::Word(0) + W::Word(-1) + W::Word(-1) + W::Word(1) + W::Float(1) + W::Float(1);
+    body +=
+        W::Word(x) + W::Word(y) + W::Word(static_cast<int64_t>(text.size())) + W::Word(76) + W::Word(options);
     body += W::Word(0) + W::Word(0) + W::Word(-1) + W::Word(-1) + W::Word(0);
     return body + W::Utf16(text);
 }
@@ -278,6 +299,9 @@ struct TextRow {
     int escapement;
     bool wide; // the ink is wider than tall
 };
+void PrintTo(const TextRow& row, std::ostream* out) {
+    *out << "escapement " << row.escapement;
+}
 
 class TextEscapement : public testing::TestWithParam<TextRow> {};
 
@@ -298,7 +322,10 @@ TEST_P(TextEscapement, TurnsTheLine) {
 
 INSTANTIATE_TEST_SUITE_P(Metafile, TextEscapement,
                          testing::Values(TextRow{0, true}, TextRow{900, false}, TextRow{1800, true},
-                                         TextRow{2700, false}));
+                                         TextRow{2700, false}),
+                         [](const auto& info) {
+                             return "Escapement" + std::to_string(info.param.escapement);
+                         });
 
 TEST(MetafileText, SymbolFontsDrawTheirPicturesNotLetters) {
     // 'l' in Wingdings is a round bullet; in a Latin font it is a thin stroke.
@@ -379,6 +406,9 @@ struct AlphaRow {
     std::function<void(EmfWriter&)> draw;
     Rgb expected;
 };
+void PrintTo(const AlphaRow& row, std::ostream* out) {
+    *out << row.name;
+}
 
 class AlphaRules : public testing::TestWithParam<AlphaRow> {};
 
@@ -390,14 +420,16 @@ TEST_P(AlphaRules, FollowGdi) {
 
 INSTANTIATE_TEST_SUITE_P(
     Metafile, AlphaRules,
-    testing::Values(
-        AlphaRow{"the fourth byte of a blitted bitmap is not alpha",
-                 [](EmfWriter& w) { w.Raw(kEmrStretchDiBits, StretchDibits(0x00FF0000)); }, kRedRgb},
-        AlphaRow{"alpha blending uses premultiplied source alpha",
-                 [](EmfWriter& w) { w.Raw(kEmrAlphaBlend, AlphaBlend(0x00000000, 0x01FF0000)); }, kWhiteRgb},
-        AlphaRow{"alpha blending uses the constant alpha",
-                 [](EmfWriter& w) { w.Raw(kEmrAlphaBlend, AlphaBlend(0xFF0000FF, 0x00800000)); }, {127, 127, 255}}),
-    [](const auto& info) { return "Row" + std::to_string(info.index); });
+    testing::Values(AlphaRow{"the fourth byte of a blitted bitmap is not alpha",
+                             [](EmfWriter& w) { w.Raw(kEmrStretchDiBits, StretchDibits(0x00FF0000)); },
+                             kRedRgb},
+                    AlphaRow{"alpha blending uses premultiplied source alpha",
+                             [](EmfWriter& w) { w.Raw(kEmrAlphaBlend, AlphaBlend(0x00000000, 0x01FF0000)); },
+                             kWhiteRgb},
+                    AlphaRow{"alpha blending uses the constant alpha",
+                             [](EmfWriter& w) { w.Raw(kEmrAlphaBlend, AlphaBlend(0xFF0000FF, 0x00800000)); },
+                             {127, 127, 255}}),
+    RowName());
 
 TEST(MetafileBitmaps, MonochromeBlitTakesTheTextAndBackgroundColours) {
     // A 1-bit 8 x 1 bitmap: left half 0 bits, right half 1 bits, stretched over the frame.
@@ -445,13 +477,15 @@ TEST(MetafileBrushes, HatchShowsItsLinesOverTheBackground) {
 // ---- EMF+ ----------------------------------------------------------------------
 
 std::string PlusHeader(bool dual) {
-    return W::PlusRecord(kPlusHeader, dual ? 1 : 0, W::Word(0xDBC01002) + W::Word(1) + W::Word(100) + W::Word(100));
+    return W::PlusRecord(kPlusHeader, dual ? 1 : 0,
+                         W::Word(0xDBC01002) + W::Word(1) + W::Word(100) + W::Word(100));
 }
 
 // FillRects of the whole frame in `argb`, in pixels of the reference device.
 std::string PlusFillFrame(uint32_t argb) {
     return W::PlusRecord(kPlusFillRects, 0x8000,
-                         W::Word(argb) + W::Word(1) + W::Float(0) + W::Float(0) + W::Float(100) + W::Float(100));
+                         W::Word(argb) + W::Word(1) + W::Float(0) + W::Float(0) + W::Float(100) +
+                             W::Float(100));
 }
 
 TEST(MetafileEmfPlus, DrawingOnlyInEmfPlusShows) {

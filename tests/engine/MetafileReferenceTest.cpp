@@ -21,8 +21,12 @@ using vips::VImage;
 
 namespace {
 
-fs::path Corpus() { return fs::path(QUILLMARK_CORPUS); }
-fs::path References() { return fs::path(QUILLMARK_TEST_DATA) / "metafile-references"; }
+fs::path Corpus() {
+    return fs::path(QUILLMARK_CORPUS);
+}
+fs::path References() {
+    return fs::path(QUILLMARK_TEST_DATA) / "metafile-references";
+}
 
 std::string ReadAll(const fs::path& path) {
     std::ifstream in(path, std::ios::binary);
@@ -45,8 +49,9 @@ VImage Opaque(VImage image) {
 std::vector<double> InkGrid(const VImage& page, int cells) {
     const VImage grey = page.colourspace(VIPS_INTERPRETATION_B_W).cast(VIPS_FORMAT_DOUBLE);
     const VImage small = grey.resize(static_cast<double>(cells) / grey.width(),
-                                     VImage::option()->set("vscale", static_cast<double>(cells) / grey.height())
-                                                     ->set("kernel", VIPS_KERNEL_LINEAR));
+                                     VImage::option()
+                                         ->set("vscale", static_cast<double>(cells) / grey.height())
+                                         ->set("kernel", VIPS_KERNEL_LINEAR));
     std::vector<double> ink;
     for (int y = 0; y < std::min(cells, small.height()); ++y) {
         for (int x = 0; x < std::min(cells, small.width()); ++x) {
@@ -88,6 +93,9 @@ struct Row {
     double probeX = -1;  // a point (fractions of the page) whose colour must match
     double probeY = -1;
 };
+void PrintTo(const Row& row, std::ostream* out) {
+    *out << row.file;
+}
 
 std::array<double, 3> MeanColour(const VImage& page, double fx, double fy) {
     const int x = static_cast<int>(fx * page.width()) - 2, y = static_cast<int>(fy * page.height()) - 2;
@@ -135,9 +143,9 @@ TEST_P(MetafileReference, LooksLikeLibreOfficesPage) {
     EXPECT_NEAR(ours.height(), reference.height(), 1) << row.why;
 
     // Where the ink is, cell by cell.
-    const VImage same = ours.resize(static_cast<double>(reference.width()) / ours.width(),
-                                    VImage::option()->set("vscale", static_cast<double>(reference.height()) /
-                                                                        ours.height()));
+    const VImage same =
+        ours.resize(static_cast<double>(reference.width()) / ours.width(),
+                    VImage::option()->set("vscale", static_cast<double>(reference.height()) / ours.height()));
     const std::vector<double> a = InkGrid(same, 24), b = InkGrid(reference, 24);
     ASSERT_EQ(a.size(), b.size());
     double difference = 0, inkOurs = 0, inkTheirs = 0;
@@ -146,11 +154,13 @@ TEST_P(MetafileReference, LooksLikeLibreOfficesPage) {
         inkOurs += a[i] / a.size();
         inkTheirs += b[i] / b.size();
     }
-    EXPECT_LE(difference, row.inkTolerance) << row.why << " (ink: ours " << inkOurs << ", LibreOffice's " << inkTheirs << ")";
+    EXPECT_LE(difference, row.inkTolerance)
+        << row.why << " (ink: ours " << inkOurs << ", LibreOffice's " << inkTheirs << ")";
     EXPECT_EQ(inkOurs < 0.002, inkTheirs < 0.002) << row.why << ": one page is blank and the other is not";
 
     if (row.probeX >= 0) {
-        const auto a = MeanColour(same, row.probeX, row.probeY), b = MeanColour(reference, row.probeX, row.probeY);
+        const auto a = MeanColour(same, row.probeX, row.probeY),
+                   b = MeanColour(reference, row.probeX, row.probeY);
         for (int i = 0; i < 3; ++i) {
             EXPECT_NEAR(a[i], b[i], 48) << row.why << ": colour at the probe, channel " << i;
         }

@@ -6,7 +6,8 @@ EmfWriter::EmfWriter(int frameWidth, int frameHeight) : frameWidth_(frameWidth),
 
 std::string EmfWriter::Word(int64_t value) {
     const auto v = static_cast<uint32_t>(value);
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
 }
 
 std::string EmfWriter::Short(int value) {
@@ -60,8 +61,9 @@ std::string EmfWriter::PlusRecord(uint16_t type, uint16_t flags, const std::stri
 }
 
 std::string EmfWriter::BitmapInfo(int width, int height, int bitCount, const std::vector<uint32_t>& palette) {
-    std::string info = Word(40) + Word(width) + Word(height) + Short(1) + Short(bitCount) + Word(0) + Word(0) +
-                       Word(3780) + Word(3780) + Word(static_cast<int64_t>(palette.size())) + Word(0);
+    std::string info = Word(40) + Word(width) + Word(height) + Short(1) + Short(bitCount) + Word(0) +
+                       Word(0) + Word(3780) + Word(3780) + Word(static_cast<int64_t>(palette.size())) +
+                       Word(0);
     for (uint32_t rgb : palette) {
         info += Word(rgb); // RGBQUAD: blue, green, red, reserved
     }
@@ -74,7 +76,7 @@ std::string EmfWriter::Bytes() const {
     const int devicePixelsX = frameWidth_ * 1000 / 25400, devicePixelsY = frameHeight_ * 1000 / 25400;
     std::string header = Word(1) + Word(88);
     header += Word(0) + Word(0) + Word(devicePixelsX) + Word(devicePixelsY); // bounds
-    header += Word(0) + Word(0) + Word(frameWidth_) + Word(frameHeight_);     // frame
+    header += Word(0) + Word(0) + Word(frameWidth_) + Word(frameHeight_);    // frame
     header += Word(0x464D4520) + Word(0x10000);
     header += Word(static_cast<int64_t>(88 + records_.size() + eof.size())) + Word(count_ + 2);
     header += Short(1) + Short(0) + Word(0) + Word(0) + Word(0);

@@ -10,7 +10,7 @@
 // arguments, the end-of-file record and the header's counts are added by
 // Bytes(). Integers are written as 32-bit little-endian words.
 class EmfWriter {
-public:
+  public:
     // A frame of frameWidth x frameHeight hundredths of a millimetre at the
     // origin, on a reference device of 100 pixels per 25.4 mm (about 100 dpi).
     EmfWriter(int frameWidth = 2540, int frameHeight = 2540);
@@ -32,9 +32,10 @@ public:
     // One EMF+ record: type, flags and its data.
     static std::string PlusRecord(uint16_t type, uint16_t flags, const std::string& data);
     // A BITMAPINFOHEADER for an uncompressed bitmap (and `palette` 0x00RRGGBB entries).
-    static std::string BitmapInfo(int width, int height, int bitCount, const std::vector<uint32_t>& palette = {});
+    static std::string BitmapInfo(int width, int height, int bitCount,
+                                  const std::vector<uint32_t>& palette = {});
 
-private:
+  private:
     int frameWidth_;
     int frameHeight_;
     std::string records_;
