@@ -22,17 +22,6 @@ bool Finite(double v) {
     return std::isfinite(v);
 }
 
-bool ReadMatrix(ByteReader& in, cairo_matrix_t& m) {
-    m.xx = in.F32();
-    m.yx = in.F32();
-    m.xy = in.F32();
-    m.yy = in.F32();
-    m.x0 = in.F32();
-    m.y0 = in.F32();
-    return in.ok() && Finite(m.xx) && Finite(m.yx) && Finite(m.xy) && Finite(m.yy) && Finite(m.x0) &&
-           Finite(m.y0);
-}
-
 // A signed 7- or 15-bit integer, as relative points store their steps.
 double ReadCompactInteger(ByteReader& in) {
     const uint8_t first = in.U8();

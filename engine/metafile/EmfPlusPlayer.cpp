@@ -801,13 +801,8 @@ EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record)
             }
             const std::vector<Point> at = ReadPlusPoints(in, count, false, false);
             cairo_matrix_t extra = Identity();
-            if (hasMatrix) {
-                extra.xx = in.F32(), extra.yx = in.F32(), extra.xy = in.F32(), extra.yy = in.F32();
-                extra.x0 = in.F32(), extra.y0 = in.F32();
-                if (!in.ok() ||
-                    !std::isfinite(extra.xx + extra.yx + extra.xy + extra.yy + extra.x0 + extra.y0)) {
-                    extra = Identity();
-                }
+            if (hasMatrix && !ReadMatrix(in, extra)) {
+                extra = Identity();
             }
             if (!(options & 1)) {
                 target_.report.Undrawn(); // glyph indices of a font we may not have
@@ -866,8 +861,7 @@ EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record)
         case kPlusRotateWorldTransform: {
             cairo_matrix_t change = Identity();
             if (type == kPlusSetWorldTransform || type == kPlusMultiplyWorldTransform) {
-                change.xx = in.F32(), change.yx = in.F32(), change.xy = in.F32(), change.yy = in.F32();
-                change.x0 = in.F32(), change.y0 = in.F32();
+                ReadMatrix(in, change);
             } else if (type == kPlusTranslateWorldTransform) {
                 const double dx = in.F32();
                 cairo_matrix_init_translate(&change, dx, in.F32());

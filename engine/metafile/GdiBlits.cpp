@@ -148,10 +148,8 @@ bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
     b.xSrc = in.I32();
     b.ySrc = in.I32();
     // The source device's transform: it maps the source rectangle onto the bitmap.
-    double m[6];
-    for (double& v : m) {
-        v = in.F32();
-    }
+    cairo_matrix_t source;
+    const bool usable = ReadMatrix(in, source) && source.xx != 0 && source.yy != 0;
     in.Skip(4 + 4); // background colour, usage
     const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
     b.cxSrc = b.cxDest;
@@ -160,13 +158,12 @@ bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
         b.cxSrc = in.I32();
         b.cySrc = in.I32();
     }
-    const bool usable = std::all_of(m, m + 6, [](double v) { return std::isfinite(v); }) && m[0] != 0 && m[3] != 0;
     if (usable) {
-        const double x = b.xSrc, y = b.ySrc;
-        b.xSrc = x * m[0] + y * m[2] + m[4];
-        b.ySrc = x * m[1] + y * m[3] + m[5];
-        b.cxSrc *= m[0];
-        b.cySrc *= m[3];
+        const Point at = Apply(source, {b.xSrc, b.ySrc});
+        b.xSrc = at.x;
+        b.ySrc = at.y;
+        b.cxSrc *= source.xx;
+        b.cySrc *= source.yy;
     }
     if (type == kEmrAlphaBlend) {
         // The raster operation's place holds the blend function.
@@ -279,7 +276,8 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
     }
     // GDI paints a monochrome bitmap copied onto a colour device in the text
     // and background colours; StretchDIBits keeps the bitmap's own colours.
-    const MonochromeColours dcColours = MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
+    const MonochromeColours dcColours =
+        MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
     const MonochromeColours blackWhite{0x000000, 0xFFFFFF};
     const bool maskRop =
         RopCode(b.rop) == RopCode(kPatWhereSourceBlack) || RopCode(b.rop) == RopCode(kPatWhereSourceWhite);

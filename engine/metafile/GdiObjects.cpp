@@ -1,5 +1,7 @@
 #include "GdiObjects.h"
 
+#include <glib.h>
+
 namespace metafile {
 namespace {
 
@@ -225,28 +227,18 @@ std::u32string ReadUtf16(ByteReader& in, size_t count, bool stopAtNul) {
 }
 
 std::string ToUtf8(const std::u32string& text) {
-    std::string utf8;
-    for (char32_t c : text) {
+    // GLib refuses the whole text for one bad character: replace those first.
+    std::u32string valid = text;
+    for (char32_t& c : valid) {
         if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
             c = 0xFFFD;
         }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        }
     }
-    return utf8;
+    gchar* utf8 = g_ucs4_to_utf8(reinterpret_cast<const gunichar*>(valid.data()),
+                                 static_cast<glong>(valid.size()), nullptr, nullptr, nullptr);
+    std::string result = utf8 != nullptr ? utf8 : "";
+    g_free(utf8);
+    return result;
 }
 
 } // namespace metafile

@@ -220,7 +220,8 @@ Paint GdiPlayer::BrushPaint(const GdiBrush& brush) const {
         paint.pictureToOutput = place;
         break;
     case GdiBrush::Kind::Pattern: {
-        MonochromeColours colours = MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
+        MonochromeColours colours =
+            MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
         DibRequest request;
         request.info = brush.info;
         request.bits = brush.bits;
@@ -483,16 +484,9 @@ bool GdiPlayer::PlayState(uint32_t type, ByteReader in) {
     case kEmrSetWorldTransform:
     case kEmrModifyWorldTransform: {
         cairo_matrix_t m;
-        m.xx = in.F32();
-        m.yx = in.F32();
-        m.xy = in.F32();
-        m.yy = in.F32();
-        m.x0 = in.F32();
-        m.y0 = in.F32();
+        const bool read = ReadMatrix(in, m);
         const uint32_t mode = type == kEmrSetWorldTransform ? 4 : in.U32();
-        const bool finite = std::isfinite(m.xx) && std::isfinite(m.yx) && std::isfinite(m.xy) &&
-                            std::isfinite(m.yy) && std::isfinite(m.x0) && std::isfinite(m.y0);
-        if (!in.ok() || !finite) {
+        if (!read || !in.ok()) {
             target_.report.Undrawn();
             return true;
         }

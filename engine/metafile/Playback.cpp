@@ -32,6 +32,17 @@ double ScaleOf(const cairo_matrix_t& m) {
     return std::sqrt(std::fabs(m.xx * m.yy - m.xy * m.yx));
 }
 
+bool ReadMatrix(ByteReader& in, cairo_matrix_t& m) {
+    m.xx = in.F32();
+    m.yx = in.F32();
+    m.xy = in.F32();
+    m.yy = in.F32();
+    m.x0 = in.F32();
+    m.y0 = in.F32();
+    return in.ok() && std::isfinite(m.xx) && std::isfinite(m.yx) && std::isfinite(m.xy) &&
+           std::isfinite(m.yy) && std::isfinite(m.x0) && std::isfinite(m.y0);
+}
+
 cairo_matrix_t Then(const cairo_matrix_t& first, const cairo_matrix_t& second) {
     cairo_matrix_t result;
     cairo_matrix_multiply(&result, &first, &second);

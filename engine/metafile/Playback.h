@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ByteReader.h"
 #include "Canvas.h"
 
 #include <cairo.h>
@@ -41,5 +42,8 @@ Point Apply(const cairo_matrix_t& m, Point p);
 double ScaleOf(const cairo_matrix_t& m);
 // first, then second.
 cairo_matrix_t Then(const cairo_matrix_t& first, const cairo_matrix_t& second);
+// A transform as metafiles store it: six floats, m11 m12 m21 m22 dx dy. False
+// (and `m` unusable) when the record is short or a number is not finite.
+bool ReadMatrix(ByteReader& in, cairo_matrix_t& m);
 
 } // namespace metafile

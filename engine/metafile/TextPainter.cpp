@@ -1,5 +1,8 @@
 #include "TextPainter.h"
 
+#include "GdiObjects.h"
+#include "Playback.h"
+
 #include <pango/pangocairo.h>
 
 #include <algorithm>
@@ -40,32 +43,16 @@ Description Describe(const FontSpec& font, double size) {
     return description;
 }
 
-std::string ToUtf8(const std::u32string& text) {
-    std::string utf8;
+// The text as Pango takes it: UTF-8 without NULs (which end its text), and
+// no longer than any line needs to be.
+std::string PangoText(const std::u32string& text) {
+    std::u32string kept;
     for (char32_t c : text.substr(0, kMostCharacters)) {
-        if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) {
-            c = 0xFFFD;
-        }
-        if (c == 0) {
-            continue; // pango takes a NUL as the end of the text
-        }
-        if (c < 0x80) {
-            utf8 += static_cast<char>(c);
-        } else if (c < 0x800) {
-            utf8 += static_cast<char>(0xC0 | (c >> 6));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else if (c < 0x10000) {
-            utf8 += static_cast<char>(0xE0 | (c >> 12));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
-        } else {
-            utf8 += static_cast<char>(0xF0 | (c >> 18));
-            utf8 += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-            utf8 += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-            utf8 += static_cast<char>(0x80 | (c & 0x3F));
+        if (c != 0) {
+            kept += c;
         }
     }
-    return utf8;
+    return ToUtf8(kept);
 }
 
 // A layout on `cr` with its current transformation, unhinted so that text
@@ -144,6 +131,25 @@ bool UsableMatrix(const cairo_matrix_t& m, double& scale) {
     return std::isfinite(scale) && scale > 1e-9 && scale < 1e9;
 }
 
+// Prepares `canvas` for text laid out in pixels (box units times `scale`)
+// and turned and skewed by what remains of the box's transformation. False,
+// with nothing changed, when the transformation or the size cannot be drawn;
+// otherwise the caller restores the context.
+bool BeginBox(Canvas& canvas, const Clip& clip, const cairo_matrix_t& boxToOutput, double emSizeInBoxUnits,
+              double& scale) {
+    if (!UsableMatrix(boxToOutput, scale) || !(emSizeInBoxUnits * scale >= kSmallestEm)) {
+        return false;
+    }
+    cairo_t* cr = canvas.cr();
+    cairo_save(cr);
+    canvas.ApplyClip(clip);
+    cairo_matrix_t unscale;
+    cairo_matrix_init_scale(&unscale, 1 / scale, 1 / scale);
+    const cairo_matrix_t pixelsToOutput = Then(unscale, boxToOutput);
+    cairo_set_matrix(cr, &pixelsToOutput);
+    return true;
+}
+
 } // namespace
 
 double EmSizeForCellHeight(const FontSpec& font, double cellHeight) {
@@ -178,7 +184,7 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
     cairo_rotate(cr, -text.angle);
 
     const bool byGlyph = !text.glyphs.empty();
-    const std::string utf8 = byGlyph ? std::string("X") : ToUtf8(text.text);
+    const std::string utf8 = byGlyph ? std::string("X") : PangoText(text.text);
     Layout whole = NewLayout(cr, font, size, utf8);
     PangoRectangle logical;
     pango_layout_get_extents(whole.get(), nullptr, &logical);
@@ -242,7 +248,7 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
             if (text.text[i] == U' ') {
                 continue;
             }
-            Layout one = NewLayout(cr, font, size, ToUtf8(text.text.substr(i, 1)));
+            Layout one = NewLayout(cr, font, size, PangoText(text.text.substr(i, 1)));
             cairo_move_to(cr, x + xs[i], y - Baseline(one.get()));
             pango_cairo_show_layout(cr, one.get());
         }
@@ -261,20 +267,10 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
 void DrawBoxText(Canvas& canvas, const Clip& clip, const FontSpec& font, double emSizeInBoxUnits,
                  const cairo_matrix_t& boxToOutput, const BoxText& text, Rgba colour) {
     double scale = 0;
-    if (text.utf8.empty() || !UsableMatrix(boxToOutput, scale) ||
-        !(emSizeInBoxUnits * scale >= kSmallestEm)) {
+    if (text.utf8.empty() || !BeginBox(canvas, clip, boxToOutput, emSizeInBoxUnits, scale)) {
         return;
     }
     cairo_t* cr = canvas.cr();
-    cairo_save(cr);
-    canvas.ApplyClip(clip);
-    // Lay out in pixels (box units times `scale`), then turn and skew with
-    // what remains of the box's transformation.
-    cairo_matrix_t unscale;
-    cairo_matrix_init_scale(&unscale, 1 / scale, 1 / scale);
-    cairo_matrix_t pixelsToOutput;
-    cairo_matrix_multiply(&pixelsToOutput, &unscale, &boxToOutput);
-    cairo_set_matrix(cr, &pixelsToOutput);
     Layout layout = NewLayout(cr, font, emSizeInBoxUnits * scale, text.utf8);
     const double width = text.width * scale;
     const double height = text.height * scale;
@@ -321,21 +317,23 @@ void DrawPlacedText(Canvas& canvas, const Clip& clip, const FontSpec& font, doub
                     const cairo_matrix_t& boxToOutput, const std::u32string& text,
                     const std::vector<Point>& at, Rgba colour) {
     double scale = 0;
-    if (text.empty() || !UsableMatrix(boxToOutput, scale) || !(emSizeInBoxUnits * scale >= kSmallestEm)) {
+    if (text.empty() || at.empty() || !BeginBox(canvas, clip, boxToOutput, emSizeInBoxUnits, scale)) {
         return;
     }
     cairo_t* cr = canvas.cr();
-    cairo_save(cr);
-    canvas.ApplyClip(clip);
-    cairo_matrix_t unscale;
-    cairo_matrix_init_scale(&unscale, 1 / scale, 1 / scale);
-    cairo_matrix_t pixelsToOutput;
-    cairo_matrix_multiply(&pixelsToOutput, &unscale, &boxToOutput);
-    cairo_set_matrix(cr, &pixelsToOutput);
     SetColour(cr, colour);
+    if (at.size() == 1 && text.size() > 1) {
+        // Only the first position given: the rest follow by their own advances.
+        Layout line = NewLayout(cr, font, emSizeInBoxUnits * scale, PangoText(text));
+        cairo_move_to(cr, at[0].x * scale, at[0].y * scale - Baseline(line.get()));
+        pango_cairo_show_layout(cr, line.get());
+        cairo_restore(cr);
+        cairo_new_path(cr);
+        return;
+    }
     const size_t count = std::min({text.size(), at.size(), kMostCharacters});
     for (size_t i = 0; i < count; ++i) {
-        Layout one = NewLayout(cr, font, emSizeInBoxUnits * scale, ToUtf8(text.substr(i, 1)));
+        Layout one = NewLayout(cr, font, emSizeInBoxUnits * scale, PangoText(text.substr(i, 1)));
         cairo_move_to(cr, at[i].x * scale, at[i].y * scale - Baseline(one.get()));
         pango_cairo_show_layout(cr, one.get());
     }
