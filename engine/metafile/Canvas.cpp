@@ -13,6 +13,10 @@ constexpr double kFarthest = 4e6;
 // solid: the pieces would be far below a pixel, and a hostile file could make
 // cairo work for hours.
 constexpr double kMostDashes = 200000;
+// A clip made of more shapes or points than these is a hostile file's, not a
+// drawing's: every shape drawn afterwards would be clipped against all of it.
+constexpr size_t kMostClipShapes = 256;
+constexpr size_t kMostClipOps = 200000;
 
 Point Clamp(Point p) {
     auto clamp = [](double v) { return std::isfinite(v) ? std::clamp(v, -kFarthest, kFarthest) : 0.0; };
@@ -38,8 +42,15 @@ uint8_t HatchBits(int style, int row) {
 
 } // namespace
 
-void CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
+bool CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
                  double height) {
+    size_t size = region.size();
+    for (const Clip::Shape& shape : clip.shapes) {
+        size += shape.path.size();
+    }
+    if (clip.shapes.size() >= kMostClipShapes || (mode != 5 && size > kMostClipOps)) {
+        return false;
+    }
     auto everythingBut = [&](const Path& hole) {
         Path outside;
         outside.MoveTo({-10, -10});
@@ -77,6 +88,7 @@ void CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_
     default:
         break;
     }
+    return true;
 }
 
 Rgba FromColorRef(uint32_t colorRef) {

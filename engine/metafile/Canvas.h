@@ -34,6 +34,7 @@ class Path {
     void Close();
     void Append(const Path& other);
     bool empty() const { return ops_.empty(); }
+    size_t size() const { return ops_.size(); }
     // Whether a figure is open, so that LineTo has somewhere to start.
     bool HasCurrentPoint() const { return hasCurrent_; }
     void Translate(double dx, double dy);
@@ -99,8 +100,10 @@ struct Clip {
 // Combines `region` into `clip` as GDI's region modes do: 1 intersect, 2
 // union, 3 exclusive or, 4 difference (clip without region), 5 replace.
 // Unions of shapes that overlap the wrong way are approximate. `width` and
-// `height` bound the page, which "everything but a shape" needs.
-void CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
+// `height` bound the page, which "everything but a shape" needs. Returns
+// false, leaving the clip as it was, when the clip would grow beyond what
+// any real drawing needs (every later shape would be clipped against it).
+bool CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_t mode, double width,
                  double height);
 
 // The page the metafile is drawn on: a white, opaque cairo surface in output

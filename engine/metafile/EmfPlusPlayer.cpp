@@ -416,8 +416,10 @@ class RecordPlayer {
     void ClipWith(const Path& path, cairo_fill_rule_t rule, uint32_t plusMode) {
         // GDI+ modes: replace, intersect, union, xor, exclude, complement.
         static const uint32_t gdiMode[] = {5, 1, 2, 3, 4, 5};
-        CombineClip(s_.clip, path, rule, gdiMode[std::min<uint32_t>(plusMode, 5)], t_.canvas.width(),
-                    t_.canvas.height());
+        if (!CombineClip(s_.clip, path, rule, gdiMode[std::min<uint32_t>(plusMode, 5)], t_.canvas.width(),
+                         t_.canvas.height())) {
+            t_.report.Undrawn();
+        }
     }
 
     void ClipWithRegion(const PlusRegion& region, uint32_t plusMode) {

@@ -1157,7 +1157,10 @@ Path GdiPlayer::RegionPath(ByteReader& in, size_t size, bool device) const {
 }
 
 void GdiPlayer::CombineClip(const Path& region, cairo_fill_rule_t rule, uint32_t mode) {
-    metafile::CombineClip(state_.clip, region, rule, mode, target_.canvas.width(), target_.canvas.height());
+    if (!metafile::CombineClip(state_.clip, region, rule, mode, target_.canvas.width(),
+                               target_.canvas.height())) {
+        target_.report.Undrawn();
+    }
 }
 
 bool GdiPlayer::PlayClip(uint32_t type, ByteReader in) {

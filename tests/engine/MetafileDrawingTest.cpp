@@ -564,6 +564,9 @@ TEST(MetafileReport, LyingCountsInsideRecordsAreNeverTrusted) {
     w.Record(kEmrExtSelectClipRgn, {0x7FFFFFF0, 5, 32, 1, 0x7FFFFFFF, 0});
     w.Raw(kEmrStretchDiBits, StretchDibits(0).replace(40, 4, W::Word(0x7FFFFFF0)));
     w.EmfPlus({PlusHeader(false), W::PlusRecord(kPlusDrawLines, 0, W::Word(0x7FFFFFFF) + W::Float(1))});
+    for (int i = 0; i < 300; ++i) { // a clip no drawing needs, which every shape would be clipped against
+        w.Record(kEmrIntersectClipRect, {0, 0, 100 - i % 7, 100});
+    }
     SolidBrush(w, kRed);
     w.Record(kEmrRectangle, {0, 0, 100, 100});
     const Page page = Draw(w); // must not crash or read past the records (ASan checks)
