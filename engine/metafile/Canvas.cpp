@@ -143,6 +143,14 @@ void Path::Append(const Path& other) {
     }
 }
 
+bool Path::operator==(const Path& other) const {
+    return std::equal(
+        ops_.begin(), ops_.end(), other.ops_.begin(), other.ops_.end(), [](const Op& a, const Op& b) {
+            return a.kind == b.kind && a.p[0].x == b.p[0].x && a.p[0].y == b.p[0].y && a.p[1].x == b.p[1].x &&
+                   a.p[1].y == b.p[1].y && a.p[2].x == b.p[2].x && a.p[2].y == b.p[2].y;
+        });
+}
+
 void Path::Translate(double dx, double dy) {
     for (Op& op : ops_) {
         for (Point& p : op.p) {
@@ -239,6 +247,9 @@ int Canvas::stride() const {
 }
 
 void Canvas::ApplyClip(const Clip& clip) {
+    if (clip == applied_) {
+        return;
+    }
     cairo_reset_clip(cr_);
     for (const Clip::Shape& shape : clip.shapes) {
         cairo_new_path(cr_);
@@ -247,6 +258,7 @@ void Canvas::ApplyClip(const Clip& clip) {
         cairo_clip(cr_);
     }
     cairo_new_path(cr_);
+    applied_ = clip;
 }
 
 bool Canvas::SetSource(const Paint& paint) {
@@ -333,8 +345,8 @@ void Canvas::Fill(const Path& path, cairo_fill_rule_t rule, const Paint& paint, 
     if (path.empty()) {
         return;
     }
-    cairo_save(cr_);
     ApplyClip(clip);
+    cairo_save(cr_);
     if (SetSource(paint)) {
         path.AppendTo(cr_);
         cairo_set_fill_rule(cr_, rule);
@@ -348,8 +360,8 @@ void Canvas::Stroke(const Path& path, const StrokeStyle& stroke, const Clip& cli
     if (path.empty() || !(stroke.width > 0) || !std::isfinite(stroke.width)) {
         return;
     }
-    cairo_save(cr_);
     ApplyClip(clip);
+    cairo_save(cr_);
     if (SetSource(stroke.paint)) {
         path.AppendTo(cr_);
         cairo_set_line_width(cr_, std::min(stroke.width, kFarthest));
@@ -375,8 +387,8 @@ void Canvas::DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& picture
     if (picture == nullptr || cairo_matrix_invert(&outputToPicture) != CAIRO_STATUS_SUCCESS) {
         return;
     }
-    cairo_save(cr_);
     ApplyClip(clip);
+    cairo_save(cr_);
     area.AppendTo(cr_);
     cairo_clip(cr_);
     cairo_pattern_t* pattern = cairo_pattern_create_for_surface(picture);
@@ -397,8 +409,8 @@ void Canvas::MaskedFill(const Paint& paint, cairo_surface_t* mask, const cairo_m
     if (mask == nullptr || cairo_matrix_invert(&outputToMask) != CAIRO_STATUS_SUCCESS) {
         return;
     }
-    cairo_save(cr_);
     ApplyClip(clip);
+    cairo_save(cr_);
     area.AppendTo(cr_);
     cairo_clip(cr_);
     if (SetSource(paint)) {

@@ -37,6 +37,7 @@ class Path {
     size_t size() const { return ops_.size(); }
     // Whether a figure is open, so that LineTo has somewhere to start.
     bool HasCurrentPoint() const { return hasCurrent_; }
+    bool operator==(const Path& other) const;
     void Translate(double dx, double dy);
     void Transform(const cairo_matrix_t& m);
     Point CurrentPoint() const { return current_; }
@@ -93,8 +94,10 @@ struct Clip {
     struct Shape {
         Path path;
         cairo_fill_rule_t rule = CAIRO_FILL_RULE_WINDING;
+        bool operator==(const Shape& other) const { return rule == other.rule && path == other.path; }
     };
     std::vector<Shape> shapes;
+    bool operator==(const Clip& other) const { return shapes == other.shapes; }
 };
 
 // Combines `region` into `clip` as GDI's region modes do: 1 intersect, 2
@@ -133,7 +136,10 @@ class Canvas {
     // maskToOutput) lets it through.
     void MaskedFill(const Paint& paint, cairo_surface_t* mask, const cairo_matrix_t& maskToOutput,
                     const Path& area, const Clip& clip);
-    // Sets the clip on the cairo context (for drawing done outside this class).
+    // Sets the clip on the cairo context, outside any cairo_save of the
+    // caller's (drawing done outside this class calls it before its save).
+    // The clip stays set while it does not change, so that cairo rasterises a
+    // clip once, not once a shape.
     void ApplyClip(const Clip& clip);
 
   private:
@@ -143,6 +149,7 @@ class Canvas {
     int height_;
     cairo_surface_t* surface_;
     cairo_t* cr_;
+    Clip applied_;
 };
 
 } // namespace metafile

@@ -1030,8 +1030,8 @@ bool GdiPlayer::PlayShapes(uint32_t type, ByteReader in) {
                 }
                 cairo_mesh_pattern_end_patch(mesh);
                 cairo_t* cr = target_.canvas.cr();
-                cairo_save(cr);
                 target_.canvas.ApplyClip(state_.clip);
+                cairo_save(cr);
                 cairo_move_to(cr, pa.x, pa.y);
                 cairo_line_to(cr, pb.x, pb.y);
                 cairo_line_to(cr, pc.x, pc.y);

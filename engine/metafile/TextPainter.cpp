@@ -141,8 +141,8 @@ bool BeginBox(Canvas& canvas, const Clip& clip, const cairo_matrix_t& boxToOutpu
         return false;
     }
     cairo_t* cr = canvas.cr();
-    cairo_save(cr);
     canvas.ApplyClip(clip);
+    cairo_save(cr);
     cairo_matrix_t unscale;
     cairo_matrix_init_scale(&unscale, 1 / scale, 1 / scale);
     const cairo_matrix_t pixelsToOutput = Then(unscale, boxToOutput);
@@ -178,8 +178,8 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
     }
     const double size = std::min(font.emSize, kLargestEm);
     cairo_t* cr = canvas.cr();
-    cairo_save(cr);
     canvas.ApplyClip(clip);
+    cairo_save(cr);
     cairo_translate(cr, text.origin.x, text.origin.y);
     cairo_rotate(cr, -text.angle);
 
