@@ -235,8 +235,7 @@ class RecordPlayer {
         const cairo_matrix_t m = WorldToOutput();
         double width = pen->width * ScaleOf(pen->transform);
         if (pen->unit == 0 || pen->unit == s_.pageUnit) {
-            width *=
-                pen->unit == 0 ? ScaleOf(m) : ScaleOf(m); // world or page units: transformed with the drawing
+            width *= ScaleOf(m); // world or page units: transformed with the drawing
         } else {
             width *= PixelsPerUnit(pen->unit, (s_.dpiX + s_.dpiY) / 2) * t_.outputPerDevice;
         }

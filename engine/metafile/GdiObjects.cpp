@@ -5,8 +5,7 @@
 namespace metafile {
 namespace {
 
-constexpr uint32_t kBsSolid = 0, kBsNull = 1, kBsHatched = 2, kBsDibPatternPt = 6, kBsPattern = 3,
-                   kBsDibPattern = 5;
+constexpr uint32_t kBsSolid = 0, kBsNull = 1, kBsHatched = 2, kBsPattern = 3, kBsDibPatternPt = 6;
 constexpr uint32_t kPsStyleMask = 0x0F, kPsNull = 5, kPsUserStyle = 7, kPsGeometric = 0x10000;
 constexpr size_t kMostDashEntries = 16;
 
@@ -184,7 +183,6 @@ bool ReadPatternBrush(ByteReader in, bool monochrome, GdiBrush& brush) {
     brush.monochrome = monochrome;
     brush.info = std::string(in.Slice(offBmi, cbBmi));
     brush.bits = std::string(in.Slice(offBits, cbBits));
-    (void)kBsDibPattern;
     return !brush.info.empty();
 }
 

@@ -882,9 +882,8 @@ bool GdiPlayer::PlayShapes(uint32_t type, ByteReader in) {
             return true;
         }
         if (type == kEmrEllipse) {
-            const double cx = (left + right) / 2, cy = (top + bottom) / 2;
+            const double cy = (top + bottom) / 2;
             ArcPath(path, box, {right, cy}, {right, cy}, false);
-            (void)cx;
             path.Close();
             DrawShape(path, true, true);
             return true;
