@@ -22,6 +22,7 @@
 #   m  searchable documents (ocr_bench): seconds per page of text recognition
 #      with eng and with chi_sim+eng, two workers, and the bytes the text
 #      layer adds per page
+#   n  the metafile renderer alone, per shared metafile (metafile_bench)
 # Peers run as two processes over halves of the list, as the converter uses
 # both cores. Memory is the peak of the summed resident memory of the whole
 # process tree (the converter prepares pages in worker processes). The merged
@@ -266,6 +267,12 @@ if [ -x "$BUILD/ui/list_preview_bench" ]; then
 fi
 echo "m  searchable documents (ocr_bench, 8 printed A4 pages at 200 dpi, English and Chinese):"
 sed 's/^/     /' "$WORK/ocr.txt"
+
+METAFILES=$(dirname "$0")/../../shared/corpus/emf
+if [ -x "$BUILD/bench/metafile_bench" ] && [ -d "$METAFILES" ]; then
+    echo "n  the metafile renderer alone, drawn to fit a 1587x2245 page (fastest of 3):"
+    "$BUILD/bench/metafile_bench" "$METAFILES" | awk '{ printf "     %-16s %8s ms  %s\n", $1, $2, $3 }'
+fi
 
 mergedWall=$(field a 1)
 versusLibrary=$(ratio "$mergedWall" "$(field d 1)")

@@ -18,6 +18,9 @@ set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Wayland platform plugins without which the window cannot open.
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-qpa-plugins")
 # The Chinese window needs a font with Chinese characters; Qt's own dialogs
-# speak Chinese with Qt's translations.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n")
+# speak Chinese with Qt's translations. Metafiles name Windows fonts: these
+# stand in for Arial, Times New Roman, Courier New and Calibri, and draw the
+# pictures of Symbol and Wingdings text.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "fonts-wqy-microhei | fonts-noto-cjk, qt6-translations-l10n, fonts-liberation2, fonts-crosextra-carlito, fonts-dejavu-core")
 include(CPack)

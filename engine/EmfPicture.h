@@ -7,10 +7,15 @@
 // True when `head` (the first bytes of a file) starts an enhanced metafile.
 bool LooksLikeEmf(std::string_view head);
 
-// An enhanced metafile drawn as a picture: the metafile is checked record by
-// record first (a damaged one is refused before the converter reads past its
-// end), turned into SVG by libemf2svg and rendered by libvips so that it fits
-// inside fitWidth x fitHeight pixels, over white. Throws std::runtime_error with
-// the reason when it cannot be drawn, including a metafile whose drawing is all
-// in EMF+ records, which the converter cannot show.
-vips::VImage RenderEmf(std::string bytes, int fitWidth, int fitHeight);
+// An enhanced metafile drawn as a picture by our own metafile renderer: the
+// records are checked before anything is drawn (a damaged file is refused
+// before any record is read past its end), then drawn so that the frame fits
+// inside fitWidth x fitHeight pixels, over white. `problem` says what could
+// not be drawn ("drawn without 3 records it does not know"), empty when the
+// whole picture was. Throws std::runtime_error with the reason when it cannot
+// be drawn at all.
+struct EmfDrawing {
+    vips::VImage image;
+    std::string problem;
+};
+EmfDrawing RenderEmf(std::string_view bytes, int fitWidth, int fitHeight);

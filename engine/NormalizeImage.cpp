@@ -311,8 +311,9 @@ std::string ReadMetafile(const SourceFile& file) {
     return file.Read(file.size());
 }
 
-void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination,
-                    int quality) {
+// Returns what of the metafile could not be drawn, empty when all of it was.
+std::string RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination,
+                           int quality) {
     // A drawing has no pixel size of its own: it is drawn to fit the area
     // inside the margins. When the page turns by the drawing's shape, that
     // shape is known only once drawn, so it is drawn to fit a square that
@@ -323,11 +324,13 @@ void RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::f
     if (setup.orientation == PageOrientation::Auto) {
         boxWidth = boxHeight = std::max(area.width, area.height);
     }
-    const VImage drawing = ToOpaqueEightBit(RenderEmf(ReadMetafile(file), boxWidth, boxHeight));
+    const EmfDrawing drawn = RenderEmf(ReadMetafile(file), boxWidth, boxHeight);
+    const VImage drawing = ToOpaqueEightBit(drawn.image);
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
     const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
     SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination, quality);
+    return drawn.problem;
 }
 
 // A Custom page of W x H pixels, as sized, without margin, fitted.
@@ -541,8 +544,13 @@ NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::pat
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            RenderMetafile(file, page, destination, quality);
+            const std::string missing = RenderMetafile(file, page, destination, quality);
             result.written = true;
+            if (!missing.empty()) {
+                // The page shows the picture less what could not be drawn.
+                result.problem = PictureOutcome::Damaged;
+                result.reason = missing;
+            }
             return result;
         }
         const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
@@ -578,7 +586,7 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide)), destination,
+            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide).image), destination,
                      kDefaultJpegQuality);
             result.written = true;
             return result;

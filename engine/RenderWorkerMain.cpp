@@ -14,13 +14,6 @@
 #include <sys/prctl.h>
 #include <unistd.h>
 
-// libemf2svg shuts fontconfig down (FcFini) after every text record it
-// converts. When librsvg, which draws the SVG, still holds fontconfig's caches,
-// fontconfig then aborts the whole process. Fontconfig needs no shutdown (the
-// end of the process frees it), so this program's FcFini does nothing; being
-// defined in the program, it takes the place of fontconfig's own.
-extern "C" void FcFini(void) {}
-
 namespace {
 
 int RunPreview(const char* side, const char* source, const char* destination) {

@@ -5,9 +5,10 @@ set -euo pipefail
 
 packages=(
     build-essential cmake pkg-config
-    libvips-dev libhpdf-dev libemf2svg-dev libcli11-dev libgtest-dev libqpdf-dev
+    libvips-dev libhpdf-dev libcairo2-dev libpango1.0-dev libcli11-dev libgtest-dev libqpdf-dev
     liblcms2-dev libtiff-dev libjpeg62-turbo-dev libicu-dev
     qt6-base-dev qt6-svg-dev qt6-image-formats-plugins fonts-wqy-microhei
+    fonts-dejavu-core fonts-liberation2 fonts-crosextra-carlito
     nlohmann-json3-dev zlib1g-dev qpdf poppler-utils xvfb xauth
     qt6-tools-dev qt6-l10n-tools
     desktop-file-utils appstream dpkg-dev file

@@ -86,12 +86,12 @@ TEST(CliConversion, CorpusMergedAndSeparateInFileMode) {
 TEST(CliConversion, CorpusFoldersModeMakesAGroupPerFolder) {
     TempDir save;
     const Conversion merged = Convert(save, {"--folders", CorpusFolder("png"), CorpusFolder("emf")});
-    EXPECT_EQ(merged.result.exitCode, 1) << "test-038.emf draws only with EMF+ and is reported";
+    EXPECT_EQ(merged.result.exitCode, 1) << "test-183.emf has a line it cannot draw, and says so";
     EXPECT_EQ(Entries(merged.output), (std::set<std::string>{"png", "emf"}));
     EXPECT_EQ(ProbePdf(merged.output / "png" / "result.pdf").pages.size(), PicturesIn(Corpus() / "png"));
     EXPECT_EQ(ProbePdf(merged.output / "emf" / "result.pdf").pages.size(), PicturesIn(Corpus() / "emf"));
     ASSERT_EQ(merged.report["pictureProblems"].size(), 1u);
-    EXPECT_NE(merged.report["pictureProblems"][0]["source"].get<std::string>().find("test-038.emf"),
+    EXPECT_NE(merged.report["pictureProblems"][0]["source"].get<std::string>().find("test-183.emf"),
               std::string::npos);
 
     const Conversion separate = Convert(save, {"--folders", "--separate", CorpusFolder("gif")});

@@ -34,7 +34,7 @@ field() { dpkg-deb -f "$deb" "$1"; }
 [ -n "$(field Version)" ] || { echo "no version"; status=1; }
 [ "$(field Architecture)" = "$(dpkg --print-architecture)" ] || { echo "architecture: $(field Architecture)"; status=1; }
 depends=$(field Depends)
-for library in libvips42 libhpdf libemf2svg libqt6widgets6 libqt6network6 qt6-qpa-plugins libc6; do
+for library in libvips42 libhpdf libcairo2 libpangocairo libqt6widgets6 libqt6network6 qt6-qpa-plugins libc6; do
     grep -q "$library" <<<"$depends" || { echo "Depends lacks $library: $depends"; status=1; }
 done
 if grep -qE -- '-dev\b' <<<"$depends"; then

@@ -1,0 +1,119 @@
+#pragma once
+
+#include "Bitmap.h"
+#include "ByteReader.h"
+#include "Canvas.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <variant>
+#include <vector>
+
+namespace metafile {
+
+// GDI+'s units: what a width, a font size or a page is measured in.
+enum class PlusUnit : uint32_t {
+    World = 0,
+    Display = 1,
+    Pixel = 2,
+    Point = 3,
+    Inch = 4,
+    Document = 5,
+    Millimetre = 6
+};
+// Device pixels per unit at `dpi` (World and Pixel count as one pixel).
+double PixelsPerUnit(uint32_t unit, double dpi);
+
+// A path in the units it was recorded in (world units), with its figures.
+struct PlusPath {
+    struct Figure {
+        std::vector<Point> points;
+        std::vector<bool> bezier; // per point after the first: reached by a Bézier segment
+        bool closed = false;
+    };
+    std::vector<Figure> figures;
+    // The path through `m`, as the canvas draws it.
+    Path Transformed(const cairo_matrix_t& m) const;
+};
+
+struct PlusBrush {
+    enum class Kind { Solid, Hatch, Texture, PathGradient, LinearGradient };
+    Kind kind = Kind::Solid;
+    uint32_t colour = 0xFF000000; // ARGB; hatch foreground
+    uint32_t background = 0;      // hatch background
+    int hatchStyle = 0;
+    // Gradients: in world units, with their own transform.
+    Point from, to; // linear: along the rectangle's width; path: centre and rim
+    std::vector<std::pair<double, uint32_t>> stops;
+    cairo_matrix_t transform{1, 0, 0, 1, 0, 0};
+    std::shared_ptr<cairo_surface_t> texture;
+    bool tiled = true;
+};
+
+struct PlusPen {
+    double width = 1;
+    uint32_t unit = 0;
+    cairo_matrix_t transform{1, 0, 0, 1, 0, 0};
+    int startCap = 0, endCap = 0, join = 0;
+    double miterLimit = 10;
+    int dashStyle = 0;
+    std::vector<double> dashes; // in widths
+    double dashOffset = 0;
+    PlusBrush brush;
+};
+
+// A region as the intersection of shapes (in world units) or one of the
+// two trivial regions.
+struct PlusRegion {
+    bool infinite = false;
+    bool empty = false;
+    struct Part {
+        PlusPath path;
+        bool evenOdd = false;
+        bool outside = false; // everything but the path
+    };
+    std::vector<Part> parts; // intersected
+};
+
+struct PlusImage {
+    std::shared_ptr<cairo_surface_t> surface;
+    double width = 0; // in pixels of the picture (a metafile: its frame in its device pixels)
+    double height = 0;
+};
+
+struct PlusFont {
+    double emSize = 12;
+    uint32_t unit = 3;
+    bool bold = false, italic = false, underline = false, strikeOut = false;
+    std::string family;
+};
+
+struct PlusStringFormat {
+    uint32_t flags = 0;
+    uint32_t align = 0;
+    uint32_t lineAlign = 0;
+};
+
+struct PlusOtherObject {};
+
+using PlusObject = std::variant<PlusOtherObject, PlusBrush, PlusPen, PlusPath, PlusRegion, PlusImage,
+                                PlusFont, PlusStringFormat>;
+
+// Reads one object of `type` (1 brush, 2 pen, 3 path, 4 region, 5 image,
+// 6 font, 7 string format, 8 image attributes, 9 custom line cap) from its
+// bytes. Returns nothing for an object it cannot read; never reads past the
+// bytes. `depth` limits metafiles nested inside images.
+std::optional<PlusObject> ReadPlusObject(uint32_t type, std::string_view bytes, int depth);
+
+// The readers the drawing records share.
+bool ReadPlusPath(ByteReader& in, PlusPath& path);
+bool ReadPlusBrush(ByteReader& in, PlusBrush& brush);
+// Points as the drawing records store them: 16-bit integers (C), relative
+// (P) or floats; `count` of them, fewer when the record is short.
+std::vector<Point> ReadPlusPoints(ByteReader& in, uint32_t count, bool compressed, bool relative);
+// A rectangle as 16-bit integers or floats: left, top, width, height.
+bool ReadPlusRect(ByteReader& in, bool compressed, double rect[4]);
+
+} // namespace metafile

@@ -1,0 +1,958 @@
+#include "EmfPlusPlayer.h"
+
+#include "ByteReader.h"
+#include "EmfPlusObjects.h"
+#include "GdiObjects.h"
+#include "RecordTypes.h"
+#include "SymbolFonts.h"
+#include "TextPainter.h"
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+
+namespace metafile {
+namespace {
+
+constexpr uint32_t kEmfPlusIdentifier = 0x2B464D45; // "EMF+"
+constexpr uint16_t kSolidColour = 0x8000, kCompressed = 0x4000, kRelative = 0x0800, kAppend = 0x2000,
+                   kClosed = 0x2000, kWinding = 0x2000, kContinued = 0x8000;
+// Objects split over several records are put together up to this size.
+constexpr uint64_t kLargestObject = 64u << 20;
+constexpr double kPi = 3.14159265358979323846;
+constexpr size_t kDeepestSave = 10000;
+
+bool Draws(uint16_t type) {
+    switch (type) {
+    case kPlusClear:
+    case kPlusFillRects:
+    case kPlusDrawRects:
+    case kPlusFillPolygon:
+    case kPlusDrawLines:
+    case kPlusFillEllipse:
+    case kPlusDrawEllipse:
+    case kPlusFillPie:
+    case kPlusDrawPie:
+    case kPlusDrawArc:
+    case kPlusFillRegion:
+    case kPlusFillPath:
+    case kPlusDrawPath:
+    case kPlusFillClosedCurve:
+    case kPlusDrawClosedCurve:
+    case kPlusDrawCurve:
+    case kPlusDrawBeziers:
+    case kPlusDrawImage:
+    case kPlusDrawImagePoints:
+    case kPlusDrawString:
+    case kPlusDrawDriverString:
+    case kPlusStrokeFillPath:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool Known(uint16_t type) {
+    return type >= kPlusHeader && type <= kPlusSetTsClip;
+}
+
+// Walks the EMF+ records inside one comment record, calling `visit(type,
+// flags, data)` for each whole one; stops at the first record whose size
+// does not fit.
+template <typename Visit> bool WalkComment(const EmfRecord& record, Visit visit) {
+    ByteReader in(record.bytes);
+    in.Seek(8);
+    const uint32_t dataSize = in.U32();
+    if (in.U32() != kEmfPlusIdentifier || !in.ok()) {
+        return false;
+    }
+    const size_t end = std::min<size_t>(record.bytes.size(), 12 + static_cast<size_t>(dataSize));
+    size_t at = 16;
+    while (at + 12 <= end) {
+        ByteReader head(record.bytes.substr(at, 12));
+        const uint16_t type = head.U16();
+        const uint16_t flags = head.U16();
+        const uint32_t size = head.U32();
+        const uint32_t length = head.U32();
+        if (size < 12 || size > end - at || length > size - 12) {
+            break;
+        }
+        visit(type, flags, record.bytes.substr(at + 12, length));
+        at += size;
+    }
+    return true;
+}
+
+// A cardinal spline through `points` as Bézier segments, as GDI+ draws curves.
+void AppendCurve(Path& path, const std::vector<Point>& points, double tension, bool closed, size_t first,
+                 size_t segments) {
+    const size_t n = points.size();
+    if (n < 2) {
+        return;
+    }
+    auto at = [&](long i) {
+        if (closed) {
+            return points[static_cast<size_t>((i % static_cast<long>(n) + static_cast<long>(n)) %
+                                              static_cast<long>(n))];
+        }
+        return points[static_cast<size_t>(std::clamp<long>(i, 0, static_cast<long>(n) - 1))];
+    };
+    const double k = tension / 3;
+    const size_t last = closed ? n : std::min(first + segments, n - 1);
+    path.MoveTo(at(static_cast<long>(first)));
+    for (size_t i = first; i < last; ++i) {
+        const long j = static_cast<long>(i);
+        const Point p0 = at(j - 1), p1 = at(j), p2 = at(j + 1), p3 = at(j + 2);
+        path.CurveTo({p1.x + k * (p2.x - p0.x), p1.y + k * (p2.y - p0.y)},
+                     {p2.x - k * (p3.x - p1.x), p2.y - k * (p3.y - p1.y)}, p2);
+    }
+    if (closed) {
+        path.Close();
+    }
+}
+
+} // namespace
+
+class EmfPlusState {
+  public:
+    std::map<uint32_t, PlusObject> objects;
+    struct Pending {
+        uint32_t id = 0;
+        uint32_t type = 0;
+        uint64_t total = 0;
+        std::string data;
+    };
+    std::optional<Pending> pending;
+    cairo_matrix_t world = Identity();
+    uint32_t pageUnit = 2;
+    double pageScale = 1;
+    double dpiX = 96, dpiY = 96;
+    bool video = true;
+    Clip clip;
+    struct Saved {
+        cairo_matrix_t world;
+        uint32_t pageUnit;
+        double pageScale;
+        Clip clip;
+    };
+    std::map<uint32_t, Saved> saved;
+};
+
+namespace {
+
+// Everything a record needs to draw: the state, the page, and the record's flags.
+class RecordPlayer {
+  public:
+    RecordPlayer(EmfPlusState& s, PlaybackTarget& t, uint16_t flags) : s_(s), t_(t), flags_(flags) {}
+
+    double PageUnitPixels(double dpi) const {
+        if (s_.pageUnit == 1) { // display: pixels on a screen, 1/100 inch on a printer
+            return s_.video ? 1.0 : dpi / 100.0;
+        }
+        return PixelsPerUnit(s_.pageUnit, dpi);
+    }
+    cairo_matrix_t WorldToOutput() const {
+        cairo_matrix_t page;
+        cairo_matrix_init_scale(&page, s_.pageScale * PageUnitPixels(s_.dpiX),
+                                s_.pageScale * PageUnitPixels(s_.dpiY));
+        return Then(Then(s_.world, page), t_.deviceToOutput);
+    }
+
+    template <typename T> const T* Object(uint32_t id) const {
+        auto found = s_.objects.find(id & 0xFF);
+        return found == s_.objects.end() ? nullptr : std::get_if<T>(&found->second);
+    }
+
+    Paint PaintOf(const PlusBrush& brush) const {
+        const cairo_matrix_t m = Then(brush.transform, WorldToOutput());
+        Paint paint;
+        auto stops = [&] {
+            for (const auto& [offset, argb] : brush.stops) {
+                paint.stops.push_back({offset, FromArgb(argb)});
+            }
+        };
+        switch (brush.kind) {
+        case PlusBrush::Kind::Solid:
+            return Paint::Solid(FromArgb(brush.colour));
+        case PlusBrush::Kind::Hatch:
+            paint.kind = Paint::Kind::Hatch;
+            paint.colour = FromArgb(brush.colour);
+            paint.background = FromArgb(brush.background);
+            paint.opaqueBackground = (brush.background >> 24) != 0;
+            paint.hatchStyle = brush.hatchStyle <= 5 ? brush.hatchStyle : 5;
+            cairo_matrix_init_identity(&paint.pictureToOutput);
+            return paint;
+        case PlusBrush::Kind::Texture:
+            paint.kind = Paint::Kind::Pattern;
+            paint.picture = brush.texture;
+            paint.pictureToOutput = m;
+            paint.extend = brush.tiled ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_NONE;
+            return paint;
+        case PlusBrush::Kind::LinearGradient:
+            paint.kind = Paint::Kind::LinearGradient;
+            paint.from = Apply(m, brush.from);
+            paint.to = Apply(m, brush.to);
+            stops();
+            return paint;
+        case PlusBrush::Kind::PathGradient:
+            paint.kind = Paint::Kind::RadialGradient;
+            paint.from = Apply(m, brush.from);
+            paint.to = Apply(m, brush.to);
+            stops();
+            return paint;
+        }
+        return paint;
+    }
+
+    // The brush of a fill record: a colour in the record, or a brush object.
+    std::optional<Paint> RecordBrush(uint32_t brushId) const {
+        if (flags_ & kSolidColour) {
+            return Paint::Solid(FromArgb(brushId));
+        }
+        if (const auto* brush = Object<PlusBrush>(brushId)) {
+            return PaintOf(*brush);
+        }
+        return std::nullopt;
+    }
+
+    Rgba TextColour(uint32_t brushId) const {
+        if (flags_ & kSolidColour) {
+            return FromArgb(brushId);
+        }
+        if (const auto* brush = Object<PlusBrush>(brushId)) {
+            return FromArgb(brush->stops.empty() ? brush->colour : brush->stops.front().second);
+        }
+        return {0, 0, 0, 1};
+    }
+
+    std::optional<StrokeStyle> PenStroke(uint32_t penId) const {
+        const PlusPen* pen = Object<PlusPen>(penId);
+        if (pen == nullptr) {
+            return std::nullopt;
+        }
+        StrokeStyle stroke;
+        stroke.paint = PaintOf(pen->brush);
+        const cairo_matrix_t m = WorldToOutput();
+        double width = pen->width * ScaleOf(pen->transform);
+        if (pen->unit == 0 || pen->unit == s_.pageUnit) {
+            width *= ScaleOf(m); // world or page units: transformed with the drawing
+        } else {
+            width *= PixelsPerUnit(pen->unit, (s_.dpiX + s_.dpiY) / 2) * t_.outputPerDevice;
+        }
+        stroke.width = std::max(1.0, width); // a pen of width 0 is one pixel wide
+        auto cap = [](int c) {
+            switch (c & 0xFF) {
+            case 1:
+            case 0x11:
+                return CAIRO_LINE_CAP_SQUARE;
+            case 2:
+            case 0x12:
+                return CAIRO_LINE_CAP_ROUND;
+            default:
+                return CAIRO_LINE_CAP_BUTT;
+            }
+        };
+        stroke.cap = cap(pen->startCap);
+        switch (pen->join) {
+        case 1:
+            stroke.join = CAIRO_LINE_JOIN_BEVEL;
+            break;
+        case 2:
+            stroke.join = CAIRO_LINE_JOIN_ROUND;
+            break;
+        default:
+            stroke.join = CAIRO_LINE_JOIN_MITER;
+            break;
+        }
+        stroke.miterLimit = pen->miterLimit;
+        std::vector<double> units;
+        switch (pen->dashStyle) {
+        case 1:
+            units = {3, 1};
+            break;
+        case 2:
+            units = {1, 1};
+            break;
+        case 3:
+            units = {3, 1, 1, 1};
+            break;
+        case 4:
+            units = {3, 1, 1, 1, 1, 1};
+            break;
+        case 5:
+            units = pen->dashes;
+            break;
+        default:
+            break;
+        }
+        for (double unit : units) {
+            stroke.dashes.push_back(unit * stroke.width);
+        }
+        if (!stroke.dashes.empty()) {
+            stroke.cap = CAIRO_LINE_CAP_BUTT; // GDI+ dashes end flat unless told otherwise
+        }
+        return stroke;
+    }
+
+    void Fill(const Path& path, const Paint& paint, bool winding = false) {
+        t_.canvas.Fill(path, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD, paint, s_.clip);
+    }
+    void Stroke(const Path& path, uint32_t penId) {
+        if (const auto stroke = PenStroke(penId)) {
+            t_.canvas.Stroke(path, *stroke, s_.clip);
+        } else {
+            t_.report.Undrawn();
+        }
+    }
+
+    Path RectPath(const double r[4]) const {
+        const cairo_matrix_t m = WorldToOutput();
+        Path path;
+        path.MoveTo(Apply(m, {r[0], r[1]}));
+        path.LineTo(Apply(m, {r[0] + r[2], r[1]}));
+        path.LineTo(Apply(m, {r[0] + r[2], r[1] + r[3]}));
+        path.LineTo(Apply(m, {r[0], r[1] + r[3]}));
+        path.Close();
+        return path;
+    }
+
+    // An arc of the ellipse in `r`, angles in degrees clockwise from the x axis.
+    Path ArcPath(const double r[4], double start, double sweep, bool pie) const {
+        const cairo_matrix_t m = WorldToOutput();
+        const double rx = r[2] / 2, ry = r[3] / 2, cx = r[0] + rx, cy = r[1] + ry;
+        Path path;
+        if (!(std::fabs(rx) > 0 && std::fabs(ry) > 0) || !std::isfinite(start) || !std::isfinite(sweep)) {
+            return path;
+        }
+        sweep = std::clamp(sweep, -360.0, 360.0);
+        auto param = [&](double degrees) {
+            const double a = degrees * kPi / 180;
+            return std::atan2(rx * std::sin(a),
+                              ry * std::cos(a)); // the ray's angle as the ellipse's parameter
+        };
+        const double t0 = param(start);
+        double t1 = param(start + sweep);
+        if (sweep >= 0) {
+            while (t1 < t0)
+                t1 += 2 * kPi;
+            if (sweep >= 360)
+                t1 = t0 + 2 * kPi;
+        } else {
+            while (t1 > t0)
+                t1 -= 2 * kPi;
+            if (sweep <= -360)
+                t1 = t0 - 2 * kPi;
+        }
+        auto at = [&](double t) { return Point{cx + rx * std::cos(t), cy + ry * std::sin(t)}; };
+        if (pie) {
+            path.MoveTo(Apply(m, {cx, cy}));
+            path.LineTo(Apply(m, at(t0)));
+        } else {
+            path.MoveTo(Apply(m, at(t0)));
+        }
+        const int segments = std::max(1, static_cast<int>(std::ceil(std::fabs(t1 - t0) / (kPi / 2) - 1e-9)));
+        const double step = (t1 - t0) / segments, k = 4.0 / 3.0 * std::tan(step / 4);
+        for (int i = 0; i < segments; ++i) {
+            const double a = t0 + i * step, b = a + step;
+            path.CurveTo(Apply(m, {cx + rx * (std::cos(a) - k * std::sin(a)),
+                                   cy + ry * (std::sin(a) + k * std::cos(a))}),
+                         Apply(m, {cx + rx * (std::cos(b) + k * std::sin(b)),
+                                   cy + ry * (std::sin(b) - k * std::cos(b))}),
+                         Apply(m, at(b)));
+        }
+        if (pie) {
+            path.Close();
+        }
+        return path;
+    }
+
+    Path PointsPath(const std::vector<Point>& points, bool close, bool bezier) const {
+        const cairo_matrix_t m = WorldToOutput();
+        Path path;
+        if (points.empty()) {
+            return path;
+        }
+        path.MoveTo(Apply(m, points[0]));
+        if (bezier) {
+            for (size_t i = 1; i + 2 < points.size(); i += 3) {
+                path.CurveTo(Apply(m, points[i]), Apply(m, points[i + 1]), Apply(m, points[i + 2]));
+            }
+        } else {
+            for (size_t i = 1; i < points.size(); ++i) {
+                path.LineTo(Apply(m, points[i]));
+            }
+        }
+        if (close) {
+            path.Close();
+        }
+        return path;
+    }
+
+    bool ReadRectInto(ByteReader& in, bool compressed, double r[4]) const {
+        return ReadPlusRect(in, compressed, r);
+    }
+
+    FontSpec FontOf(const PlusFont& font, SymbolFont symbol) const {
+        FontSpec spec;
+        spec.face = symbol != SymbolFont::None ? "DejaVu Sans" : font.family;
+        spec.weight = font.bold ? 700 : 400;
+        spec.italic = font.italic;
+        spec.underline = font.underline;
+        spec.strikeOut = font.strikeOut;
+        return spec;
+    }
+
+    // The font's em in world units: sizes in other units are page sizes,
+    // carried into the world through the page transformation.
+    double EmInWorld(const PlusFont& font) const {
+        if (font.unit == 0) {
+            return font.emSize;
+        }
+        const double page = s_.pageScale * PageUnitPixels(s_.dpiY);
+        return page > 0 ? font.emSize * PixelsPerUnit(font.unit, s_.dpiY) / page : font.emSize;
+    }
+
+    void ClipWith(const Path& path, cairo_fill_rule_t rule, uint32_t plusMode) {
+        // GDI+ modes: replace, intersect, union, xor, exclude, complement.
+        static const uint32_t gdiMode[] = {5, 1, 2, 3, 4, 5};
+        if (!CombineClip(s_.clip, path, rule, gdiMode[std::min<uint32_t>(plusMode, 5)], t_.canvas.width(),
+                         t_.canvas.height())) {
+            t_.report.Undrawn();
+        }
+    }
+
+    void ClipWithRegion(const PlusRegion& region, uint32_t plusMode) {
+        if (region.infinite) {
+            if (plusMode == 0) {
+                s_.clip.shapes.clear();
+            }
+            return;
+        }
+        if (region.empty) {
+            ClipWith(Path(), CAIRO_FILL_RULE_WINDING, plusMode == 0 ? 0 : 1);
+            return;
+        }
+        const cairo_matrix_t m = WorldToOutput();
+        bool first = true;
+        for (const PlusRegion::Part& part : region.parts) {
+            const Path path = part.path.Transformed(m);
+            const cairo_fill_rule_t rule = part.evenOdd ? CAIRO_FILL_RULE_EVEN_ODD : CAIRO_FILL_RULE_WINDING;
+            uint32_t mode = first ? plusMode : 1;
+            if (part.outside) {
+                mode = mode == 0 ? 4 : mode == 1 ? 4 : mode; // everything but: an exclusion
+                if (first && plusMode == 0) {
+                    s_.clip.shapes.clear();
+                }
+            }
+            ClipWith(path, rule, mode);
+            first = false;
+        }
+    }
+
+    EmfPlusState& s_;
+    PlaybackTarget& t_;
+    uint16_t flags_;
+};
+
+} // namespace
+
+EmfPlusPlayer::EmfPlusPlayer(PlaybackTarget& target)
+    : target_(target), state_(std::make_unique<EmfPlusState>()) {}
+EmfPlusPlayer::~EmfPlusPlayer() = default;
+
+EmfPlusPlayer::CommentResult EmfPlusPlayer::Inspect(const EmfRecord& record) {
+    CommentResult result;
+    result.isEmfPlus = WalkComment(record, [&](uint16_t type, uint16_t, std::string_view) {
+        result.drew = result.drew || Draws(type);
+        result.getDc = result.getDc || type == kPlusGetDc;
+    });
+    return result;
+}
+
+bool EmfPlusPlayer::CanDraw(const EmfFile& file) {
+    bool draws = false;
+    bool unknown = false;
+    bool dual = true;
+    for (const EmfRecord& record : file.records) {
+        if (record.type != kEmrComment) {
+            continue;
+        }
+        WalkComment(record, [&](uint16_t type, uint16_t flags, std::string_view) {
+            draws = draws || Draws(type);
+            unknown = unknown || !Known(type);
+            if (type == kPlusHeader) {
+                dual = (flags & 1) != 0;
+            }
+        });
+    }
+    // A file drawn only in EMF+ has nothing else to fall back on.
+    return draws && (!unknown || !dual);
+}
+
+EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record) {
+    CommentResult result;
+    EmfPlusState& s = *state_;
+    result.isEmfPlus = WalkComment(record, [&](uint16_t type, uint16_t flags, std::string_view data) {
+        result.drew = result.drew || Draws(type);
+        result.getDc = result.getDc || type == kPlusGetDc;
+        RecordPlayer p(s, target_, flags);
+        ByteReader in(data);
+        const cairo_matrix_t m = p.WorldToOutput();
+        const bool compressed = (flags & kCompressed) != 0;
+        const bool relative = (flags & kRelative) != 0;
+        switch (type) {
+        case kPlusHeader: {
+            in.U32(); // version
+            const uint32_t plusFlags = in.U32();
+            const double dpiX = in.U32(), dpiY = in.U32();
+            s.video = (plusFlags & 1) != 0;
+            if (in.ok() && dpiX >= 1 && dpiX <= 100000 && dpiY >= 1 && dpiY <= 100000) {
+                s.dpiX = dpiX;
+                s.dpiY = dpiY;
+            }
+            break;
+        }
+        case kPlusObject: {
+            const uint32_t id = flags & 0xFF;
+            const uint32_t objectType = (flags >> 8) & 0x7F;
+            std::string_view bytes = data;
+            std::string joined;
+            if (flags & kContinued) {
+                // A large object comes in pieces, each saying the whole size.
+                const uint64_t total = in.U32();
+                if (!s.pending || s.pending->id != id) {
+                    s.pending = EmfPlusState::Pending{id, objectType, std::min(total, kLargestObject), {}};
+                }
+                const std::string_view piece = data.substr(std::min<size_t>(4, data.size()));
+                if (s.pending->data.size() + piece.size() <= kLargestObject) {
+                    s.pending->data += piece;
+                }
+                if (s.pending->data.size() < s.pending->total) {
+                    break;
+                }
+                joined = std::move(s.pending->data);
+                s.pending.reset();
+                bytes = joined;
+            } else if (s.pending && s.pending->id == id) {
+                joined = std::move(s.pending->data);
+                joined += data;
+                s.pending.reset();
+                bytes = joined;
+            }
+            if (auto object = ReadPlusObject(objectType, bytes, 0)) {
+                s.objects[id] = std::move(*object);
+            } else {
+                s.objects.erase(id);
+                target_.report.Undrawn();
+            }
+            break;
+        }
+        case kPlusClear: {
+            const uint32_t colour = in.U32();
+            Path all;
+            all.MoveTo({0, 0});
+            all.LineTo({double(target_.canvas.width()), 0});
+            all.LineTo({double(target_.canvas.width()), double(target_.canvas.height())});
+            all.LineTo({0, double(target_.canvas.height())});
+            all.Close();
+            Paint paint = Paint::Solid(FromArgb(colour));
+            paint.op = CAIRO_OPERATOR_SOURCE;
+            p.Fill(all, paint);
+            break;
+        }
+        case kPlusFillRects:
+        case kPlusDrawRects: {
+            const uint32_t brushId = type == kPlusFillRects ? in.U32() : 0;
+            const uint32_t count = in.U32();
+            Path path;
+            double r[4];
+            for (uint32_t i = 0; i < count && p.ReadRectInto(in, compressed, r); ++i) {
+                path.Append(p.RectPath(r));
+            }
+            if (type == kPlusFillRects) {
+                if (auto paint = p.RecordBrush(brushId)) {
+                    p.Fill(path, *paint, true);
+                }
+            } else {
+                p.Stroke(path, flags & 0xFF);
+            }
+            break;
+        }
+        case kPlusFillPolygon:
+        case kPlusDrawLines:
+        case kPlusDrawBeziers: {
+            const uint32_t brushId = type == kPlusFillPolygon ? in.U32() : 0;
+            const uint32_t count = in.U32();
+            const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
+            const bool close = type == kPlusFillPolygon || (type == kPlusDrawLines && (flags & kClosed));
+            const Path path = p.PointsPath(points, close, type == kPlusDrawBeziers);
+            if (type == kPlusFillPolygon) {
+                if (auto paint = p.RecordBrush(brushId)) {
+                    p.Fill(path, *paint);
+                }
+            } else {
+                p.Stroke(path, flags & 0xFF);
+            }
+            break;
+        }
+        case kPlusFillEllipse:
+        case kPlusDrawEllipse:
+        case kPlusFillPie:
+        case kPlusDrawPie:
+        case kPlusDrawArc: {
+            const bool fill = type == kPlusFillEllipse || type == kPlusFillPie;
+            const uint32_t brushId = fill ? in.U32() : 0;
+            double start = 0, sweep = 360;
+            if (type == kPlusFillPie || type == kPlusDrawPie || type == kPlusDrawArc) {
+                start = in.F32();
+                sweep = in.F32();
+            }
+            double r[4];
+            if (!ReadPlusRect(in, compressed, r)) {
+                target_.report.Undrawn();
+                break;
+            }
+            const bool pie = type == kPlusFillPie || type == kPlusDrawPie;
+            Path path = p.ArcPath(r, start, sweep, pie);
+            if (type == kPlusFillEllipse || type == kPlusDrawEllipse) {
+                path.Close();
+            }
+            if (fill) {
+                if (auto paint = p.RecordBrush(brushId)) {
+                    p.Fill(path, *paint);
+                }
+            } else {
+                p.Stroke(path, flags & 0xFF);
+            }
+            break;
+        }
+        case kPlusFillPath:
+        case kPlusDrawPath: {
+            const PlusPath* path = p.Object<PlusPath>(flags & 0xFF);
+            const uint32_t id = in.U32();
+            if (path == nullptr || !in.ok()) {
+                target_.report.Undrawn();
+                break;
+            }
+            const Path drawn = path->Transformed(m);
+            if (type == kPlusFillPath) {
+                if (auto paint = p.RecordBrush(id)) {
+                    p.Fill(drawn, *paint);
+                }
+            } else {
+                p.Stroke(drawn, id);
+            }
+            break;
+        }
+        case kPlusFillRegion: {
+            const PlusRegion* region = p.Object<PlusRegion>(flags & 0xFF);
+            const uint32_t brushId = in.U32();
+            const auto paint = p.RecordBrush(brushId);
+            if (region == nullptr || !paint) {
+                target_.report.Undrawn();
+                break;
+            }
+            const Clip saved = s.clip;
+            p.ClipWithRegion(*region, 1);
+            Path all;
+            all.MoveTo({-1, -1});
+            all.LineTo({target_.canvas.width() + 1.0, -1});
+            all.LineTo({target_.canvas.width() + 1.0, target_.canvas.height() + 1.0});
+            all.LineTo({-1, target_.canvas.height() + 1.0});
+            all.Close();
+            if (!region->empty) {
+                p.Fill(all, *paint);
+            }
+            s.clip = saved;
+            break;
+        }
+        case kPlusFillClosedCurve:
+        case kPlusDrawClosedCurve:
+        case kPlusDrawCurve: {
+            const uint32_t brushId = type == kPlusFillClosedCurve ? in.U32() : 0;
+            const double tension = in.F32();
+            uint32_t offset = 0, segments = 0;
+            if (type == kPlusDrawCurve) {
+                offset = in.U32();
+                segments = in.U32();
+            }
+            const uint32_t count = in.U32();
+            const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
+            if (!std::isfinite(tension) || points.size() < 2) {
+                target_.report.Undrawn();
+                break;
+            }
+            Path inWorld;
+            AppendCurve(inWorld, points, tension, type != kPlusDrawCurve,
+                        std::min<size_t>(offset, points.size() - 1),
+                        type == kPlusDrawCurve ? segments : points.size());
+            Path drawn = inWorld;
+            drawn.Transform(m);
+            if (type == kPlusFillClosedCurve) {
+                if (auto paint = p.RecordBrush(brushId)) {
+                    p.Fill(drawn, *paint, (flags & kWinding) != 0);
+                }
+            } else {
+                p.Stroke(drawn, flags & 0xFF);
+            }
+            break;
+        }
+        case kPlusDrawImage:
+        case kPlusDrawImagePoints: {
+            const PlusImage* image = p.Object<PlusImage>(flags & 0xFF);
+            in.U32(); // image attributes
+            in.I32(); // source unit
+            double src[4];
+            if (image == nullptr || !image->surface || !ReadPlusRect(in, false, src) || src[2] == 0 ||
+                src[3] == 0) {
+                target_.report.Undrawn();
+                break;
+            }
+            Point corners[3];
+            if (type == kPlusDrawImage) {
+                double dest[4];
+                if (!ReadPlusRect(in, compressed, dest)) {
+                    target_.report.Undrawn();
+                    break;
+                }
+                corners[0] = {dest[0], dest[1]};
+                corners[1] = {dest[0] + dest[2], dest[1]};
+                corners[2] = {dest[0], dest[1] + dest[3]};
+            } else {
+                const uint32_t count = in.U32();
+                const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
+                if (points.size() < 3) {
+                    target_.report.Undrawn();
+                    break;
+                }
+                std::copy(points.begin(), points.begin() + 3, corners);
+            }
+            // Picture pixels -> the source rectangle -> the parallelogram -> the page.
+            const double pixelsX = cairo_image_surface_get_width(image->surface.get()) / image->width;
+            const double pixelsY = cairo_image_surface_get_height(image->surface.get()) / image->height;
+            cairo_matrix_t unsample, pick, place;
+            cairo_matrix_init_scale(&unsample, 1 / pixelsX, 1 / pixelsY);
+            cairo_matrix_init_translate(&pick, -src[0], -src[1]);
+            cairo_matrix_init(&place, (corners[1].x - corners[0].x) / src[2],
+                              (corners[1].y - corners[0].y) / src[2], (corners[2].x - corners[0].x) / src[3],
+                              (corners[2].y - corners[0].y) / src[3], corners[0].x, corners[0].y);
+            const cairo_matrix_t pictureToOutput = Then(Then(Then(unsample, pick), place), m);
+            Path area;
+            area.MoveTo(Apply(m, corners[0]));
+            area.LineTo(Apply(m, corners[1]));
+            area.LineTo(Apply(
+                m, {corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y}));
+            area.LineTo(Apply(m, corners[2]));
+            area.Close();
+            target_.canvas.DrawPicture(image->surface.get(), pictureToOutput, area, CAIRO_OPERATOR_OVER, 1.0,
+                                       true, s.clip);
+            break;
+        }
+        case kPlusDrawString: {
+            const PlusFont* font = p.Object<PlusFont>(flags & 0xFF);
+            const uint32_t brushId = in.U32();
+            const uint32_t formatId = in.U32();
+            const uint32_t length = in.U32();
+            double box[4];
+            if (font == nullptr || !ReadPlusRect(in, false, box)) {
+                target_.report.Undrawn();
+                break;
+            }
+            std::u32string text = ReadUtf16(in, std::min<uint32_t>(length, 65536), false);
+            const PlusStringFormat* format = p.Object<PlusStringFormat>(formatId);
+            BoxText layout;
+            const SymbolFont symbol = SymbolFontOf(font->family);
+            for (char32_t& c : text) {
+                c = SymbolToUnicode(symbol, c);
+            }
+            layout.utf8 = ToUtf8(text);
+            layout.left = box[0];
+            layout.top = box[1];
+            layout.width = box[2];
+            layout.height = box[3];
+            if (format != nullptr) {
+                auto align = [](uint32_t a) {
+                    return a == 1   ? BoxText::Align::Center
+                           : a == 2 ? BoxText::Align::Far
+                                    : BoxText::Align::Near;
+                };
+                layout.align = align(format->align);
+                layout.lineAlign = align(format->lineAlign);
+                layout.noWrap = (format->flags & 0x1000) != 0;
+                layout.rightToLeft = (format->flags & 0x1) != 0;
+                layout.vertical = (format->flags & 0x2) != 0;
+            }
+            DrawBoxText(target_.canvas, s.clip, p.FontOf(*font, symbol), p.EmInWorld(*font), m, layout,
+                        p.TextColour(brushId));
+            break;
+        }
+        case kPlusDrawDriverString: {
+            const PlusFont* font = p.Object<PlusFont>(flags & 0xFF);
+            const uint32_t brushId = in.U32();
+            const uint32_t options = in.U32();
+            const uint32_t hasMatrix = in.U32();
+            const uint32_t count = std::min<uint32_t>(in.U32(), 65536);
+            if (font == nullptr || !in.Holds(count, 10)) {
+                target_.report.Undrawn();
+                break;
+            }
+            std::u32string text;
+            for (uint32_t i = 0; i < count; ++i) {
+                text += static_cast<char32_t>(in.U16());
+            }
+            const std::vector<Point> at = ReadPlusPoints(in, count, false, false);
+            cairo_matrix_t extra = Identity();
+            if (hasMatrix && !ReadMatrix(in, extra)) {
+                extra = Identity();
+            }
+            if (!(options & 1)) {
+                target_.report.Undrawn(); // glyph indices of a font we may not have
+                break;
+            }
+            const SymbolFont symbol = SymbolFontOf(font->family);
+            for (char32_t& c : text) {
+                c = SymbolToUnicode(symbol, c);
+            }
+            // With realized advances only the first position counts.
+            const std::vector<Point> placed = (options & 4) && !at.empty() ? std::vector<Point>{at[0]} : at;
+            DrawPlacedText(target_.canvas, s.clip, p.FontOf(*font, symbol), p.EmInWorld(*font),
+                           Then(extra, m), text, placed, p.TextColour(brushId));
+            break;
+        }
+        case kPlusSave:
+        case kPlusBeginContainer:
+        case kPlusBeginContainerNoParams: {
+            double dest[4] = {0, 0, 1, 1}, src[4] = {0, 0, 1, 1};
+            if (type == kPlusBeginContainer) {
+                ReadPlusRect(in, false, dest);
+                ReadPlusRect(in, false, src);
+            }
+            const uint32_t index = in.U32();
+            if (!in.ok()) {
+                break;
+            }
+            if (s.saved.size() < kDeepestSave) {
+                s.saved[index] = {s.world, s.pageUnit, s.pageScale, s.clip};
+            }
+            if (type == kPlusBeginContainer && src[2] != 0 && src[3] != 0) {
+                cairo_matrix_t fit;
+                const double sx = dest[2] / src[2], sy = dest[3] / src[3];
+                cairo_matrix_init(&fit, sx, 0, 0, sy, dest[0] - src[0] * sx, dest[1] - src[1] * sy);
+                s.world = Then(fit, s.world);
+            }
+            break;
+        }
+        case kPlusRestore:
+        case kPlusEndContainer: {
+            const uint32_t index = in.U32();
+            auto found = s.saved.find(index);
+            if (found != s.saved.end()) {
+                s.world = found->second.world;
+                s.pageUnit = found->second.pageUnit;
+                s.pageScale = found->second.pageScale;
+                s.clip = found->second.clip;
+                s.saved.erase(found, s.saved.end());
+            }
+            break;
+        }
+        case kPlusSetWorldTransform:
+        case kPlusMultiplyWorldTransform:
+        case kPlusTranslateWorldTransform:
+        case kPlusScaleWorldTransform:
+        case kPlusRotateWorldTransform: {
+            cairo_matrix_t change = Identity();
+            if (type == kPlusSetWorldTransform || type == kPlusMultiplyWorldTransform) {
+                ReadMatrix(in, change);
+            } else if (type == kPlusTranslateWorldTransform) {
+                const double dx = in.F32();
+                cairo_matrix_init_translate(&change, dx, in.F32());
+            } else if (type == kPlusScaleWorldTransform) {
+                const double sx = in.F32();
+                cairo_matrix_init_scale(&change, sx, in.F32());
+            } else {
+                cairo_matrix_init_rotate(&change, in.F32() * kPi / 180);
+            }
+            if (!in.ok() ||
+                !std::isfinite(change.xx + change.yx + change.xy + change.yy + change.x0 + change.y0)) {
+                target_.report.Undrawn();
+                break;
+            }
+            if (type == kPlusSetWorldTransform) {
+                s.world = change;
+            } else {
+                // Prepended (the change acts first) unless the record says to append.
+                s.world = (flags & kAppend) ? Then(s.world, change) : Then(change, s.world);
+            }
+            break;
+        }
+        case kPlusResetWorldTransform:
+            s.world = Identity();
+            break;
+        case kPlusSetPageTransform: {
+            const double scale = in.F32();
+            if (in.ok() && std::isfinite(scale) && scale > 0 && scale < 1e6) {
+                s.pageUnit = flags & 0xFF;
+                s.pageScale = scale;
+            }
+            break;
+        }
+        case kPlusResetClip:
+            s.clip.shapes.clear();
+            break;
+        case kPlusSetClipRect: {
+            double r[4];
+            if (ReadPlusRect(in, false, r)) {
+                p.ClipWith(p.RectPath(r), CAIRO_FILL_RULE_WINDING, (flags >> 8) & 0x0F);
+            }
+            break;
+        }
+        case kPlusSetClipPath: {
+            if (const PlusPath* path = p.Object<PlusPath>(flags & 0xFF)) {
+                p.ClipWith(path->Transformed(m), CAIRO_FILL_RULE_EVEN_ODD, (flags >> 8) & 0x0F);
+            }
+            break;
+        }
+        case kPlusSetClipRegion: {
+            if (const PlusRegion* region = p.Object<PlusRegion>(flags & 0xFF)) {
+                p.ClipWithRegion(*region, (flags >> 8) & 0x0F);
+            }
+            break;
+        }
+        case kPlusOffsetClip: {
+            const double dx = in.F32(), dy = in.F32();
+            if (in.ok() && std::isfinite(dx) && std::isfinite(dy)) {
+                const Point o = Apply(m, {0, 0}), d = Apply(m, {dx, dy});
+                for (Clip::Shape& shape : s.clip.shapes) {
+                    shape.path.Translate(d.x - o.x, d.y - o.y);
+                }
+            }
+            break;
+        }
+        case kPlusStrokeFillPath:
+        case kPlusEndOfFile:
+        case kPlusComment:
+        case kPlusGetDc:
+        case kPlusMultiFormatStart:
+        case kPlusMultiFormatSection:
+        case kPlusMultiFormatEnd:
+        case kPlusSetRenderingOrigin:
+        case kPlusSetAntiAliasMode:
+        case kPlusSetTextRenderingHint:
+        case kPlusSetTextContrast:
+        case kPlusSetInterpolationMode:
+        case kPlusSetPixelOffsetMode:
+        case kPlusSetCompositingMode:
+        case kPlusSetCompositingQuality:
+        case kPlusSerializableObject:
+        case kPlusSetTsGraphics:
+        case kPlusSetTsClip:
+            break; // nothing to draw, or settings the page does not need
+        default:
+            target_.report.Unknown(type);
+            break;
+        }
+    });
+    return result;
+}
+
+} // namespace metafile
