@@ -237,6 +237,10 @@ They are %3 × %4.</translation>
         <translation>its text could not be recognised, the page is not searchable</translation>
     </message>
     <message>
+        <source>%1 的第 %2 页</source>
+        <translation>page %2 of %1</translation>
+    </message>
+    <message>
         <source>图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</source>
         <translation>Pictures(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</translation>
     </message>
