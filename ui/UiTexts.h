@@ -63,8 +63,10 @@ class UiTexts {
     // Adding sources. The picker's filter as the window was designed with it,
     // in the bar-separated form; QtFileFilter turns it into what Qt's picker takes.
     static QString PictureFilter() {
-        return tr("图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)"
-                  "|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||");
+        return tr("图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;"
+                  "*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k)"
+                  "|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;"
+                  "*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k||");
     }
     static QString PickSourceFolder() { return tr("请选择路径: "); }
     static QString PickSaveFolder() { return tr("请选择一个文件夹"); }
