@@ -16,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -395,13 +396,32 @@ PageSetup PixelPage(int32_t pageWidth, int32_t pageHeight) {
     return page;
 }
 
+// libvips says "bad seek to N" whenever a decoder looks past the end of the
+// file, before the decoder says what it made of that: the decoder's words
+// come first. Alone, the seek means a file cut short in a copy or a download.
+std::string DecoderWordsFirst(const std::string& reason) {
+    std::string decoder, seeks;
+    std::istringstream lines(reason);
+    for (std::string line; std::getline(lines, line);) {
+        std::string& into = line.find("bad seek to") == std::string::npos ? decoder : seeks;
+        into += (into.empty() ? "" : "\n") + line;
+    }
+    if (seeks.empty()) {
+        return reason;
+    }
+    if (decoder.empty()) {
+        return "the file is cut short: the picture's data lies past its end\n" + seeks;
+    }
+    return decoder + "\n" + seeks;
+}
+
 // What a failed read said: libvips' collected words when it has them.
 std::string ReasonOf(const std::exception& error) {
     std::string reason = TakeVipsError(); // also forgets what libvips collected
     if (dynamic_cast<const vips::VError*>(&error) == nullptr && *error.what() != '\0') {
         reason = error.what();
     }
-    return reason.empty() ? "the picture library could not decode it" : reason;
+    return reason.empty() ? "the picture library could not decode it" : DecoderWordsFirst(reason);
 }
 
 // A decoder could not read the picture at all; `what()` says why.

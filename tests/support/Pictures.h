@@ -12,6 +12,10 @@
 // (.jpg .png .tif .gif .bmp).
 void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb);
 
+// `from` written again in the kind the extension of `to` names. Throws
+// vips::VError when this libvips cannot write that kind.
+void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to);
+
 // A PNG of one colour with an alpha channel.
 void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba);
 
