@@ -7,6 +7,7 @@
 #include "TiffPages.h"
 
 #include <fcntl.h>
+#include <fstream>
 #include <gtest/gtest.h>
 #include <unistd.h>
 #include <vips/vips8>
@@ -18,16 +19,38 @@ namespace {
 
 const Rgb kWhite{255, 255, 255};
 
-// Writes `image` in the kind the extension names. False, with libvips' words,
-// when this machine's libvips cannot write that kind.
-bool TrySave(const VImage& image, const fs::path& path, std::string& why) {
+// How a kind's pictures are stored: libvips writes JPEG 2000 only in its JP2
+// box and JPEG XL only bare, and other programs write the other way.
+enum class Form { AsLibvipsWrites, BareCodestream, InABox };
+
+std::string ReadBytes(const fs::path& file) {
+    std::ifstream in(file, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+}
+
+std::string BigEndian32(uint32_t v) {
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
+}
+
+// Writes `image` in the kind the extension names, in `form`. False, with
+// libvips' words, when this machine's libvips cannot write that kind.
+bool TrySave(const VImage& image, const fs::path& path, std::string& why, Form form = Form::AsLibvipsWrites) {
     try {
         image.write_to_file(path.c_str());
-        return true;
     } catch (const vips::VError& error) {
         why = error.what();
         return false;
     }
+    const std::string stored = ReadBytes(path);
+    if (form == Form::BareCodestream) { // the contents of the JP2's codestream box
+        std::ofstream(path, std::ios::binary) << stored.substr(stored.find("jp2c") + 4);
+    } else if (form == Form::InABox) { // a JPEG XL codestream in its signature, type and codestream boxes
+        std::ofstream(path, std::ios::binary)
+            << std::string("\0\0\0\x0CJXL \r\n\x87\n", 12) << BigEndian32(20)
+            << std::string("ftypjxl \0\0\0\0jxl ", 16) << BigEndian32(8 + stored.size()) << "jxlc" << stored;
+    }
+    return true;
 }
 
 VImage Solid(int width, int height, std::vector<double> bands) {
@@ -53,7 +76,12 @@ int Distance(Rgb a, Rgb b) {
     return most;
 }
 
-class NewKind : public testing::TestWithParam<const char*> {};
+struct Kind {
+    const char* extension;
+    Form form = Form::AsLibvipsWrites;
+};
+
+class NewKind : public testing::TestWithParam<Kind> {};
 
 } // namespace
 
@@ -61,10 +89,11 @@ class NewKind : public testing::TestWithParam<const char*> {};
 // and below; a transparent one leaves the page white.
 TEST_P(NewKind, FittedOnAWhitePageAndTransparencyOverWhite) {
     TempDir dir;
-    const fs::path picture = dir / (std::string("picture.") + GetParam());
+    const Kind kind = GetParam();
+    const fs::path picture = dir / (std::string("picture.") + kind.extension);
     std::string why;
-    if (!TrySave(Solid(80, 40, {30, 200, 30}), picture, why)) {
-        GTEST_SKIP() << "this libvips cannot write " << GetParam() << ": " << why;
+    if (!TrySave(Solid(80, 40, {30, 200, 30}), picture, why, kind.form)) {
+        GTEST_SKIP() << "this libvips cannot write " << kind.extension << ": " << why;
     }
     const NormalizeResult result = NormalizeImage(120, 160, picture, dir / "page.jpg");
     ASSERT_TRUE(result.written);
@@ -74,14 +103,21 @@ TEST_P(NewKind, FittedOnAWhitePageAndTransparencyOverWhite) {
     EXPECT_TRUE(NearColour(ReadPixel(dir / "page.jpg", 60, 80), {30, 200, 30}));
     EXPECT_TRUE(NearColour(ReadPixel(dir / "page.jpg", 60, 10), kWhite)) << "the band above";
 
-    if (!TrySave(Solid(80, 40, {200, 30, 30, 0}), picture, why)) {
+    if (!TrySave(Solid(80, 40, {200, 30, 30, 0}), picture, why, kind.form)) {
         return; // a kind without alpha
     }
     ASSERT_TRUE(NormalizeImage(120, 160, picture, dir / "page.jpg").written);
     EXPECT_TRUE(NearColour(ReadPixel(dir / "page.jpg", 60, 80), kWhite)) << "transparent shows white";
 }
 
-INSTANTIATE_TEST_SUITE_P(Kinds, NewKind, testing::Values("heic", "avif", "webp", "jxl", "jp2", "j2k"));
+INSTANTIATE_TEST_SUITE_P(Kinds, NewKind,
+                         testing::Values(Kind{"heic"}, Kind{"avif"}, Kind{"webp"}, Kind{"jxl"},
+                                         Kind{"jxl", Form::InABox}, Kind{"jp2"},
+                                         Kind{"j2k", Form::BareCodestream}),
+                         [](const testing::TestParamInfo<Kind>& info) {
+                             return std::string(info.param.extension) +
+                                    (info.param.form == Form::AsLibvipsWrites ? "" : "_rewrapped");
+                         });
 
 TEST(NewKinds, TurnedAsTheirOwnOrientationSays) {
     TempDir dir;
