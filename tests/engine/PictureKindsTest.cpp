@@ -81,6 +81,10 @@ struct Kind {
     Form form = Form::AsLibvipsWrites;
 };
 
+void PrintTo(const Kind& kind, std::ostream* out) {
+    *out << kind.extension << (kind.form == Form::AsLibvipsWrites ? "" : ", rewrapped");
+}
+
 class NewKind : public testing::TestWithParam<Kind> {};
 
 } // namespace
