@@ -16,7 +16,8 @@
 namespace {
 
 constexpr const char* kDescription =
-    "Quillmark: turns pictures (JPEG, PNG, BMP, TIFF, GIF, EMF) into PDF documents.\n"
+    "Quillmark: turns pictures (JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, HEIF, AVIF, WebP,\n"
+    "JPEG XL, JPEG 2000) into PDF documents; every page of a multi-page TIFF becomes a page.\n"
     "Each SOURCE is a picture, or a folder whose pictures are taken oldest first\n"
     "(or by name with --order name).\n"
     "The documents go into a new folder \"转换结果<date and time>\" inside the save folder.";

@@ -35,10 +35,12 @@ std::string JsonReport(const JobReport& report, const std::filesystem::path& out
     }
     json["pictureProblems"] = nlohmann::json::array();
     for (const auto& problem : report.pictureProblems) {
-        json["pictureProblems"].push_back({{"source", problem.source.string()},
-                                           {"outcome", OutcomeKey(problem.outcome)},
-                                           {"reason", problem.reason},
-                                           {"detail", problem.detail}});
+        json["pictureProblems"].push_back(
+            {{"source", problem.source.string()},
+             {"page", problem.page > 0 ? nlohmann::json(problem.page) : nlohmann::json()},
+             {"outcome", OutcomeKey(problem.outcome)},
+             {"reason", problem.reason},
+             {"detail", problem.detail}});
     }
     json["documentProblems"] = nlohmann::json::array();
     for (const auto& problem : report.documentProblems) {

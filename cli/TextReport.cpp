@@ -11,16 +11,17 @@ void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
         std::fprintf(out, "quillmark-cli: no document was written\n");
     }
     if (!quiet) {
-        std::fprintf(out, "%d of %d pictures prepared, %zu of %d documents written%s\n",
-                     report.picturesPrepared, report.picturesTotal, report.documentsWritten.size(),
-                     report.documentsTotal, report.cancelled ? " (cancelled)" : "");
+        std::fprintf(out, "%d of %d pages prepared, %zu of %d documents written%s\n", report.picturesPrepared,
+                     report.picturesTotal, report.documentsWritten.size(), report.documentsTotal,
+                     report.cancelled ? " (cancelled)" : "");
         for (const auto& group : report.emptyGroups) {
             std::fprintf(out, "  skipped, no pictures: %s\n", group.c_str());
         }
     }
     for (const auto& problem : report.pictureProblems) {
-        std::fprintf(out, "  %s: %s: %s\n", problem.source.c_str(), DescribeOutcome(problem.outcome),
-                     problem.reason.c_str());
+        const std::string page = problem.page > 0 ? "page " + std::to_string(problem.page) + " of " : "";
+        std::fprintf(out, "  %s%s: %s: %s\n", page.c_str(), problem.source.c_str(),
+                     DescribeOutcome(problem.outcome), problem.reason.c_str());
     }
     for (const auto& problem : report.documentProblems) {
         std::fprintf(out, "  %s: not written: %s\n", problem.document.c_str(), problem.reason.c_str());

@@ -33,6 +33,7 @@ struct PictureProblem {
     PictureOutcome outcome;
     std::string reason;
     std::string detail;
+    size_t page = 0; // for a picture of several pages, which one (from 1); 0 for the whole picture
 };
 
 struct DocumentProblem {
@@ -47,6 +48,7 @@ struct JobReport {
     std::string jobError; // set when the job was refused or a stage could not go on
     JobRefusal refusal = JobRefusal::None;
     bool cancelled = false;
+    // Pages, not files: a multi-page TIFF counts each of its pages.
     int picturesTotal = 0;    // pages the preparation stage set out to make
     int picturesPrepared = 0; // pages made from a picture (cleanly or in part)
     int documentsTotal = 0;
@@ -72,7 +74,7 @@ struct JobReport {
         }
     }
     void AddPictureProblem(const std::filesystem::path& source, PictureOutcome outcome,
-                           const std::string& text);
+                           const std::string& text, size_t page = 0);
     void AddDocumentProblem(const std::filesystem::path& document, const std::string& text);
 };
 

@@ -6,6 +6,7 @@
 #include "EmfPicture.h"
 #include "PngColour.h"
 #include "TiffFallback.h"
+#include "TiffPages.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <sstream>
 #include <stdexcept>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -24,7 +26,35 @@ using vips::VImage;
 
 namespace {
 
-enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Emf, Unknown };
+// A TIFF with more pages than this is taken as far as this: a hostile chain of
+// tiny pages must not fill the disk, and no scanned document is this long.
+constexpr size_t kMaxPicturePages = 5000;
+
+constexpr const char* kUnknownKind =
+    "not a JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL or JPEG 2000 picture";
+
+enum class PictureFormat { Jpeg, Png, Gif, Tiff, Bmp, Emf, Heif, Webp, JpegXl, Jpeg2000, Unknown };
+
+// HEIC and AVIF are ISO media files: a "ftyp" box whose major brand, or one of
+// its compatible brands, names a still picture or a sequence of them.
+bool IsHeif(std::string_view head) {
+    if (head.size() < 12 || head.substr(4, 4) != "ftyp") {
+        return false;
+    }
+    static constexpr std::string_view kBrands[] = {"heic", "heix", "heim", "heis", "hevc",
+                                                   "hevx", "mif1", "msf1", "avif", "avis"};
+    const uint32_t boxSize = (uint32_t(uint8_t(head[0])) << 24) | (uint32_t(uint8_t(head[1])) << 16) |
+                             (uint32_t(uint8_t(head[2])) << 8) | uint32_t(uint8_t(head[3]));
+    const size_t end = std::min<size_t>(head.size(), boxSize);
+    for (size_t at = 8; at + 4 <= end; at += at == 8 ? 8 : 4) { // brand, minor version, compatible brands
+        for (std::string_view brand : kBrands) {
+            if (head.substr(at, 4) == brand) {
+                return true;
+            }
+        }
+    }
+    return false;
+}
 
 PictureFormat SniffFormat(std::string_view head) {
     auto startsWith = [&](std::string_view magic) { return head.substr(0, magic.size()) == magic; };
@@ -46,6 +76,18 @@ PictureFormat SniffFormat(std::string_view head) {
     }
     if (LooksLikeEmf(head)) {
         return PictureFormat::Emf;
+    }
+    if (IsHeif(head)) {
+        return PictureFormat::Heif;
+    }
+    if (startsWith("RIFF") && head.substr(8, 4) == "WEBP") {
+        return PictureFormat::Webp;
+    }
+    if (startsWith("\xFF\x0A") || startsWith(std::string_view("\0\0\0\x0CJXL \r\n\x87\n", 12))) {
+        return PictureFormat::JpegXl;
+    }
+    if (startsWith("\xFF\x4F\xFF\x51") || startsWith(std::string_view("\0\0\0\x0CjP  \r\n\x87\n", 12))) {
+        return PictureFormat::Jpeg2000;
     }
     return PictureFormat::Unknown;
 }
@@ -123,7 +165,9 @@ struct LoadRequest {
 // decoding, or stop at damage, ignores those parts of the request.
 using Loader = std::function<VImage(const LoadRequest&)>;
 
-VImage LoadWithLibvips(const SourceFile& file, PictureFormat format, const LoadRequest& request) {
+// `page` picks the page of a TIFF.
+VImage LoadWithLibvips(const SourceFile& file, PictureFormat format, const LoadRequest& request,
+                       int page = 0) {
     auto options = [&] {
         auto* o = VImage::option()->set("fail_on", request.failOn);
         o->set("access", request.sequential ? VIPS_ACCESS_SEQUENTIAL : VIPS_ACCESS_RANDOM);
@@ -137,14 +181,26 @@ VImage LoadWithLibvips(const SourceFile& file, PictureFormat format, const LoadR
     case PictureFormat::Gif:
         return VImage::gifload_source(file.Source(), options());
     case PictureFormat::Tiff:
-        return VImage::tiffload_source(file.Source(), options());
+        return VImage::tiffload_source(file.Source(), options()->set("page", page));
+    case PictureFormat::Heif:
+        // libheif turns the picture as its own irot and imir boxes say; libvips
+        // then drops the EXIF orientation, which does not count in HEIF.
+        return VImage::heifload_source(file.Source(), options());
+    case PictureFormat::Webp:
+        return VImage::webpload_source(file.Source(), options()->set("scale", 1.0 / request.shrink));
+    case PictureFormat::JpegXl:
+        return VImage::jxlload_source(file.Source(), options());
+    case PictureFormat::Jpeg2000:
+        return VImage::jp2kload_source(file.Source(), options());
     default:
-        throw std::runtime_error("not a JPEG, PNG, BMP, TIFF, GIF or EMF picture");
+        throw std::runtime_error(kUnknownKind);
     }
 }
 
-// `bytes` must outlive the picture: libvips reads them where they lie.
-VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRequest& request) {
+// `bytes` must outlive the picture: libvips reads them where they lie. `page`
+// picks the page of a multi-page file that ImageMagick reads.
+VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRequest& request,
+                      int page = 0) {
     VipsBlob* blob = vips_blob_new(nullptr, bytes.data(), bytes.size());
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
     auto* options = VImage::option()->set("fail_on", request.failOn);
@@ -156,7 +212,7 @@ VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRe
     default:
         // ImageMagick reads from memory: given a file name it would take
         // "scan[1].tif" as page 1 of "scan.tif".
-        return VImage::magickload_buffer(blob, options);
+        return VImage::magickload_buffer(blob, options->set("page", page));
     }
 }
 
@@ -199,8 +255,8 @@ bool SwapsSides(int orientation) {
     return orientation >= 5 && orientation <= 8;
 }
 
-// The largest JPEG shrink-on-load factor that still leaves at least the pixels
-// the page needs, so the decoder never produces pixels we throw away.
+// The largest shrink-on-load factor (JPEG, WebP) that still leaves at least
+// the pixels the page needs, so the decoder never produces pixels we throw away.
 int JpegShrinkFor(int storedWidth, int storedHeight, int neededWidth, int neededHeight) {
     for (int shrink : {8, 4, 2}) {
         if ((storedWidth + shrink - 1) / shrink >= neededWidth &&
@@ -258,8 +314,9 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
     // profile copied into every page would only make the documents bigger.
     VipsBlob* blob = page.jpegsave_buffer(VImage::option()->set("strip", true)->set("Q", quality));
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
-    const std::string error = StorePage(
-        destination, std::string_view(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length));
+    const std::string error =
+        StorePage(destination,
+                  std::string_view(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length));
     if (!error.empty()) {
         throw PageWriteError(error);
     }
@@ -300,7 +357,8 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination, quality);
+    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination,
+             quality);
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -341,13 +399,32 @@ PageSetup PixelPage(int32_t pageWidth, int32_t pageHeight) {
     return page;
 }
 
+// libvips says "bad seek to N" whenever a decoder looks past the end of the
+// file, before the decoder says what it made of that: the decoder's words
+// come first. Alone, the seek means a file cut short in a copy or a download.
+std::string DecoderWordsFirst(const std::string& reason) {
+    std::string decoder, seeks;
+    std::istringstream lines(reason);
+    for (std::string line; std::getline(lines, line);) {
+        std::string& into = line.find("bad seek to") == std::string::npos ? decoder : seeks;
+        into += (into.empty() ? "" : "\n") + line;
+    }
+    if (seeks.empty()) {
+        return reason;
+    }
+    if (decoder.empty()) {
+        return "the file is cut short: the picture's data lies past its end\n" + seeks;
+    }
+    return decoder + "\n" + seeks;
+}
+
 // What a failed read said: libvips' collected words when it has them.
 std::string ReasonOf(const std::exception& error) {
     std::string reason = TakeVipsError(); // also forgets what libvips collected
     if (dynamic_cast<const vips::VError*>(&error) == nullptr && *error.what() != '\0') {
         reason = error.what();
     }
-    return reason.empty() ? "the picture library could not decode it" : reason;
+    return reason.empty() ? "the picture library could not decode it" : DecoderWordsFirst(reason);
 }
 
 // A decoder could not read the picture at all; `what()` says why.
@@ -385,15 +462,17 @@ std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, cons
 // this decoder cannot read it.
 using Attempt = std::function<std::string()>;
 
-std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
-                                 const std::filesystem::path& destination, int quality) {
+// `directory` is the page of a TIFF to read.
+std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, int directory,
+                                 const PageFor& pageFor, const std::filesystem::path& destination,
+                                 int quality) {
     auto render = [=](const Loader& load, bool shrinksOnLoad = false) {
         return RenderStrictThenLenient(load, shrinksOnLoad, pageFor, destination, quality);
     };
     auto withImageMagick = [=, &file] {
         const std::string bytes = file.Read(file.size());
         return render([&](const LoadRequest& request) {
-            return LoadFromMemory(bytes, PictureFormat::Unknown, request);
+            return LoadFromMemory(bytes, PictureFormat::Unknown, request, directory);
         });
     };
     switch (format) {
@@ -424,16 +503,26 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, c
                 withImageMagick};
     case PictureFormat::Tiff:
         return {[=, &file] {
-                    return render(
-                        [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); });
+                    return render([&](const LoadRequest& request) {
+                        return LoadWithLibvips(file, format, request, directory);
+                    });
                 },
                 [=, &file] {
                     return render(DecodeOnce([&](VipsFailOn failOn) {
-                        return ReadTiffAsRgba(file.descriptor(), kMaxPicturePixels,
+                        return ReadTiffAsRgba(file.descriptor(), directory, kMaxPicturePixels,
                                               failOn != VIPS_FAIL_ON_NONE);
                     }));
                 },
                 withImageMagick};
+    case PictureFormat::Heif:
+    case PictureFormat::Webp:
+    case PictureFormat::JpegXl:
+    case PictureFormat::Jpeg2000:
+        // One decoder each: ImageMagick would only call the same library again.
+        return {[=, &file] {
+            return render([&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); },
+                          format == PictureFormat::Webp);
+        }};
     case PictureFormat::Bmp:
         return {[=, &file] {
                     const std::string bytes = file.Read(file.size());
@@ -477,14 +566,15 @@ PageFor PreviewPage(int32_t maxSide) {
 // the first that reads it: the result is then written (and Damaged when only
 // part could be read). When none can, the result is not written and `failure`
 // says why each of them could not.
-NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format, const PageFor& pageFor,
-                                   const std::filesystem::path& destination, int quality, std::string& failure) {
+NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format, int directory,
+                                   const PageFor& pageFor, const std::filesystem::path& destination,
+                                   int quality, std::string& failure) {
     NormalizeResult result;
     if (format == PictureFormat::Unknown) {
-        failure = "not a JPEG, PNG, BMP, TIFF, GIF or EMF picture";
+        failure = kUnknownKind;
         return result;
     }
-    for (const Attempt& attempt : AttemptsFor(file, format, pageFor, destination, quality)) {
+    for (const Attempt& attempt : AttemptsFor(file, format, directory, pageFor, destination, quality)) {
         try {
             const std::string damage = attempt();
             result.written = true;
@@ -532,18 +622,54 @@ std::string StorePage(const std::filesystem::path& destination, std::string_view
     return {};
 }
 
-NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
-                               const std::filesystem::path& destination, int32_t quality) {
+struct PicturePages::Opened {
+    std::unique_ptr<SourceFile> file; // empty when the file cannot be read at all
+    std::string failure;              // why it cannot
+    PictureFormat format = PictureFormat::Unknown;
+    std::vector<int> directories{0}; // the TIFF directory of each page
+    bool more = false;               // pages beyond kMaxPicturePages were left out
+};
+
+PicturePages::PicturePages(const std::filesystem::path& source) : opened_(std::make_unique<Opened>()) {
     EnsureVipsStarted();
-    // Forget warnings left by earlier pictures, so that a failure carries only
-    // its own reason.
+    try {
+        opened_->file = std::make_unique<SourceFile>(source);
+        opened_->format = SniffFormat(opened_->file->Read(64));
+        if (opened_->format == PictureFormat::Tiff) {
+            TiffPages pages = ListTiffPages(opened_->file->descriptor(), kMaxPicturePages);
+            if (!pages.directories.empty()) {
+                opened_->directories = std::move(pages.directories);
+                opened_->more = pages.more;
+            }
+        }
+    } catch (const std::exception& error) {
+        opened_->file.reset();
+        opened_->failure = error.what();
+    }
+}
+
+PicturePages::~PicturePages() = default;
+
+size_t PicturePages::count() const {
+    return opened_->directories.size();
+}
+
+NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
+                                     const std::filesystem::path& destination, int32_t quality) const {
+    // Forget warnings left by earlier pictures and pages, so that a failure
+    // carries only its own reason.
     ClearVipsMessages();
     NormalizeResult result;
-    std::string failure;
+    std::string failure = opened_->failure;
     try {
-        const SourceFile file(source);
-        const PictureFormat format = SniffFormat(file.Read(64));
-        if (format == PictureFormat::Emf) {
+        if (!opened_->file) {
+            throw std::runtime_error(failure);
+        }
+        if (part >= count()) {
+            throw std::runtime_error("the picture has no page " + std::to_string(part + 1));
+        }
+        const SourceFile& file = *opened_->file;
+        if (opened_->format == PictureFormat::Emf) {
             const std::string missing = RenderMetafile(file, page, destination, quality);
             result.written = true;
             if (!missing.empty()) {
@@ -556,8 +682,16 @@ NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::pat
         const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
             return LayOutPage(page, shownWidth, shownHeight);
         };
-        result = RenderWithDecoders(file, format, jobPage, destination, quality, failure);
+        result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,
+                                    quality, failure);
         if (result.written) {
+            if (opened_->more && part + 1 == count()) {
+                const std::string note = "the file has more than " + std::to_string(kMaxPicturePages) +
+                                         " pages; those after page " + std::to_string(part + 1) +
+                                         " were left out";
+                result.reason = result.problem ? note + "\n" + result.reason : note;
+                result.problem = result.problem.value_or(PictureOutcome::Damaged);
+            }
             return result;
         }
     } catch (const PageWriteError& error) {
@@ -576,6 +710,11 @@ NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::pat
     return result;
 }
 
+NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
+                               const std::filesystem::path& destination, int32_t quality) {
+    return PicturePages(source).Render(0, page, destination, quality);
+}
+
 NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& source,
                               const std::filesystem::path& destination) {
     EnsureVipsStarted();
@@ -592,7 +731,8 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
             return result;
         }
         // A page of exactly the picture's shown proportions is the picture itself.
-        result = RenderWithDecoders(file, format, PreviewPage(maxSide), destination, kDefaultJpegQuality, failure);
+        result = RenderWithDecoders(file, format, 0, PreviewPage(maxSide), destination, kDefaultJpegQuality,
+                                    failure);
         if (result.written) {
             return result;
         }
@@ -613,7 +753,8 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
     return NormalizeImage(PixelPage(pageWidth, pageHeight), source, destination, quality);
 }
 
-NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::path& destination, int32_t quality) {
+NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::path& destination,
+                               int32_t quality) {
     EnsureVipsStarted();
     NormalizeResult result;
     try {

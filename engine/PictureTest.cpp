@@ -5,8 +5,11 @@
 
 namespace {
 
-constexpr std::array<std::string_view, 8> kPictureExtensions = {
-    "jpg", "jpeg", "png", "bmp", "tif", "tiff", "gif", "emf",
+// The kinds of the first design, then what phones, web pages, archives and
+// scanners give today.
+constexpr std::array<std::string_view, 15> kPictureExtensions = {
+    "jpg",  "jpeg", "png",  "bmp",  "tif", "tiff", "gif", "emf",
+    "heic", "heif", "avif", "webp", "jxl", "jp2",  "j2k",
 };
 
 bool EqualIgnoringCase(std::string_view a, std::string_view b) {

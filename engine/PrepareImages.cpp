@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <set>
@@ -90,10 +91,16 @@ int WorkerCount(const JobState& job, size_t tasks) {
     return static_cast<int>(std::clamp<size_t>(tasks, 1, static_cast<size_t>(std::max(workers, 1))));
 }
 
-// What a task ended with: how its picture was rendered and, when its text
+// The observer failed while a picture was being rendered: the stage fails, as
+// it would for any other failure of its own; never a problem of the picture.
+struct ProgressFailure {
+    std::string what;
+};
+
+// What a task ended with: the pages its picture became and, when their text
 // was to be recognised and that failed, why.
 struct TaskOutcome {
-    NormalizeResult render;
+    std::vector<RenderedPage> pages;
     std::string recognitionFailure;
 };
 
@@ -127,22 +134,26 @@ std::optional<std::string> RecognizeTask(RenderWorker& worker, const JobState& j
     return failure;
 }
 
-TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
+TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task,
+                      const std::function<void(const RenderedPage&)>& onPage) {
     TaskOutcome outcome;
     try {
         const ConvertOptions& options = job.options;
         const RenderSettings settings{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1};
-        std::optional<NormalizeResult> render = worker.Render(settings, task.source, task.destination);
-        if (!render) {
+        std::optional<std::vector<RenderedPage>> pages =
+            worker.Render(settings, task.source, task.destination, onPage);
+        if (!pages) {
             return std::nullopt;
         }
-        outcome.render = std::move(*render);
+        outcome.pages = std::move(*pages);
     } catch (const std::exception& error) {
-        outcome.render = NormalizeResult{false, PictureOutcome::NotPrepared, error.what()};
+        outcome.pages = {{0, 1, {false, PictureOutcome::NotPrepared, error.what()}}};
     }
     // Recognition is part of a picture's preparation: the picture counts as
     // done once the text of every page it became is read.
-    if (!job.options.ocrLanguages.empty() && ShowsThePicture(outcome.render)) {
+    if (!job.options.ocrLanguages.empty() &&
+        std::any_of(outcome.pages.begin(), outcome.pages.end(),
+                    [](const RenderedPage& page) { return ShowsThePicture(page.result); })) {
         std::optional<std::string> failure = RecognizeTask(worker, job, task);
         if (!failure) {
             return std::nullopt;
@@ -159,29 +170,57 @@ std::vector<TaskResult> PreparePictures(JobState& job, const std::vector<Prepare
     std::vector<TaskResult> results(tasks.size());
     std::atomic<size_t> next{0};
     std::mutex lock;
+    // Progress counts pages: a picture of several pages adds its others to
+    // the total as soon as its worker has counted them. A page is done once
+    // rendered or, when its text is to be recognised, once that is read too.
     int done = 0;
+    int total = static_cast<int>(tasks.size());
+    const bool recognising = !job.options.ocrLanguages.empty();
     std::string failure; // what stopped a thread, other than a picture
-    const int total = static_cast<int>(tasks.size());
+    auto report = [&] {  // with `lock` held
+        if (!observer.progress) {
+            return;
+        }
+        try {
+            observer.progress({Stage::Prepare, done, total});
+        } catch (const std::exception& error) {
+            throw ProgressFailure{error.what()};
+        } catch (...) {
+            throw ProgressFailure{"the progress display failed"};
+        }
+    };
+    auto onPage = [&](const RenderedPage& page) {
+        std::lock_guard guard(lock);
+        if (page.part == 0) {
+            total += static_cast<int>(page.partCount) - 1;
+        }
+        done += recognising ? 0 : 1;
+        report();
+    };
     auto prepare = [&](int number) {
         try {
             RenderWorker worker(job.renderProgram,
                                 job.workFolderPath / (".render-" + std::to_string(number) + ".log"),
                                 job.pictureTimeLimit, job.cancelRequested);
             for (size_t i = next++; i < tasks.size() && !job.cancelRequested.load(); i = next++) {
-                results[i] = RenderTask(worker, job, tasks[i]);
+                results[i] = RenderTask(worker, job, tasks[i], onPage);
                 if (!results[i]) {
                     return;
                 }
-                std::lock_guard guard(lock);
-                ++done;
-                if (observer.progress) {
-                    observer.progress({Stage::Prepare, done, total});
+                if (recognising) {
+                    std::lock_guard guard(lock);
+                    done += static_cast<int>(results[i]->pages.size());
+                    report();
                 }
             }
         } catch (const std::exception& error) {
             std::lock_guard guard(lock);
             failure = error.what();
             next = tasks.size(); // the others stop too: the stage fails as a whole
+        } catch (const ProgressFailure& error) {
+            std::lock_guard guard(lock);
+            failure = error.what;
+            next = tasks.size();
         }
     };
     {
@@ -228,13 +267,18 @@ void Prepare(JobState& job, const StageObserver& observer) {
         report.cancelled = true;
         return;
     }
+    report.picturesTotal = 0;
     for (size_t i = 0; i < tasks.size(); ++i) {
-        const NormalizeResult& result = results[i]->render;
-        if (result.written && result.problem != PictureOutcome::Undecodable) {
-            ++report.picturesPrepared;
-        }
-        if (result.problem) {
-            report.AddPictureProblem(tasks[i].source, *result.problem, result.reason);
+        for (const RenderedPage& page : results[i]->pages) {
+            const NormalizeResult& result = page.result;
+            ++report.picturesTotal;
+            if (result.written && result.problem != PictureOutcome::Undecodable) {
+                ++report.picturesPrepared;
+            }
+            if (result.problem) {
+                report.AddPictureProblem(tasks[i].source, *result.problem, result.reason,
+                                         page.partCount > 1 ? page.part + 1 : 0);
+            }
         }
         if (!results[i]->recognitionFailure.empty()) {
             report.AddPictureProblem(tasks[i].source, PictureOutcome::NotRecognised,

@@ -6,14 +6,17 @@
 // scratch folder (inside the output folder) and publishes it in
 // `job.workFolderPath`, then has every source rendered into it by the decoder
 // workers:
-//  - ListMode::Files: entry n of the source list becomes page n;
+//  - ListMode::Files: entry n of the source list becomes page n (a picture of
+//    several pages, a multi-page TIFF, its further pages n-1, n-2, ...: see
+//    PreparedPages.h);
 //  - ListMode::Folders: the pictures of each folder (files passing the picture
 //    test, in name order or as `folderOrder` says) become pages 0, 1, ... in
 //    a sub-folder named after the folder; two folders with the same name get
 //    "Jan", "Jan (2)", ...; a folder without pictures gets no sub-folder and
 //    is noted in the report.
 // Pictures are prepared by `job.workers` workers at once; the files are the
-// same as one worker would write. Progress goes to `observer.progress`. A
+// same as one worker would write. Progress goes to `observer.progress`, in
+// pages. Each page that did not convert cleanly gets its own report line. A
 // cancel request ends the workers and the stage within half a second and marks
 // the report cancelled. Nothing escapes as an exception: a failure of the
 // stage itself sets `report.jobError`. The last act is

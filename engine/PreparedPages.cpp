@@ -79,6 +79,14 @@ std::vector<std::filesystem::path> PagesOfPicture(const std::filesystem::path& f
     return pages;
 }
 
+std::filesystem::path PartPagePath(const std::filesystem::path& firstPage, size_t part) {
+    if (part == 0) {
+        return firstPage;
+    }
+    return firstPage.parent_path() / (firstPage.stem().string() + kPartSeparator + std::to_string(part) +
+                                      firstPage.extension().string());
+}
+
 PreparedPages ListPreparedPages(const std::filesystem::path& folder) {
     PreparedPages listing;
     std::error_code error;

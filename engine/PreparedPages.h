@@ -19,6 +19,9 @@ std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size
 // `first`: `first` itself, then its parts "n-1.jpg", "n-2.jpg", ... as far
 // as they go. Empty when `first` is not there.
 std::vector<std::filesystem::path> PagesOfPicture(const std::filesystem::path& first);
+// Where page `part` of a picture goes, given where its first page goes
+// ("folder/7.jpg" gives "folder/7-2.jpg" for part 2; part 0 is the first page).
+std::filesystem::path PartPagePath(const std::filesystem::path& firstPage, size_t part);
 
 // One page the preparation stage wrote.
 struct PreparedPage {

@@ -22,6 +22,8 @@ class Writer {
     void U8(uint8_t v) { bytes_.push_back(static_cast<char>(v)); }
     void I32(int32_t v) { Raw(&v, sizeof v); }
     void F64(double v) { Raw(&v, sizeof v); }
+    void U32(uint32_t v) { Raw(&v, sizeof v); }
+    void I64(int64_t v) { Raw(&v, sizeof v); }
     void Text(const std::string& text) {
         const uint32_t size = static_cast<uint32_t>(text.size());
         Raw(&size, sizeof size);
@@ -84,6 +86,8 @@ class Reader {
         v = static_cast<Enum>(raw);
         return true;
     }
+    bool U32(uint32_t& v) { return Raw(&v, sizeof v); }
+    bool I64(int64_t& v) { return Raw(&v, sizeof v); }
     bool Text(std::string& text) {
         uint32_t size = 0;
         if (!Raw(&size, sizeof size) || size > kMaxText) {
@@ -138,6 +142,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.I32(static_cast<int32_t>(page.fit));
     out.I32(request.settings.quality);
     out.U8(request.settings.keepJpeg ? 1 : 0);
+    out.U32(request.firstPart);
     out.Text(request.source);
     out.Text(request.destination);
     out.Text(request.ocrLanguages);
@@ -151,8 +156,8 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     PageSetup& page = request.settings.page;
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
-        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.Text(request.source) ||
-        !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
+        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U32(request.firstPart) ||
+        !in.Text(request.source) || !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;
@@ -160,27 +165,42 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     return request;
 }
 
-bool SendResult(int socket, const NormalizeResult& result) {
+bool SendMessage(int socket, const RenderMessage& message) {
     Writer out;
-    out.U8(result.written ? 1 : 0);
-    out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
-    out.Text(result.reason);
+    out.U8(static_cast<uint8_t>(message.kind));
+    out.U32(message.number);
+    out.I64(message.logSize);
+    if (message.kind == RenderMessage::Kind::Page) {
+        const NormalizeResult& result = message.result;
+        out.U8(result.written ? 1 : 0);
+        out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
+        out.Text(result.reason);
+    }
     return out.SendTo(socket);
 }
 
-std::optional<NormalizeResult> ReceiveResult(int socket, Clock::time_point deadline,
-                                             const std::atomic<bool>& cancel, NoReply& why) {
+std::optional<RenderMessage> ReceiveMessage(int socket, Clock::time_point deadline,
+                                            const std::atomic<bool>& cancel, NoReply& why) {
     Reader in(socket, deadline, &cancel);
-    NormalizeResult result;
-    uint8_t written = 0, problem = 0;
-    const bool complete = in.U8(written) && in.U8(problem) && in.Text(result.reason);
+    RenderMessage message;
+    uint8_t kind = 0;
+    bool complete = in.U8(kind) && kind <= static_cast<uint8_t>(RenderMessage::Kind::Done) &&
+                    in.U32(message.number) && in.I64(message.logSize);
+    message.kind = static_cast<RenderMessage::Kind>(kind);
+    if (complete && message.kind == RenderMessage::Kind::Page) {
+        uint8_t written = 0, problem = 0;
+        NormalizeResult& result = message.result;
+        complete = in.U8(written) && in.U8(problem) &&
+                   problem <= static_cast<uint8_t>(PictureOutcome::NotRecognised) + 1 &&
+                   in.Text(result.reason);
+        result.written = written != 0;
+        if (problem != 0) {
+            result.problem = static_cast<PictureOutcome>(problem - 1);
+        }
+    }
     why = in.why;
-    if (!complete || problem > static_cast<uint8_t>(PictureOutcome::NotRecognised) + 1) {
+    if (!complete) {
         return std::nullopt;
     }
-    result.written = written != 0;
-    if (problem != 0) {
-        result.problem = static_cast<PictureOutcome>(problem - 1);
-    }
-    return result;
+    return message;
 }

@@ -8,9 +8,6 @@
 #include <optional>
 #include <string>
 
-// The messages between the preparation stage and a render worker process: one
-// request, one reply, in turn, over a local socket. Paths travel as bytes, so
-// any file name works.
 // How every page of a job is rendered.
 struct RenderSettings {
     PageSetup page;
@@ -18,11 +15,16 @@ struct RenderSettings {
     bool keepJpeg = false; // a JPEG the PDF can show as it is goes in byte for byte
 };
 
+// The messages between the preparation stage and a render worker process
+// over a local socket: a request for one picture, then the worker's messages
+// about it, until it says it is done. Paths travel as bytes, so any file name
+// works.
 struct RenderRequest {
     bool whitePageOnly = false; // write a white page without reading the source
     RenderSettings settings;
+    uint32_t firstPart = 0; // render the picture's pages from this one on (0: all of them)
     std::string source;
-    std::string destination;
+    std::string destination; // of the first page; further pages go beside it (PartPagePath)
     // When set, the request is to recognise the text of the page already at
     // `destination` in these languages ("chi_sim+eng") and to store it in the
     // page's side file, not to render anything.
@@ -32,13 +34,27 @@ struct RenderRequest {
 bool SendRequest(int socket, const RenderRequest& request);
 std::optional<RenderRequest> ReceiveRequest(int socket);
 
-bool SendResult(int socket, const NormalizeResult& result);
+// What the worker says about a request, in this order: how many pages the
+// picture has, the result of each page asked for as soon as it is written,
+// then that it is done. A page's result is sent before the next page is
+// begun, so a decoder that crashes on a later page costs only that page.
+struct RenderMessage {
+    enum class Kind : uint8_t { PageCount, Page, Done };
+    Kind kind = Kind::Done;
+    uint32_t number = 0;    // PageCount: how many pages; Page: which page, 0 for the first
+    NormalizeResult result; // Page only
+    // How long the worker's log (its standard error) was when it said this:
+    // what follows is about what it does next. -1 when it does not say.
+    int64_t logSize = -1;
+};
 
-// Why no reply came.
+bool SendMessage(int socket, const RenderMessage& message);
+
+// Why no message came.
 enum class NoReply { WorkerGone, TimedOut, Cancelled };
 
-// Waits for the reply until `deadline`, looking at `cancel` every few tens of
-// milliseconds. Empty when the worker closed the connection (it died), the
-// deadline passed or `cancel` was set; `why` tells which.
-std::optional<NormalizeResult> ReceiveResult(int socket, std::chrono::steady_clock::time_point deadline,
-                                             const std::atomic<bool>& cancel, NoReply& why);
+// Waits for the next message until `deadline`, looking at `cancel` every few
+// tens of milliseconds. Empty when the worker closed the connection (it died),
+// the deadline passed or `cancel` was set; `why` tells which.
+std::optional<RenderMessage> ReceiveMessage(int socket, std::chrono::steady_clock::time_point deadline,
+                                            const std::atomic<bool>& cancel, NoReply& why);

@@ -1,9 +1,9 @@
 #include "RenderWorker.h"
 
 #include "PageNotes.h"
+#include "PreparedPages.h"
 #include "Reason.h"
 #include "RenderPage.h"
-#include "RenderProtocol.h"
 #include "TextRecognition.h"
 #include "VipsRuntime.h"
 
@@ -224,19 +224,34 @@ std::string RenderWorker::LogSince(off_t offset) const {
     return part;
 }
 
-RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request) {
+RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request,
+                                      const std::function<void(const RenderMessage&)>& onMessage) {
     Reply reply;
     if (pid_ < 0 && !Start(reply.failure)) {
         return reply;
     }
-    // What the worker writes from here on is about this picture alone.
-    const off_t logStart = FileSize(log_);
+    // What the worker writes from here on is about this picture alone, and
+    // from each of its messages on, about what it does next.
+    off_t logStart = FileSize(log_);
     NoReply why = NoReply::WorkerGone;
     if (SendRequest(socket_, request)) {
-        reply.result = ReceiveResult(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why);
-    }
-    if (reply.result) {
-        return reply;
+        // Each message starts the time limit afresh: it holds for each page.
+        while (const auto message =
+                   ReceiveMessage(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why)) {
+            if (message->kind == RenderMessage::Kind::Done) {
+                reply.done = true;
+                return reply;
+            }
+            try {
+                onMessage(*message);
+            } catch (...) {
+                Stop(true); // the rest of its answer would be read as the next one's
+                throw;
+            }
+            if (message->logSize >= 0) {
+                logStart = static_cast<off_t>(message->logSize);
+            }
+        }
     }
     if (why == NoReply::Cancelled) {
         Stop(true);
@@ -262,35 +277,72 @@ RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request) {
     return reply;
 }
 
-std::optional<NormalizeResult> RenderWorker::Render(const RenderSettings& settings,
-                                                    const std::filesystem::path& source,
-                                                    const std::filesystem::path& destination) {
-    Reply picture = Ask({false, settings, source.string(), destination.string(), {}});
-    if (picture.cancelled) {
-        return std::nullopt;
-    }
-    if (picture.result) {
-        return picture.result;
-    }
-    // The picture took its worker down: a fresh worker writes its white page
-    // (the source is only named, for the page's notes, never read).
+NormalizeResult RenderWorker::WhitePageAfter(const std::string& failure, const RenderSettings& settings,
+                                             const std::filesystem::path& source,
+                                             const std::filesystem::path& destination, bool& cancelled) {
     NormalizeResult result;
     result.problem = PictureOutcome::Undecodable;
-    result.reason = picture.failure;
-    Reply white = Ask({true, settings, source.string(), destination.string(), {}});
-    if (white.cancelled) {
-        return std::nullopt;
-    }
-    if (white.result && white.result->written) {
+    result.reason = failure;
+    std::optional<NormalizeResult> white;
+    // The source is only named, for the page's notes, never read.
+    const RenderRequest request{true, settings, 0, source.string(), destination.string()};
+    const Reply reply = Ask(request, [&](const RenderMessage& message) {
+        if (message.kind == RenderMessage::Kind::Page) {
+            white = message.result;
+        }
+    });
+    cancelled = reply.cancelled;
+    if (reply.done && white && white->written) {
         result.written = true;
     } else {
         result.problem = PictureOutcome::NotPrepared;
-        const std::string why = white.result ? white.result->reason : white.failure;
-        result.reason = BriefReason(picture.failure) +
-                        "; the white page could not be written either: " + BriefReason(why) + "\n" +
-                        picture.failure;
+        const std::string why = white ? white->reason : reply.failure;
+        result.reason = BriefReason(failure) +
+                        "; the white page could not be written either: " + BriefReason(why) + "\n" + failure;
     }
     return result;
+}
+
+std::optional<std::vector<RenderedPage>>
+RenderWorker::Render(const RenderSettings& settings, const std::filesystem::path& source,
+                     const std::filesystem::path& destination,
+                     const std::function<void(const RenderedPage&)>& onPage) {
+    std::vector<RenderedPage> pages;
+    size_t count = 1;
+    auto record = [&](RenderedPage rendered) {
+        if (onPage) {
+            onPage(rendered);
+        }
+        pages.push_back(std::move(rendered));
+    };
+    while (pages.size() < count) {
+        const RenderRequest request{false, settings, static_cast<uint32_t>(pages.size()), source.string(),
+                                    destination.string()};
+        const Reply reply = Ask(request, [&](const RenderMessage& message) {
+            if (message.kind == RenderMessage::Kind::PageCount) {
+                count = std::max<size_t>(message.number, 1);
+            } else if (message.number == pages.size() && pages.size() < count) {
+                record({message.number, count, message.result});
+            }
+        });
+        if (reply.cancelled) {
+            return std::nullopt;
+        }
+        if (reply.done) {
+            break; // fewer pages than counted: the file changed meanwhile
+        }
+        // The page after the last one answered took its worker down: a fresh
+        // worker writes its white page, then goes on with the next one.
+        const size_t failed = pages.size();
+        bool cancelled = false;
+        NormalizeResult white =
+            WhitePageAfter(reply.failure, settings, source, PartPagePath(destination, failed), cancelled);
+        if (cancelled) {
+            return std::nullopt;
+        }
+        record({failed, count, std::move(white)});
+    }
+    return pages;
 }
 
 std::optional<NormalizeResult> RenderWorker::Recognize(const std::filesystem::path& page,
@@ -298,14 +350,20 @@ std::optional<NormalizeResult> RenderWorker::Recognize(const std::filesystem::pa
     RenderRequest request;
     request.destination = page.string();
     request.ocrLanguages = languages;
-    Reply reply = Ask(request);
+    std::optional<NormalizeResult> text;
+    const Reply reply = Ask(request, [&](const RenderMessage& message) {
+        if (message.kind == RenderMessage::Kind::Page) {
+            text = message.result;
+        }
+    });
     if (reply.cancelled) {
         return std::nullopt;
     }
-    if (reply.result) {
-        return reply.result;
+    if (reply.done && text) {
+        return text;
     }
-    return NormalizeResult{true, PictureOutcome::NotRecognised, "text recognition stopped: " + reply.failure};
+    const std::string why = reply.failure.empty() ? "no answer" : reply.failure;
+    return NormalizeResult{true, PictureOutcome::NotRecognised, "text recognition stopped: " + why};
 }
 
 RenderProgramSearch FindRenderWorkerProgram() {
@@ -360,11 +418,26 @@ void LimitWorkerProcess() {
 int RunRenderWorker(int socket) {
     LimitWorkerProcess();
     EnsureVipsStarted();
+    using Kind = RenderMessage::Kind;
+    // Each message says where this worker's log stands, so that the log of a
+    // page that takes the worker down is told from what came before it.
+    auto say = [socket](Kind kind, size_t number, const NormalizeResult& result = {}) {
+        return SendMessage(
+            socket, {kind, static_cast<uint32_t>(number), result, ::lseek(STDERR_FILENO, 0, SEEK_END)});
+    };
     TextRecognizer recognizer;
     while (auto request = ReceiveRequest(socket)) {
-        const NormalizeResult result =
-            request->ocrLanguages.empty() ? RenderPage(*request) : RecognizeText(recognizer, *request);
-        if (!SendResult(socket, result)) {
+        bool sent = true;
+        if (!request->ocrLanguages.empty()) {
+            sent = say(Kind::Page, 0, RecognizeText(recognizer, *request));
+        } else {
+            RenderPages(
+                *request, [&](size_t count) { return sent = say(Kind::PageCount, count); },
+                [&](size_t part, const NormalizeResult& result) {
+                    return sent = say(Kind::Page, part, result);
+                });
+        }
+        if (!sent || !say(Kind::Done, 0)) {
             return 1;
         }
     }

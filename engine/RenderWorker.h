@@ -6,13 +6,22 @@
 #include <atomic>
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 #include <sys/types.h>
 #include <vector>
 
+// One page of a picture as a worker rendered it.
+struct RenderedPage {
+    size_t part = 0;      // which page of the picture, 0 for the first
+    size_t partCount = 1; // how many pages the picture has, as far as known
+    NormalizeResult result;
+};
+
 // Pictures are decoded, and their text recognised, in worker processes
-// ("quillmark-render"), one per preparation thread: a decoder that crashes or hangs on a hostile file costs
+// ("quillmark-render"), one per preparation thread: a decoder that crashes or
+// hangs on a hostile file costs
 // that picture a white page and a line in the report, never the job or the
 // window; and each worker's libvips keeps its own error messages, so every
 // failure carries its own reason.
@@ -32,12 +41,17 @@ class RenderWorker {
     RenderWorker(const RenderWorker&) = delete;
     RenderWorker& operator=(const RenderWorker&) = delete;
 
-    // Renders one picture as RenderPage does. A worker that dies or runs
-    // past the time limit is replaced, and the picture gets a white page.
-    // Empty when the cancel flag was set meanwhile: the worker is killed
+    // Renders every page of one picture as RenderPages does: the first into
+    // `destination`, the others beside it (PartPagePath), calling `onPage` as
+    // each is done. The time limit holds for each page. A page whose worker
+    // dies or runs past the limit gets a white page and the reason, and a
+    // fresh worker goes on with the next page. Returns the pages in order;
+    // empty when the cancel flag was set meanwhile: the worker is killed
     // within a few tens of milliseconds and nothing more is written.
-    std::optional<NormalizeResult> Render(const RenderSettings& settings, const std::filesystem::path& source,
-                                          const std::filesystem::path& destination);
+    std::optional<std::vector<RenderedPage>>
+    Render(const RenderSettings& settings, const std::filesystem::path& source,
+           const std::filesystem::path& destination,
+           const std::function<void(const RenderedPage&)>& onPage = {});
 
     // Recognises the text of the prepared page `page` in `languages` and
     // stores it in the page's notes (PageNotes.h). The page itself is
@@ -49,13 +63,16 @@ class RenderWorker {
 
   private:
     struct Reply {
-        std::optional<NormalizeResult> result;
+        bool done = false; // the worker answered the whole request
         bool cancelled = false;
-        std::string failure; // why there is no result, when not cancelled
+        std::string failure; // why it did not, when not cancelled
     };
     bool Start(std::string& failure);
     void Stop(bool kill);
-    Reply Ask(const RenderRequest& request);
+    Reply Ask(const RenderRequest& request, const std::function<void(const RenderMessage&)>& onMessage);
+    NormalizeResult WhitePageAfter(const std::string& failure, const RenderSettings& settings,
+                                   const std::filesystem::path& source,
+                                   const std::filesystem::path& destination, bool& cancelled);
     std::string LogSince(off_t offset) const;
 
     std::filesystem::path program_;

@@ -31,7 +31,7 @@ std::string LibtiffReason(const std::string& fallback) {
 
 } // namespace
 
-VImage ReadTiffAsRgba(int fd, int64_t maxPixels, bool stopOnError) {
+VImage ReadTiffAsRgba(int fd, int directory, int64_t maxPixels, bool stopOnError) {
     // libtiff reads through its own descriptor and closes it. A duplicate
     // shares the file position, which other readers have moved.
     const int own = ::dup(fd);
@@ -45,6 +45,9 @@ VImage ReadTiffAsRgba(int fd, int64_t maxPixels, bool stopOnError) {
     if (!tiff) {
         ::close(own);
         throw std::runtime_error(LibtiffReason("libtiff cannot open it"));
+    }
+    if (directory > 0 && TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(directory)) != 1) {
+        throw std::runtime_error(LibtiffReason("libtiff cannot find page " + std::to_string(directory + 1)));
     }
     uint32_t width = 0;
     uint32_t height = 0;

@@ -27,10 +27,13 @@ QString OutcomeText(PictureOutcome outcome) {
 }
 
 QString PictureLine(const PictureProblem& problem) {
+    const QString picture = problem.page > 0 ? UiTexts::PageOfPicture().arg(ShownPath(problem.source),
+                                                                            QString::number(problem.page))
+                                             : ShownPath(problem.source);
     if (problem.reason.empty()) {
-        return UiTexts::ProblemLine().arg(ShownPath(problem.source), OutcomeText(problem.outcome));
+        return UiTexts::ProblemLine().arg(picture, OutcomeText(problem.outcome));
     }
-    return UiTexts::ProblemWithReason().arg(ShownPath(problem.source), OutcomeText(problem.outcome),
+    return UiTexts::ProblemWithReason().arg(picture, OutcomeText(problem.outcome),
                                             QString::fromStdString(problem.reason));
 }
 

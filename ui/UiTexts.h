@@ -57,12 +57,16 @@ class UiTexts {
     static QString PictureUndecodable() { return tr("无法读取，页面为空白"); }
     static QString PictureNotPrepared() { return tr("未能生成页面"); }
     static QString PictureNotRecognised() { return tr("未能识别文字，页面不可搜索"); }
+    // One page of a picture of several pages: the picture's path, the page number.
+    static QString PageOfPicture() { return tr("%1 的第 %2 页"); }
 
     // Adding sources. The picker's filter as the window was designed with it,
     // in the bar-separated form; QtFileFilter turns it into what Qt's picker takes.
     static QString PictureFilter() {
-        return tr("图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)"
-                  "|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||");
+        return tr("图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;"
+                  "*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k)"
+                  "|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;"
+                  "*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k||");
     }
     static QString PickSourceFolder() { return tr("请选择路径: "); }
     static QString PickSaveFolder() { return tr("请选择一个文件夹"); }

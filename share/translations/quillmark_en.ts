@@ -237,8 +237,12 @@ They are %3 × %4.</translation>
         <translation>its text could not be recognised, the page is not searchable</translation>
     </message>
     <message>
-        <source>图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</source>
-        <translation>Pictures(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif||</translation>
+        <source>%1 的第 %2 页</source>
+        <translation>page %2 of %1</translation>
+    </message>
+    <message>
+        <source>图片文件(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k||</source>
+        <translation>Pictures(*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k)|*.jpg;*.jpeg;*.png;*.bmp;*.emf;*.tif;*.tiff;*.gif;*.heic;*.heif;*.avif;*.webp;*.jxl;*.jp2;*.j2k||</translation>
     </message>
     <message>
         <source>请选择路径: </source>

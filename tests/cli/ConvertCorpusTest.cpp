@@ -1,14 +1,18 @@
+#include "MultiPageTiff.h"
 #include "PdfProbe.h"
 #include "Pictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
+#include <chrono>
 #include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <iostream>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sys/stat.h>
+#include <vips/vips8>
 
 namespace fs = std::filesystem;
 
@@ -45,7 +49,9 @@ Conversion Convert(const TempDir& save, std::vector<std::string> arguments, cons
     return conversion;
 }
 
-std::string CorpusFolder(const char* name) { return (Corpus() / name).string(); }
+std::string CorpusFolder(const char* name) {
+    return (Corpus() / name).string();
+}
 
 } // namespace
 
@@ -67,9 +73,10 @@ TEST(CliConversion, CorpusMergedAndSeparateInFileMode) {
     EXPECT_EQ(probe.openAction->pageIndex, static_cast<int>(pictures) - 1);
     EXPECT_EQ(merged.report["picturesPrepared"], pictures);
 
-    const Conversion separate =
-        Convert(save, {"--separate", "--forbid-print", "--password-env", "QM_PASSWORD", CorpusFolder("exif-orientation")},
-                "", {"QM_PASSWORD=geheim"});
+    const Conversion separate = Convert(
+        save,
+        {"--separate", "--forbid-print", "--password-env", "QM_PASSWORD", CorpusFolder("exif-orientation")},
+        "", {"QM_PASSWORD=geheim"});
     ASSERT_EQ(separate.result.exitCode, 0) << separate.result.err;
     EXPECT_NE(separate.output, merged.output);
     const size_t documents = PicturesIn(Corpus() / "exif-orientation");
@@ -175,4 +182,70 @@ TEST(CliConversion, PaperPagesTurnedPerPictureInNaturalNameOrder) {
             EXPECT_NEAR(middle[c], folder[i].colour[c], 24) << folder[i].name;
         }
     }
+}
+
+// A phone's, a web page's and a scanner's pictures from one folder, oldest
+// first: each kind is a page of its own colour, every page of a multi-page
+// TIFF is a page, an animation is its first frame, a turned HEIC stands upright.
+TEST(CliConversion, NewKindsMultiPageTiffAndAnimationFromAFolder) {
+    TempDir pictures;
+    const fs::path folder = pictures / "phone";
+    fs::create_directory(folder);
+    std::vector<std::array<uint8_t, 3>> expected; // the colour of each page, in order
+    std::vector<int> pagesOfFile;                 // the pages of each file, in order
+    int age = 100;
+    auto added = [&](const fs::path& file, std::vector<std::array<uint8_t, 3>> colours) {
+        fs::last_write_time(file, fs::file_time_type::clock::now() - std::chrono::minutes(age--));
+        expected.insert(expected.end(), colours.begin(), colours.end());
+        pagesOfFile.push_back(static_cast<int>(colours.size()));
+    };
+    int colour = 0;
+    for (const char* name : {"a.heic", "b.AVIF", "c.webp", "d.Jxl", "e.jp2", "f.J2K"}) {
+        try {
+            WriteSolidPicture(folder / name, 60, 40, ColourNumber(colour));
+        } catch (const vips::VError& error) {
+            std::cout << "left out " << name << ", this libvips cannot write it: " << error.what() << "\n";
+            continue;
+        }
+        added(folder / name, {ColourNumber(colour++)});
+    }
+    WriteMultiPageTiff(folder / "scan.tif",
+                       {{40, 60, ColourNumber(6)}, {40, 60, ColourNumber(7)}, {60, 40, ColourNumber(8)}});
+    added(folder / "scan.tif", {ColourNumber(6), ColourNumber(7), ColourNumber(8)});
+    vips::VImage frames =
+        vips::VImage::black(30, 40).new_from_image(std::vector<double>{220, 30, 30}).cast(VIPS_FORMAT_UCHAR);
+    frames = frames.join(frames.new_from_image(std::vector<double>{30, 30, 220}), VIPS_DIRECTION_VERTICAL);
+    frames.set("page-height", 40);
+    frames.gifsave((folder / "moving.gif").c_str());
+    added(folder / "moving.gif", {{220, 30, 30}});
+    fs::copy_file(fs::path(QUILLMARK_TEST_DATA) / "heic-turned-a-quarter.heic", folder / "turned.heic");
+    added(folder / "turned.heic", {{30, 30, 200}});
+
+    TempDir save;
+    const Conversion merged = Convert(save, {folder.string()});
+    ASSERT_EQ(merged.result.exitCode, 0) << merged.result.err << merged.result.out;
+    const std::vector<std::array<uint8_t, 3>> colours = PageColours(merged.output / "result.pdf");
+    ASSERT_EQ(colours.size(), expected.size());
+    for (size_t page = 0; page < expected.size(); ++page) {
+        EXPECT_TRUE(NearColour(colours[page], expected[page])) << "page " << page + 1;
+    }
+    // The turned picture: red along its bottom, blue at its top.
+    const PdfProbe probe = ProbePdf(merged.output / "result.pdf");
+    TempDir scratch;
+    std::ofstream(scratch / "last.jpg", std::ios::binary) << probe.pages.back().images[0].bytes;
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "last.jpg", 100, 290), {220, 30, 30}));
+    EXPECT_TRUE(NearColour(ReadPixel(scratch / "last.jpg", 100, 10), {30, 30, 200}));
+
+    // One document per file, the TIFF's with its three pages; folder mode alike.
+    const Conversion separate = Convert(save, {"--separate", folder.string()});
+    ASSERT_EQ(separate.result.exitCode, 0) << separate.result.err;
+    EXPECT_EQ(Entries(separate.output).size(), pagesOfFile.size());
+    for (size_t n = 0; n < pagesOfFile.size(); ++n) {
+        EXPECT_EQ(ProbePdf(separate.output / (std::to_string(n) + ".pdf")).pages.size(),
+                  size_t(pagesOfFile[n]))
+            << n;
+    }
+    const Conversion groups = Convert(save, {"--folders", folder.string()});
+    ASSERT_EQ(groups.result.exitCode, 0) << groups.result.err;
+    EXPECT_EQ(PageColours(groups.output / "phone" / "result.pdf").size(), expected.size());
 }

@@ -15,23 +15,6 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// The colour in the middle of each page of `pdf`.
-std::vector<Rgb> PageColours(const fs::path& pdf, const std::string& password = "") {
-    const PdfProbe probe = ProbePdf(pdf, password);
-    EXPECT_TRUE(probe.opened) << pdf << ": " << probe.error;
-    std::vector<Rgb> colours;
-    TempDir scratch;
-    for (const auto& page : probe.pages) {
-        EXPECT_EQ(page.images.size(), 1u);
-        if (page.images.empty()) {
-            continue;
-        }
-        std::ofstream(scratch / "page.jpg", std::ios::binary) << page.images[0].bytes;
-        colours.push_back(ReadPixel(scratch / "page.jpg", page.images[0].width / 2, page.images[0].height / 2));
-    }
-    return colours;
-}
-
 // Pictures of distinct colours whose names and file times run against the
 // list order, so that only the list can give the right page order.
 std::vector<fs::path> ColouredPictures(const fs::path& folder, int count) {

@@ -43,6 +43,11 @@ TEST(PictureTest, TheNameMustEndWithAPictureExtensionInAnyCase) {
         {"/a/IMG_0003.Jpg", true},
         {"/a/scan.TiFf", true},
         {"/a/chart.EMF", true},
+        {"/a/IMG_0042.HEIC", true},
+        {"/a/shot.Avif", true},
+        {"/a/scan.J2K", true},
+        {"/a/IMG_0042.HEIC.aae", false}, // a phone's edit record
+        {"/a/clip.webm", false},
         {"/a/IMG_0001.JPG.xmp", false}, // a photo editor's sidecar
         {"/a/photo.jpg.bak", false},
         {"/a/photos.jpg.d/readme", false}, // the folder's name does not count

@@ -2,6 +2,7 @@
 // report, in bounded time: never a crash, a hang or a lost job.
 #include "Conversion.h"
 #include "FolderTree.h"
+#include "MultiPageTiff.h"
 #include "PrepareImages.h"
 #include "StageTestSupport.h"
 #include "TempDir.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <iostream>
 #include <map>
+#include <vips/vips8>
 #include <zlib.h>
 
 namespace fs = std::filesystem;
@@ -23,15 +25,19 @@ std::string ReadAll(const fs::path& file) {
     return std::string((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
 }
 
-void WriteAll(const fs::path& file, const std::string& bytes) { std::ofstream(file, std::ios::binary) << bytes; }
+void WriteAll(const fs::path& file, const std::string& bytes) {
+    std::ofstream(file, std::ios::binary) << bytes;
+}
 
 std::string BigEndian32(uint32_t v) {
-    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8), static_cast<char>(v)};
+    return {static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+            static_cast<char>(v)};
 }
 
 std::string PngChunk(const std::string& type, const std::string& data) {
     const std::string body = type + data;
-    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
+    const uint32_t crc =
+        crc32(0, reinterpret_cast<const Bytef*>(body.data()), static_cast<uInt>(body.size()));
     return BigEndian32(static_cast<uint32_t>(data.size())) + body + BigEndian32(crc);
 }
 
@@ -61,22 +67,48 @@ std::string Png(uint32_t width, uint32_t height, uint32_t rows) {
 }
 
 std::string Le32(uint32_t v) {
-    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16), static_cast<char>(v >> 24)};
+    return {static_cast<char>(v), static_cast<char>(v >> 8), static_cast<char>(v >> 16),
+            static_cast<char>(v >> 24)};
 }
 
 // An EMF header record followed by `records`, with the header's byte and record
 // counts set from the arguments (they may lie).
 std::string Emf(const std::string& records, uint32_t declaredBytes, uint32_t declaredRecords) {
     std::string header = Le32(1) + Le32(88);
-    header += Le32(0) + Le32(0) + Le32(100) + Le32(100);      // bounds
-    header += Le32(0) + Le32(0) + Le32(2000) + Le32(2000);    // frame, 0.01 mm
+    header += Le32(0) + Le32(0) + Le32(100) + Le32(100);   // bounds
+    header += Le32(0) + Le32(0) + Le32(2000) + Le32(2000); // frame, 0.01 mm
     header += Le32(0x464D4520) + Le32(0x10000) + Le32(declaredBytes) + Le32(declaredRecords);
     header += std::string(2, '\0') + std::string(2, '\0') + Le32(0) + Le32(0) + Le32(0);
     header += Le32(1920) + Le32(1080) + Le32(508) + Le32(286);
     return header + records;
 }
 
-std::string EmfEof() { return Le32(14) + Le32(20) + Le32(0) + Le32(16) + Le32(20); }
+std::string EmfEof() {
+    return Le32(14) + Le32(20) + Le32(0) + Le32(16) + Le32(20);
+}
+
+// `bytes` with `size` bytes at `at` replaced by `replacement`.
+std::string Patched(std::string bytes, size_t at, const std::string& replacement) {
+    return at + replacement.size() <= bytes.size() ? bytes.replace(at, replacement.size(), replacement)
+                                                   : bytes;
+}
+
+// The pictures of the newer kinds that this machine's libvips can write, made
+// from a real photo, by extension.
+std::map<std::string, std::string> NewKindSamples(const fs::path& folder) {
+    std::map<std::string, std::string> samples;
+    for (const char* kind : {"heic", "avif", "webp", "jxl", "jp2"}) {
+        const fs::path file = folder / (std::string("sample.") + kind);
+        try {
+            ReencodePicture(Corpus() / "jpeg" / "flower.jpg", file);
+            samples[kind] = ReadAll(file);
+        } catch (const vips::VError& error) {
+            std::cout << "no " << kind << " samples: " << error.what() << "\n";
+        }
+        fs::remove(file);
+    }
+    return samples;
+}
 
 struct Hostile {
     std::string name;
@@ -99,7 +131,7 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
         add(std::string("zero.") + ext, "");
     }
     const std::vector<std::pair<std::string, fs::path>> originals = {
-        {"jpg", Corpus() / "jpeg" / "flower.jpg"},    {"png", Corpus() / "png" / "basi6a08.png"},
+        {"jpg", Corpus() / "jpeg" / "flower.jpg"},     {"png", Corpus() / "png" / "basi6a08.png"},
         {"tif", Corpus() / "tiff" / "hopper_lzw.tif"}, {"gif", Corpus() / "gif" / "hopper.gif"},
         {"bmp", Corpus() / "bmp" / "rgb24.bmp"},       {"emf", Corpus() / "emf" / "test-142.emf"},
     };
@@ -110,6 +142,46 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
             // they must give a page, a report line only when something is missing.
             add("cut-" + std::to_string(cut) + "." + ext, bytes.substr(0, cut), false);
         }
+    }
+    // The newer kinds: cut, and with headers that lie about the picture.
+    for (const auto& [ext, bytes] : NewKindSamples(dir.path())) {
+        add("whole." + ext, bytes, false);
+        for (size_t cut : {size_t{12}, bytes.size() / 10, bytes.size() / 2, bytes.size() * 9 / 10}) {
+            add("cut-" + std::to_string(cut) + "." + ext, bytes.substr(0, cut));
+        }
+        add("text." + ext, "Not a picture at all, whatever its name says.\n");
+        if (ext == "heic" || ext == "avif") {
+            // The stored size claims 100000 x 100000 pixels.
+            add("huge-ispe." + ext,
+                Patched(bytes, bytes.find("ispe") + 8, BigEndian32(100000) + BigEndian32(100000)));
+        } else if (ext == "jp2") {
+            // The codestream's size claims 60000 x 60000 pixels.
+            add("huge-siz.jp2",
+                Patched(bytes, bytes.find("\xFF\x51") + 6, BigEndian32(60000) + BigEndian32(60000)));
+        } else if (ext == "webp") {
+            // The frame claims 16383 x 16383 pixels and holds a few thousand bytes.
+            add("huge-frame.webp",
+                Patched(bytes, bytes.find("\x9D\x01\x2A") + 3, std::string("\xFF\x3F\xFF\x3F", 4)));
+        } else if (ext == "jxl") {
+            add("garbage-after-signature.jxl", bytes.substr(0, 2) + std::string(4000, '\x5A'));
+        }
+    }
+    {
+        // A multi-page TIFF whose second page claims the first as the page after it.
+        WriteMultiPageTiff(dir / "loop.tif", {{40, 60, ColourNumber(0)}, {40, 60, ColourNumber(1)}});
+        const std::string tiff = ReadAll(dir / "loop.tif");
+        auto number = [&](size_t at, int bytes) {
+            uint32_t value = 0;
+            for (int i = bytes - 1; i >= 0; --i) {
+                value = value << 8 | static_cast<uint8_t>(tiff.at(at + i));
+            }
+            return value;
+        };
+        const uint32_t first = number(4, 4);
+        const uint32_t second = number(first + 2 + 12 * number(first, 2), 4);
+        const size_t secondsNext = second + 2 + 12 * number(second, 2);
+        add("page-loop.tif", Patched(tiff, secondsNext, Le32(first)), false);
+        fs::remove(dir / "loop.tif");
     }
     add("text.jpg", "This is a shopping list, not a picture.\n");
     fs::create_directory(in / "x.png");
@@ -134,8 +206,8 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
         for (int i = 0; i < 200000; ++i) {
             many += Le32(18) + Le32(12) + Le32(0x00FF00); // SETTEXTCOLOR, again and again
         }
-        add("emf-many-records.emf", Emf(many + EmfEof(), static_cast<uint32_t>(88 + many.size() + 20), 200002),
-            false);
+        add("emf-many-records.emf",
+            Emf(many + EmfEof(), static_cast<uint32_t>(88 + many.size() + 20), 200002), false);
     }
 
     // Inputs the fuzzers found that once hurt: they stay in the set for good.
@@ -166,9 +238,10 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
     for (size_t n = 0; n < set.size(); ++n) {
         const fs::path page = job.workFolderPath / (std::to_string(n) + ".jpg");
         const auto found = problems.find(sources[n]);
-        const std::string outcome =
-            found == problems.end() ? "clean" : std::string(DescribeOutcome(found->second->outcome)) + ": " +
-                                                    found->second->reason.substr(0, 90);
+        const std::string outcome = found == problems.end()
+                                        ? "clean"
+                                        : std::string(DescribeOutcome(found->second->outcome)) + ": " +
+                                              found->second->reason.substr(0, 90);
         std::cout << "  " << set[n].name << ": " << outcome << "\n";
         ASSERT_TRUE(fs::exists(page)) << set[n].name;
         EXPECT_EQ(ReadSize(page).width, 120) << set[n].name;
@@ -208,7 +281,8 @@ TEST(HostileInput, EveryReasonIsOneLineAboutItsOwnPicture) {
     // A TIFF that floods the log with warnings, then a JPEG that takes its
     // decoder down: the crash must be told from the JPEG's own messages.
     const fs::path flood = Corpus() / "broken" / "crash-2020-10-test.tif";
-    const fs::path crash = fs::path(QUILLMARK_TEST_DATA) / "fuzz-findings" / "jpeg-bad-exif-aborts-decoder.jpg";
+    const fs::path crash =
+        fs::path(QUILLMARK_TEST_DATA) / "fuzz-findings" / "jpeg-bad-exif-aborts-decoder.jpg";
     JobState job;
     SetUpJob(job, {flood, crash}, dir.path());
     job.workers = 1;

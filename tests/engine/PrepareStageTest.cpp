@@ -1,5 +1,6 @@
 #include "Conversion.h"
 #include "FolderTree.h"
+#include "MultiPageTiff.h"
 #include "PageNotes.h"
 #include "PrepareImages.h"
 #include "PreparedPages.h"
@@ -8,8 +9,9 @@
 
 #include <fstream>
 #include <gtest/gtest.h>
-#include <set>
 #include <iostream>
+#include <map>
+#include <set>
 #include <sys/stat.h>
 #include <thread>
 
@@ -77,9 +79,9 @@ TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
 TEST(PrepareStage, ManyWorkersWriteTheSamePagesAsOne) {
     TempDir dir;
     std::vector<fs::path> sources;
-    for (const char* name : {"jpeg/flower.jpg", "png/basn6a08.png", "gif/hopper.gif", "tiff/hopper_lzw.tif",
-                             "bmp/rgb24.bmp", "emf/test-142.emf", "exif-orientation/hopper_orientation_6.jpg",
-                             "broken/truncated_jpeg.jpg"}) {
+    for (const char* name :
+         {"jpeg/flower.jpg", "png/basn6a08.png", "gif/hopper.gif", "tiff/hopper_lzw.tif", "bmp/rgb24.bmp",
+          "emf/test-142.emf", "exif-orientation/hopper_orientation_6.jpg", "broken/truncated_jpeg.jpg"}) {
         sources.push_back(Corpus() / name);
     }
     std::vector<std::vector<std::string>> pages;
@@ -182,4 +184,67 @@ TEST(PrepareStage, CancelEndsAPictureBeingDecoded) {
     EXPECT_TRUE(job.report.cancelled);
     EndJob(job);
     EXPECT_EQ(FilesIn(dir.path()), std::set<std::string>{"endless.png"});
+}
+
+TEST(PrepareStage, EachPageOfAMultiPageTiffGetsItsPageAndItsOwnLine) {
+    struct Row {
+        const char* what;
+        bool corruptSecondPage;
+        const char* worker; // empty for the real one
+        PictureOutcome outcome;
+        const char* reason;
+    };
+    // clang-format off
+    const Row rows[] = {
+        {"a page that can be read only in part", true, "", PictureOutcome::Damaged, "Decoding error"},
+        {"a page that takes its decoder down", false, QUILLMARK_PAGE_CRASH_WORKER, PictureOutcome::Undecodable, "the decoder crashed"},
+    };
+    // clang-format on
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        TempDir dir;
+        const fs::path scan = dir / "scan.tif";
+        WriteMultiPageTiff(scan, {{40, 60, ColourNumber(1)},
+                                  {40, 60, ColourNumber(2), 0, row.corruptSecondPage},
+                                  {60, 40, ColourNumber(3)}});
+        WriteSolidPicture(dir / "before.png", 30, 40, ColourNumber(0));
+        WriteSolidPicture(dir / "after.png", 30, 40, ColourNumber(4));
+        JobState job;
+        SetUpJob(job, {dir / "before.png", scan, dir / "after.png"}, dir.path());
+        if (*row.worker != '\0') {
+            job.renderProgram = row.worker;
+        }
+        StageLog log;
+        PrepareImagesProc(job, log.Observer());
+
+        const fs::path scratch = job.workFolderPath;
+        // Each page with its notes beside it, a crashed one's white page too.
+        EXPECT_EQ(FilesIn(scratch),
+                  (std::set<std::string>{"0.jpg", "0.json", "1.jpg", "1.json", "1-1.jpg", "1-1.json",
+                                         "1-2.jpg", "1-2.json", "2.jpg", "2.json"}));
+        EXPECT_EQ(ReadPageNotes(scratch / "1-1.jpg").notes.source, scan);
+        EXPECT_EQ(ReadPageNotes(scratch / "1-2.jpg").notes.source, scan);
+        const std::map<std::string, Rgb> expected = {{"0.jpg", ColourNumber(0)},
+                                                     {"1.jpg", ColourNumber(1)},
+                                                     {"1-1.jpg", {255, 255, 255}},
+                                                     {"1-2.jpg", ColourNumber(3)},
+                                                     {"2.jpg", ColourNumber(4)}};
+        for (const auto& [name, colour] : expected) {
+            if (name != "1-1.jpg" || row.outcome == PictureOutcome::Undecodable) {
+                EXPECT_TRUE(NearColour(ReadPixel(scratch / name, 60, 80), colour)) << name;
+            }
+        }
+        ASSERT_EQ(job.report.pictureProblems.size(), 1u);
+        const PictureProblem& problem = job.report.pictureProblems[0];
+        EXPECT_EQ(problem.source, scan);
+        EXPECT_EQ(problem.page, 2u);
+        EXPECT_EQ(problem.outcome, row.outcome);
+        EXPECT_NE(problem.reason.find(row.reason), std::string::npos) << problem.reason;
+        EXPECT_EQ(job.report.picturesTotal, 5);
+        EXPECT_EQ(job.report.picturesPrepared, row.outcome == PictureOutcome::Undecodable ? 4 : 5);
+        ASSERT_FALSE(log.progress.empty());
+        EXPECT_EQ(log.progress.back().done, 5);
+        EXPECT_EQ(log.progress.back().total, 5);
+        DeleteFolderTree(scratch);
+    }
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <array>
+#include <cstdint>
 #include <filesystem>
 #include <map>
 #include <optional>
@@ -63,3 +64,6 @@ PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password 
 // failed; `why` then says which.
 std::filesystem::path RenderPdfPage(const std::filesystem::path& pdf, int page, int dpi, std::string& why,
                                     const std::string& password = "");
+// The colour in the middle of each page's picture, in page order.
+std::vector<std::array<uint8_t, 3>> PageColours(const std::filesystem::path& pdf,
+                                                const std::string& password = "");

@@ -47,6 +47,11 @@ void WriteSolidPicture(const std::filesystem::path& path, int width, int height,
     Save(SolidImage(width, height, {double(rgb[0]), double(rgb[1]), double(rgb[2])}), path);
 }
 
+void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to) {
+    StartVips();
+    Save(VImage::new_from_file(from.c_str()), to);
+}
+
 void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba) {
     StartVips();
     Save(SolidImage(width, height, {double(rgba[0]), double(rgba[1]), double(rgba[2]), double(rgba[3])}),

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 
@@ -10,6 +11,10 @@
 // A picture of one colour; the format follows the extension
 // (.jpg .png .tif .gif .bmp).
 void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb);
+
+// `from` written again in the kind the extension of `to` names. Throws
+// vips::VError when this libvips cannot write that kind.
+void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to);
 
 // A PNG of one colour with an alpha channel.
 void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba);
@@ -43,3 +48,21 @@ void WriteArithmeticJpeg(const std::filesystem::path& path, int width, int heigh
 // The mean absolute difference of two pictures of the same size, over all
 // bands, 0 to 255; a negative value when their sizes differ.
 double MeanDifference(const std::filesystem::path& a, const std::filesystem::path& b);
+using Rgb = std::array<uint8_t, 3>;
+
+// Distinct colours, far enough apart to survive JPEG.
+inline Rgb ColourNumber(int n) {
+    static const Rgb kColours[] = {{220, 30, 30},   {30, 200, 30},   {30, 30, 220}, {230, 200, 20},
+                                   {20, 200, 210},  {200, 30, 200},  {0, 0, 0},     {140, 70, 0},
+                                   {120, 120, 120}, {250, 150, 150}, {0, 90, 60},   {90, 0, 140}};
+    return kColours[n % 12];
+}
+
+inline bool NearColour(Rgb a, Rgb b, int tolerance = 24) {
+    for (int i = 0; i < 3; ++i) {
+        if (std::abs(a[i] - b[i]) > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}

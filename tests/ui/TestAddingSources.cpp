@@ -3,15 +3,18 @@
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
+#include "PictureTest.h"
 #include "QuillmarkDlg.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QDropEvent>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMimeData>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTreeWidget>
@@ -74,6 +77,7 @@ class TestAddingSources : public QObject {
     void folderScanTakesPicturesOldestFirst();
     void traverseModeListsSubFolders();
     void dropTakesWhatEndsLikeAPicture();
+    void newKindsEnterByEveryWay();
     void dropsReachTheWindowFromEveryControl();
     void duplicateTestFollowsEveryChange();
 };
@@ -84,7 +88,8 @@ void TestAddingSources::pickerBatchesGoOnTopOnce() {
     f.click(ControlId::AddFiles); // cancelled
     QCOMPARE(f.label(), QStringLiteral("0"));
     QCOMPARE(f.shell.filters,
-             QStringList{QStringLiteral("图片文件(*.jpg *.jpeg *.png *.bmp *.emf *.tif *.tiff *.gif)")});
+             QStringList{QStringLiteral("图片文件(*.jpg *.jpeg *.png *.bmp *.emf *.tif *.tiff *.gif "
+                                        "*.heic *.heif *.avif *.webp *.jxl *.jp2 *.j2k)")});
 
     f.shell.pickedFiles << QStringList{"/p/a.jpg", "/p/b.jpg", "/p/c.jpg"};
     f.click(ControlId::AddFiles);
@@ -210,6 +215,40 @@ void TestAddingSources::dropTakesWhatEndsLikeAPicture() {
     }
     f.drop({"/d/during.jpg"});
     QCOMPARE(f.rows().first(), QStringLiteral("/d/during.jpg"));
+}
+
+// Phone, web, archive and scanner pictures come in by the picker, the folder
+// scan and a drop, named in any letter case; their lookalikes do not.
+void TestAddingSources::newKindsEnterByEveryWay() {
+    Fixture f;
+    f.click(ControlId::AddFiles);
+    for (std::string_view extension : PictureExtensions()) {
+        const QString pattern = QStringLiteral("*.") + QString::fromUtf8(extension.data(), extension.size());
+        QVERIFY2(f.shell.filters.value(0).split(QRegularExpression("[( )]")).contains(pattern),
+                 qPrintable(pattern + " is missing from the picker"));
+    }
+
+    const QStringList pictures = {"IMG_0042.HEIC", "b.heif", "c.Avif", "d.webp", "e.JXL", "f.jp2", "g.J2k"};
+    QTemporaryDir dir;
+    for (const QString& name : pictures + QStringList{"clip.webm", "IMG_0042.HEIC.aae", "notes.jp2.txt"}) {
+        Touch(dir.filePath(name));
+    }
+    f.shell.pickedFolders << dir.path();
+    f.click(ControlId::AddFolder);
+    QStringList scanned = f.rows();
+    for (QString& path : scanned) {
+        path = QFileInfo(path).fileName();
+    }
+    scanned.sort();
+    QCOMPARE(scanned, pictures);
+
+    Fixture dropped;
+    QStringList paths;
+    for (const QString& name : pictures + QStringList{"clip.webm", "notes.jp2.txt"}) {
+        paths << "/d/" + name;
+    }
+    dropped.drop(paths);
+    QCOMPARE(dropped.rows().size(), pictures.size());
 }
 
 void TestAddingSources::dropsReachTheWindowFromEveryControl() {

@@ -13,6 +13,7 @@ class TestJobEndMessage : public QObject {
     void summaryStaysShort_data();
     void summaryStaysShort();
     void boxFitsTheScreenWithManyFailures();
+    void aPageOfAPictureIsNamedWithItsNumber();
 };
 
 namespace {
@@ -62,6 +63,15 @@ void TestJobEndMessage::boxFitsTheScreenWithManyFailures() {
     box->show();
     QVERIFY2(box->height() < 600, qPrintable(QString::number(box->height())));
     QCOMPARE(box->buttons().size(), 3); // OK, open the folder, show the details
+}
+
+void TestJobEndMessage::aPageOfAPictureIsNamedWithItsNumber() {
+    JobReport report = ReportWith(3, 0, 1);
+    // A path may hold what looks like a placeholder.
+    report.AddPictureProblem("/home/user/scans/100%2 done.tif", PictureOutcome::Undecodable, "bad strip", 3);
+    const JobEndMessage message = DescribeJobEnd(report);
+    QVERIFY2(message.details.contains(QStringLiteral("/home/user/scans/100%2 done.tif 的第 3 页：")),
+             qPrintable(message.details));
 }
 
 QTEST_MAIN(TestJobEndMessage)
