@@ -4,7 +4,7 @@
 // otherwise; prints figures, judges nothing.
 #include "JobState.h"
 #include "QuillmarkDlg.h"
-#include "Shell.h"
+#include "FakeShell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -15,20 +15,6 @@
 namespace {
 
 constexpr int kBatch = 10000;
-
-// Answers every file picker with the next queued batch.
-class BenchShell : public Shell {
-  public:
-    Answer ShowMessage(QWidget*, const QString&, Buttons) override { return Answer::Ok; }
-    Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
-    QStringList PickFiles(QWidget*, const QString&, const QString&) override { return batches.takeFirst(); }
-    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    bool EditPageSettings(QWidget*, PageChoice&) override { return false; }
-    bool OpenUrl(const QString&) override { return true; }
-    bool OpenFolder(const QString&) override { return true; }
-
-    QList<QStringList> batches;
-};
 
 QStringList Pictures(const QString& folder) {
     QStringList paths;
@@ -65,11 +51,11 @@ int main(int argc, char** argv) {
     const QStringList added = Pictures(QStringLiteral("added"));
 
     {
-        BenchShell shell;
+        FakeShell shell;
         JobState job;
         CQuillmarkDlg dlg(shell, job, 96);
         dlg.show();
-        shell.batches << earlier << added << added;
+        shell.pickedFiles << earlier << added << added;
         const double first = Milliseconds([&] { dlg.OnAddFiles(); });
         const double second = Milliseconds([&] { dlg.OnAddFiles(); });
         const double again = Milliseconds([&] { dlg.OnAddFiles(); });
@@ -79,7 +65,7 @@ int main(int argc, char** argv) {
         std::printf("file picker: %d listed already %8.1f ms (%d rows)\n", kBatch, again, dlg.FileCount());
     }
     {
-        BenchShell shell;
+        FakeShell shell;
         JobState job;
         CQuillmarkDlg dlg(shell, job, 96);
         dlg.show();

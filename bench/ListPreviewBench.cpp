@@ -7,7 +7,7 @@
 #include "JobState.h"
 #include "ListPreviews.h"
 #include "QuillmarkDlg.h"
-#include "Shell.h"
+#include "FakeShell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -27,17 +27,6 @@ namespace {
 
 constexpr int kRows = 10000;
 constexpr int kPhotos = 50;
-
-class BenchShell : public Shell {
-  public:
-    Answer ShowMessage(QWidget*, const QString&, Buttons) override { return Answer::Ok; }
-    Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
-    QStringList PickFiles(QWidget*, const QString&, const QString&) override { return {}; }
-    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    bool EditPageSettings(QWidget*, PageChoice&) override { return false; }
-    bool OpenUrl(const QString&) override { return true; }
-    bool OpenFolder(const QString&) override { return true; }
-};
 
 // Notes the longest gap between ticks of a 5 ms timer: how long the event
 // loop could not run.
@@ -108,7 +97,7 @@ int main(int argc, char** argv) {
         paths << link;
     }
 
-    BenchShell shell;
+    FakeShell shell;
     JobState job;
     CQuillmarkDlg dlg(shell, job, 96);
     dlg.show();

@@ -9,7 +9,7 @@
 #include "DialogTemplate.h"
 #include "JobState.h"
 #include "QuillmarkDlg.h"
-#include "Shell.h"
+#include "FakeShell.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -25,17 +25,6 @@ namespace {
 
 constexpr int kSide = 18000;
 constexpr int kStopAfterMs = 1000;
-
-class YesShell : public Shell {
-  public:
-    Answer ShowMessage(QWidget*, const QString&, Buttons) override { return Answer::Yes; }
-    Answer ShowReport(QWidget*, const QString&, const QString&, bool) override { return Answer::Ok; }
-    QStringList PickFiles(QWidget*, const QString&, const QString&) override { return {}; }
-    QString PickFolder(QWidget*, const QString&, const QString&) override { return {}; }
-    bool EditPageSettings(QWidget*, PageChoice&) override { return false; }
-    bool OpenUrl(const QString&) override { return true; }
-    bool OpenFolder(const QString&) override { return true; }
-};
 
 QStringList CliArguments(const QString& save, const QString& picture) {
     return {QStringLiteral("-q"), QStringLiteral("-j"), QStringLiteral("1"), QStringLiteral("-o"), save, picture};
@@ -63,7 +52,8 @@ double StopCommandLine(const QString& cli, const QString& save, const QString& p
 }
 
 double CloseWindow(const QString& save, const QString& picture) {
-    YesShell shell;
+    FakeShell shell;
+    shell.answers << Shell::Answer::Yes; // to the exit question
     JobState job;
     CQuillmarkDlg dialog(shell, job, 96);
     dialog.Control<QLineEdit>(ControlId::SaveFolder)->setText(save);
