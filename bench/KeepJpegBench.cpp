@@ -10,6 +10,7 @@
 #include "JpegMarkers.h"
 #include "KeepJpeg.h"
 #include "NormalizeImage.h"
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
 #include "PageNotes.h"
 
@@ -73,7 +74,7 @@ int main(int argc, char** argv) {
     PageSetup setup;
     setup.pageWidth = kWidth;
     setup.pageHeight = kHeight;
-    std::vector<PreparedPage> pages;
+    std::vector<PageFile> pages;
     const double keep = FastestMs([&] {
         pages.clear();
         for (size_t n = 0; n < sources.size(); ++n) {
@@ -93,7 +94,7 @@ int main(int argc, char** argv) {
     ConvertOptions options;
     options.pageWidth = kWidth;
     options.pageHeight = kHeight;
-    const double pdf = FastestMs([&] { WritePdfDocument({pages, work / "kept.pdf", "kept"}, options); });
+    const double pdf = FastestMs([&] { WritePdfDocument({pages, work / "kept.pdf", "kept"}, DocumentSettingsFor(options)); });
     std::printf("check %.1f\nkeep %.1f\nrender %.1f\npdf %.1f\n", check / pictures, keep / pictures,
                 render / pictures, pages.empty() ? 0.0 : pdf / pages.size());
     std::fprintf(stderr, "keep_jpeg_bench: of %zu pictures %d are whole, %zu kept\n", sources.size(), clean,

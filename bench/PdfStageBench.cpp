@@ -8,6 +8,7 @@
 // the machine only ever adds time) is printed as
 // "<way> <ms per page> <document MB>", one way a line. The preparation stage
 // costs tens of milliseconds a page; this shows what the PDF stage adds.
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
 
 #include <algorithm>
@@ -88,13 +89,13 @@ int main(int argc, char** argv) {
         fs::copy_file(page, jpegs / (std::to_string(i) + ".jpg"), fs::copy_options::overwrite_existing);
     }
 
-    auto mergeAll = [&] { return WrittenBytes(MergeFolderToPdf(jpegs, merged, options)); };
+    auto mergeAll = [&] { return WrittenBytes(MergeFolderToPdf(jpegs, merged, DocumentSettingsFor(options))); };
     auto oneEach = [&] {
         std::uintmax_t bytes = 0;
         for (int i = 0; i < pages; ++i) {
             const std::string number = std::to_string(i);
             const std::uintmax_t written =
-                WrittenBytes(JpegToPdf(jpegs / (number + ".jpg"), separate / (number + ".pdf"), options));
+                WrittenBytes(JpegToPdf(jpegs / (number + ".jpg"), separate / (number + ".pdf"), DocumentSettingsFor(options)));
             if (written == 0) {
                 return std::uintmax_t{0};
             }

@@ -1,6 +1,8 @@
 // PDF assembly from arbitrary JPEG bytes, with protection on.
 #include "FuzzFile.h"
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
+#include "PdfDocument.h"
 
 #include <cstdio>
 
@@ -17,6 +19,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     options.forbidPrint = 1;
     options.usePassword = 1;
     options.password = u"secret";
-    JpegToPdf(jpeg, FuzzFolder() / "out.pdf", options);
+    JpegToPdf(jpeg, FuzzFolder() / "out.pdf", DocumentSettingsFor(options));
     return 0;
 }

@@ -1,7 +1,7 @@
 #include "PreviewMaker.h"
 
 #include "PathText.h"
-#include "RenderWorker.h"
+#include "WorkerProgram.h"
 #include "UiTexts.h"
 
 #include <QDateTime>

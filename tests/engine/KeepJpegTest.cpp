@@ -2,6 +2,7 @@
 #include "JpegMarkers.h"
 #include "KeepJpeg.h"
 #include "PageNotes.h"
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
 #include "PdfProbe.h"
 #include "Pictures.h"
@@ -63,7 +64,7 @@ PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool ke
     fs::create_directories(folder);
     const fs::path page = folder / "0.jpg";
     EXPECT_TRUE(Prepare(source, page, keepJpeg, PageSetupOf(options)).written);
-    const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, folder / "doc.pdf", "t"}, options);
+    const PdfOutcome outcome = WritePdfDocument({{PageFile{"0", 0, page}}, folder / "doc.pdf", "t"}, DocumentSettingsFor(options));
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     if (pdf != nullptr) {
         *pdf = folder / "doc.pdf";
@@ -321,7 +322,7 @@ TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {
         SCOPED_TRACE(bad);
         WriteBytes(PageNotesPath(page), bad);
         EXPECT_FALSE(ReadPageNotes(page).error.empty());
-        const PdfOutcome outcome = WritePdfDocument({{PreparedPage{"0", 0, page}}, dir / "doc.pdf", "t"}, options);
+        const PdfOutcome outcome = WritePdfDocument({{PageFile{"0", 0, page}}, dir / "doc.pdf", "t"}, DocumentSettingsFor(options));
         EXPECT_EQ(outcome.status, PdfOutcome::Status::Failed);
         EXPECT_NE(outcome.error.find("page notes"), std::string::npos) << outcome.error;
         EXPECT_FALSE(fs::exists(dir / "doc.pdf"));

@@ -4,7 +4,7 @@
 #include "EmfPicture.h"
 #include "EmfWriter.h"
 #include "VipsRuntime.h"
-#include "metafile/RecordTypes.h"
+#include "RecordTypes.h"
 
 #include <gtest/gtest.h>
 

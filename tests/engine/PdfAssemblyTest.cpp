@@ -1,4 +1,6 @@
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
+#include "PdfDocument.h"
 
 #include "PdfProbe.h"
 #include "Utf8.h"
@@ -85,7 +87,7 @@ TEST(PdfAssembly, MergedPagesFollowTheNumberInTheNameAndEmbedEachJpegUnchanged) 
 
     ConvertOptions options = PageOptions();
     options.password = u"secret"; // left from an earlier job; the password option is off
-    const PdfOutcome outcome = MergeFolderToPdf(jpegs, dir.path(), options);
+    const PdfOutcome outcome = MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(options));
     ASSERT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     EXPECT_EQ(outcome.document, dir / "result.pdf");
     EXPECT_EQ(outcome.pages, 13);
@@ -122,9 +124,9 @@ TEST(PdfAssembly, FolderWithoutJpegWritesNothing) {
     TempDir dir;
     fs::create_directories(dir / "jpegs");
     WriteSolidPicture(dir / "jpegs" / "0.png", kWidth, kHeight, {0, 0, 0});
-    EXPECT_EQ(MergeFolderToPdf(dir / "jpegs", dir.path(), PageOptions()).status,
+    EXPECT_EQ(MergeFolderToPdf(dir / "jpegs", dir.path(), DocumentSettingsFor(PageOptions())).status,
               PdfOutcome::Status::NothingToDo);
-    EXPECT_EQ(MergeFolderToPdf(dir / "missing", dir.path(), PageOptions()).status,
+    EXPECT_EQ(MergeFolderToPdf(dir / "missing", dir.path(), DocumentSettingsFor(PageOptions())).status,
               PdfOutcome::Status::NothingToDo);
     EXPECT_EQ(FileNames(dir.path()), std::set<std::string>{"jpegs"});
 }
@@ -153,7 +155,7 @@ TEST_P(PdfProtection, OpensOnlyWithTheUserPasswordAndKeepsThePermissions) {
     options.usePassword = row.usePassword;
     options.password = row.password;
     options.encryption = encryption;
-    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", options);
+    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", DocumentSettingsFor(options));
     ASSERT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"0.jpg", "0.pdf"}));
 
@@ -225,10 +227,10 @@ TEST(PdfAssembly, BrokenJpegFailsTheDocumentAndLeavesNoFile) {
         WriteSolidPicture(jpegs / "2.jpg", kWidth, kHeight, {2, 2, 2});
         CapturedDiagnostics diagnostics;
 
-        const PdfOutcome merged = MergeFolderToPdf(jpegs, dir.path(), PageOptions());
+        const PdfOutcome merged = MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions()));
         EXPECT_EQ(merged.status, PdfOutcome::Status::Failed);
         EXPECT_NE(merged.error.find("1.jpg"), std::string::npos) << merged.error;
-        const PdfOutcome single = JpegToPdf(jpegs / "1.jpg", dir / "1.pdf", PageOptions());
+        const PdfOutcome single = JpegToPdf(jpegs / "1.jpg", dir / "1.pdf", DocumentSettingsFor(PageOptions()));
         EXPECT_EQ(single.status, PdfOutcome::Status::Failed);
         EXPECT_EQ(single.document, dir / "1.pdf");
         EXPECT_EQ(FileNames(dir.path()), std::set<std::string>{"jpegs"})
@@ -239,7 +241,7 @@ TEST(PdfAssembly, BrokenJpegFailsTheDocumentAndLeavesNoFile) {
 TEST(PdfAssembly, MissingJpegIsReportedWithTheLibraryCode) {
     TempDir dir;
     CapturedDiagnostics diagnostics;
-    const PdfOutcome outcome = JpegToPdf(dir / "gone.jpg", dir / "0.pdf", PageOptions());
+    const PdfOutcome outcome = JpegToPdf(dir / "gone.jpg", dir / "0.pdf", DocumentSettingsFor(PageOptions()));
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Failed);
     EXPECT_NE(outcome.error.find("gone.jpg"), std::string::npos) << outcome.error;
     EXPECT_NE(outcome.error.find("0x1017"), std::string::npos) << outcome.error;
@@ -254,14 +256,14 @@ TEST(PdfAssembly, PageSizeOutsideTheLibraryRangeFails) {
     for (auto [width, height] : refused) {
         SCOPED_TRACE(std::to_string(width) + "x" + std::to_string(height));
         CapturedDiagnostics diagnostics;
-        const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", PageOptions(width, height));
+        const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", DocumentSettingsFor(PageOptions(width, height)));
         EXPECT_EQ(outcome.status, PdfOutcome::Status::Failed);
         EXPECT_NE(outcome.error.find("0x1054"), std::string::npos) << outcome.error;
         EXPECT_EQ(diagnostics.Text(), "ERROR: error_no=1054, detail_no=0\n");
         EXPECT_FALSE(fs::exists(dir / "0.pdf"));
     }
     for (auto [width, height] : {std::pair{3, 3}, std::pair{14400, 14400}}) {
-        const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "edge.pdf", PageOptions(width, height));
+        const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "edge.pdf", DocumentSettingsFor(PageOptions(width, height)));
         ASSERT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
         const PdfProbe pdf = ProbePdf(dir / "edge.pdf");
         ASSERT_EQ(pdf.pages.size(), 1u);
@@ -278,10 +280,10 @@ TEST(PdfAssembly, ExistingDocumentIsReplacedOnlyBySuccess) {
     WriteText(dir / "result.pdf", "earlier document");
     CapturedDiagnostics diagnostics;
 
-    EXPECT_EQ(MergeFolderToPdf(jpegs, dir.path(), PageOptions(0, 0)).status, PdfOutcome::Status::Failed);
+    EXPECT_EQ(MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions(0, 0))).status, PdfOutcome::Status::Failed);
     EXPECT_EQ(ReadBytes(dir / "result.pdf"), "earlier document");
 
-    ASSERT_EQ(MergeFolderToPdf(jpegs, dir.path(), PageOptions()).status, PdfOutcome::Status::Written);
+    ASSERT_EQ(MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions())).status, PdfOutcome::Status::Written);
     EXPECT_EQ(ProbePdf(dir / "result.pdf").pages.size(), 1u);
     EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"jpegs", "result.pdf"}));
 }
@@ -289,12 +291,12 @@ TEST(PdfAssembly, ExistingDocumentIsReplacedOnlyBySuccess) {
 TEST(PdfAssembly, UnwritableTargetFailsCleanly) {
     TempDir dir;
     WriteSolidPicture(dir / "0.jpg", kWidth, kHeight, {10, 20, 30});
-    const PdfOutcome missingFolder = JpegToPdf(dir / "0.jpg", dir / "no" / "0.pdf", PageOptions());
+    const PdfOutcome missingFolder = JpegToPdf(dir / "0.jpg", dir / "no" / "0.pdf", DocumentSettingsFor(PageOptions()));
     EXPECT_EQ(missingFolder.status, PdfOutcome::Status::Failed);
     EXPECT_FALSE(missingFolder.error.empty());
 
     fs::create_directory(dir / "taken.pdf"); // a folder where the document should go
-    const PdfOutcome taken = JpegToPdf(dir / "0.jpg", dir / "taken.pdf", PageOptions());
+    const PdfOutcome taken = JpegToPdf(dir / "0.jpg", dir / "taken.pdf", DocumentSettingsFor(PageOptions()));
     EXPECT_EQ(taken.status, PdfOutcome::Status::Failed);
     EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"0.jpg", "taken.pdf"}));
 }
@@ -304,7 +306,7 @@ TEST(PdfAssembly, UnwritableTargetFailsCleanly) {
 TEST(PdfAssembly, DocumentCutShortOnDiskIsNotPutInPlace) {
     TempDir dir;
     WriteSolidPicture(dir / "0.jpg", kWidth, kHeight, {10, 20, 30});
-    ASSERT_EQ(JpegToPdf(dir / "0.jpg", dir / "whole.pdf", PageOptions()).status, PdfOutcome::Status::Written);
+    ASSERT_EQ(JpegToPdf(dir / "0.jpg", dir / "whole.pdf", DocumentSettingsFor(PageOptions())).status, PdfOutcome::Status::Written);
     const auto size = static_cast<rlim_t>(fs::file_size(dir / "whole.pdf"));
 
     rlimit saved{};
@@ -314,7 +316,7 @@ TEST(PdfAssembly, DocumentCutShortOnDiskIsNotPutInPlace) {
     limited.rlim_cur = size - 3;
     ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &limited), 0);
     // A name as long as the first one's: the title follows the name.
-    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "short.pdf", PageOptions());
+    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "short.pdf", DocumentSettingsFor(PageOptions()));
     setrlimit(RLIMIT_FSIZE, &saved);
     std::signal(SIGXFSZ, previousHandler);
 
@@ -329,7 +331,7 @@ TEST(PdfAssembly, PasswordThatCannotBeConvertedFailsTheDocument) {
     ConvertOptions options = PageOptions();
     options.usePassword = 1;
     options.password = u"abc\xD800";
-    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", options);
+    const PdfOutcome outcome = JpegToPdf(dir / "0.jpg", dir / "0.pdf", DocumentSettingsFor(options));
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Failed);
     EXPECT_NE(outcome.error.find("password"), std::string::npos) << outcome.error;
     EXPECT_FALSE(fs::exists(dir / "0.pdf"));

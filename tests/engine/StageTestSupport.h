@@ -3,6 +3,7 @@
 #include "JobState.h"
 #include "Pictures.h"
 #include "RenderWorker.h"
+#include "WorkerProgram.h"
 
 #include <filesystem>
 #include <string>

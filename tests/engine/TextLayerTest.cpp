@@ -1,4 +1,5 @@
 #include "PageNotes.h"
+#include "ConvertOptions.h"
 #include "PdfAssembly.h"
 #include "PdfProbe.h"
 #include "PdfText.h"
@@ -175,8 +176,8 @@ TEST(TextLayer, ReadersFindTheTextAsRecognisedAndThePageLooksTheSame) {
         const std::string password = protection.password ? "secret" : "";
         const fs::path withText = dir / (std::string(protection.what) + " text.pdf");
         const fs::path without = dir / (std::string(protection.what) + " plain.pdf");
-        ASSERT_EQ(JpegToPdf(textPage, withText, options).status, PdfOutcome::Status::Written);
-        ASSERT_EQ(JpegToPdf(plainPage, without, options).status, PdfOutcome::Status::Written);
+        ASSERT_EQ(JpegToPdf(textPage, withText, DocumentSettingsFor(options)).status, PdfOutcome::Status::Written);
+        ASSERT_EQ(JpegToPdf(plainPage, without, DocumentSettingsFor(options)).status, PdfOutcome::Status::Written);
 
         const std::optional<std::string> read = PdfToText(withText, password);
         ASSERT_TRUE(read) << protection.what;

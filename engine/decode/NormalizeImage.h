@@ -1,0 +1,89 @@
+#pragma once
+
+#include "JpegQuality.h"
+#include "PagePlacement.h"
+#include "PictureOutcome.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+
+// Pictures beyond this many pixels are refused: decoding them would take
+// minutes and gigabytes, and no page needs them.
+inline constexpr int64_t kMaxPicturePixels = 400'000'000;
+
+// The result of rendering one picture. `written` tells whether the destination
+// JPEG exists; `problem` is empty for a picture that converted cleanly.
+struct NormalizeResult {
+    bool written = false;
+    std::optional<PictureOutcome> problem;
+    std::string reason;
+};
+
+// Renders `source` (JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL
+// or JPEG 2000; the first page or frame of a file of several) into
+// `destination`, the JPEG page picture that LayOutPage measures for it, at
+// JPEG `quality` (1 to 100): the picture as its viewer shows it (EXIF or HEIF
+// orientation applied, transparency over white), placed by LayOutPage on a
+// white page. A metafile has no pixel size of its own: it is always fitted to
+// the area inside the margins. A source that cannot be read yields an
+// all-white page (as sized) and an Undecodable problem; one that can be read
+// only in part (a truncated file) yields what could be read and a Damaged
+// problem. The destination's folder must exist. Safe to call from several
+// threads at once.
+NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,
+                               const std::filesystem::path& destination,
+                               int32_t quality = kDefaultJpegQuality);
+
+// The same on a Custom page of pageWidth x pageHeight pixels, as sized,
+// without margin, fitted.
+NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std::filesystem::path& source,
+                               const std::filesystem::path& destination,
+                               int32_t quality = kDefaultJpegQuality);
+
+// Stores the bytes of a finished page at `destination`; on failure nothing is
+// left there (no half page for the PDF stage to trip over). Empty on success,
+// otherwise why, for the user.
+std::string StorePage(const std::filesystem::path& destination, std::string_view bytes);
+
+// A picture opened to be rendered page by page. A multi-page TIFF (a fax, a
+// scanned document) has a page for each of its pages, in order, reduced-size
+// copies and masks left out, at most a few thousand (the last page then says
+// that the rest was left out). Every other picture has one page: an animated
+// GIF or WebP, or an HEIF sequence, gives its first frame, since an animation
+// is not a document. A file that cannot be opened has one page, rendered white
+// with the reason.
+class PicturePages {
+  public:
+    explicit PicturePages(const std::filesystem::path& source);
+    ~PicturePages();
+    PicturePages(const PicturePages&) = delete;
+    PicturePages& operator=(const PicturePages&) = delete;
+
+    size_t count() const;
+
+    // Renders page `part` (0 for the first) as NormalizeImage renders a
+    // picture; a page that cannot be read gets its white page and its own
+    // problem, whatever became of the others.
+    NormalizeResult Render(size_t part, const PageSetup& page, const std::filesystem::path& destination,
+                           int32_t quality = kDefaultJpegQuality) const;
+
+  private:
+    struct Opened;
+    std::unique_ptr<Opened> opened_;
+};
+
+// Renders `source` as a small JPEG picture for a preview: drawn as
+// NormalizeImage draws it, scaled down to fit inside maxSide x maxSide with its
+// proportions kept (a smaller picture keeps its size). A picture that cannot be
+// read writes nothing and yields an Undecodable problem with the reason; a
+// damaged one is shown as far as it can be read, with a Damaged problem.
+NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& source,
+                              const std::filesystem::path& destination);
+
+// Writes an all-white page as sized, for a picture that could not be rendered at all.
+NormalizeResult WriteWhitePage(const PageSetup& page, const std::filesystem::path& destination,
+                               int32_t quality = kDefaultJpegQuality);
