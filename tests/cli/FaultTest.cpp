@@ -246,3 +246,40 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_NE(readOnly.err.find("cannot create the output folder"), std::string::npos) << readOnly.err;
 }
+
+// A folder the converter may not write to is refused before anything is made
+// there, in words that name the folder rather than a scratch folder.
+TEST(Faults, AFolderThatCannotBeWrittenIsRefusedAtTheStart) {
+    TempDir dir;
+    const fs::path locked = dir / "locked";
+    fs::create_directory(locked);
+    const bool mounted = CanMount();
+    if (mounted) {
+        // Root writes through permissions: only a read-only file system stops it.
+        if (RunProgram("/bin/mount", {"-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", locked.string()}).exitCode !=
+            0) {
+            GTEST_SKIP() << "this machine does not let the test mount a tmpfs";
+        }
+    } else if (::geteuid() == 0) {
+        GTEST_SKIP() << "root writes into any folder of a writable file system";
+    } else {
+        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
+    }
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+    const ProgramResult intoSaveFolder = RunCli({"-o", locked.string(), "--size", "100x100", picture});
+    const ProgramResult intoOutputFile = RunCli({"--output", (locked / "x.pdf").string(), picture});
+    const bool untouched = fs::is_empty(locked);
+    if (mounted) {
+        RunProgram("/bin/umount", {locked.string()});
+    } else {
+        fs::permissions(locked, fs::perms::owner_all);
+    }
+    for (const ProgramResult* result : {&intoSaveFolder, &intoOutputFile}) {
+        EXPECT_EQ(result->exitCode, 1) << result->err;
+        EXPECT_NE(result->err.find("the folder " + locked.string() + " cannot be written to"), std::string::npos)
+            << result->err;
+        EXPECT_EQ(result->err.find("scratch"), std::string::npos) << result->err;
+        EXPECT_EQ(result->err.find("0 of 0"), std::string::npos) << result->err;
+    }
+    EXPECT_TRUE(untouched);
+}
