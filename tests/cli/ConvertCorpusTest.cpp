@@ -270,3 +270,30 @@ TEST(CliConversion, NewKindsMultiPageTiffAndAnimationFromAFolder) {
     ASSERT_EQ(groups.result.exitCode, 0) << groups.result.err;
     EXPECT_EQ(PageColours(groups.output / "phone" / "result.pdf").size(), expected.size());
 }
+
+// A folder named beside pictures that holds none gives nothing, and the user
+// must hear of it as of a picture that gave nothing.
+TEST(CliConversion, AFolderWithoutPicturesIsNamedAndFailsTheJob) {
+    TempDir save;
+    TempDir dir;
+    const fs::path empty = dir / "no pictures here";
+    fs::create_directory(empty);
+    std::ofstream(empty / "notes.txt") << "no picture";
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+
+    const Conversion conversion = Convert(save, {picture, empty.string()});
+    EXPECT_EQ(conversion.result.exitCode, 1) << conversion.result.err;
+    EXPECT_EQ(conversion.report["emptyGroups"], nlohmann::json::array({empty.string()}));
+    EXPECT_FALSE(conversion.report["allConverted"].get<bool>());
+    EXPECT_EQ(ProbePdf(conversion.output / "result.pdf").pages.size(), 1u);
+
+    const ProgramResult quiet = RunCli({"-q", "-o", save.path().string(), empty.string(), picture});
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_NE(quiet.err.find(empty.string() + ": skipped, the folder holds no pictures"), std::string::npos)
+        << quiet.err;
+
+    const ProgramResult alone = RunCli({"-o", save.path().string(), empty.string()});
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_NE(alone.err.find("no pictures to convert: no pictures in " + empty.string()), std::string::npos)
+        << alone.err;
+}
