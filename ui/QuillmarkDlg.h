@@ -81,7 +81,7 @@ class CQuillmarkDlg : public QDialog {
     void OnAddFolder();
     void OnDropFiles(const QList<QUrl>& dropped); // ignored while the traverse box is ticked
     // Pictures named on the command line or handed over by a second start:
-    // taken as a drop of those files.
+    // taken as a drop of those files, but listed in the order given.
     void OpenFiles(const QStringList& paths);
     // The files the program was started with. The user asked for these
     // pictures, so a window remembered in folder mode opens in picture mode.
