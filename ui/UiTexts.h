@@ -51,6 +51,9 @@ class UiTexts {
     static QString EmptyFoldersCount() { return tr("%1 个目录中没有图片，已跳过。"); }
     static QString NoDocumentWritten() { return tr("没有生成任何PDF文件。"); }
     static QString OpenResultFolder() { return tr("打开结果文件夹"); }
+    // Where the job's documents went, and what to do when no file manager opens it.
+    static QString DocumentsSavedIn() { return tr("PDF文件保存在：%1"); }
+    static QString CannotOpenFolder() { return tr("无法打开文件夹，请在文件管理器中打开：\n%1"); }
     static QString ProblemLine() { return tr("%1：%2"); }
     static QString ProblemWithReason() { return tr("%1：%2（%3）"); }
     static QString PictureDamaged() { return tr("只读出一部分"); }

@@ -292,6 +292,17 @@ void TestConversion::failedPicturesAreReported() {
     QCOMPARE(f.shell.opened.size(), 1);
     QVERIFY(f.shell.opened.first().startsWith(f.saveFolder() + QStringLiteral("/转换结果")));
     QVERIFY(QFileInfo(f.shell.opened.first()).isDir());
+    // The box names that folder, whether or not the user opens it.
+    QCOMPARE(f.shell.reportPlaces.last(), QStringLiteral("PDF文件保存在：") + f.shell.opened.first());
+
+    // Where no file manager answers, the user is told so, with the path.
+    f.shell.folderOpens = false;
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.opened.size(), 2);
+    QCOMPARE(f.shell.kinds.last(), Shell::Buttons::Ok);
+    QVERIFY2(f.shell.messages.last().endsWith(QLatin1Char('\n') + f.shell.opened.last()),
+             qPrintable(f.shell.messages.last()));
 }
 
 void TestConversion::folderJobKeepsAddFilesLocked() {
