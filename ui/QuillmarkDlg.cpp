@@ -7,8 +7,10 @@
 #include "ListPreviews.h"
 #include "ListedPaths.h"
 #include "PageDefaults.h"
+#include "PagePlacement.h"
 #include "ProgressIndicator.h"
 #include "Shell.h"
+#include "Translation.h"
 #include "UiTexts.h"
 
 #include <QActionGroup>
@@ -46,7 +48,7 @@ CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSet
     SetDefaults(screenDpi);
     ApplyRememberedSettings();
     ConnectHandlers();
-    setWindowTitle(UiTexts::kWindowTitle);
+    setWindowTitle(UiTexts::WindowTitle());
 }
 
 CQuillmarkDlg::~CQuillmarkDlg() {
@@ -273,8 +275,9 @@ void CQuillmarkDlg::OnHandOver(const QStringList& files) {
 
 void CQuillmarkDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PaintDialogBackground(painter, size(), {UiTexts::Subtitle(), UiTexts::kMakerLine, UiTexts::BottomLine()},
-                          logo);
+    PaintDialogBackground(
+        painter, size(),
+        {UiTexts::Subtitle(), UiTexts::MakerLine(), UiTexts::BottomLine(), !SpeaksSourceLanguage()}, logo);
     // The progress display is part of the window's picture, so uncovering the
     // window during a job does not wipe it.
     if (converting) {

@@ -13,8 +13,8 @@ class UiTexts {
 
   public:
     static inline const QString kAppName = QStringLiteral("Quillmark"); // message box caption
-    static inline const QString kWindowTitle = QStringLiteral("Brivane V8.4   <支持图片文件批量转PDF");
-    static inline const QString kMakerLine = QStringLiteral("Harrowin科技");
+    static QString WindowTitle() { return tr("Brivane V8.4   <支持图片文件批量转PDF"); }
+    static QString MakerLine() { return tr("Harrowin科技"); }
 
     static QString Subtitle() { return tr("图片(JPG,PNG,BMP,EMF,TIFF,GIF)转PDF"); }
     static QString BottomLine() { return tr("Harrowin官方正版，安全放心，官方下载-->>"); }
