@@ -169,7 +169,8 @@ void CQuillmarkDlg::ConnectHandlers() {
 
 void CQuillmarkDlg::OnCustomSizeBox() {
     // Start reads the size fields either way; the box only decides whether they can be edited.
-    const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
+    // A chosen paper size fills them itself, and they stay greyed while it does.
+    const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked() && !fieldsShowPaper;
     Control(ControlId::PageWidth)->setEnabled(custom);
     Control(ControlId::PageHeight)->setEnabled(custom);
 }
@@ -194,6 +195,42 @@ void CQuillmarkDlg::ShowPageChoice() {
         ->setText(pageChoice.paper == PaperSize::Custom
                       ? QCoreApplication::translate("DialogTemplate", "更多…")
                       : UiTexts::MoreSettingsWithPaper().arg(PaperText(pageChoice.paper)));
+    ShowPageSizeFields();
+}
+
+void CQuillmarkDlg::ShowPageSizeFields() {
+    // With a paper size the fields show the pixels its sheet and resolution
+    // give, so they never contradict the choice; the size the user typed is
+    // kept aside and comes back with the custom size.
+    auto* width = Control<QLineEdit>(ControlId::PageWidth);
+    auto* height = Control<QLineEdit>(ControlId::PageHeight);
+    if (pageChoice.paper == PaperSize::Custom) {
+        if (fieldsShowPaper) {
+            width->setText(typedWidth);
+            height->setText(typedHeight);
+            fieldsShowPaper = false;
+        }
+    } else {
+        if (!fieldsShowPaper) {
+            typedWidth = width->text();
+            typedHeight = height->text();
+            fieldsShowPaper = true;
+        }
+        ConvertOptions options;
+        ApplyPageChoice(pageChoice, options);
+        const PageGeometry page = LayOutPage(PageSetupOf(options), 0, 0);
+        width->setText(QString::number(page.widthPx));
+        height->setText(QString::number(page.heightPx));
+    }
+    OnCustomSizeBox();
+}
+
+QString CQuillmarkDlg::TypedPageWidth() const {
+    return fieldsShowPaper ? typedWidth : Control<QLineEdit>(ControlId::PageWidth)->text();
+}
+
+QString CQuillmarkDlg::TypedPageHeight() const {
+    return fieldsShowPaper ? typedHeight : Control<QLineEdit>(ControlId::PageHeight)->text();
 }
 
 void CQuillmarkDlg::OnPasswordBox() {
