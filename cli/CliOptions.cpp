@@ -7,12 +7,11 @@
 #include <algorithm>
 #include <cctype>
 #include <charconv>
-#include <climits>
-#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <unistd.h>
@@ -152,24 +151,17 @@ Value ParseChoice(const char* option, const std::string& text, const Choice<Valu
     throw UsageError{std::string(option) + " takes " + accepted + ", not \"" + text + "\""};
 }
 
-// A whole number; its range is the engine's to check, except where `low`
-// and `high` are given.
-int ParseWholeNumber(const char* option, const std::string& text, const std::string& accepts,
-                     int low = INT_MIN, int high = INT_MAX) {
-    int value = 0;
+// A number that is the whole text. Its range is the engine's to check, once,
+// when the job begins, except where `low` and `high` are given; a NaN or an
+// infinity is never in range.
+template <typename Number>
+Number ParseNumber(const char* option, const std::string& text, const std::string& accepts,
+                   Number low = std::numeric_limits<Number>::lowest(),
+                   Number high = std::numeric_limits<Number>::max()) {
+    Number value{};
     const char* end = text.data() + text.size();
     const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || value < low || value > high) {
-        throw UsageError{std::string(option) + " takes " + accepts + ", not \"" + text + "\""};
-    }
-    return value;
-}
-
-double ParseDecimal(const char* option, const std::string& text, const std::string& accepts) {
-    double value = 0;
-    const char* end = text.data() + text.size();
-    const auto [stop, error] = std::from_chars(text.data(), end, value);
-    if (text.empty() || error != std::errc() || stop != end || !std::isfinite(value)) {
+    if (text.empty() || error != std::errc() || stop != end || !(value >= low && value <= high)) {
         throw UsageError{std::string(option) + " takes " + accepts + ", not \"" + text + "\""};
     }
     return value;
@@ -291,14 +283,14 @@ void ReadValues(const TypedOptions& typed, CliRequest& request) {
     }
     request.aes256 = ParseChoice("--encryption", typed.encryption, kEncryptions);
     request.namesBySource = ParseChoice("--names", typed.names, kNames);
-    request.dpi = ParseWholeNumber("--dpi", typed.dpi, "a resolution in dots per inch, from 72 to 600");
-    request.quality = ParseWholeNumber("--quality", typed.quality, "a whole number from 1 to 100");
+    request.dpi = ParseNumber<int>("--dpi", typed.dpi, "a resolution in dots per inch, from 72 to 600");
+    request.quality = ParseNumber<int>("--quality", typed.quality, "a whole number from 1 to 100");
     if (!typed.jobs.empty()) {
-        request.jobs = ParseWholeNumber("--jobs", typed.jobs, "a whole number from 1 to 256", 1, 256);
+        request.jobs = ParseNumber<int>("--jobs", typed.jobs, "a whole number from 1 to 256", 1, 256);
     }
     if (!typed.margin.empty()) {
-        request.margin =
-            ParseDecimal("--margin", typed.margin, "a number: millimetres with --page, pixels otherwise");
+        request.margin = ParseNumber<double>("--margin", typed.margin,
+                                             "a number: millimetres with --page, pixels otherwise");
     }
     ParseSize(typed.size, request);
     if (!typed.paper.empty()) {
