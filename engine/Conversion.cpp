@@ -53,7 +53,7 @@ std::optional<std::string> CheckOutputFile(const ConvertOptions& options, JobRef
         return "the output file " + file.string() + " is a folder";
     }
     if (auto unwritable = CannotWriteIn(folder)) {
-        kind = JobRefusal::OutputFolder;
+        kind = JobRefusal::Unwritable;
         return "the output file " + file.string() + " cannot be written: " + *unwritable;
     }
     if (options.replaceOutputFile != 1 && std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
@@ -121,7 +121,7 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     }
     if (job.options.outputFile.empty()) {
         if (auto unwritable = CannotWriteIn(saveFolder)) {
-            job.report.Fail(JobRefusal::OutputFolder, "cannot create the output folder: " + *unwritable);
+            job.report.Fail(JobRefusal::Unwritable, "cannot create the output folder: " + *unwritable);
             return false;
         }
     }

@@ -98,6 +98,8 @@ QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
         return UiTexts::BadResolution().arg(kMinDpi).arg(kMaxDpi).arg(refused.options.dpi);
     case JobRefusal::Margin:
         return UiTexts::BadMargin().arg(MarginText(pageChoice));
+    case JobRefusal::Unwritable:
+        return UiTexts::SaveFolderNotWritable().arg(Control<QLineEdit>(ControlId::SaveFolder)->text());
     default:
         break;
     }

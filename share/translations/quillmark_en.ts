@@ -131,6 +131,12 @@
         <translation>Harrowin Tech</translation>
     </message>
     <message>
+        <source>无法写入保存目录：%1
+请选择另一个目录。</source>
+        <translation>The save folder cannot be written to: %1
+Choose another folder.</translation>
+    </message>
+    <message>
         <source>PDF文件保存在：%1</source>
         <translation>The PDF files are in: %1</translation>
     </message>

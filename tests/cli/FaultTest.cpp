@@ -2,6 +2,7 @@
 // save folder it cannot write, two copies at once. Nothing under a final name
 // may be truncated, and the user's pictures never change.
 #include "PdfProbe.h"
+#include "ReadOnlyFolder.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -251,28 +252,19 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
 // there, in words that name the folder rather than a scratch folder.
 TEST(Faults, AFolderThatCannotBeWrittenIsRefusedAtTheStart) {
     TempDir dir;
-    const fs::path locked = dir / "locked";
-    fs::create_directory(locked);
-    const bool mounted = CanMount();
-    if (mounted) {
-        // Root writes through permissions: only a read-only file system stops it.
-        if (RunProgram("/bin/mount", {"-t", "tmpfs", "-o", "ro,size=64k", "tmpfs", locked.string()}).exitCode !=
-            0) {
-            GTEST_SKIP() << "this machine does not let the test mount a tmpfs";
-        }
-    } else if (::geteuid() == 0) {
-        GTEST_SKIP() << "root writes into any folder of a writable file system";
-    } else {
-        fs::permissions(locked, fs::perms::owner_read | fs::perms::owner_exec);
-    }
     const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
-    const ProgramResult intoSaveFolder = RunCli({"-o", locked.string(), "--size", "100x100", picture});
-    const ProgramResult intoOutputFile = RunCli({"--output", (locked / "x.pdf").string(), picture});
-    const bool untouched = fs::is_empty(locked);
-    if (mounted) {
-        RunProgram("/bin/umount", {locked.string()});
-    } else {
-        fs::permissions(locked, fs::perms::owner_all);
+    ProgramResult intoSaveFolder, intoOutputFile;
+    fs::path locked;
+    bool untouched = false;
+    {
+        const ReadOnlyFolder readOnly(dir / "locked");
+        if (!readOnly.whyNot().empty()) {
+            GTEST_SKIP() << readOnly.whyNot();
+        }
+        locked = readOnly.path();
+        intoSaveFolder = RunCli({"-o", locked.string(), "--size", "100x100", picture});
+        intoOutputFile = RunCli({"--output", (locked / "x.pdf").string(), picture});
+        untouched = fs::is_empty(locked);
     }
     for (const ProgramResult* result : {&intoSaveFolder, &intoOutputFile}) {
         EXPECT_EQ(result->exitCode, 1) << result->err;
