@@ -4,11 +4,14 @@
 #include "Utf8.h"
 
 #include <CLI/CLI.hpp>
+#include <algorithm>
+#include <cctype>
+#include <charconv>
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
-#include <map>
+#include <limits>
 #include <nlohmann/json.hpp>
 #include <regex>
 #include <unistd.h>
@@ -108,7 +111,9 @@ void ParsePaper(const std::string& name, CliRequest& request) {
 void CheckPaths(const CliRequest& request) {
     std::error_code error;
     if (!std::filesystem::is_directory(request.saveFolder, error)) {
-        throw UsageError{"the save folder " + request.saveFolder.string() + " does not exist"};
+        const bool isFile = std::filesystem::exists(request.saveFolder, error);
+        throw UsageError{"the save folder " + request.saveFolder.string() +
+                         (isFile ? " is a file, not a folder" : " does not exist")};
     }
     for (const auto& source : request.sources) {
         if (!std::filesystem::exists(source, error)) {
@@ -118,6 +123,212 @@ void CheckPaths(const CliRequest& request) {
             throw UsageError{"with --folders every SOURCE must be a folder: " + source.string()};
         }
     }
+}
+
+template <typename Value> struct Choice {
+    const char* name;
+    Value value;
+};
+
+bool SameIgnoringCase(std::string_view a, std::string_view b) {
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+               return std::tolower(static_cast<unsigned char>(x)) ==
+                      std::tolower(static_cast<unsigned char>(y));
+           });
+}
+
+// One of a few words, as CLI11's own checks would take it (any case), but
+// refused in a sentence that names every word the option takes.
+template <typename Value, size_t N>
+Value ParseChoice(const char* option, const std::string& text, const Choice<Value> (&choices)[N]) {
+    std::string accepted;
+    for (size_t i = 0; i < N; ++i) {
+        if (SameIgnoringCase(text, choices[i].name)) {
+            return choices[i].value;
+        }
+        accepted += std::string(i == 0 ? "" : i + 1 == N ? " or " : ", ") + choices[i].name;
+    }
+    throw UsageError{std::string(option) + " takes " + accepted + ", not \"" + text + "\""};
+}
+
+// A number that is the whole text. Its range is the engine's to check, once,
+// when the job begins, except where `low` and `high` are given; a NaN or an
+// infinity is never in range.
+template <typename Number>
+Number ParseNumber(const char* option, const std::string& text, const std::string& accepts,
+                   Number low = std::numeric_limits<Number>::lowest(),
+                   Number high = std::numeric_limits<Number>::max()) {
+    Number value{};
+    const char* end = text.data() + text.size();
+    const auto [stop, error] = std::from_chars(text.data(), end, value);
+    if (text.empty() || error != std::errc() || stop != end || !(value >= low && value <= high)) {
+        throw UsageError{std::string(option) + " takes " + accepts + ", not \"" + text + "\""};
+    }
+    return value;
+}
+
+// The options as typed, kept as text so that a bad value is refused in our
+// own words rather than in the parser's.
+struct TypedOptions {
+    std::vector<std::string> sources;
+    std::string saveFolder = ".";
+    std::string size = "1587x2245";
+    std::string paper;
+    std::string dpi = std::to_string(kDefaultDpi);
+    std::string orientation;
+    std::string margin;
+    std::string fit;
+    std::string order;
+    std::string jobs;
+    std::string quality = "75";
+    std::string passwordFile, passwordEnv;
+    bool passwordStdin = false;
+    std::string encryption = "rc4";
+    std::string names = "numbers";
+    std::string outputFile;
+    CLI::Option* ocr = nullptr;
+};
+
+void AddPageOptions(CLI::App& app, TypedOptions& typed) {
+    app.add_option("SOURCE", typed.sources, "pictures or folders to convert, in page order")->required();
+    app.add_option("-o,--save-folder", typed.saveFolder,
+                   "folder in which the time-stamped output folder is made")
+        ->capture_default_str();
+    auto* sizeOption =
+        app.add_option("--size", typed.size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")
+            ->capture_default_str();
+    auto* pageOption = app.add_option("--page", typed.paper,
+                                      "paper size instead: A5, A4, A3, A2, B5, Letter, Legal or Tabloid "
+                                      "(a PDF page of the true sheet size)")
+                           ->option_text("NAME");
+    pageOption->excludes(sizeOption);
+    app.add_option("--dpi", typed.dpi, "resolution of the pages of a --page size (72 to 600)")
+        ->type_name("INT")
+        ->capture_default_str()
+        ->needs(pageOption);
+    app.add_option("--orient", typed.orientation,
+                   "turn pages: portrait, landscape, or auto (landscape for pictures wider than tall); "
+                   "default: as the size says")
+        ->option_text("portrait|landscape|auto");
+    app.add_option("--margin", typed.margin,
+                   "white border on every side: millimetres with --page, pixels otherwise (default 0)")
+        ->type_name("NUMBER");
+    app.add_option("--fit", typed.fit,
+                   "fit: enlarge or reduce pictures to the page (default); shrink: never enlarge")
+        ->option_text("fit|shrink");
+    app.add_option("--order", typed.order,
+                   "order of the pictures taken from a folder: time (oldest first, the default) or name "
+                   "(natural: img2 before img10); with --folders, groups are in name order unless given")
+        ->option_text("time|name");
+}
+
+void AddDocumentOptions(CLI::App& app, TypedOptions& typed, CliRequest& request) {
+    app.add_flag("--separate", request.separate, "one PDF per picture instead of one merged PDF");
+    app.add_flag("--forbid-print", request.forbidPrint, "forbid printing, changing and copying");
+    auto* file = app.add_option("--password-file", typed.passwordFile,
+                                "read the open password from FILE's first line");
+    auto* env =
+        app.add_option("--password-env", typed.passwordEnv, "read the open password from environment VAR");
+    auto* in =
+        app.add_flag("--password-stdin", typed.passwordStdin, "read the open password from standard input");
+    file->excludes(env)->excludes(in);
+    env->excludes(in);
+    app.add_flag("--folders", request.folders,
+                 "each SOURCE is a folder whose pictures form a group of its own");
+    typed.ocr = app.add_option("--ocr", request.ocrLanguages,
+                               "recognise the text of every page in LANGS (such as chi_sim+eng) and add it "
+                               "as an invisible layer, so the documents can be searched and copied from");
+    typed.ocr->type_name("LANGS");
+    app.add_option("-j,--jobs", typed.jobs, "pictures prepared at once (default: one per core)")
+        ->type_name("INT");
+    app.add_flag("--json", request.json, "print the report (and usage errors) as JSON on standard output");
+    app.add_flag("-q,--quiet", request.quiet, "no progress and no summary");
+    app.add_option("--quality", typed.quality, "JPEG quality of rendered pages, 1 to 100")
+        ->type_name("INT")
+        ->capture_default_str();
+    app.add_flag("--keep-jpeg", request.keepJpeg,
+                 "put JPEG pictures into the PDF byte for byte instead of rendering them again");
+    app.add_option("--encryption", typed.encryption, "how protected documents are encrypted: rc4 or aes256")
+        ->type_name("rc4|aes256")
+        ->capture_default_str();
+    app.add_option("--names", typed.names,
+                   "names of separate documents: numbers (0.pdf, 1.pdf) or source (after each picture)")
+        ->type_name("numbers|source")
+        ->capture_default_str();
+    auto* output = app.add_option("--output", typed.outputFile,
+                                  "write one merged document exactly to FILE, whose name ends in .pdf "
+                                  "(no time-stamped folder)");
+    auto* force = app.add_flag("--force", request.force,
+                               "let --output replace an existing file, or write to a name without .pdf");
+    force->needs(output);
+}
+
+void ReadValues(const TypedOptions& typed, CliRequest& request) {
+    static constexpr Choice<PageOrientation> kOrientations[] = {{"portrait", PageOrientation::Portrait},
+                                                                {"landscape", PageOrientation::Landscape},
+                                                                {"auto", PageOrientation::Auto}};
+    static constexpr Choice<PictureFit> kFits[] = {{"fit", PictureFit::Fit}, {"shrink", PictureFit::Shrink}};
+    static constexpr Choice<FolderOrder> kOrders[] = {{"time", FolderOrder::WriteTime},
+                                                      {"name", FolderOrder::Name}};
+    static constexpr Choice<bool> kEncryptions[] = {{"rc4", false}, {"aes256", true}};
+    static constexpr Choice<bool> kNames[] = {{"numbers", false}, {"source", true}};
+    if (!typed.orientation.empty()) {
+        request.orientation = ParseChoice("--orient", typed.orientation, kOrientations);
+    }
+    if (!typed.fit.empty()) {
+        request.fit = ParseChoice("--fit", typed.fit, kFits);
+    }
+    if (!typed.order.empty()) {
+        request.order = ParseChoice("--order", typed.order, kOrders);
+    }
+    request.aes256 = ParseChoice("--encryption", typed.encryption, kEncryptions);
+    request.namesBySource = ParseChoice("--names", typed.names, kNames);
+    request.dpi = ParseNumber<int>("--dpi", typed.dpi, "a resolution in dots per inch, from 72 to 600");
+    request.quality = ParseNumber<int>("--quality", typed.quality, "a whole number from 1 to 100");
+    if (!typed.jobs.empty()) {
+        request.jobs = ParseNumber<int>("--jobs", typed.jobs, "a whole number from 1 to 256", 1, 256);
+    }
+    if (!typed.margin.empty()) {
+        request.margin = ParseNumber<double>("--margin", typed.margin,
+                                             "a number: millimetres with --page, pixels otherwise");
+    }
+    ParseSize(typed.size, request);
+    if (!typed.paper.empty()) {
+        ParsePaper(typed.paper, request);
+    }
+}
+
+// A name without .pdf is most often a slip (a picture's name typed where the
+// document's belongs); writing a PDF under it would hide the document.
+void CheckOutputFile(const CLI::App& app, const TypedOptions& typed, const CliRequest& request) {
+    if (typed.outputFile.empty()) {
+        return;
+    }
+    if (request.separate || request.folders) {
+        throw UsageError{
+            "--output writes one merged document; it cannot be used with --separate or --folders"};
+    }
+    if (app.count("--save-folder") > 0) {
+        throw UsageError{"--output names the document itself; it cannot be used with --save-folder"};
+    }
+    const std::string extension = std::filesystem::path(typed.outputFile).extension().string();
+    if (!request.force && !SameIgnoringCase(extension, ".pdf")) {
+        throw UsageError{"the output file " + typed.outputFile +
+                         " does not end in .pdf; name it so, or add --force to write a PDF under that name"};
+    }
+}
+
+void Interpret(const CLI::App& app, const TypedOptions& typed, CliRequest& request) {
+    CheckOutputFile(app, typed, request);
+    request.outputFile = typed.outputFile;
+    ReadValues(typed, request);
+    if (typed.ocr->count() > 0 && request.ocrLanguages.empty()) {
+        throw UsageError{"--ocr takes the languages to recognise, such as chi_sim+eng"};
+    }
+    request.saveFolder = typed.saveFolder;
+    request.sources.assign(typed.sources.begin(), typed.sources.end());
+    CheckPaths(request);
+    request.password = ReadPassword(typed.passwordFile, typed.passwordEnv, typed.passwordStdin);
 }
 
 // Whether --json stands among the options, looked for before they are parsed
@@ -149,109 +360,16 @@ int ReportUsageError(const std::string& message, bool json) {
 CliParse ParseCommandLine(int argc, char** argv) {
     CLI::App app{kDescription, "quillmark-cli"};
     CliRequest request;
-    std::vector<std::string> sources;
-    std::string saveFolder = ".";
-    std::string size = "1587x2245";
-    std::string paper;
-    std::string passwordFile, passwordEnv;
-    bool passwordStdin = false;
-    std::string encryption = "rc4";
-    std::string names = "numbers";
-    std::string outputFile;
-
-    app.add_option("SOURCE", sources, "pictures or folders to convert, in page order")->required();
-    app.add_option("-o,--save-folder", saveFolder, "folder in which the time-stamped output folder is made")
-        ->capture_default_str();
-    auto* sizeOption = app.add_option("--size", size, "page size WIDTHxHEIGHT in pixels (3 to 14400 each)")
-                           ->capture_default_str();
-    auto* pageOption = app.add_option("--page", paper,
-                                      "paper size instead: A5, A4, A3, A2, B5, Letter, Legal or Tabloid "
-                                      "(a PDF page of the true sheet size)")
-                           ->option_text("NAME");
-    pageOption->excludes(sizeOption);
-    app.add_option("--dpi", request.dpi, "resolution of the pages of a --page size (72 to 600)")
-        ->capture_default_str()
-        ->needs(pageOption);
-    const std::map<std::string, PageOrientation> orientations{{"portrait", PageOrientation::Portrait},
-                                                              {"landscape", PageOrientation::Landscape},
-                                                              {"auto", PageOrientation::Auto}};
-    app.add_option("--orient", request.orientation,
-                   "turn pages: portrait, landscape, or auto (landscape for pictures wider than tall); "
-                   "default: as the size says")
-        ->transform(CLI::CheckedTransformer(orientations, CLI::ignore_case))
-        ->option_text("portrait|landscape|auto");
-    app.add_option("--margin", request.margin,
-                   "white border on every side: millimetres with --page, pixels otherwise (default 0)");
-    const std::map<std::string, PictureFit> fits{{"fit", PictureFit::Fit}, {"shrink", PictureFit::Shrink}};
-    app.add_option("--fit", request.fit,
-                   "fit: enlarge or reduce pictures to the page (default); shrink: never enlarge")
-        ->transform(CLI::CheckedTransformer(fits, CLI::ignore_case))
-        ->option_text("fit|shrink");
-    const std::map<std::string, FolderOrder> orders{{"time", FolderOrder::WriteTime},
-                                                    {"name", FolderOrder::Name}};
-    app.add_option("--order", request.order,
-                   "order of the pictures taken from a folder: time (oldest first, the default) or name "
-                   "(natural: img2 before img10); with --folders, groups are in name order unless given")
-        ->transform(CLI::CheckedTransformer(orders, CLI::ignore_case))
-        ->option_text("time|name");
-    app.add_flag("--separate", request.separate, "one PDF per picture instead of one merged PDF");
-    app.add_flag("--forbid-print", request.forbidPrint, "forbid printing, changing and copying");
-    auto* file =
-        app.add_option("--password-file", passwordFile, "read the open password from FILE's first line");
-    auto* env = app.add_option("--password-env", passwordEnv, "read the open password from environment VAR");
-    auto* in = app.add_flag("--password-stdin", passwordStdin, "read the open password from standard input");
-    file->excludes(env)->excludes(in);
-    env->excludes(in);
-    app.add_flag("--folders", request.folders,
-                 "each SOURCE is a folder whose pictures form a group of its own");
-    auto* ocr = app.add_option("--ocr", request.ocrLanguages,
-                               "recognise the text of every page in LANGS (such as chi_sim+eng) and add it "
-                               "as an invisible layer, so the documents can be searched and copied from");
-    ocr->type_name("LANGS");
-    app.add_option("-j,--jobs", request.jobs, "pictures prepared at once (default: one per core)")
-        ->check(CLI::Range(1, 256));
-    app.add_flag("--json", request.json, "print the report (and usage errors) as JSON on standard output");
-    app.add_flag("-q,--quiet", request.quiet, "no progress and no summary");
-    app.add_option("--quality", request.quality, "JPEG quality of rendered pages, 1 to 100")->capture_default_str();
-    app.add_flag("--keep-jpeg", request.keepJpeg,
-                 "put JPEG pictures into the PDF byte for byte instead of rendering them again");
-    app.add_option("--encryption", encryption, "how protected documents are encrypted: rc4 or aes256")
-        ->check(CLI::IsMember({"rc4", "aes256"}))
-        ->capture_default_str();
-    app.add_option("--names", names, "names of separate documents: numbers (0.pdf, 1.pdf) or source "
-                                      "(after each picture)")
-        ->check(CLI::IsMember({"numbers", "source"}))
-        ->capture_default_str();
-    auto* output = app.add_option("--output", outputFile,
-                                  "write one merged document exactly to FILE (no time-stamped folder)");
-    auto* force = app.add_flag("--force", request.force, "let --output replace an existing file");
-    force->needs(output);
+    TypedOptions typed;
+    AddPageOptions(app, typed);
+    AddDocumentOptions(app, typed, request);
     app.set_version_flag("--version", std::string("quillmark-cli ") + QUILLMARK_VERSION);
 
     CliParse parse;
     parse.json = AskedForJson(argc, argv);
     try {
         app.parse(argc, argv);
-        if (!outputFile.empty() && (request.separate || request.folders)) {
-            throw UsageError{"--output writes one merged document; it cannot be used with --separate or --folders"};
-        }
-        if (!outputFile.empty() && app.count("--save-folder") > 0) {
-            throw UsageError{"--output names the document itself; it cannot be used with --save-folder"};
-        }
-        request.aes256 = encryption == "aes256";
-        request.namesBySource = names == "source";
-        request.outputFile = outputFile;
-        ParseSize(size, request);
-        if (!paper.empty()) {
-            ParsePaper(paper, request);
-        }
-        if (ocr->count() > 0 && request.ocrLanguages.empty()) {
-            throw UsageError{"--ocr takes the languages to recognise, such as chi_sim+eng"};
-        }
-        request.saveFolder = saveFolder;
-        request.sources.assign(sources.begin(), sources.end());
-        CheckPaths(request);
-        request.password = ReadPassword(passwordFile, passwordEnv, passwordStdin);
+        Interpret(app, typed, request);
         parse.request = std::move(request);
     } catch (const CLI::CallForHelp&) {
         parse.message = app.help();

@@ -4,23 +4,26 @@
 
 #include <system_error>
 
-SourceList ExpandSources(const CliRequest& request, std::string& error) {
+ExpandedSources ExpandSources(const CliRequest& request) {
+    ExpandedSources expanded;
     if (request.folders) {
-        return SourceList(request.sources.begin(), request.sources.end());
+        expanded.list.assign(request.sources.begin(), request.sources.end());
+        return expanded;
     }
-    SourceList list;
     for (const auto& source : request.sources) {
         std::error_code ignored;
         if (!std::filesystem::is_directory(source, ignored)) {
-            list.push_back(source);
+            expanded.list.push_back(source);
             continue;
         }
         const FolderListing scan = ScanFolderForPictures(source, request.order);
         if (!scan.error.empty()) {
-            error = scan.error;
-            return {};
+            return {{}, {}, scan.error};
         }
-        list.insert(list.end(), scan.entries.begin(), scan.entries.end());
+        if (scan.entries.empty()) {
+            expanded.emptyFolders.push_back(source);
+        }
+        expanded.list.insert(expanded.list.end(), scan.entries.begin(), scan.entries.end());
     }
-    return list;
+    return expanded;
 }

@@ -23,7 +23,7 @@ const char* OutcomeKey(PictureOutcome outcome) {
 std::string JsonReport(const JobReport& report, const std::filesystem::path& outputFolder) {
     nlohmann::json json;
     json["outputFolder"] = outputFolder.string();
-    json["allConverted"] = report.AllWell();
+    json["allConverted"] = report.AllWell() && report.emptyGroups.empty();
     json["cancelled"] = report.cancelled;
     json["error"] = report.jobError.empty() ? nlohmann::json() : nlohmann::json(report.jobError);
     json["picturesTotal"] = report.picturesTotal;

@@ -14,9 +14,11 @@ void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
         std::fprintf(out, "%d of %d pages prepared, %zu of %d documents written%s\n", report.picturesPrepared,
                      report.picturesTotal, report.documentsWritten.size(), report.documentsTotal,
                      report.cancelled ? " (cancelled)" : "");
-        for (const auto& group : report.emptyGroups) {
-            std::fprintf(out, "  skipped, no pictures: %s\n", group.c_str());
-        }
+    }
+    // A warning, not a summary line: quiet or not, a folder that gave
+    // nothing is named.
+    for (const auto& group : report.emptyGroups) {
+        std::fprintf(out, "  %s: skipped, the folder holds no pictures\n", group.c_str());
     }
     for (const auto& problem : report.pictureProblems) {
         const std::string page = problem.page > 0 ? "page " + std::to_string(problem.page) + " of " : "";

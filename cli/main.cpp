@@ -61,7 +61,25 @@ int ExitCodeOf(const JobReport& report) {
         report.refusal == JobRefusal::OutputExists || report.refusal == JobRefusal::OcrLanguages) {
         return kExitBadUsage;
     }
-    return report.AllWell() ? kExitAllConverted : kExitSomeFailed;
+    // A folder that gave no page failed the user as much as a picture that did.
+    return report.AllWell() && report.emptyGroups.empty() ? kExitAllConverted : kExitSomeFailed;
+}
+
+// The engine words its refusals for any front end; where the command line
+// has an option that settles the matter, the user is told its name.
+void UseCommandLineWords(JobReport& report, const CliRequest& request) {
+    if (report.refusal == JobRefusal::OutputExists) {
+        report.jobError = "the output file " + request.outputFile.string() +
+                          " already exists; add --force to replace it, or choose another name";
+    }
+}
+
+std::string NoPicturesMessage(const std::vector<std::filesystem::path>& emptyFolders) {
+    std::string message = "no pictures to convert";
+    for (size_t i = 0; i < emptyFolders.size(); ++i) {
+        message += (i == 0 ? ": no pictures in " : ", ") + emptyFolders[i].string();
+    }
+    return message;
 }
 
 } // namespace
@@ -76,16 +94,15 @@ int main(int argc, char** argv) {
         return parse.exitCode;
     }
     const CliRequest& request = *parse.request;
-    std::string sourceError;
-    SourceList sources = ExpandSources(request, sourceError);
-    if (!sourceError.empty()) {
-        return ReportUsageError(sourceError, request.json);
+    ExpandedSources sources = ExpandSources(request);
+    if (!sources.error.empty()) {
+        return ReportUsageError(sources.error, request.json);
     }
-    if (sources.empty()) {
-        return ReportUsageError("no pictures to convert", request.json);
+    if (sources.list.empty()) {
+        return ReportUsageError(NoPicturesMessage(sources.emptyFolders), request.json);
     }
     static JobState job;
-    FillJob(job, request, std::move(sources));
+    FillJob(job, request, std::move(sources.list));
 
     cancelFlag = &job.cancelRequested;
     std::signal(SIGINT, OnInterrupt);
@@ -99,6 +116,11 @@ int main(int argc, char** argv) {
     }
     RunJob(job, request.saveFolder, std::time(nullptr), observer);
     bar.Finish();
+    UseCommandLineWords(job.report, request);
+    if (job.report.refusal == JobRefusal::None) {
+        job.report.emptyGroups.insert(job.report.emptyGroups.end(), sources.emptyFolders.begin(),
+                                      sources.emptyFolders.end());
+    }
 
     if (request.json) {
         std::printf("%s\n", JsonReport(job.report, job.options.outputFolder).c_str());

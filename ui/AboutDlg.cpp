@@ -45,7 +45,7 @@ void CAboutDlg::OnVisitShop() {
 
 void CAboutDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    DrawTextAt(painter, kMakerLineAt, UiTexts::kMakerLine);
+    DrawTextAt(painter, kMakerLineAt, UiTexts::MakerLine());
     // Lines break only where the text breaks them; what does not fit is cut off.
     painter.drawText(kTextArea, Qt::AlignLeft | Qt::AlignTop, UiTexts::AboutText());
     painter.drawImage(kLogoAt, logo);

@@ -69,7 +69,7 @@ QString FirstReason(const JobReport& report) {
 
 } // namespace
 
-JobEndMessage DescribeJobEnd(const JobReport& report) {
+JobEndMessage DescribeJobEnd(const JobReport& report, const QString& outputFolder) {
     JobEndMessage message;
     QStringList details;
     AppendList(details, UiTexts::PicturesWithProblems(), report.pictureProblems, PictureLine);
@@ -78,6 +78,9 @@ JobEndMessage DescribeJobEnd(const JobReport& report) {
                [](const std::filesystem::path& folder) { return ShownPath(folder); });
     message.details = details.join(QLatin1Char('\n'));
 
+    if (!report.documentsWritten.empty()) {
+        message.place = UiTexts::DocumentsSavedIn().arg(outputFolder);
+    }
     if (!report.jobError.empty()) {
         message.summary = UiTexts::ConversionFailed().arg(QString::fromStdString(report.jobError));
         return message;

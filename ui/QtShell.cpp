@@ -5,22 +5,38 @@
 
 #include <QDesktopServices>
 #include <QFileDialog>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QUrl>
 
-Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons buttons) {
+namespace {
+
+// Paths and reasons in a message are what the user may need to paste
+// elsewhere (a file manager, a search, a report).
+constexpr Qt::TextInteractionFlags kCopyableText = Qt::TextSelectableByMouse | Qt::TextSelectableByKeyboard;
+
+constexpr const char* kOpenFolderRole = "opensFolder";
+
+} // namespace
+
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text, Shell::Buttons buttons) {
     QMessageBox::StandardButtons standard = QMessageBox::Ok;
-    if (buttons == Buttons::YesNo || buttons == Buttons::YesNoDefaultNo) {
+    if (buttons == Shell::Buttons::YesNo || buttons == Shell::Buttons::YesNoDefaultNo) {
         standard = QMessageBox::Yes | QMessageBox::No;
-    } else if (buttons == Buttons::OkCancel) {
+    } else if (buttons == Shell::Buttons::OkCancel) {
         standard = QMessageBox::Ok | QMessageBox::Cancel;
     }
-    QMessageBox box(QMessageBox::NoIcon, UiTexts::kAppName, text, standard, parent);
-    if (buttons == Buttons::YesNoDefaultNo) {
-        box.setDefaultButton(QMessageBox::No);
+    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, UiTexts::kAppName, text, standard, parent);
+    box->setTextInteractionFlags(kCopyableText);
+    if (buttons == Shell::Buttons::YesNoDefaultNo) {
+        box->setDefaultButton(QMessageBox::No);
     }
-    const int pressed = box.exec();
+    return box;
+}
+
+Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons buttons) {
+    const int pressed = MakeMessageBox(parent, text, buttons)->exec();
     // Closing a question by its title bar must never count as agreement.
     switch (buttons) {
     case Buttons::YesNo:
@@ -34,16 +50,14 @@ Shell::Answer QtShell::ShowMessage(QWidget* parent, const QString& text, Buttons
     return Answer::Ok;
 }
 
-namespace {
-
-constexpr const char* kOpenFolderRole = "opensFolder";
-
-} // namespace
-
-std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& details,
-                                           bool offerOpenFolder) {
-    auto box = std::make_unique<QMessageBox>(QMessageBox::NoIcon, UiTexts::kAppName, summary, QMessageBox::Ok,
-                                             parent);
+std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& place,
+                                           const QString& details, bool offerOpenFolder) {
+    auto box = MakeMessageBox(parent, summary, Shell::Buttons::Ok);
+    box->setInformativeText(place);
+    // The folder's line is a label of its own, which the box's flags miss.
+    for (auto* label : box->findChildren<QLabel*>()) {
+        label->setTextInteractionFlags(kCopyableText);
+    }
     // The per-picture lines go into the scrollable details, so the box keeps
     // its size (and its button on the screen) however many pictures failed.
     if (!details.isEmpty()) {
@@ -57,9 +71,9 @@ std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summa
     return box;
 }
 
-Shell::Answer QtShell::ShowReport(QWidget* parent, const QString& summary, const QString& details,
-                                  bool offerOpenFolder) {
-    const std::unique_ptr<QMessageBox> box = MakeReportBox(parent, summary, details, offerOpenFolder);
+Shell::Answer QtShell::ShowReport(QWidget* parent, const QString& summary, const QString& place,
+                                  const QString& details, bool offerOpenFolder) {
+    const std::unique_ptr<QMessageBox> box = MakeReportBox(parent, summary, place, details, offerOpenFolder);
     box->exec();
     const QAbstractButton* pressed = box->clickedButton();
     return pressed != nullptr && pressed->property(kOpenFolderRole).toBool() ? Answer::OpenFolder

@@ -10,7 +10,7 @@ class QMessageBox;
 class QtShell : public Shell {
   public:
     Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) override;
-    Answer ShowReport(QWidget* parent, const QString& summary, const QString& details,
+    Answer ShowReport(QWidget* parent, const QString& summary, const QString& place, const QString& details,
                       bool offerOpenFolder) override;
     QStringList PickFiles(QWidget* parent, const QString& filter, const QString& startFolder) override;
     QString PickFolder(QWidget* parent, const QString& title, const QString& startFolder) override;
@@ -19,6 +19,7 @@ class QtShell : public Shell {
     bool OpenFolder(const QString& path) override;
 };
 
-// The box ShowReport shows, made apart so its size can be checked.
-std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& details,
-                                           bool offerOpenFolder);
+// The boxes ShowMessage and ShowReport show, made apart so they can be checked.
+std::unique_ptr<QMessageBox> MakeMessageBox(QWidget* parent, const QString& text, Shell::Buttons buttons);
+std::unique_ptr<QMessageBox> MakeReportBox(QWidget* parent, const QString& summary, const QString& place,
+                                           const QString& details, bool offerOpenFolder);

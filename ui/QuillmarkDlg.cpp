@@ -7,8 +7,10 @@
 #include "ListPreviews.h"
 #include "ListedPaths.h"
 #include "PageDefaults.h"
+#include "PagePlacement.h"
 #include "ProgressIndicator.h"
 #include "Shell.h"
+#include "Translation.h"
 #include "UiTexts.h"
 
 #include <QActionGroup>
@@ -46,7 +48,7 @@ CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSet
     SetDefaults(screenDpi);
     ApplyRememberedSettings();
     ConnectHandlers();
-    setWindowTitle(UiTexts::kWindowTitle);
+    setWindowTitle(UiTexts::WindowTitle());
 }
 
 CQuillmarkDlg::~CQuillmarkDlg() {
@@ -167,7 +169,8 @@ void CQuillmarkDlg::ConnectHandlers() {
 
 void CQuillmarkDlg::OnCustomSizeBox() {
     // Start reads the size fields either way; the box only decides whether they can be edited.
-    const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
+    // A chosen paper size fills them itself, and they stay greyed while it does.
+    const bool custom = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked() && !fieldsShowPaper;
     Control(ControlId::PageWidth)->setEnabled(custom);
     Control(ControlId::PageHeight)->setEnabled(custom);
 }
@@ -192,6 +195,42 @@ void CQuillmarkDlg::ShowPageChoice() {
         ->setText(pageChoice.paper == PaperSize::Custom
                       ? QCoreApplication::translate("DialogTemplate", "更多…")
                       : UiTexts::MoreSettingsWithPaper().arg(PaperText(pageChoice.paper)));
+    ShowPageSizeFields();
+}
+
+void CQuillmarkDlg::ShowPageSizeFields() {
+    // With a paper size the fields show the pixels its sheet and resolution
+    // give, so they never contradict the choice; the size the user typed is
+    // kept aside and comes back with the custom size.
+    auto* width = Control<QLineEdit>(ControlId::PageWidth);
+    auto* height = Control<QLineEdit>(ControlId::PageHeight);
+    if (pageChoice.paper == PaperSize::Custom) {
+        if (fieldsShowPaper) {
+            width->setText(typedWidth);
+            height->setText(typedHeight);
+            fieldsShowPaper = false;
+        }
+    } else {
+        if (!fieldsShowPaper) {
+            typedWidth = width->text();
+            typedHeight = height->text();
+            fieldsShowPaper = true;
+        }
+        ConvertOptions options;
+        ApplyPageChoice(pageChoice, options);
+        const PageGeometry page = LayOutPage(PageSetupOf(options), 0, 0);
+        width->setText(QString::number(page.widthPx));
+        height->setText(QString::number(page.heightPx));
+    }
+    OnCustomSizeBox();
+}
+
+QString CQuillmarkDlg::TypedPageWidth() const {
+    return fieldsShowPaper ? typedWidth : Control<QLineEdit>(ControlId::PageWidth)->text();
+}
+
+QString CQuillmarkDlg::TypedPageHeight() const {
+    return fieldsShowPaper ? typedHeight : Control<QLineEdit>(ControlId::PageHeight)->text();
 }
 
 void CQuillmarkDlg::OnPasswordBox() {
@@ -273,8 +312,9 @@ void CQuillmarkDlg::OnHandOver(const QStringList& files) {
 
 void CQuillmarkDlg::paintEvent(QPaintEvent*) {
     QPainter painter(this);
-    PaintDialogBackground(painter, size(), {UiTexts::Subtitle(), UiTexts::kMakerLine, UiTexts::BottomLine()},
-                          logo);
+    PaintDialogBackground(
+        painter, size(),
+        {UiTexts::Subtitle(), UiTexts::MakerLine(), UiTexts::BottomLine(), !SpeaksSourceLanguage()}, logo);
     // The progress display is part of the window's picture, so uncovering the
     // window during a job does not wipe it.
     if (converting) {

@@ -81,7 +81,7 @@ class CQuillmarkDlg : public QDialog {
     void OnAddFolder();
     void OnDropFiles(const QList<QUrl>& dropped); // ignored while the traverse box is ticked
     // Pictures named on the command line or handed over by a second start:
-    // taken as a drop of those files.
+    // taken as a drop of those files, but listed in the order given.
     void OpenFiles(const QStringList& paths);
     // The files the program was started with. The user asked for these
     // pictures, so a window remembered in folder mode opens in picture mode.
@@ -155,6 +155,10 @@ class CQuillmarkDlg : public QDialog {
     QTreeWidget* List() const;
     QTreeWidgetItem* NewListRow(const QString& path) const;
     void ShowPageChoice();
+    void ShowPageSizeFields();
+    // The custom size as the user typed it, also while a paper size fills the fields.
+    QString TypedPageWidth() const;
+    QString TypedPageHeight() const;
     void OnListMenu(const QPoint& where);
     int FirstSelectedRow() const;
     enum class Move { ToTop, Up, Down, ToBottom };
@@ -172,6 +176,9 @@ class CQuillmarkDlg : public QDialog {
     QActionGroup* encryptionChoice = nullptr;
     QImage logo;
     PageChoice pageChoice;
+    bool fieldsShowPaper = false; // the size fields show the chosen paper's pixels
+    QString typedWidth;           // the custom size kept aside meanwhile
+    QString typedHeight;
     int fileCount = 0;
     int progressStep = 0;
     QBasicTimer progressTimer;

@@ -13,6 +13,7 @@
 #include "UiTexts.h"
 
 #include <QCheckBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QRadioButton>
 #include <QTimerEvent>
@@ -97,6 +98,8 @@ QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
         return UiTexts::BadResolution().arg(kMinDpi).arg(kMaxDpi).arg(refused.options.dpi);
     case JobRefusal::Margin:
         return UiTexts::BadMargin().arg(MarginText(pageChoice));
+    case JobRefusal::Unwritable:
+        return UiTexts::SaveFolderNotWritable().arg(Control<QLineEdit>(ControlId::SaveFolder)->text());
     default:
         break;
     }
@@ -141,11 +144,16 @@ void CQuillmarkDlg::OnConvertDone() {
     progressStep = 0;
     UpdateProgressArea();
     emit jobEnded();
-    const JobEndMessage message = DescribeJobEnd(job.report);
+    const QString outputFolder = QDir::toNativeSeparators(FromPath(job.options.outputFolder));
+    const JobEndMessage message = DescribeJobEnd(job.report, outputFolder);
     const bool haveDocuments = !job.report.documentsWritten.empty();
-    if (shell.ShowReport(this, message.summary, message.details, haveDocuments) ==
+    if (shell.ShowReport(this, message.summary, message.place, message.details, haveDocuments) ==
         Shell::Answer::OpenFolder) {
-        shell.OpenFolder(FromPath(job.options.outputFolder));
+        // Where no file manager answers, the user still needs the path to go
+        // there by hand.
+        if (!shell.OpenFolder(outputFolder)) {
+            shell.ShowMessage(this, UiTexts::CannotOpenFolder().arg(outputFolder), Shell::Buttons::Ok);
+        }
     }
 }
 

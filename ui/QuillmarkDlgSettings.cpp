@@ -52,8 +52,8 @@ void CQuillmarkDlg::RememberSettings() {
     remembered.aes256 = ChosenEncryption() == Encryption::Aes256;
     remembered.customSize = Control<QCheckBox>(ControlId::CustomSizeBox)->isChecked();
     // The screen's own default is not kept, so a new screen brings its own.
-    const QString width = Control<QLineEdit>(ControlId::PageWidth)->text();
-    const QString height = Control<QLineEdit>(ControlId::PageHeight)->text();
+    const QString width = TypedPageWidth();
+    const QString height = TypedPageHeight();
     if (width != QString::number(defaultPage.width()) || height != QString::number(defaultPage.height())) {
         remembered.pageWidth = width;
         remembered.pageHeight = height;

@@ -117,9 +117,15 @@ void CQuillmarkDlg::OnDropFiles(const QList<QUrl>& dropped) {
 }
 
 void CQuillmarkDlg::OpenFiles(const QStringList& paths) {
+    // Files named on a command line come in the order the user wants them:
+    // handed to the drop last first, each at the top, the batch stands above
+    // the earlier rows in that order and a merged document starts with the first.
+    // A file named twice stands where it was first named.
+    QStringList named = paths;
+    named.removeDuplicates();
     QList<QUrl> files;
-    for (const QString& path : paths) {
-        files << QUrl::fromLocalFile(path);
+    for (auto path = named.rbegin(); path != named.rend(); ++path) {
+        files << QUrl::fromLocalFile(*path);
     }
     OnDropFiles(files);
 }

@@ -19,15 +19,17 @@ class Shell {
     virtual ~Shell() = default;
 
     // A message box with `parent` as its owner, the program's name as caption
-    // and no icon. A box closed without a button answers Cancel or No.
+    // and no icon; its text can be selected and copied. A box closed without
+    // a button answers Cancel or No.
     virtual Answer ShowMessage(QWidget* parent, const QString& text, Buttons buttons) = 0;
 
     // The account of a finished job: `summary` in a box that always fits the
-    // screen, `details` (when not empty) in a scrollable part the user can
+    // screen, `place` (when not empty) under it in words the user can select
+    // and copy, `details` (when not empty) in a scrollable part the user can
     // open. With `offerOpenFolder` a second button opens the job's result
     // folder: the answer is OpenFolder then, Ok otherwise.
-    virtual Answer ShowReport(QWidget* parent, const QString& summary, const QString& details,
-                              bool offerOpenFolder) = 0;
+    virtual Answer ShowReport(QWidget* parent, const QString& summary, const QString& place,
+                              const QString& details, bool offerOpenFolder) = 0;
 
     // The chosen files, or an empty list when the user cancels. `filter` is in
     // Qt's form, "Caption (*.a *.b)". The picker opens in `startFolder`, or

@@ -46,3 +46,7 @@ void InstallTranslation(const QString& language) {
         }
     }
 }
+
+bool SpeaksSourceLanguage() {
+    return !ownTexts;
+}

@@ -18,3 +18,7 @@ QString ChooseUiLanguage(const QStringList& uiLanguages);
 // translations are installed. Call it before the first window is made; a later
 // call replaces the earlier choice.
 void InstallTranslation(const QString& language);
+
+// True while the window speaks its source language, Chinese: its layout was
+// drawn for those texts and keeps every position as drawn.
+bool SpeaksSourceLanguage();

@@ -13,8 +13,8 @@ class UiTexts {
 
   public:
     static inline const QString kAppName = QStringLiteral("Quillmark"); // message box caption
-    static inline const QString kWindowTitle = QStringLiteral("Brivane V8.4   <支持图片文件批量转PDF");
-    static inline const QString kMakerLine = QStringLiteral("Harrowin科技");
+    static QString WindowTitle() { return tr("Brivane V8.4   <支持图片文件批量转PDF"); }
+    static QString MakerLine() { return tr("Harrowin科技"); }
 
     static QString Subtitle() { return tr("图片(JPG,PNG,BMP,EMF,TIFF,GIF)转PDF"); }
     static QString BottomLine() { return tr("Harrowin官方正版，安全放心，官方下载-->>"); }
@@ -36,6 +36,7 @@ class UiTexts {
         return tr("页面尺寸无效：宽和高都必须在 %1 到 %2 像素之间。\n当前为 %3 × %4。");
     }
     static QString NoSuchSaveFolder() { return tr("保存目录不存在：%1"); }
+    static QString SaveFolderNotWritable() { return tr("无法写入保存目录：%1\n请选择另一个目录。"); }
     static QString BadResolution() { return tr("分辨率无效：必须在 %1 到 %2 dpi 之间。\n当前为 %3 dpi。"); }
     static QString BadMargin() { return tr("页边距无效：必须不小于 0，并给图片留出地方。\n当前为 %1。"); }
     static QString CannotBegin() { return tr("无法开始转换：%1"); }
@@ -51,6 +52,9 @@ class UiTexts {
     static QString EmptyFoldersCount() { return tr("%1 个目录中没有图片，已跳过。"); }
     static QString NoDocumentWritten() { return tr("没有生成任何PDF文件。"); }
     static QString OpenResultFolder() { return tr("打开结果文件夹"); }
+    // Where the job's documents went, and what to do when no file manager opens it.
+    static QString DocumentsSavedIn() { return tr("PDF文件保存在：%1"); }
+    static QString CannotOpenFolder() { return tr("无法打开文件夹，请在文件管理器中打开：\n%1"); }
     static QString ProblemLine() { return tr("%1：%2"); }
     static QString ProblemWithReason() { return tr("%1：%2（%3）"); }
     static QString PictureDamaged() { return tr("只读出一部分"); }

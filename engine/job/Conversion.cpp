@@ -9,15 +9,28 @@
 #include "WorkerProgram.h"
 #include "ScratchFolder.h"
 
+#include <cerrno>
 #include <optional>
 #include <string>
 #include <system_error>
+#include <unistd.h>
 
 namespace {
 
 std::optional<std::string> CheckQuality(int32_t quality) {
     if (quality < 1 || quality > 100) {
         return "the JPEG quality must be from 1 to 100, not " + std::to_string(quality);
+    }
+    return std::nullopt;
+}
+
+// Whether new files can be made in `folder`, asked before anything is made
+// there: a job whose documents could not be written must not begin, and the
+// user must hear that it is the folder, not the pictures.
+std::optional<std::string> CannotWriteIn(const std::filesystem::path& folder) {
+    if (::access(folder.c_str(), W_OK | X_OK) != 0) {
+        return "the folder " + folder.string() + " cannot be written to (" +
+               std::error_code(errno, std::generic_category()).message() + "); choose another folder";
     }
     return std::nullopt;
 }
@@ -38,6 +51,10 @@ std::optional<std::string> CheckOutputFile(const ConvertOptions& options, JobRef
     }
     if (std::filesystem::is_directory(file, error)) {
         return "the output file " + file.string() + " is a folder";
+    }
+    if (auto unwritable = CannotWriteIn(folder)) {
+        kind = JobRefusal::Unwritable;
+        return "the output file " + file.string() + " cannot be written: " + *unwritable;
     }
     if (options.replaceOutputFile != 1 && std::filesystem::exists(std::filesystem::symlink_status(file, error))) {
         kind = JobRefusal::OutputExists;
@@ -102,6 +119,12 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     if (auto refusal = job.options.outputFile.empty() ? std::nullopt : CheckOutputFile(job.options, outputRefusal)) {
         job.report.Fail(outputRefusal, *refusal);
         return false;
+    }
+    if (job.options.outputFile.empty()) {
+        if (auto unwritable = CannotWriteIn(saveFolder)) {
+            job.report.Fail(JobRefusal::Unwritable, "cannot create the output folder: " + *unwritable);
+            return false;
+        }
     }
     if (!job.options.ocrLanguages.empty()) {
         if (auto missing = CheckOcrLanguages(job.options.ocrLanguages)) {

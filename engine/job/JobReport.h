@@ -14,6 +14,7 @@ enum class JobRefusal {
     Margin,       // the margin is negative or leaves no room for the picture
     NoDecoder,    // the decoder worker program is missing
     OutputFolder, // the output folder could not be created
+    Unwritable,   // the save folder, or the folder of the output file, cannot be written to
     Options,      // an option is out of range or does not go with another
     OutputExists, // the chosen output file exists and may not be replaced
     OcrLanguages, // text recognition was asked for in a language that is not installed

@@ -123,6 +123,30 @@
 <context>
     <name>UiTexts</name>
     <message>
+        <source>Brivane V8.4   &lt;支持图片文件批量转PDF</source>
+        <translation>Brivane V8.4   – batch pictures to PDF</translation>
+    </message>
+    <message>
+        <source>Harrowin科技</source>
+        <translation>Harrowin Tech</translation>
+    </message>
+    <message>
+        <source>无法写入保存目录：%1
+请选择另一个目录。</source>
+        <translation>The save folder cannot be written to: %1
+Choose another folder.</translation>
+    </message>
+    <message>
+        <source>PDF文件保存在：%1</source>
+        <translation>The PDF files are in: %1</translation>
+    </message>
+    <message>
+        <source>无法打开文件夹，请在文件管理器中打开：
+%1</source>
+        <translation>The folder could not be opened; open it in a file manager:
+%1</translation>
+    </message>
+    <message>
         <source>图片(JPG,PNG,BMP,EMF,TIFF,GIF)转PDF</source>
         <translation>JPG,PNG,BMP,EMF,TIFF,GIF to PDF</translation>
     </message>
@@ -298,7 +322,7 @@ They are %3 × %4.</translation>
     </message>
     <message>
         <source>感谢使用，欢迎提出宝贵意见</source>
-        <translation>Thank you for using it; we welcome your suggestions</translation>
+        <translation>Thanks for using it; ideas welcome</translation>
     </message>
     <message>
         <source>Brivane
@@ -312,7 +336,7 @@ Harrowin科技出品
 Version: V8.4
 %1
 Website: %2
-Made by Harrowin科技
+Made by Harrowin Tech
 Genuine software, safe to use
 %3</translation>
     </message>

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <gtest/gtest.h>
 #include <iostream>
+#include <map>
 #include <nlohmann/json.hpp>
 #include <set>
 #include <sys/stat.h>
@@ -118,11 +119,31 @@ TEST(CliConversion, BrokenPicturesAreListedWithTheirReasonAndExitOne) {
     }
     // Every broken file still has its page, so the pages keep the list's numbering.
     EXPECT_EQ(ProbePdf(conversion.output / "result.pdf").pages.size(), PicturesIn(Corpus() / "broken"));
+    // The reason in the user's words, the decoder's own in the detail.
+    const std::map<std::string, std::pair<std::string, std::string>> expected = {
+        {"truncated_jpeg.jpg", {"the JPEG file is cut short: the rest of the page is grey", "Premature end"}},
+        {"xhdn0g08.png", {"the PNG data is corrupt", "CRC error"}},
+        {"oom-225817ca.tif", {"the TIFF file is damaged or cut short", "TIFF directory"}},
+        {"zero_width.gif", {"the GIF file holds no picture", "no frames in GIF"}},
+    };
+    size_t found = 0;
+    for (const auto& problem : problems) {
+        const auto row = expected.find(fs::path(problem["source"].get<std::string>()).filename().string());
+        if (row != expected.end()) {
+            ++found;
+            EXPECT_EQ(problem["reason"].get<std::string>().rfind(row->second.first, 0), 0u) << problem.dump();
+            EXPECT_NE(problem["detail"].get<std::string>().find(row->second.second), std::string::npos)
+                << problem.dump();
+        }
+    }
+    EXPECT_EQ(found, expected.size());
 
     const ProgramResult text = RunCli({"-o", save.path().string(), "--size", "100x100", "-q",
                                        (Corpus() / "broken" / "truncated_jpeg.jpg").string()});
     EXPECT_EQ(text.exitCode, 1);
-    EXPECT_NE(text.err.find("truncated_jpeg.jpg: damaged"), std::string::npos) << text.err;
+    EXPECT_NE(text.err.find("truncated_jpeg.jpg: damaged, shown in part: the JPEG file is cut short"),
+              std::string::npos)
+        << text.err;
     EXPECT_NE(text.out.find(save.path().string()), std::string::npos) << "prints the output folder";
 }
 
@@ -248,4 +269,31 @@ TEST(CliConversion, NewKindsMultiPageTiffAndAnimationFromAFolder) {
     const Conversion groups = Convert(save, {"--folders", folder.string()});
     ASSERT_EQ(groups.result.exitCode, 0) << groups.result.err;
     EXPECT_EQ(PageColours(groups.output / "phone" / "result.pdf").size(), expected.size());
+}
+
+// A folder named beside pictures that holds none gives nothing, and the user
+// must hear of it as of a picture that gave nothing.
+TEST(CliConversion, AFolderWithoutPicturesIsNamedAndFailsTheJob) {
+    TempDir save;
+    TempDir dir;
+    const fs::path empty = dir / "no pictures here";
+    fs::create_directory(empty);
+    std::ofstream(empty / "notes.txt") << "no picture";
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+
+    const Conversion conversion = Convert(save, {picture, empty.string()});
+    EXPECT_EQ(conversion.result.exitCode, 1) << conversion.result.err;
+    EXPECT_EQ(conversion.report["emptyGroups"], nlohmann::json::array({empty.string()}));
+    EXPECT_FALSE(conversion.report["allConverted"].get<bool>());
+    EXPECT_EQ(ProbePdf(conversion.output / "result.pdf").pages.size(), 1u);
+
+    const ProgramResult quiet = RunCli({"-q", "-o", save.path().string(), empty.string(), picture});
+    EXPECT_EQ(quiet.exitCode, 1);
+    EXPECT_NE(quiet.err.find(empty.string() + ": skipped, the folder holds no pictures"), std::string::npos)
+        << quiet.err;
+
+    const ProgramResult alone = RunCli({"-o", save.path().string(), empty.string()});
+    EXPECT_EQ(alone.exitCode, 2);
+    EXPECT_NE(alone.err.find("no pictures to convert: no pictures in " + empty.string()), std::string::npos)
+        << alone.err;
 }

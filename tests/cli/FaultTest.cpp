@@ -2,6 +2,7 @@
 // save folder it cannot write, two copies at once. Nothing under a final name
 // may be truncated, and the user's pictures never change.
 #include "PdfProbe.h"
+#include "ReadOnlyFolder.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -245,4 +246,32 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     EXPECT_TRUE(left.empty()) << left.front();
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_NE(readOnly.err.find("cannot create the output folder"), std::string::npos) << readOnly.err;
+}
+
+// A folder the converter may not write to is refused before anything is made
+// there, in words that name the folder rather than a scratch folder.
+TEST(Faults, AFolderThatCannotBeWrittenIsRefusedAtTheStart) {
+    TempDir dir;
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+    ProgramResult intoSaveFolder, intoOutputFile;
+    fs::path locked;
+    bool untouched = false;
+    {
+        const ReadOnlyFolder readOnly(dir / "locked");
+        if (!readOnly.whyNot().empty()) {
+            GTEST_SKIP() << readOnly.whyNot();
+        }
+        locked = readOnly.path();
+        intoSaveFolder = RunCli({"-o", locked.string(), "--size", "100x100", picture});
+        intoOutputFile = RunCli({"--output", (locked / "x.pdf").string(), picture});
+        untouched = fs::is_empty(locked);
+    }
+    for (const ProgramResult* result : {&intoSaveFolder, &intoOutputFile}) {
+        EXPECT_EQ(result->exitCode, 1) << result->err;
+        EXPECT_NE(result->err.find("the folder " + locked.string() + " cannot be written to"), std::string::npos)
+            << result->err;
+        EXPECT_EQ(result->err.find("scratch"), std::string::npos) << result->err;
+        EXPECT_EQ(result->err.find("0 of 0"), std::string::npos) << result->err;
+    }
+    EXPECT_TRUE(untouched);
 }

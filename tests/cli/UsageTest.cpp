@@ -1,6 +1,7 @@
 #include "RunProgram.h"
 #include "TempDir.h"
 
+#include <fstream>
 #include <gtest/gtest.h>
 
 namespace {
@@ -54,4 +55,59 @@ TEST(CliUsage, HelpExitsZero) {
     const ProgramResult result = RunCli({"--help"});
     EXPECT_EQ(result.exitCode, 0);
     EXPECT_NE(result.out.find("--save-folder"), std::string::npos);
+}
+
+// Each mistake is told in a sentence that says what to do instead, never in
+// the option parser's own notation.
+TEST(CliUsage, MistakesAreToldInPlainWords) {
+    TempDir dir;
+    const std::string save = (dir / "save").string();
+    std::filesystem::create_directory(save);
+    const std::string picture = (Corpus() / "jpeg" / "flower.jpg").string();
+    const std::string existing = (dir / "done.pdf").string();
+    std::ofstream(existing) << "kept";
+    std::ofstream(dir / "notes.txt") << "a file";
+    struct Row {
+        std::vector<std::string> arguments;
+        int exitCode;
+        std::string says;
+    };
+    const Row rows[] = {
+        {{"-o", save, "--orient", "sideways", picture},
+         2,
+         "--orient takes portrait, landscape or auto, not \"sideways\""},
+        {{"-o", save, "--fit", "zoom", picture}, 2, "--fit takes fit or shrink, not \"zoom\""},
+        {{"-o", save, "--order", "size", picture}, 2, "--order takes time or name, not \"size\""},
+        {{"-o", save, "--encryption", "des", picture}, 2, "--encryption takes rc4 or aes256, not \"des\""},
+        {{"-o", save, "--names", "dates", "--separate", picture}, 2, "--names takes numbers or source"},
+        {{"-o", save, "-j", "0", picture}, 2, "--jobs takes a whole number from 1 to 256, not \"0\""},
+        {{"-o", save, "--quality", "best", picture}, 2, "--quality takes a whole number from 1 to 100"},
+        {{"-o", save, "--page", "A4", "--dpi", "high", picture},
+         2,
+         "--dpi takes a resolution in dots per inch"},
+        {{"-o", save, "--margin", "wide", picture}, 2, "--margin takes a number"},
+        {{"-o", (dir / "notes.txt").string(), picture}, 2, "notes.txt is a file, not a folder"},
+        {{"--output", existing, picture}, 2, "already exists; add --force to replace it"},
+        {{"--output", (dir / "scan.png").string(), picture},
+         2,
+         "does not end in .pdf; name it so, or add --force"},
+    };
+    for (const Row& row : rows) {
+        std::string shown;
+        for (const auto& a : row.arguments) {
+            shown += a + " ";
+        }
+        const ProgramResult result = RunCli(row.arguments);
+        EXPECT_EQ(result.exitCode, row.exitCode) << shown << "\n" << result.err;
+        EXPECT_NE(result.err.find(row.says), std::string::npos) << shown << "\n" << result.err;
+        EXPECT_EQ(result.err.find("FAILED"), std::string::npos) << shown << "\n" << result.err;
+        EXPECT_TRUE(IsEmptyFolder(save)) << shown;
+    }
+    EXPECT_FALSE(std::filesystem::exists(dir / "scan.png"));
+
+    // Asked for in so many words, a PDF may have any name.
+    const ProgramResult forced =
+        RunCli({"-q", "--force", "--size", "100x100", "--output", (dir / "scan.png").string(), picture});
+    EXPECT_EQ(forced.exitCode, 0) << forced.err;
+    EXPECT_TRUE(std::filesystem::is_regular_file(dir / "scan.png"));
 }

@@ -23,9 +23,10 @@ class FakeShell : public Shell {
         }
         return buttons == Buttons::OkCancel ? Answer::Cancel : Answer::No;
     }
-    Answer ShowReport(QWidget*, const QString& summary, const QString& details,
+    Answer ShowReport(QWidget*, const QString& summary, const QString& place, const QString& details,
                       bool offerOpenFolder) override {
         messages << summary;
+        reportPlaces << place;
         reportDetails << details;
         offeredFolder << offerOpenFolder;
         return reportAnswer;
@@ -54,10 +55,11 @@ class FakeShell : public Shell {
     }
     bool OpenFolder(const QString& path) override {
         opened << path;
-        return true;
+        return folderOpens;
     }
 
     QStringList messages;      // every message box (a report's summary), in order
+    QStringList reportPlaces;  // the folder line of each report
     QStringList reportDetails; // the details part of each report
     QList<bool> offeredFolder; // whether each report offered to open the result folder
     Answer reportAnswer = Answer::Ok;
@@ -70,6 +72,7 @@ class FakeShell : public Shell {
     QStringList folderTitles;
     QStringList startFolders; // where each picker was asked to open
     QStringList opened;
+    bool folderOpens = true;       // false: as a desktop where no file manager answers
     QList<PageChoice> pageChoices; // confirmed by the settings dialog, one per showing; cancelled when none
     QList<PageChoice> pageSettingsShown; // what the settings dialog opened on
 };

@@ -297,15 +297,16 @@ void TestAddingSources::duplicateTestFollowsEveryChange() {
     QVERIFY(!f.dlg.IsListed("/d/B.jpg"));
 }
 
-// "quillmark FILE..." lists the files as a drop would, also in a window that
-// was last used in folder mode.
+// "quillmark FILE..." lists the files as a drop would, but in the order given
+// (a merged document starts with the first), also in a window that was last
+// used in folder mode.
 void TestAddingSources::startedWithFiles() {
     Fixture f;
     f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->click();
     f.dlg.StartWithFiles({"/p/a.jpg", "/p/b.JPEG", "/p/notes.txt", "/p/a.jpg", "/p/scans"});
     QVERIFY(!f.dlg.Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
     QVERIFY(f.dlg.Control(ControlId::AddFiles)->isEnabled());
-    QCOMPARE(f.rows(), (QStringList{"/p/b.JPEG", "/p/a.jpg"}));
+    QCOMPARE(f.rows(), (QStringList{"/p/a.jpg", "/p/b.JPEG"}));
     QCOMPARE(f.label(), QStringLiteral("2"));
     QVERIFY(f.shell.messages.isEmpty());
 }

@@ -7,6 +7,7 @@
 #include "PdfProbe.h"
 #include "PdfReadBack.h"
 #include "QuillmarkDlg.h"
+#include "ReadOnlyFolder.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -122,6 +123,7 @@ class TestConversion : public QObject {
     void pageSizeOutsideTheLimitsIsRefused();
     void typedSaveFolderIsCheckedAtStart_data();
     void typedSaveFolderIsCheckedAtStart();
+    void saveFolderThatCannotBeWrittenIsRefused();
     void progressShowsCounts();
     void mergedJobWritesOneDocument();
     void separateJobWritesOneDocumentPerPicture();
@@ -205,6 +207,24 @@ void TestConversion::typedSaveFolderIsCheckedAtStart() {
     WAIT_FOR_END(f);
     QCOMPARE(f.shell.messages, QStringList{QStringLiteral("转换完成")});
     QVERIFY(QFileInfo::exists(QDir(f.outputFolder()).filePath("result.pdf")));
+}
+
+// Refused before anything is made, in the window's words, naming the folder.
+void TestConversion::saveFolderThatCannotBeWrittenIsRefused() {
+    Fixture f;
+    f.list({f.picture("a.png", Qt::red)});
+    const ReadOnlyFolder locked(f.folder.filePath("locked").toStdString());
+    if (!locked.whyNot().empty()) {
+        QSKIP(locked.whyNot().c_str());
+    }
+    const QString folder = QString::fromStdString(locked.path().string());
+    f.dlg.Control<QLineEdit>(ControlId::SaveFolder)->setText(folder);
+    f.dlg.OnStartConversion();
+    QVERIFY(!f.dlg.IsConverting());
+    QCOMPARE(f.shell.messages,
+             QStringList{QStringLiteral("无法写入保存目录：%1\n请选择另一个目录。").arg(folder)});
+    QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
+    QVERIFY(QDir(folder).isEmpty());
 }
 
 // The count beside the squares follows the job: pictures first, then documents.
@@ -292,6 +312,17 @@ void TestConversion::failedPicturesAreReported() {
     QCOMPARE(f.shell.opened.size(), 1);
     QVERIFY(f.shell.opened.first().startsWith(f.saveFolder() + QStringLiteral("/转换结果")));
     QVERIFY(QFileInfo(f.shell.opened.first()).isDir());
+    // The box names that folder, whether or not the user opens it.
+    QCOMPARE(f.shell.reportPlaces.last(), QStringLiteral("PDF文件保存在：") + f.shell.opened.first());
+
+    // Where no file manager answers, the user is told so, with the path.
+    f.shell.folderOpens = false;
+    f.dlg.OnStartConversion();
+    WAIT_FOR_END(f);
+    QCOMPARE(f.shell.opened.size(), 2);
+    QCOMPARE(f.shell.kinds.last(), Shell::Buttons::Ok);
+    QVERIFY2(f.shell.messages.last().endsWith(QLatin1Char('\n') + f.shell.opened.last()),
+             qPrintable(f.shell.messages.last()));
 }
 
 void TestConversion::folderJobKeepsAddFilesLocked() {

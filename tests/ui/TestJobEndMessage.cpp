@@ -4,6 +4,7 @@
 #include "QtShell.h"
 
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QTest>
 
@@ -17,6 +18,8 @@ class TestJobEndMessage : public QObject {
 };
 
 namespace {
+
+const QString kOutput = QStringLiteral("/home/user/Pictures/转换结果20260101120000");
 
 JobReport ReportWith(int pictures, int brokenPictures, int written) {
     JobReport report;
@@ -49,27 +52,38 @@ void TestJobEndMessage::summaryStaysShort() {
     QFETCH(int, broken);
     QFETCH(int, written);
     QFETCH(QString, begins);
-    const JobEndMessage message = DescribeJobEnd(ReportWith(pictures, broken, written));
+    const JobEndMessage message = DescribeJobEnd(ReportWith(pictures, broken, written), kOutput);
     QVERIFY2(message.summary.startsWith(begins), qPrintable(message.summary));
     QVERIFY2(message.summary.count('\n') <= 5, qPrintable(message.summary));
     // Every failed picture is named in the details, each reason on one line.
     QCOMPARE(message.details.count(QStringLiteral("broken-")), broken);
     QVERIFY(!message.details.contains(QStringLiteral("more of the same")));
+    // The folder is named whenever there is a document to find in it.
+    QCOMPARE(message.place, written > 0 ? QStringLiteral("PDF文件保存在：") + kOutput : QString());
 }
 
 void TestJobEndMessage::boxFitsTheScreenWithManyFailures() {
-    const JobEndMessage message = DescribeJobEnd(ReportWith(100, 100, 1));
-    const std::unique_ptr<QMessageBox> box = MakeReportBox(nullptr, message.summary, message.details, true);
+    const JobEndMessage message = DescribeJobEnd(ReportWith(100, 100, 1), kOutput);
+    const std::unique_ptr<QMessageBox> box =
+        MakeReportBox(nullptr, message.summary, message.place, message.details, true);
     box->show();
     QVERIFY2(box->height() < 600, qPrintable(QString::number(box->height())));
     QCOMPARE(box->buttons().size(), 3); // OK, open the folder, show the details
+    // The folder's path can be selected and copied, to paste into a file manager.
+    bool copyable = false;
+    for (const QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text().contains(kOutput)) {
+            copyable = label->textInteractionFlags().testFlag(Qt::TextSelectableByMouse);
+        }
+    }
+    QVERIFY(copyable);
 }
 
 void TestJobEndMessage::aPageOfAPictureIsNamedWithItsNumber() {
     JobReport report = ReportWith(3, 0, 1);
     // A path may hold what looks like a placeholder.
     report.AddPictureProblem("/home/user/scans/100%2 done.tif", PictureOutcome::Undecodable, "bad strip", 3);
-    const JobEndMessage message = DescribeJobEnd(report);
+    const JobEndMessage message = DescribeJobEnd(report, kOutput);
     QVERIFY2(message.details.contains(QStringLiteral("/home/user/scans/100%2 done.tif 的第 3 页：")),
              qPrintable(message.details));
 }

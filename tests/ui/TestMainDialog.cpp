@@ -36,6 +36,7 @@ class TestMainDialog : public QObject {
     void traverseBoxEmptiesTheList();
     void pageSettingsReachTheJobAndShowBesideTheSize();
     void pageSettingsDialogEditsACopy();
+    void paperSizeShowsInTheSizeFields();
     void textRecognitionIsChosenFromTheInstalledLanguages();
     void closingAsksFirst_data();
     void closingAsksFirst();
@@ -253,6 +254,38 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
              qPrintable(shell.messages.first()));
     QVERIFY(shell.messages.first().contains(QStringLiteral("80 毫米")));
     QVERIFY(!dlg.IsConverting());
+}
+
+// The size fields never contradict a chosen paper: they show its pixels,
+// greyed, and the typed size comes back with the custom size.
+void TestMainDialog::paperSizeShowsInTheSizeFields() {
+    FakeShell shell;
+    JobState job;
+    CQuillmarkDlg dlg(shell, job, 96);
+    auto* box = dlg.Control<QCheckBox>(ControlId::CustomSizeBox);
+    auto* width = dlg.Control<QLineEdit>(ControlId::PageWidth);
+    auto* height = dlg.Control<QLineEdit>(ControlId::PageHeight);
+    box->click();
+    width->setText("800");
+    height->setText("600");
+    const auto fields = [&] { return QStringList{width->text(), height->text()}; };
+    const auto choose = [&](PageChoice choice) {
+        shell.pageChoices << choice;
+        dlg.Control<QPushButton>(ControlId::MoreSettings)->click();
+    };
+
+    choose(PageChoice{PaperSize::A4, 200});
+    QCOMPARE(fields(), (QStringList{"1654", "2339"})); // 210 × 297 mm at 200 dpi
+    QVERIFY(!width->isEnabled() && !height->isEnabled());
+    box->click();
+    box->click();
+    QVERIFY(!width->isEnabled());
+    choose(PageChoice{PaperSize::A4, 150, PageOrientation::Landscape});
+    QCOMPARE(fields(), (QStringList{"1754", "1240"}));
+
+    choose(PageChoice{});
+    QCOMPARE(fields(), (QStringList{"800", "600"}));
+    QVERIFY(width->isEnabled() && height->isEnabled());
 }
 
 void TestMainDialog::pageSettingsDialogEditsACopy() {

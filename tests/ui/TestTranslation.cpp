@@ -1,6 +1,7 @@
 // The window's languages: which one a user gets, the captions in each, and
 // that every caption fits its control at the window's fixed size.
 #include "AboutDlg.h"
+#include "DialogBackground.h"
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
@@ -91,10 +92,16 @@ void TestTranslation::captionsInEachLanguage_data() {
     QTest::addColumn<QStringList>("buttons"); // About, Add Files, Add Folder, Start
     QTest::addColumn<QString>("countLabel");
     QTest::addColumn<QString>("aboutCaption");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("maker");
     QTest::newRow("en") << "en" << QStringList{"About", "Add Files", "Add Folder", "Start"} << "Files:"
-                        << "About Quillmark";
+                        << "About Quillmark"
+                        << "Brivane V8.4   – batch pictures to PDF"
+                        << "Harrowin Tech";
     QTest::newRow("zh") << "zh" << QStringList{"关于我们", "添加文件", "添加目录", "开始转换"} << "文件数："
-                        << "关于 Quillmark";
+                        << "关于 Quillmark"
+                        << "Brivane V8.4   <支持图片文件批量转PDF"
+                        << "Harrowin科技";
 }
 
 void TestTranslation::captionsInEachLanguage() {
@@ -102,6 +109,8 @@ void TestTranslation::captionsInEachLanguage() {
     QFETCH(QStringList, buttons);
     QFETCH(QString, countLabel);
     QFETCH(QString, aboutCaption);
+    QFETCH(QString, title);
+    QFETCH(QString, maker);
     InstallTranslation(language);
     FakeShell shell;
     JobState job;
@@ -115,11 +124,12 @@ void TestTranslation::captionsInEachLanguage() {
     dlg.RefreshFileCount();
     QVERIFY(LabelTexts(dlg).contains(countLabel));
     QCOMPARE(dlg.Control<QLabel>(ControlId::FileCount)->text(), QStringLiteral("0"));
-    // The title and the maker's name are the same in every language.
-    QCOMPARE(dlg.windowTitle(), QStringLiteral("Brivane V8.4   <支持图片文件批量转PDF"));
+    // An English user reads no Chinese in the title, the banner or the About box.
+    QCOMPARE(dlg.windowTitle(), title);
+    QCOMPARE(UiTexts::MakerLine(), maker);
     CAboutDlg about(shell);
     QCOMPARE(about.windowTitle(), aboutCaption);
-    QVERIFY(UiTexts::AboutText().contains(QStringLiteral("Harrowin科技")));
+    QVERIFY(UiTexts::AboutText().contains(maker));
     QCOMPARE(UiTexts::AboutText().split('\n').size(), 7);
 }
 
@@ -152,6 +162,19 @@ void TestTranslation::englishCaptionsFitTheirControls() {
         }
     }
     QVERIFY2(cut.isEmpty(), qPrintable(cut.join(", ")));
+
+    // The painted texts too: the banner's maker line inside the window, every
+    // line of the About text inside the box.
+    const QImage window = dlg.grab().toImage().convertToFormat(QImage::Format_RGB32);
+    const int band = BannerGeometryFor(dlg.size()).bandHeight;
+    for (int y = 0; y < band; ++y) {
+        QVERIFY2(window.pixel(window.width() - 1, y) == kBandTeal.rgb(), "the maker line runs off the window");
+    }
+    CAboutDlg about(shell);
+    const int room = std::min(CAboutDlg::kTextArea.right() + 1, about.width()) - CAboutDlg::kTextArea.left();
+    for (const QString& line : UiTexts::AboutText().split('\n')) {
+        QVERIFY2(about.fontMetrics().horizontalAdvance(line) <= room, qPrintable(line));
+    }
 }
 
 QTEST_MAIN(TestTranslation)

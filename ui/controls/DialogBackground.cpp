@@ -19,6 +19,11 @@ QFont BannerFont(double points) {
     return font;
 }
 
+// A maker line set to fit keeps this much of the band clear at the window's
+// edge, and is never set smaller than this.
+constexpr int kMakerLineMargin = 4;
+constexpr double kSmallestMakerLine = 8.0;
+
 } // namespace
 
 BannerGeometry BannerGeometryFor(QSize size) {
@@ -42,6 +47,14 @@ void PaintDialogBackground(QPainter& painter, QSize size, const BannerTexts& tex
     painter.setFont(BannerFont(15.0));
     painter.setPen(Qt::white);
     DrawTextAt(painter, at.productLine, texts.productLine);
+    if (texts.fitMakerLine) {
+        const int room = size.width() - at.makerLine.x() - kMakerLineMargin;
+        double points = 15.0;
+        while (points > kSmallestMakerLine && painter.fontMetrics().horizontalAdvance(texts.makerLine) > room) {
+            points -= 0.5;
+            painter.setFont(BannerFont(points));
+        }
+    }
     DrawTextAt(painter, at.makerLine, texts.makerLine);
 
     painter.setFont(BannerFont(10.0));

@@ -15,6 +15,9 @@ struct BannerTexts {
     QString productLine;
     QString makerLine;
     QString bottomLine;
+    // A translated maker line is longer than the room the band was drawn
+    // with: it is then set smaller, so that it ends inside the window.
+    bool fitMakerLine = false;
 };
 
 inline const QColor kWindowGrey{240, 240, 240};
