@@ -344,7 +344,7 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
     }
     ++nesting;
     try {
-        const RenderedMetafile inner = RenderMetafile(data, kNestedMetafileSide, kNestedMetafileSide);
+        const RenderedMetafile inner = DrawMetafileToFit(data, kNestedMetafileSide, kNestedMetafileSide);
         --nesting;
         Surface surface = NewSurface(inner.width, inner.height);
         if (!surface) {
