@@ -184,6 +184,12 @@ class Canvas {
         p[2] = rgb[2];
         p[3] = alpha;
     }
+    // The first pixel of a whole row, for uncompressed pictures, which write
+    // every pixel and need no record of which were written.
+    uint8_t* Row(int64_t storedRow) {
+        const size_t y = static_cast<size_t>(format_.StoredRow(storedRow));
+        return picture_.pixels.data() + y * static_cast<size_t>(picture_.width) * 4;
+    }
     bool AllWritten() const { return std::find(written_.begin(), written_.end(), false) == written_.end(); }
 
   private:
@@ -238,16 +244,21 @@ void DecodeUncompressed(std::string_view data, const metafile::DibFormat& format
     std::vector<uint32_t> line(static_cast<size_t>(format.width));
     for (uint64_t row = 0; row < faults.rowsPresent; ++row) {
         metafile::ReadDibRow(format, data, static_cast<int64_t>(row), 1, line.data(), line.size());
-        for (size_t x = 0; x < line.size(); ++x) {
-            const uint32_t v = line[x];
+        uint8_t* out = canvas.Row(static_cast<int64_t>(row));
+        for (const uint32_t v : line) {
             if (format.bitCount <= 8) {
-                canvas.Put(x, row, Colour(palette, v, faults));
+                const std::array<uint8_t, 3> rgb = Colour(palette, v, faults);
+                out[0] = rgb[0];
+                out[1] = rgb[1];
+                out[2] = rgb[2];
+                out[3] = 255;
             } else {
-                canvas.Put(
-                    x, row,
-                    {static_cast<uint8_t>(v >> 16), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v)},
-                    static_cast<uint8_t>(v >> 24));
+                out[0] = static_cast<uint8_t>(v >> 16);
+                out[1] = static_cast<uint8_t>(v >> 8);
+                out[2] = static_cast<uint8_t>(v);
+                out[3] = static_cast<uint8_t>(v >> 24);
             }
+            out += 4;
         }
     }
 }

@@ -7,20 +7,36 @@
 namespace metafile {
 namespace {
 
-// One colour channel held under a bit mask, widened to eight bits.
-uint32_t Channel(uint32_t pixel, uint32_t mask, uint32_t absent) {
-    if (mask == 0) {
-        return absent;
+// The four channels of a 16- or 32-bit pixel, each held under a bit mask and
+// widened to eight bits. Where each mask sits is worked out once per row.
+class Unmasker {
+  public:
+    explicit Unmasker(const std::array<uint32_t, 4>& masks) {
+        for (int i = 0; i < 4; ++i) {
+            mask_[i] = masks[i];
+            shift_[i] = masks[i] != 0 ? std::countr_zero(masks[i]) : 0;
+            max_[i] = masks[i] >> shift_[i];
+        }
     }
-    const int shift = std::countr_zero(mask);
-    const uint32_t max = mask >> shift;
-    return static_cast<uint32_t>((static_cast<uint64_t>((pixel & mask) >> shift) * 255 + max / 2) / max);
-}
+    // 0xAARRGGBB; a channel without a mask reads as 0, alpha as opaque.
+    uint32_t Read(uint32_t pixel) const {
+        return (Channel(pixel, 3, 255) << 24) | (Channel(pixel, 0, 0) << 16) | (Channel(pixel, 1, 0) << 8) |
+               Channel(pixel, 2, 0);
+    }
 
-uint32_t Unmask(uint32_t pixel, const std::array<uint32_t, 4>& masks) {
-    return (Channel(pixel, masks[3], 255) << 24) | (Channel(pixel, masks[0], 0) << 16) |
-           (Channel(pixel, masks[1], 0) << 8) | Channel(pixel, masks[2], 0);
-}
+  private:
+    uint32_t Channel(uint32_t pixel, int i, uint32_t absent) const {
+        if (max_[i] == 0) {
+            return absent;
+        }
+        const uint64_t value = (pixel & mask_[i]) >> shift_[i];
+        return static_cast<uint32_t>((value * 255 + max_[i] / 2) / max_[i]);
+    }
+
+    uint32_t mask_[4];
+    int shift_[4];
+    uint32_t max_[4];
+};
 
 } // namespace
 
@@ -66,41 +82,57 @@ uint64_t DibRowBytes(int64_t width, uint32_t bitCount) {
 size_t ReadDibRow(const DibFormat& format, std::string_view bits, int64_t storedRow, int64_t step,
                   uint32_t* out, size_t count) {
     const uint32_t bitCount = format.bitCount;
-    const uint64_t rowStart = static_cast<uint64_t>(storedRow) * DibRowBytes(format.width, bitCount);
-    if (rowStart >= bits.size()) {
+    const uint64_t rowBytes = DibRowBytes(format.width, bitCount);
+    const uint64_t rowStart = static_cast<uint64_t>(storedRow) * rowBytes;
+    const bool known = bitCount == 1 || bitCount == 2 || bitCount == 4 || bitCount == 8 || bitCount == 16 ||
+                       bitCount == 24 || bitCount == 32;
+    if (!known || rowStart >= bits.size()) {
         return 0;
     }
-    const uint64_t rowEnd = std::min<uint64_t>(bits.size(), rowStart + DibRowBytes(format.width, bitCount));
+    // A row cut short keeps the pixels whose bits it holds whole.
+    const uint64_t rowBits = 8 * std::min<uint64_t>(bits.size() - rowStart, rowBytes);
+    if (rowBits < bitCount) {
+        return 0;
+    }
+    const uint64_t stepBits = static_cast<uint64_t>(step) * bitCount;
+    count = static_cast<size_t>(std::min<uint64_t>(count, (rowBits - bitCount) / stepBits + 1));
     const auto* row = reinterpret_cast<const unsigned char*>(bits.data() + rowStart);
-    const uint64_t rowSize = rowEnd - rowStart;
-    const unsigned indexMask = (1u << std::min(bitCount, 8u)) - 1;
-    size_t done = 0;
-    for (; done < count; ++done) {
-        const uint64_t bit = static_cast<uint64_t>(done) * step * bitCount;
-        if ((bit + bitCount + 7) / 8 > rowSize) {
-            break;
+    if (bitCount <= 8) {
+        const unsigned indexMask = (1u << bitCount) - 1;
+        for (size_t i = 0; i < count; ++i) {
+            const uint64_t bit = i * stepBits;
+            out[i] = (row[bit / 8] >> (8 - bitCount - bit % 8)) & indexMask;
         }
-        const unsigned char* p = row + bit / 8;
+        return count;
+    }
+    const size_t stepBytes = static_cast<size_t>(stepBits / 8);
+    const std::array<uint32_t, 4>& m = format.masks;
+    if (bitCount == 32 && m[0] == 0x00FF0000 && m[1] == 0x0000FF00 && m[2] == 0x000000FF &&
+        (m[3] == 0 || m[3] == 0xFF000000u)) {
+        // The usual byte-wide channels need no widening: copy the bytes.
+        const uint32_t opaque = m[3] == 0 ? 0xFF000000u : 0;
+        for (size_t i = 0; i < count; ++i) {
+            const unsigned char* p = row + i * stepBytes;
+            out[i] = opaque | p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24);
+        }
+        return count;
+    }
+    const Unmasker unmask(m);
+    for (size_t i = 0; i < count; ++i) {
+        const unsigned char* p = row + i * stepBytes;
         switch (bitCount) {
-        case 1:
-        case 2:
-        case 4:
-        case 8:
-            out[done] = (p[0] >> (8 - bitCount - bit % 8)) & indexMask;
-            break;
         case 16:
-            out[done] = Unmask(p[0] | (p[1] << 8), format.masks);
+            out[i] = unmask.Read(p[0] | (p[1] << 8));
             break;
         case 24:
-            out[done] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
+            out[i] = 0xFF000000u | (uint32_t{p[2]} << 16) | (uint32_t{p[1]} << 8) | p[0];
             break;
         default: // 32
-            out[done] =
-                Unmask(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24), format.masks);
+            out[i] = unmask.Read(p[0] | (p[1] << 8) | (p[2] << 16) | (static_cast<uint32_t>(p[3]) << 24));
             break;
         }
     }
-    return done;
+    return count;
 }
 
 } // namespace metafile
