@@ -1,25 +1,26 @@
 #include "BmpDecoder.h"
 
+#include "metafile/DibPixels.h"
+
 #include <algorithm>
 #include <array>
-#include <bit>
-#include <cstring>
 
 namespace {
+
+using metafile::kDibAlphaBitfields;
+using metafile::kDibBitfields;
+using metafile::kDibJpeg;
+using metafile::kDibPng;
+using metafile::kDibRgb;
+using metafile::kDibRle4;
+using metafile::kDibRle8;
 
 constexpr size_t kFileHeaderSize = 14;
 constexpr uint32_t kCoreHeaderSize = 12; // OS/2 1.x: 16-bit sizes, 3-byte palette entries
 constexpr uint32_t kInfoHeaderSize = 40;
-
-enum Compression : uint32_t {
-    kRgb = 0,
-    kRle8 = 1,
-    kRle4 = 2,
-    kBitfields = 3, // Huffman 1D in an OS/2 2.x header
-    kJpeg = 4,      // RLE24 in an OS/2 2.x header
-    kPng = 5,
-    kAlphaBitfields = 6,
-};
+// In an OS/2 2.x header the bit-field and JPEG codes mean other encodings.
+constexpr uint32_t kOs2Huffman = kDibBitfields;
+constexpr uint32_t kOs2Rle24 = kDibJpeg;
 
 // Little-endian reads that never go past the end: what lies beyond reads as zero.
 uint32_t U32(std::string_view bytes, size_t at) {
@@ -38,34 +39,12 @@ uint16_t U16(std::string_view bytes, size_t at) {
     return static_cast<uint16_t>(p[0] | (p[1] << 8));
 }
 
-// One colour channel held under a bit mask: where it sits, and how to widen it
-// to eight bits.
-struct Channel {
-    uint32_t mask = 0;
-    int shift = 0;
-    uint32_t max = 0;
-
-    explicit Channel(uint32_t m = 0) : mask(m) {
-        if (mask != 0) {
-            shift = std::countr_zero(mask);
-            max = mask >> shift;
-        }
-    }
-    uint8_t Read(uint32_t pixel, uint8_t absent) const {
-        if (max == 0) {
-            return absent;
-        }
-        const uint64_t value = (pixel & mask) >> shift;
-        return static_cast<uint8_t>((value * 255 + max / 2) / max);
-    }
-};
-
 struct Header {
     uint32_t size = 0;
     int64_t width = 0;
     int64_t height = 0; // negative when the rows are stored top row first
     uint32_t bitCount = 0;
-    uint32_t compression = kRgb;
+    uint32_t compression = kDibRgb;
     uint32_t imageSize = 0;
     uint32_t coloursUsed = 0;
     bool os2 = false;
@@ -104,21 +83,18 @@ Header ReadHeader(std::string_view file) {
     h.imageSize = U32(fields, 20);
     h.coloursUsed = U32(fields, 32);
     if (h.os2) {
-        if (h.compression == kBitfields || h.compression == kJpeg) {
-            throw BmpError(h.compression == kBitfields ? "OS/2 Huffman-compressed bitmaps are not supported"
-                                                       : "OS/2 RLE24-compressed bitmaps are not supported");
+        if (h.compression == kOs2Huffman || h.compression == kOs2Rle24) {
+            throw BmpError(h.compression == kOs2Huffman ? "OS/2 Huffman-compressed bitmaps are not supported"
+                                                        : "OS/2 RLE24-compressed bitmaps are not supported");
         }
         return h;
     }
-    if (h.compression == kBitfields || h.compression == kAlphaBitfields) {
-        // In a 40-byte header the masks follow it; larger headers hold them.
-        const size_t masksAt = kFileHeaderSize + 40;
-        const int count = h.size >= 56 || h.compression == kAlphaBitfields ? 4 : 3;
-        for (int i = 0; i < count; ++i) {
-            h.masks[i] = U32(file, masksAt + 4 * i);
-        }
+    if (h.compression == kDibBitfields || h.compression == kDibAlphaBitfields) {
+        // Masks the file does not hold read as zero.
+        int count = 0;
+        metafile::ReadDibMasks(info, h.size, h.compression, h.masks, count);
         h.alphaMaskGiven = count == 4 && h.masks[3] != 0;
-    } else if (h.compression == kRgb && h.size >= 108) {
+    } else if (h.compression == kDibRgb && h.size >= 108) {
         // A V4 or V5 header may give an alpha mask even for plain pixels.
         h.masks[3] = U32(fields, 52);
         h.alphaMaskGiven = h.masks[3] != 0 && h.bitCount == 32;
@@ -135,7 +111,31 @@ size_t MasksSize(const Header& h) {
     if (h.size != kInfoHeaderSize) {
         return 0;
     }
-    return h.compression == kBitfields ? 12 : h.compression == kAlphaBitfields ? 16 : 0;
+    return h.compression == kDibBitfields ? 12 : h.compression == kDibAlphaBitfields ? 16 : 0;
+}
+
+// The pixel layout the header describes, with the masks this decoder reads
+// pixels by: the file's own, or the defaults, and alpha only when the header
+// gives an alpha mask.
+metafile::DibFormat FormatOf(const Header& h, const BmpPicture& picture) {
+    metafile::DibFormat format;
+    format.width = picture.width;
+    format.height = picture.height;
+    format.topDown = h.height < 0;
+    format.bitCount = h.bitCount;
+    format.compression = h.compression;
+    if (format.Masked()) {
+        format.masks = h.masks;
+    } else {
+        format.masks = metafile::DefaultDibMasks(h.bitCount);
+        if (h.bitCount == 32) {
+            format.masks[3] = h.masks[3];
+        }
+    }
+    if (!h.alphaMaskGiven) {
+        format.masks[3] = 0;
+    }
+    return format;
 }
 
 struct Palette {
@@ -145,23 +145,17 @@ struct Palette {
 
 Palette ReadPalette(std::string_view file, const Header& h, size_t pixelsAt) {
     Palette palette;
-    if (h.bitCount > 8) {
-        return palette;
-    }
     const size_t entrySize = h.size == kCoreHeaderSize ? 3 : 4;
-    const size_t maximum = size_t{1} << h.bitCount;
-    size_t count = h.coloursUsed != 0 && h.coloursUsed < maximum ? h.coloursUsed : maximum;
     const size_t at = kFileHeaderSize + h.size + MasksSize(h);
     // The palette ends where the pixels begin; a palette that claims more
     // entries than fit there keeps those that do.
     const size_t end = std::min(pixelsAt, file.size());
-    const size_t room = end > at ? (end - at) / entrySize : 0;
-    count = std::min(count, room);
-    palette.colours.reserve(count);
-    for (size_t i = 0; i < count; ++i) {
-        const auto* p = reinterpret_cast<const unsigned char*>(file.data() + at + i * entrySize);
-        palette.colours.push_back({p[2], p[1], p[0]});
-        palette.grey = palette.grey && p[0] == p[1] && p[1] == p[2];
+    const std::string_view table = end > at ? file.substr(at, end - at) : std::string_view();
+    for (const uint32_t rgb : metafile::ReadDibPalette(table, h.bitCount, h.coloursUsed, entrySize)) {
+        const std::array<uint8_t, 3> colour{static_cast<uint8_t>(rgb >> 16), static_cast<uint8_t>(rgb >> 8),
+                                            static_cast<uint8_t>(rgb)};
+        palette.colours.push_back(colour);
+        palette.grey = palette.grey && colour[0] == colour[1] && colour[1] == colour[2];
     }
     return palette;
 }
@@ -170,33 +164,37 @@ Palette ReadPalette(std::string_view file, const Header& h, size_t pixelsAt) {
 // right way up, and remembers which pixels were ever written.
 class Canvas {
   public:
-    Canvas(BmpPicture& picture, bool bottomUp, bool trackWritten) : picture_(picture), bottomUp_(bottomUp) {
+    Canvas(BmpPicture& picture, const metafile::DibFormat& format, bool trackWritten)
+        : picture_(picture), format_(format) {
         const size_t count = static_cast<size_t>(picture.width) * picture.height;
         picture.pixels.assign(count * 4, 0);
         if (trackWritten) {
             written_.assign(count, false);
         }
     }
-    uint8_t* Pixel(int64_t x, int64_t row) {
-        const int64_t y = bottomUp_ ? picture_.height - 1 - row : row;
+    void Put(int64_t x, int64_t storedRow, const std::array<uint8_t, 3>& rgb, uint8_t alpha = 255) {
+        const int64_t y = format_.StoredRow(storedRow);
         const size_t index = static_cast<size_t>(y) * picture_.width + static_cast<size_t>(x);
         if (!written_.empty()) {
             written_[index] = true;
         }
-        return picture_.pixels.data() + index * 4;
-    }
-    void Put(int64_t x, int64_t row, const std::array<uint8_t, 3>& rgb, uint8_t alpha = 255) {
-        uint8_t* p = Pixel(x, row);
+        uint8_t* p = picture_.pixels.data() + index * 4;
         p[0] = rgb[0];
         p[1] = rgb[1];
         p[2] = rgb[2];
         p[3] = alpha;
     }
+    // The first pixel of a whole row, for uncompressed pictures, which write
+    // every pixel and need no record of which were written.
+    uint8_t* Row(int64_t storedRow) {
+        const size_t y = static_cast<size_t>(format_.StoredRow(storedRow));
+        return picture_.pixels.data() + y * static_cast<size_t>(picture_.width) * 4;
+    }
     bool AllWritten() const { return std::find(written_.begin(), written_.end(), false) == written_.end(); }
 
   private:
     BmpPicture& picture_;
-    bool bottomUp_;
+    const metafile::DibFormat& format_;
     std::vector<bool> written_;
 };
 
@@ -237,116 +235,43 @@ std::array<uint8_t, 3> Colour(const Palette& palette, unsigned index, Faults& fa
     return {0, 0, 0};
 }
 
-uint64_t Stride(int width, uint32_t bitCount) {
-    return (static_cast<uint64_t>(width) * bitCount + 31) / 32 * 4;
-}
-
-void DecodeUncompressed(std::string_view data, const Header& h, const Palette& palette,
-                        const BmpPicture& picture, Canvas& canvas, Faults& faults) {
-    const uint64_t stride = Stride(picture.width, h.bitCount);
-    faults.rowsPresent = std::min<uint64_t>(data.size() / stride, picture.height);
-    faults.rowsMissing = faults.rowsPresent < static_cast<uint64_t>(picture.height);
-    const bool masked = h.compression == kBitfields || h.compression == kAlphaBitfields;
-    std::array<Channel, 4> channels;
-    if (masked) {
-        for (int i = 0; i < 4; ++i) {
-            channels[i] = Channel(h.masks[i]);
-        }
-    } else if (h.bitCount == 16) {
-        channels = {Channel(0x7C00), Channel(0x03E0), Channel(0x001F), Channel(0)};
-    } else {
-        channels = {Channel(0xFF0000), Channel(0x00FF00), Channel(0x0000FF), Channel(h.masks[3])};
-    }
-    if (!h.alphaMaskGiven) {
-        channels[3] = Channel(0);
-    }
-    const unsigned indexMask = (1u << std::min(h.bitCount, 8u)) - 1;
+// Only whole rows are drawn: a row the file cuts off part-way stays clear.
+void DecodeUncompressed(std::string_view data, const metafile::DibFormat& format, const Palette& palette,
+                        Canvas& canvas, Faults& faults) {
+    const uint64_t stride = metafile::DibRowBytes(format.width, format.bitCount);
+    faults.rowsPresent = std::min<uint64_t>(data.size() / stride, format.height);
+    faults.rowsMissing = faults.rowsPresent < static_cast<uint64_t>(format.height);
+    std::vector<uint32_t> line(static_cast<size_t>(format.width));
     for (uint64_t row = 0; row < faults.rowsPresent; ++row) {
-        const auto* line = reinterpret_cast<const unsigned char*>(data.data() + row * stride);
-        for (int64_t x = 0; x < picture.width; ++x) {
-            if (h.bitCount <= 8) {
-                const uint64_t bit = static_cast<uint64_t>(x) * h.bitCount;
-                const unsigned shift = 8 - h.bitCount - bit % 8;
-                canvas.Put(x, row, Colour(palette, (line[bit / 8] >> shift) & indexMask, faults));
-                continue;
+        metafile::ReadDibRow(format, data, static_cast<int64_t>(row), 1, line.data(), line.size());
+        uint8_t* out = canvas.Row(static_cast<int64_t>(row));
+        for (const uint32_t v : line) {
+            if (format.bitCount <= 8) {
+                const std::array<uint8_t, 3> rgb = Colour(palette, v, faults);
+                out[0] = rgb[0];
+                out[1] = rgb[1];
+                out[2] = rgb[2];
+                out[3] = 255;
+            } else {
+                out[0] = static_cast<uint8_t>(v >> 16);
+                out[1] = static_cast<uint8_t>(v >> 8);
+                out[2] = static_cast<uint8_t>(v);
+                out[3] = static_cast<uint8_t>(v >> 24);
             }
-            const unsigned char* p = line + x * (h.bitCount / 8);
-            uint32_t value = p[0] | (p[1] << 8);
-            if (h.bitCount >= 24) {
-                value |= p[2] << 16;
-            }
-            if (h.bitCount == 32) {
-                value |= static_cast<uint32_t>(p[3]) << 24;
-            }
-            canvas.Put(x, row,
-                       {channels[0].Read(value, 0), channels[1].Read(value, 0), channels[2].Read(value, 0)},
-                       channels[3].Read(value, 255));
+            out += 4;
         }
     }
 }
 
-// RLE4 and RLE8: runs of one colour, literal stretches, and jumps that leave
-// pixels unwritten. Unwritten pixels stay transparent.
-void DecodeRunLength(std::string_view data, const Header& h, const Palette& palette,
-                     const BmpPicture& picture, Canvas& canvas, Faults& faults) {
-    const bool four = h.compression == kRle4;
-    const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
-    const size_t size = data.size();
-    int64_t x = 0;
-    int64_t row = 0;
-    size_t at = 0;
-    bool ended = false;
-    auto put = [&](unsigned index) {
-        if (x >= picture.width || row >= picture.height) {
-            faults.spilled = true;
-        } else {
-            canvas.Put(x, row, Colour(palette, index, faults));
-        }
-        ++x;
-    };
-    while (!ended && row < picture.height && size - at >= 2) {
-        const unsigned count = bytes[at];
-        const unsigned value = bytes[at + 1];
-        at += 2;
-        if (count > 0) {
-            for (unsigned i = 0; i < count; ++i) {
-                put(four ? (i % 2 == 0 ? value >> 4 : value & 0x0F) : value);
-            }
-            continue;
-        }
-        switch (value) {
-        case 0: // end of line
-            x = 0;
-            ++row;
-            break;
-        case 1: // end of bitmap
-            ended = true;
-            break;
-        case 2: // jump ahead
-            if (size - at < 2) {
-                at = size;
-                break;
-            }
-            x += bytes[at];
-            row += bytes[at + 1];
-            at += 2;
-            break;
-        default: { // a literal stretch of `value` pixels, padded to an even byte count
-            const size_t length = four ? (value + 1) / 2 : value;
-            if (size - at < length) {
-                at = size;
-                break;
-            }
-            for (unsigned i = 0; i < value; ++i) {
-                const unsigned byte = bytes[at + (four ? i / 2 : i)];
-                put(four ? (i % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte);
-            }
-            at += std::min(length + length % 2, size - at);
-            break;
-        }
-        }
-    }
-    faults.runsCutShort = !ended && row < picture.height;
+// Pixels the runs skip stay transparent.
+void DecodeRunLength(std::string_view data, const metafile::DibFormat& format, const Palette& palette,
+                     Canvas& canvas, Faults& faults) {
+    const metafile::DibRunFaults runs =
+        metafile::PlayDibRuns(data, format, [&](int64_t x, int64_t storedRow, unsigned index) {
+            canvas.Put(x, storedRow, Colour(palette, index, faults));
+        });
+    faults.spilled = runs.spilled;
+    faults.runsCutShort = runs.cutShort;
 }
 
 enum class Alpha {
@@ -391,11 +316,8 @@ void Pack(BmpPicture& picture, bool grey, Alpha alpha) {
     p.resize(out);
 }
 
-} // namespace
-
-BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
-    const Header h = ReadHeader(file);
-    BmpPicture picture;
+// The picture's size, refused when it has no pixels or more than `maxPixels`.
+void SizePicture(const Header& h, int64_t maxPixels, BmpPicture& picture) {
     if (h.width <= 0 || h.height == 0) {
         throw BmpError("the bitmap has no pixels (" + std::to_string(h.width) + " x " +
                        std::to_string(h.height) + ")");
@@ -407,27 +329,24 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     }
     picture.width = static_cast<int>(h.width);
     picture.height = static_cast<int>(height);
+}
 
-    const uint32_t pixelsAt = U32(file, 10);
-    if (pixelsAt >= file.size()) {
-        throw BmpError("the bitmap holds no pixel data");
-    }
-    std::string_view data = file.substr(pixelsAt);
+// A colour profile embedded in a V5 header, when it lies inside the file.
+std::string EmbeddedProfile(std::string_view file, const Header& h) {
     if (h.size >= 124 && h.colourSpace == 0x4D424544 /* 'MBED' */ && h.profileSize > 0) {
         const uint64_t at = kFileHeaderSize + uint64_t{h.profileOffset};
         if (at < file.size() && file.size() - at >= h.profileSize) {
-            picture.iccProfile.assign(file.substr(at, h.profileSize));
+            return std::string(file.substr(at, h.profileSize));
         }
     }
+    return {};
+}
 
-    if (h.compression == kJpeg || h.compression == kPng) {
-        picture.stream = h.compression == kJpeg ? BmpPicture::Stream::Jpeg : BmpPicture::Stream::Png;
-        picture.streamBytes =
-            h.imageSize != 0 && h.imageSize < data.size() ? data.substr(0, h.imageSize) : data;
-        return picture;
-    }
-    const bool runLength = h.compression == kRle8 || h.compression == kRle4;
-    if (runLength && h.bitCount != (h.compression == kRle8 ? 8u : 4u)) {
+// Refuses compressions this decoder does not know, and those that do not fit
+// the bit count, so that another decoder may try.
+void CheckCompression(const Header& h) {
+    const bool runLength = h.compression == kDibRle8 || h.compression == kDibRle4;
+    if (runLength && h.bitCount != (h.compression == kDibRle8 ? 8u : 4u)) {
         throw BmpError("the bitmap's compression does not match its " + std::to_string(h.bitCount) +
                        "-bit pixels");
     }
@@ -437,14 +356,15 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     case 4:
     case 8:
     case 24:
-        if (h.compression != kRgb && !runLength) {
+        if (h.compression != kDibRgb && !runLength) {
             throw BmpError("unknown compression " + std::to_string(h.compression) + " for " +
                            std::to_string(h.bitCount) + "-bit pixels");
         }
         break;
     case 16:
     case 32:
-        if (h.compression != kRgb && h.compression != kBitfields && h.compression != kAlphaBitfields) {
+        if (h.compression != kDibRgb && h.compression != kDibBitfields &&
+            h.compression != kDibAlphaBitfields) {
             throw BmpError("unknown compression " + std::to_string(h.compression) + " for " +
                            std::to_string(h.bitCount) + "-bit pixels");
         }
@@ -452,16 +372,38 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     default:
         throw BmpError("unsupported bits per pixel: " + std::to_string(h.bitCount));
     }
+}
 
+} // namespace
+
+BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
+    const Header h = ReadHeader(file);
+    BmpPicture picture;
+    SizePicture(h, maxPixels, picture);
+    const uint32_t pixelsAt = U32(file, 10);
+    if (pixelsAt >= file.size()) {
+        throw BmpError("the bitmap holds no pixel data");
+    }
+    const std::string_view data = file.substr(pixelsAt);
+    picture.iccProfile = EmbeddedProfile(file, h);
+    if (h.compression == kDibJpeg || h.compression == kDibPng) {
+        picture.stream = h.compression == kDibJpeg ? BmpPicture::Stream::Jpeg : BmpPicture::Stream::Png;
+        picture.streamBytes =
+            h.imageSize != 0 && h.imageSize < data.size() ? data.substr(0, h.imageSize) : data;
+        return picture;
+    }
+    CheckCompression(h);
+
+    const metafile::DibFormat format = FormatOf(h, picture);
     const Palette palette = ReadPalette(file, h, pixelsAt);
     Faults faults;
     // Run-length pictures are stored bottom-up; a top-down one is out of the
     // format, but its rows are read the way they are stored.
-    Canvas canvas(picture, h.height > 0, runLength);
-    if (runLength) {
-        DecodeRunLength(data, h, palette, picture, canvas, faults);
+    Canvas canvas(picture, format, format.RunLength());
+    if (format.RunLength()) {
+        DecodeRunLength(data, format, palette, canvas, faults);
     } else {
-        DecodeUncompressed(data, h, palette, picture, canvas, faults);
+        DecodeUncompressed(data, format, palette, canvas, faults);
     }
     picture.damage = faults.Describe(picture.height);
     if (h.bitCount <= 8 && palette.colours.empty()) {
@@ -470,7 +412,7 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     const bool grey = h.bitCount <= 8 && palette.grey;
     if (h.alphaMaskGiven) {
         Pack(picture, grey, Alpha::FromFile);
-    } else if ((runLength && !canvas.AllWritten()) || faults.rowsMissing) {
+    } else if ((format.RunLength() && !canvas.AllWritten()) || faults.rowsMissing) {
         Pack(picture, grey, Alpha::Written);
     } else {
         Pack(picture, grey, Alpha::None);

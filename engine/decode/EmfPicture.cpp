@@ -26,7 +26,7 @@ EmfDrawing RenderEmf(std::string_view bytes, int fitWidth, int fitHeight) {
         fitWidth = std::max(1, static_cast<int>(fitWidth * shrink));
         fitHeight = std::max(1, static_cast<int>(fitHeight * shrink));
     }
-    const metafile::RenderedMetafile rendered = metafile::RenderMetafile(bytes, fitWidth, fitHeight);
+    const metafile::RenderedMetafile rendered = metafile::DrawMetafileToFit(bytes, fitWidth, fitHeight);
     EmfDrawing drawing;
     drawing.image =
         vips::VImage::new_from_memory(const_cast<uint8_t*>(rendered.rgb.data()), rendered.rgb.size(),

@@ -369,9 +369,10 @@ std::string ReadMetafile(const SourceFile& file) {
     return file.Read(file.size());
 }
 
-// Returns what of the metafile could not be drawn, empty when all of it was.
-std::string RenderMetafile(const SourceFile& file, const PageSetup& setup, const std::filesystem::path& destination,
-                           int quality) {
+// Draws the metafile onto a page and saves it at `destination`. Returns what
+// of the metafile could not be drawn, empty when all of it was.
+std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
+                             const std::filesystem::path& destination, int quality) {
     // A drawing has no pixel size of its own: it is drawn to fit the area
     // inside the margins. When the page turns by the drawing's shape, that
     // shape is known only once drawn, so it is drawn to fit a square that
@@ -670,7 +671,7 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
         }
         const SourceFile& file = *opened_->file;
         if (opened_->format == PictureFormat::Emf) {
-            const std::string missing = RenderMetafile(file, page, destination, quality);
+            const std::string missing = SaveMetafilePage(file, page, destination, quality);
             result.written = true;
             if (!missing.empty()) {
                 // The page shows the picture less what could not be drawn.

@@ -207,6 +207,74 @@ std::shared_ptr<cairo_surface_t> Share(Surface surface) {
     return std::shared_ptr<cairo_surface_t>(surface.release(), cairo_surface_destroy);
 }
 
+// A compressed picture (PNG, JPEG, GIF, TIFF...) stored whole in the object.
+bool ReadCompressedBitmap(ByteReader& in, PlusImage& image) {
+    Surface surface = DecodeEmbeddedPicture(in.Bytes(in.remaining()));
+    if (!surface) {
+        return false;
+    }
+    image.width = cairo_image_surface_get_width(surface.get());
+    image.height = cairo_image_surface_get_height(surface.get());
+    image.surface = Share(std::move(surface));
+    return true;
+}
+
+// The palette of an indexed pixel format, padded to 256 opaque black entries
+// so that no index can reach past it.
+bool ReadBitmapPalette(ByteReader& in, std::vector<uint32_t>& palette) {
+    in.U32(); // palette flags
+    const uint32_t count = in.U32();
+    if (!in.Holds(count, 4) || count > 256) {
+        return false;
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        palette.push_back(in.U32());
+    }
+    palette.resize(256, 0xFF000000u);
+    return true;
+}
+
+// Pixel x of one row in a GDI+ pixel format, as premultiplied ARGB. False for
+// 48- and 64-bit pixels: not written by the programs we meet.
+bool ReadPlusPixel(const uint8_t* row, int x, int bits, uint32_t format, const std::vector<uint32_t>& palette,
+                   uint32_t& pixel) {
+    const bool premultiplied = format == 0x000E200B;
+    const bool hasAlpha = format == 0x0026200A || premultiplied || format == 0x00061007;
+    uint32_t a = 255, r = 0, g = 0, b = 0;
+    const size_t bit = static_cast<size_t>(x) * bits;
+    if (!palette.empty()) {
+        const uint32_t index = bits == 8   ? row[x]
+                               : bits == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F
+                                           : (row[x / 8] >> (7 - x % 8)) & 1;
+        const uint32_t argb = palette[index];
+        a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
+    } else if (bits == 16) {
+        const uint32_t v = row[bit / 8] | (row[bit / 8 + 1] << 8);
+        if (format == 0x00021006) { // RGB 565
+            r = ((v >> 11) & 0x1F) * 255 / 31, g = ((v >> 5) & 0x3F) * 255 / 63, b = (v & 0x1F) * 255 / 31;
+        } else {
+            r = ((v >> 10) & 0x1F) * 255 / 31, g = ((v >> 5) & 0x1F) * 255 / 31, b = (v & 0x1F) * 255 / 31;
+            if (format == 0x00061007) {
+                a = (v & 0x8000) ? 255 : 0;
+            }
+        }
+    } else if (bits == 24) {
+        b = row[bit / 8], g = row[bit / 8 + 1], r = row[bit / 8 + 2];
+    } else if (bits == 32) {
+        b = row[bit / 8], g = row[bit / 8 + 1], r = row[bit / 8 + 2];
+        a = hasAlpha ? row[bit / 8 + 3] : 255;
+    } else {
+        return false;
+    }
+    if (!premultiplied) {
+        r = r * a / 255, g = g * a / 255, b = b * a / 255;
+    } else {
+        r = std::min(r, a), g = std::min(g, a), b = std::min(b, a);
+    }
+    pixel = (a << 24) | (r << 16) | (g << 8) | b;
+    return true;
+}
+
 bool ReadBitmap(ByteReader& in, PlusImage& image) {
     const int32_t width = in.I32(), height = in.I32(), stride = in.I32();
     const uint32_t format = in.U32();
@@ -214,15 +282,8 @@ bool ReadBitmap(ByteReader& in, PlusImage& image) {
     if (!in.ok()) {
         return false;
     }
-    if (type == 1) { // a compressed picture: PNG, JPEG, GIF, TIFF...
-        Surface surface = DecodeEmbeddedPicture(in.Bytes(in.remaining()));
-        if (!surface) {
-            return false;
-        }
-        image.width = cairo_image_surface_get_width(surface.get());
-        image.height = cairo_image_surface_get_height(surface.get());
-        image.surface = Share(std::move(surface));
-        return true;
+    if (type == 1) {
+        return ReadCompressedBitmap(in, image);
     }
     const int bits = static_cast<int>((format >> 8) & 0xFF);
     if (width < 1 || height < 1 || stride < 1 || width > kLargestBitmapSide || height > kLargestBitmapSide ||
@@ -230,17 +291,8 @@ bool ReadBitmap(ByteReader& in, PlusImage& image) {
         return false;
     }
     std::vector<uint32_t> palette;
-    const bool indexed = (format & 0x00010000) != 0;
-    if (indexed) {
-        in.U32(); // palette flags
-        const uint32_t count = in.U32();
-        if (!in.Holds(count, 4) || count > 256) {
-            return false;
-        }
-        for (uint32_t i = 0; i < count; ++i) {
-            palette.push_back(in.U32());
-        }
-        palette.resize(256, 0xFF000000u);
+    if ((format & 0x00010000) != 0 && !ReadBitmapPalette(in, palette)) {
+        return false;
     }
     if (!in.Holds(static_cast<uint64_t>(stride), static_cast<uint64_t>(height))) {
         return false;
@@ -253,49 +305,16 @@ bool ReadBitmap(ByteReader& in, PlusImage& image) {
     unsigned char* out = cairo_image_surface_get_data(surface.get());
     const int outStride = cairo_image_surface_get_stride(surface.get());
     const std::string_view rows = in.Bytes(static_cast<size_t>(stride) * height);
-    const bool premultiplied = format == 0x000E200B;
-    const bool hasAlpha = format == 0x0026200A || premultiplied || format == 0x00061007;
     for (int y = 0; y < height; ++y) {
         const auto* row = reinterpret_cast<const uint8_t*>(rows.data()) + static_cast<size_t>(y) * stride;
         auto* to = reinterpret_cast<uint32_t*>(out + static_cast<size_t>(y) * outStride);
         for (int x = 0; x < width; ++x) {
-            uint32_t a = 255, r = 0, g = 0, b = 0;
-            const size_t bit = static_cast<size_t>(x) * bits;
-            if (bit / 8 + (bits + 7) / 8 > static_cast<size_t>(stride)) {
+            if (static_cast<size_t>(x) * bits / 8 + (bits + 7) / 8 > static_cast<size_t>(stride)) {
                 break;
             }
-            if (indexed) {
-                const uint32_t index = bits == 8   ? row[x]
-                                       : bits == 4 ? (row[x / 2] >> (x % 2 ? 0 : 4)) & 0x0F
-                                                   : (row[x / 8] >> (7 - x % 8)) & 1;
-                const uint32_t argb = palette[index];
-                a = argb >> 24, r = (argb >> 16) & 0xFF, g = (argb >> 8) & 0xFF, b = argb & 0xFF;
-            } else if (bits == 16) {
-                const uint32_t v = row[bit / 8] | (row[bit / 8 + 1] << 8);
-                if (format == 0x00021006) { // RGB 565
-                    r = ((v >> 11) & 0x1F) * 255 / 31, g = ((v >> 5) & 0x3F) * 255 / 63,
-                    b = (v & 0x1F) * 255 / 31;
-                } else {
-                    r = ((v >> 10) & 0x1F) * 255 / 31, g = ((v >> 5) & 0x1F) * 255 / 31,
-                    b = (v & 0x1F) * 255 / 31;
-                    if (format == 0x00061007) {
-                        a = (v & 0x8000) ? 255 : 0;
-                    }
-                }
-            } else if (bits == 24) {
-                b = row[bit / 8], g = row[bit / 8 + 1], r = row[bit / 8 + 2];
-            } else if (bits == 32) {
-                b = row[bit / 8], g = row[bit / 8 + 1], r = row[bit / 8 + 2];
-                a = hasAlpha ? row[bit / 8 + 3] : 255;
-            } else {
-                return false; // 48- and 64-bit pixels: not written by the programs we meet
+            if (!ReadPlusPixel(row, x, bits, format, palette, to[x])) {
+                return false;
             }
-            if (!premultiplied) {
-                r = r * a / 255, g = g * a / 255, b = b * a / 255;
-            } else {
-                r = std::min(r, a), g = std::min(g, a), b = std::min(b, a);
-            }
-            to[x] = (a << 24) | (r << 16) | (g << 8) | b;
         }
     }
     cairo_surface_mark_dirty(surface.get());
@@ -325,7 +344,7 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
     }
     ++nesting;
     try {
-        const RenderedMetafile inner = RenderMetafile(data, kNestedMetafileSide, kNestedMetafileSide);
+        const RenderedMetafile inner = DrawMetafileToFit(data, kNestedMetafileSide, kNestedMetafileSide);
         --nesting;
         Surface surface = NewSurface(inner.width, inner.height);
         if (!surface) {
@@ -485,6 +504,143 @@ bool ReadPlusPath(ByteReader& in, PlusPath& path) {
     return true;
 }
 
+namespace {
+
+bool ReadTextureBrush(ByteReader& in, PlusBrush& brush) {
+    brush.kind = PlusBrush::Kind::Texture;
+    const uint32_t flags = in.U32();
+    brush.tiled = in.I32() != 4; // WrapModeClamp
+    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
+        return false;
+    }
+    PlusImage image;
+    if (!ReadImage(in, image)) {
+        brush.kind = PlusBrush::Kind::Solid;
+        brush.colour = 0xFF808080; // a texture it cannot read: grey shows the area
+        return true;
+    }
+    brush.texture = image.surface;
+    return true;
+}
+
+// The boundary of a path gradient: a path object or a list of points.
+std::vector<Point> ReadGradientBoundary(ByteReader& in, uint32_t flags) {
+    std::vector<Point> boundary;
+    if (flags & 0x01) {
+        const uint32_t size = in.U32();
+        ByteReader inner(in.Bytes(size));
+        PlusPath path;
+        if (ReadPlusPath(inner, path)) {
+            for (const auto& figure : path.figures) {
+                boundary.insert(boundary.end(), figure.points.begin(), figure.points.end());
+            }
+        }
+        return boundary;
+    }
+    const uint32_t count = in.U32();
+    return ReadPlusPoints(in, count, false, false);
+}
+
+// A path gradient, drawn as a radial blend from the centre to the rim: the
+// boundary's farthest point from the centre sets the radius.
+bool ReadPathGradientBrush(ByteReader& in, PlusBrush& brush) {
+    brush.kind = PlusBrush::Kind::PathGradient;
+    const uint32_t flags = in.U32();
+    in.I32(); // wrap
+    const uint32_t centre = in.U32();
+    brush.from = {in.F32(), 0};
+    brush.from.y = in.F32();
+    const uint32_t surrounding = in.U32();
+    if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
+        return false;
+    }
+    uint32_t rim = centre;
+    for (uint32_t i = 0; i < surrounding; ++i) {
+        const uint32_t colour = in.U32();
+        if (i == 0) {
+            rim = colour;
+        }
+    }
+    double radius = 0;
+    for (const Point& p : ReadGradientBoundary(in, flags)) {
+        radius = std::max(radius, std::hypot(p.x - brush.from.x, p.y - brush.from.y));
+    }
+    brush.to = {brush.from.x + radius, brush.from.y};
+    brush.stops = {{0.0, centre}, {1.0, rim}};
+    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
+        brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
+    }
+    return true;
+}
+
+// Preset colours: positions, then a colour for each.
+void ReadPresetColours(ByteReader& in, PlusBrush& brush) {
+    const uint32_t count = in.U32();
+    if (!in.Holds(count, 8) || count < 2 || count > 256) {
+        return;
+    }
+    std::vector<double> positions;
+    for (uint32_t i = 0; i < count; ++i) {
+        positions.push_back(in.F32());
+    }
+    brush.stops.clear();
+    for (uint32_t i = 0; i < count; ++i) {
+        brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, in.U32()});
+    }
+}
+
+// Blend factors: positions, then how far each lies from the start colour to the end colour.
+void ReadBlendFactors(ByteReader& in, uint32_t start, uint32_t end, PlusBrush& brush) {
+    const uint32_t count = in.U32();
+    if (!in.Holds(count, 8) || count < 2 || count > 256) {
+        return;
+    }
+    std::vector<double> positions, factors;
+    for (uint32_t i = 0; i < count; ++i) {
+        positions.push_back(in.F32());
+    }
+    for (uint32_t i = 0; i < count; ++i) {
+        factors.push_back(in.F32());
+    }
+    brush.stops.clear();
+    for (uint32_t i = 0; i < count; ++i) {
+        const double f = Finite(factors[i]) ? std::clamp(factors[i], 0.0, 1.0) : 0.0;
+        uint32_t mixed = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            const double a = (start >> shift) & 0xFF, b = (end >> shift) & 0xFF;
+            mixed |= static_cast<uint32_t>(std::lround(a + (b - a) * f)) << shift;
+        }
+        brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, mixed});
+    }
+}
+
+bool ReadLinearGradientBrush(ByteReader& in, PlusBrush& brush) {
+    brush.kind = PlusBrush::Kind::LinearGradient;
+    const uint32_t flags = in.U32();
+    in.I32(); // wrap
+    double rect[4];
+    if (!ReadPlusRect(in, false, rect)) {
+        return false;
+    }
+    const uint32_t start = in.U32(), end = in.U32();
+    in.U32();
+    in.U32();
+    brush.from = {rect[0], rect[1]};
+    brush.to = {rect[0] + rect[2], rect[1]};
+    brush.stops = {{0.0, start}, {1.0, end}};
+    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
+        return false;
+    }
+    if (flags & 0x04) {
+        ReadPresetColours(in, brush);
+    } else if (flags & 0x08) {
+        ReadBlendFactors(in, start, end, brush);
+    }
+    return true;
+}
+
+} // namespace
+
 bool ReadPlusBrush(ByteReader& in, PlusBrush& brush) {
     in.U32(); // version
     const uint32_t type = in.U32();
@@ -502,120 +658,12 @@ bool ReadPlusBrush(ByteReader& in, PlusBrush& brush) {
         brush.colour = in.U32();
         brush.background = in.U32();
         return in.ok();
-    case 2: {
-        brush.kind = PlusBrush::Kind::Texture;
-        const uint32_t flags = in.U32();
-        brush.tiled = in.I32() != 4; // WrapModeClamp
-        if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
-            return false;
-        }
-        PlusImage image;
-        if (!ReadImage(in, image)) {
-            brush.kind = PlusBrush::Kind::Solid;
-            brush.colour = 0xFF808080; // a texture it cannot read: grey shows the area
-            return true;
-        }
-        brush.texture = image.surface;
-        return true;
-    }
-    case 3: { // path gradient: drawn as a radial blend from the centre to the rim
-        brush.kind = PlusBrush::Kind::PathGradient;
-        const uint32_t flags = in.U32();
-        in.I32(); // wrap
-        const uint32_t centre = in.U32();
-        brush.from = {in.F32(), 0};
-        brush.from.y = in.F32();
-        const uint32_t surrounding = in.U32();
-        if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
-            return false;
-        }
-        uint32_t rim = centre;
-        for (uint32_t i = 0; i < surrounding; ++i) {
-            const uint32_t colour = in.U32();
-            if (i == 0) {
-                rim = colour;
-            }
-        }
-        // The boundary: a path object or a list of points; its farthest
-        // point from the centre sets the radius.
-        std::vector<Point> boundary;
-        if (flags & 0x01) {
-            const uint32_t size = in.U32();
-            ByteReader inner(in.Bytes(size));
-            PlusPath path;
-            if (ReadPlusPath(inner, path)) {
-                for (const auto& figure : path.figures) {
-                    boundary.insert(boundary.end(), figure.points.begin(), figure.points.end());
-                }
-            }
-        } else {
-            const uint32_t count = in.U32();
-            boundary = ReadPlusPoints(in, count, false, false);
-        }
-        double radius = 0;
-        for (const Point& p : boundary) {
-            radius = std::max(radius, std::hypot(p.x - brush.from.x, p.y - brush.from.y));
-        }
-        brush.to = {brush.from.x + radius, brush.from.y};
-        brush.stops = {{0.0, centre}, {1.0, rim}};
-        if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
-            brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
-        }
-        return true;
-    }
-    case 4: {
-        brush.kind = PlusBrush::Kind::LinearGradient;
-        const uint32_t flags = in.U32();
-        in.I32(); // wrap
-        double rect[4];
-        if (!ReadPlusRect(in, false, rect)) {
-            return false;
-        }
-        const uint32_t start = in.U32(), end = in.U32();
-        in.U32();
-        in.U32();
-        brush.from = {rect[0], rect[1]};
-        brush.to = {rect[0] + rect[2], rect[1]};
-        brush.stops = {{0.0, start}, {1.0, end}};
-        if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
-            return false;
-        }
-        if (flags & 0x04) { // preset colours
-            const uint32_t count = in.U32();
-            if (in.Holds(count, 8) && count >= 2 && count <= 256) {
-                std::vector<double> positions;
-                for (uint32_t i = 0; i < count; ++i) {
-                    positions.push_back(in.F32());
-                }
-                brush.stops.clear();
-                for (uint32_t i = 0; i < count; ++i) {
-                    brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, in.U32()});
-                }
-            }
-        } else if (flags & 0x08) { // blend factors: a fraction of the way from start to end
-            const uint32_t count = in.U32();
-            if (in.Holds(count, 8) && count >= 2 && count <= 256) {
-                std::vector<double> positions, factors;
-                for (uint32_t i = 0; i < count; ++i) {
-                    positions.push_back(in.F32());
-                }
-                for (uint32_t i = 0; i < count; ++i) {
-                    factors.push_back(in.F32());
-                }
-                brush.stops.clear();
-                for (uint32_t i = 0; i < count; ++i) {
-                    const double f = Finite(factors[i]) ? std::clamp(factors[i], 0.0, 1.0) : 0.0;
-                    uint32_t mixed = 0;
-                    for (int shift = 0; shift < 32; shift += 8) {
-                        const double a = (start >> shift) & 0xFF, b = (end >> shift) & 0xFF;
-                        mixed |= static_cast<uint32_t>(std::lround(a + (b - a) * f)) << shift;
-                    }
-                    brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, mixed});
-                }
-            }
-        }
-        return true;
-    }
+    case 2:
+        return ReadTextureBrush(in, brush);
+    case 3:
+        return ReadPathGradientBrush(in, brush);
+    case 4:
+        return ReadLinearGradientBrush(in, brush);
     default:
         return false;
     }

@@ -449,11 +449,588 @@ class RecordPlayer {
         }
     }
 
+    // The records, by family. Each returns whether it knows the record.
+    bool PlayObjectRecord(uint16_t type, std::string_view data, ByteReader& in);
+    bool PlayStateRecord(uint16_t type, ByteReader& in);
+    bool PlayClipRecord(uint16_t type, ByteReader& in);
+    bool PlayShapeRecord(uint16_t type, ByteReader& in);
+    bool PlayLineRecord(uint16_t type, ByteReader& in);
+    bool PlayTextRecord(uint16_t type, ByteReader& in);
+    bool PlayImageRecord(uint16_t type, ByteReader& in);
+
+  private:
+    bool compressed() const { return (flags_ & kCompressed) != 0; }
+    bool relative() const { return (flags_ & kRelative) != 0; }
+    // Fills with the record's brush, or strokes with the pen its flags name.
+    void FillOrStroke(bool fill, const Path& path, uint32_t brushId, bool winding = false);
+
+    void PlayHeader(ByteReader& in);
+    void PlayObject(std::string_view data, ByteReader& in);
+    void PlaySave(uint16_t type, ByteReader& in);
+    void PlayRestore(ByteReader& in);
+    void PlayWorldTransform(uint16_t type, ByteReader& in);
+    void PlayOffsetClip(ByteReader& in);
+    void PlayClear(ByteReader& in);
+    void PlayRects(uint16_t type, ByteReader& in);
+    void PlayEllipseOrArc(uint16_t type, ByteReader& in);
+    void PlayPath(uint16_t type, ByteReader& in);
+    void PlayRegionFill(ByteReader& in);
+    void PlayPoints(uint16_t type, ByteReader& in);
+    void PlayCurve(uint16_t type, ByteReader& in);
+    void PlayString(ByteReader& in);
+    void PlayDriverString(ByteReader& in);
+    void PlayImage(uint16_t type, ByteReader& in);
+    Path PageArea(double margin) const;
+
+  public:
     EmfPlusState& s_;
     PlaybackTarget& t_;
     uint16_t flags_;
 };
 
+void RecordPlayer::FillOrStroke(bool fill, const Path& path, uint32_t brushId, bool winding) {
+    if (!fill) {
+        Stroke(path, flags_ & 0xFF);
+    } else if (auto paint = RecordBrush(brushId)) {
+        Fill(path, *paint, winding);
+    }
+}
+
+// ---- objects -------------------------------------------------------------------
+
+bool RecordPlayer::PlayObjectRecord(uint16_t type, std::string_view data, ByteReader& in) {
+    switch (type) {
+    case kPlusHeader:
+        PlayHeader(in);
+        return true;
+    case kPlusObject:
+        PlayObject(data, in);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RecordPlayer::PlayHeader(ByteReader& in) {
+    in.U32(); // version
+    const uint32_t plusFlags = in.U32();
+    const double dpiX = in.U32(), dpiY = in.U32();
+    s_.video = (plusFlags & 1) != 0;
+    if (in.ok() && dpiX >= 1 && dpiX <= 100000 && dpiY >= 1 && dpiY <= 100000) {
+        s_.dpiX = dpiX;
+        s_.dpiY = dpiY;
+    }
+}
+
+void RecordPlayer::PlayObject(std::string_view data, ByteReader& in) {
+    const uint32_t id = flags_ & 0xFF;
+    const uint32_t objectType = (flags_ >> 8) & 0x7F;
+    std::string_view bytes = data;
+    std::string joined;
+    if (flags_ & kContinued) {
+        // A large object comes in pieces, each saying the whole size.
+        const uint64_t total = in.U32();
+        if (!s_.pending || s_.pending->id != id) {
+            s_.pending = EmfPlusState::Pending{id, objectType, std::min(total, kLargestObject), {}};
+        }
+        const std::string_view piece = data.substr(std::min<size_t>(4, data.size()));
+        if (s_.pending->data.size() + piece.size() <= kLargestObject) {
+            s_.pending->data += piece;
+        }
+        if (s_.pending->data.size() < s_.pending->total) {
+            return;
+        }
+        joined = std::move(s_.pending->data);
+        s_.pending.reset();
+        bytes = joined;
+    } else if (s_.pending && s_.pending->id == id) {
+        joined = std::move(s_.pending->data);
+        joined += data;
+        s_.pending.reset();
+        bytes = joined;
+    }
+    if (auto object = ReadPlusObject(objectType, bytes, 0)) {
+        s_.objects[id] = std::move(*object);
+    } else {
+        s_.objects.erase(id);
+        t_.report.Undrawn();
+    }
+}
+
+// ---- state and transforms ------------------------------------------------------
+
+bool RecordPlayer::PlayStateRecord(uint16_t type, ByteReader& in) {
+    switch (type) {
+    case kPlusSave:
+    case kPlusBeginContainer:
+    case kPlusBeginContainerNoParams:
+        PlaySave(type, in);
+        return true;
+    case kPlusRestore:
+    case kPlusEndContainer:
+        PlayRestore(in);
+        return true;
+    case kPlusSetWorldTransform:
+    case kPlusMultiplyWorldTransform:
+    case kPlusTranslateWorldTransform:
+    case kPlusScaleWorldTransform:
+    case kPlusRotateWorldTransform:
+        PlayWorldTransform(type, in);
+        return true;
+    case kPlusResetWorldTransform:
+        s_.world = Identity();
+        return true;
+    case kPlusSetPageTransform: {
+        const double scale = in.F32();
+        if (in.ok() && std::isfinite(scale) && scale > 0 && scale < 1e6) {
+            s_.pageUnit = flags_ & 0xFF;
+            s_.pageScale = scale;
+        }
+        return true;
+    }
+    default:
+        return false;
+    }
+}
+
+void RecordPlayer::PlaySave(uint16_t type, ByteReader& in) {
+    double dest[4] = {0, 0, 1, 1}, src[4] = {0, 0, 1, 1};
+    if (type == kPlusBeginContainer) {
+        ReadPlusRect(in, false, dest);
+        ReadPlusRect(in, false, src);
+    }
+    const uint32_t index = in.U32();
+    if (!in.ok()) {
+        return;
+    }
+    if (s_.saved.size() < kDeepestSave) {
+        s_.saved[index] = {s_.world, s_.pageUnit, s_.pageScale, s_.clip};
+    }
+    if (type == kPlusBeginContainer && src[2] != 0 && src[3] != 0) {
+        cairo_matrix_t fit;
+        const double sx = dest[2] / src[2], sy = dest[3] / src[3];
+        cairo_matrix_init(&fit, sx, 0, 0, sy, dest[0] - src[0] * sx, dest[1] - src[1] * sy);
+        s_.world = Then(fit, s_.world);
+    }
+}
+
+void RecordPlayer::PlayRestore(ByteReader& in) {
+    const uint32_t index = in.U32();
+    auto found = s_.saved.find(index);
+    if (found != s_.saved.end()) {
+        s_.world = found->second.world;
+        s_.pageUnit = found->second.pageUnit;
+        s_.pageScale = found->second.pageScale;
+        s_.clip = found->second.clip;
+        s_.saved.erase(found, s_.saved.end());
+    }
+}
+
+void RecordPlayer::PlayWorldTransform(uint16_t type, ByteReader& in) {
+    cairo_matrix_t change = Identity();
+    if (type == kPlusSetWorldTransform || type == kPlusMultiplyWorldTransform) {
+        ReadMatrix(in, change);
+    } else if (type == kPlusTranslateWorldTransform) {
+        const double dx = in.F32();
+        cairo_matrix_init_translate(&change, dx, in.F32());
+    } else if (type == kPlusScaleWorldTransform) {
+        const double sx = in.F32();
+        cairo_matrix_init_scale(&change, sx, in.F32());
+    } else {
+        cairo_matrix_init_rotate(&change, in.F32() * kPi / 180);
+    }
+    if (!in.ok() || !std::isfinite(change.xx + change.yx + change.xy + change.yy + change.x0 + change.y0)) {
+        t_.report.Undrawn();
+        return;
+    }
+    if (type == kPlusSetWorldTransform) {
+        s_.world = change;
+    } else {
+        // Prepended (the change acts first) unless the record says to append.
+        s_.world = (flags_ & kAppend) ? Then(s_.world, change) : Then(change, s_.world);
+    }
+}
+
+// ---- clipping ------------------------------------------------------------------
+
+bool RecordPlayer::PlayClipRecord(uint16_t type, ByteReader& in) {
+    const uint32_t mode = (flags_ >> 8) & 0x0F;
+    switch (type) {
+    case kPlusResetClip:
+        s_.clip.shapes.clear();
+        return true;
+    case kPlusSetClipRect: {
+        double r[4];
+        if (ReadPlusRect(in, false, r)) {
+            ClipWith(RectPath(r), CAIRO_FILL_RULE_WINDING, mode);
+        }
+        return true;
+    }
+    case kPlusSetClipPath:
+        if (const PlusPath* path = Object<PlusPath>(flags_ & 0xFF)) {
+            ClipWith(path->Transformed(WorldToOutput()), CAIRO_FILL_RULE_EVEN_ODD, mode);
+        }
+        return true;
+    case kPlusSetClipRegion:
+        if (const PlusRegion* region = Object<PlusRegion>(flags_ & 0xFF)) {
+            ClipWithRegion(*region, mode);
+        }
+        return true;
+    case kPlusOffsetClip:
+        PlayOffsetClip(in);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RecordPlayer::PlayOffsetClip(ByteReader& in) {
+    const double dx = in.F32(), dy = in.F32();
+    if (in.ok() && std::isfinite(dx) && std::isfinite(dy)) {
+        const cairo_matrix_t m = WorldToOutput();
+        const Point o = Apply(m, {0, 0}), d = Apply(m, {dx, dy});
+        for (Clip::Shape& shape : s_.clip.shapes) {
+            shape.path.Translate(d.x - o.x, d.y - o.y);
+        }
+    }
+}
+
+// ---- fills and shapes ----------------------------------------------------------
+
+bool RecordPlayer::PlayShapeRecord(uint16_t type, ByteReader& in) {
+    switch (type) {
+    case kPlusClear:
+        PlayClear(in);
+        return true;
+    case kPlusFillRects:
+    case kPlusDrawRects:
+        PlayRects(type, in);
+        return true;
+    case kPlusFillEllipse:
+    case kPlusDrawEllipse:
+    case kPlusFillPie:
+    case kPlusDrawPie:
+    case kPlusDrawArc:
+        PlayEllipseOrArc(type, in);
+        return true;
+    case kPlusFillPath:
+    case kPlusDrawPath:
+        PlayPath(type, in);
+        return true;
+    case kPlusFillRegion:
+        PlayRegionFill(in);
+        return true;
+    default:
+        return false;
+    }
+}
+
+// The whole page, grown by `margin` pixels on every side.
+Path RecordPlayer::PageArea(double margin) const {
+    const double right = t_.canvas.width() + margin, bottom = t_.canvas.height() + margin;
+    Path all;
+    all.MoveTo({-margin, -margin});
+    all.LineTo({right, -margin});
+    all.LineTo({right, bottom});
+    all.LineTo({-margin, bottom});
+    all.Close();
+    return all;
+}
+
+void RecordPlayer::PlayClear(ByteReader& in) {
+    const uint32_t colour = in.U32();
+    Paint paint = Paint::Solid(FromArgb(colour));
+    paint.op = CAIRO_OPERATOR_SOURCE;
+    Fill(PageArea(0), paint);
+}
+
+void RecordPlayer::PlayRects(uint16_t type, ByteReader& in) {
+    const bool fill = type == kPlusFillRects;
+    const uint32_t brushId = fill ? in.U32() : 0;
+    const uint32_t count = in.U32();
+    Path path;
+    double r[4];
+    for (uint32_t i = 0; i < count && ReadRectInto(in, compressed(), r); ++i) {
+        path.Append(RectPath(r));
+    }
+    FillOrStroke(fill, path, brushId, true);
+}
+
+void RecordPlayer::PlayEllipseOrArc(uint16_t type, ByteReader& in) {
+    const bool fill = type == kPlusFillEllipse || type == kPlusFillPie;
+    const uint32_t brushId = fill ? in.U32() : 0;
+    double start = 0, sweep = 360;
+    if (type == kPlusFillPie || type == kPlusDrawPie || type == kPlusDrawArc) {
+        start = in.F32();
+        sweep = in.F32();
+    }
+    double r[4];
+    if (!ReadPlusRect(in, compressed(), r)) {
+        t_.report.Undrawn();
+        return;
+    }
+    const bool pie = type == kPlusFillPie || type == kPlusDrawPie;
+    Path path = ArcPath(r, start, sweep, pie);
+    if (type == kPlusFillEllipse || type == kPlusDrawEllipse) {
+        path.Close();
+    }
+    FillOrStroke(fill, path, brushId);
+}
+
+void RecordPlayer::PlayPath(uint16_t type, ByteReader& in) {
+    const PlusPath* path = Object<PlusPath>(flags_ & 0xFF);
+    const uint32_t id = in.U32();
+    if (path == nullptr || !in.ok()) {
+        t_.report.Undrawn();
+        return;
+    }
+    const Path drawn = path->Transformed(WorldToOutput());
+    if (type == kPlusFillPath) {
+        if (auto paint = RecordBrush(id)) {
+            Fill(drawn, *paint);
+        }
+    } else {
+        Stroke(drawn, id); // the pen's id is in the record, the path's in the flags
+    }
+}
+
+void RecordPlayer::PlayRegionFill(ByteReader& in) {
+    const PlusRegion* region = Object<PlusRegion>(flags_ & 0xFF);
+    const uint32_t brushId = in.U32();
+    const auto paint = RecordBrush(brushId);
+    if (region == nullptr || !paint) {
+        t_.report.Undrawn();
+        return;
+    }
+    // Filled as the page seen through the region.
+    const Clip saved = s_.clip;
+    ClipWithRegion(*region, 1);
+    if (!region->empty) {
+        Fill(PageArea(1), *paint);
+    }
+    s_.clip = saved;
+}
+
+// ---- lines and curves ----------------------------------------------------------
+
+bool RecordPlayer::PlayLineRecord(uint16_t type, ByteReader& in) {
+    switch (type) {
+    case kPlusFillPolygon:
+    case kPlusDrawLines:
+    case kPlusDrawBeziers:
+        PlayPoints(type, in);
+        return true;
+    case kPlusFillClosedCurve:
+    case kPlusDrawClosedCurve:
+    case kPlusDrawCurve:
+        PlayCurve(type, in);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RecordPlayer::PlayPoints(uint16_t type, ByteReader& in) {
+    const bool fill = type == kPlusFillPolygon;
+    const uint32_t brushId = fill ? in.U32() : 0;
+    const uint32_t count = in.U32();
+    const std::vector<Point> points = ReadPlusPoints(in, count, compressed(), relative());
+    const bool close = fill || (type == kPlusDrawLines && (flags_ & kClosed));
+    FillOrStroke(fill, PointsPath(points, close, type == kPlusDrawBeziers), brushId);
+}
+
+void RecordPlayer::PlayCurve(uint16_t type, ByteReader& in) {
+    const bool fill = type == kPlusFillClosedCurve;
+    const uint32_t brushId = fill ? in.U32() : 0;
+    const double tension = in.F32();
+    uint32_t offset = 0, segments = 0;
+    if (type == kPlusDrawCurve) {
+        offset = in.U32();
+        segments = in.U32();
+    }
+    const uint32_t count = in.U32();
+    const std::vector<Point> points = ReadPlusPoints(in, count, compressed(), relative());
+    if (!std::isfinite(tension) || points.size() < 2) {
+        t_.report.Undrawn();
+        return;
+    }
+    Path drawn;
+    AppendCurve(drawn, points, tension, type != kPlusDrawCurve, std::min<size_t>(offset, points.size() - 1),
+                type == kPlusDrawCurve ? segments : points.size());
+    drawn.Transform(WorldToOutput());
+    FillOrStroke(fill, drawn, brushId, (flags_ & kWinding) != 0);
+}
+
+// ---- text ----------------------------------------------------------------------
+
+bool RecordPlayer::PlayTextRecord(uint16_t type, ByteReader& in) {
+    switch (type) {
+    case kPlusDrawString:
+        PlayString(in);
+        return true;
+    case kPlusDrawDriverString:
+        PlayDriverString(in);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void RecordPlayer::PlayString(ByteReader& in) {
+    const PlusFont* font = Object<PlusFont>(flags_ & 0xFF);
+    const uint32_t brushId = in.U32();
+    const uint32_t formatId = in.U32();
+    const uint32_t length = in.U32();
+    double box[4];
+    if (font == nullptr || !ReadPlusRect(in, false, box)) {
+        t_.report.Undrawn();
+        return;
+    }
+    std::u32string text = ReadUtf16(in, std::min<uint32_t>(length, 65536), false);
+    const PlusStringFormat* format = Object<PlusStringFormat>(formatId);
+    BoxText layout;
+    const SymbolFont symbol = SymbolFontOf(font->family);
+    for (char32_t& c : text) {
+        c = SymbolToUnicode(symbol, c);
+    }
+    layout.utf8 = ToUtf8(text);
+    layout.left = box[0];
+    layout.top = box[1];
+    layout.width = box[2];
+    layout.height = box[3];
+    if (format != nullptr) {
+        auto align = [](uint32_t a) {
+            return a == 1 ? BoxText::Align::Center : a == 2 ? BoxText::Align::Far : BoxText::Align::Near;
+        };
+        layout.align = align(format->align);
+        layout.lineAlign = align(format->lineAlign);
+        layout.noWrap = (format->flags & 0x1000) != 0;
+        layout.rightToLeft = (format->flags & 0x1) != 0;
+        layout.vertical = (format->flags & 0x2) != 0;
+    }
+    DrawBoxText(t_.canvas, s_.clip, FontOf(*font, symbol), EmInWorld(*font), WorldToOutput(), layout,
+                TextColour(brushId));
+}
+
+void RecordPlayer::PlayDriverString(ByteReader& in) {
+    const PlusFont* font = Object<PlusFont>(flags_ & 0xFF);
+    const uint32_t brushId = in.U32();
+    const uint32_t options = in.U32();
+    const uint32_t hasMatrix = in.U32();
+    const uint32_t count = std::min<uint32_t>(in.U32(), 65536);
+    if (font == nullptr || !in.Holds(count, 10)) {
+        t_.report.Undrawn();
+        return;
+    }
+    std::u32string text;
+    for (uint32_t i = 0; i < count; ++i) {
+        text += static_cast<char32_t>(in.U16());
+    }
+    const std::vector<Point> at = ReadPlusPoints(in, count, false, false);
+    cairo_matrix_t extra = Identity();
+    if (hasMatrix && !ReadMatrix(in, extra)) {
+        extra = Identity();
+    }
+    if (!(options & 1)) {
+        t_.report.Undrawn(); // glyph indices of a font we may not have
+        return;
+    }
+    const SymbolFont symbol = SymbolFontOf(font->family);
+    for (char32_t& c : text) {
+        c = SymbolToUnicode(symbol, c);
+    }
+    // With realized advances only the first position counts.
+    const std::vector<Point> placed = (options & 4) && !at.empty() ? std::vector<Point>{at[0]} : at;
+    DrawPlacedText(t_.canvas, s_.clip, FontOf(*font, symbol), EmInWorld(*font), Then(extra, WorldToOutput()),
+                   text, placed, TextColour(brushId));
+}
+
+// ---- images --------------------------------------------------------------------
+
+bool RecordPlayer::PlayImageRecord(uint16_t type, ByteReader& in) {
+    if (type != kPlusDrawImage && type != kPlusDrawImagePoints) {
+        return false;
+    }
+    PlayImage(type, in);
+    return true;
+}
+
+void RecordPlayer::PlayImage(uint16_t type, ByteReader& in) {
+    const PlusImage* image = Object<PlusImage>(flags_ & 0xFF);
+    in.U32(); // image attributes
+    in.I32(); // source unit
+    double src[4];
+    if (image == nullptr || !image->surface || !ReadPlusRect(in, false, src) || src[2] == 0 || src[3] == 0) {
+        t_.report.Undrawn();
+        return;
+    }
+    Point corners[3];
+    if (type == kPlusDrawImage) {
+        double dest[4];
+        if (!ReadPlusRect(in, compressed(), dest)) {
+            t_.report.Undrawn();
+            return;
+        }
+        corners[0] = {dest[0], dest[1]};
+        corners[1] = {dest[0] + dest[2], dest[1]};
+        corners[2] = {dest[0], dest[1] + dest[3]};
+    } else {
+        const uint32_t count = in.U32();
+        const std::vector<Point> points = ReadPlusPoints(in, count, compressed(), relative());
+        if (points.size() < 3) {
+            t_.report.Undrawn();
+            return;
+        }
+        std::copy(points.begin(), points.begin() + 3, corners);
+    }
+    // Picture pixels -> the source rectangle -> the parallelogram -> the page.
+    const cairo_matrix_t m = WorldToOutput();
+    const double pixelsX = cairo_image_surface_get_width(image->surface.get()) / image->width;
+    const double pixelsY = cairo_image_surface_get_height(image->surface.get()) / image->height;
+    cairo_matrix_t unsample, pick, place;
+    cairo_matrix_init_scale(&unsample, 1 / pixelsX, 1 / pixelsY);
+    cairo_matrix_init_translate(&pick, -src[0], -src[1]);
+    cairo_matrix_init(&place, (corners[1].x - corners[0].x) / src[2], (corners[1].y - corners[0].y) / src[2],
+                      (corners[2].x - corners[0].x) / src[3], (corners[2].y - corners[0].y) / src[3],
+                      corners[0].x, corners[0].y);
+    const cairo_matrix_t pictureToOutput = Then(Then(Then(unsample, pick), place), m);
+    Path area;
+    area.MoveTo(Apply(m, corners[0]));
+    area.LineTo(Apply(m, corners[1]));
+    area.LineTo(
+        Apply(m, {corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y}));
+    area.LineTo(Apply(m, corners[2]));
+    area.Close();
+    t_.canvas.DrawPicture(image->surface.get(), pictureToOutput, area, CAIRO_OPERATOR_OVER, 1.0, true,
+                          s_.clip);
+}
+
+// Records with nothing to draw, or with settings the page does not need.
+bool NeedsNothing(uint16_t type) {
+    switch (type) {
+    case kPlusStrokeFillPath:
+    case kPlusEndOfFile:
+    case kPlusComment:
+    case kPlusGetDc:
+    case kPlusMultiFormatStart:
+    case kPlusMultiFormatSection:
+    case kPlusMultiFormatEnd:
+    case kPlusSetRenderingOrigin:
+    case kPlusSetAntiAliasMode:
+    case kPlusSetTextRenderingHint:
+    case kPlusSetTextContrast:
+    case kPlusSetInterpolationMode:
+    case kPlusSetPixelOffsetMode:
+    case kPlusSetCompositingMode:
+    case kPlusSetCompositingQuality:
+    case kPlusSerializableObject:
+    case kPlusSetTsGraphics:
+    case kPlusSetTsClip:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 EmfPlusPlayer::EmfPlusPlayer(PlaybackTarget& target)
@@ -491,465 +1068,17 @@ bool EmfPlusPlayer::CanDraw(const EmfFile& file) {
 
 EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record) {
     CommentResult result;
-    EmfPlusState& s = *state_;
     result.isEmfPlus = WalkComment(record, [&](uint16_t type, uint16_t flags, std::string_view data) {
         result.drew = result.drew || Draws(type);
         result.getDc = result.getDc || type == kPlusGetDc;
-        RecordPlayer p(s, target_, flags);
+        RecordPlayer p(*state_, target_, flags);
         ByteReader in(data);
-        const cairo_matrix_t m = p.WorldToOutput();
-        const bool compressed = (flags & kCompressed) != 0;
-        const bool relative = (flags & kRelative) != 0;
-        switch (type) {
-        case kPlusHeader: {
-            in.U32(); // version
-            const uint32_t plusFlags = in.U32();
-            const double dpiX = in.U32(), dpiY = in.U32();
-            s.video = (plusFlags & 1) != 0;
-            if (in.ok() && dpiX >= 1 && dpiX <= 100000 && dpiY >= 1 && dpiY <= 100000) {
-                s.dpiX = dpiX;
-                s.dpiY = dpiY;
-            }
-            break;
-        }
-        case kPlusObject: {
-            const uint32_t id = flags & 0xFF;
-            const uint32_t objectType = (flags >> 8) & 0x7F;
-            std::string_view bytes = data;
-            std::string joined;
-            if (flags & kContinued) {
-                // A large object comes in pieces, each saying the whole size.
-                const uint64_t total = in.U32();
-                if (!s.pending || s.pending->id != id) {
-                    s.pending = EmfPlusState::Pending{id, objectType, std::min(total, kLargestObject), {}};
-                }
-                const std::string_view piece = data.substr(std::min<size_t>(4, data.size()));
-                if (s.pending->data.size() + piece.size() <= kLargestObject) {
-                    s.pending->data += piece;
-                }
-                if (s.pending->data.size() < s.pending->total) {
-                    break;
-                }
-                joined = std::move(s.pending->data);
-                s.pending.reset();
-                bytes = joined;
-            } else if (s.pending && s.pending->id == id) {
-                joined = std::move(s.pending->data);
-                joined += data;
-                s.pending.reset();
-                bytes = joined;
-            }
-            if (auto object = ReadPlusObject(objectType, bytes, 0)) {
-                s.objects[id] = std::move(*object);
-            } else {
-                s.objects.erase(id);
-                target_.report.Undrawn();
-            }
-            break;
-        }
-        case kPlusClear: {
-            const uint32_t colour = in.U32();
-            Path all;
-            all.MoveTo({0, 0});
-            all.LineTo({double(target_.canvas.width()), 0});
-            all.LineTo({double(target_.canvas.width()), double(target_.canvas.height())});
-            all.LineTo({0, double(target_.canvas.height())});
-            all.Close();
-            Paint paint = Paint::Solid(FromArgb(colour));
-            paint.op = CAIRO_OPERATOR_SOURCE;
-            p.Fill(all, paint);
-            break;
-        }
-        case kPlusFillRects:
-        case kPlusDrawRects: {
-            const uint32_t brushId = type == kPlusFillRects ? in.U32() : 0;
-            const uint32_t count = in.U32();
-            Path path;
-            double r[4];
-            for (uint32_t i = 0; i < count && p.ReadRectInto(in, compressed, r); ++i) {
-                path.Append(p.RectPath(r));
-            }
-            if (type == kPlusFillRects) {
-                if (auto paint = p.RecordBrush(brushId)) {
-                    p.Fill(path, *paint, true);
-                }
-            } else {
-                p.Stroke(path, flags & 0xFF);
-            }
-            break;
-        }
-        case kPlusFillPolygon:
-        case kPlusDrawLines:
-        case kPlusDrawBeziers: {
-            const uint32_t brushId = type == kPlusFillPolygon ? in.U32() : 0;
-            const uint32_t count = in.U32();
-            const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
-            const bool close = type == kPlusFillPolygon || (type == kPlusDrawLines && (flags & kClosed));
-            const Path path = p.PointsPath(points, close, type == kPlusDrawBeziers);
-            if (type == kPlusFillPolygon) {
-                if (auto paint = p.RecordBrush(brushId)) {
-                    p.Fill(path, *paint);
-                }
-            } else {
-                p.Stroke(path, flags & 0xFF);
-            }
-            break;
-        }
-        case kPlusFillEllipse:
-        case kPlusDrawEllipse:
-        case kPlusFillPie:
-        case kPlusDrawPie:
-        case kPlusDrawArc: {
-            const bool fill = type == kPlusFillEllipse || type == kPlusFillPie;
-            const uint32_t brushId = fill ? in.U32() : 0;
-            double start = 0, sweep = 360;
-            if (type == kPlusFillPie || type == kPlusDrawPie || type == kPlusDrawArc) {
-                start = in.F32();
-                sweep = in.F32();
-            }
-            double r[4];
-            if (!ReadPlusRect(in, compressed, r)) {
-                target_.report.Undrawn();
-                break;
-            }
-            const bool pie = type == kPlusFillPie || type == kPlusDrawPie;
-            Path path = p.ArcPath(r, start, sweep, pie);
-            if (type == kPlusFillEllipse || type == kPlusDrawEllipse) {
-                path.Close();
-            }
-            if (fill) {
-                if (auto paint = p.RecordBrush(brushId)) {
-                    p.Fill(path, *paint);
-                }
-            } else {
-                p.Stroke(path, flags & 0xFF);
-            }
-            break;
-        }
-        case kPlusFillPath:
-        case kPlusDrawPath: {
-            const PlusPath* path = p.Object<PlusPath>(flags & 0xFF);
-            const uint32_t id = in.U32();
-            if (path == nullptr || !in.ok()) {
-                target_.report.Undrawn();
-                break;
-            }
-            const Path drawn = path->Transformed(m);
-            if (type == kPlusFillPath) {
-                if (auto paint = p.RecordBrush(id)) {
-                    p.Fill(drawn, *paint);
-                }
-            } else {
-                p.Stroke(drawn, id);
-            }
-            break;
-        }
-        case kPlusFillRegion: {
-            const PlusRegion* region = p.Object<PlusRegion>(flags & 0xFF);
-            const uint32_t brushId = in.U32();
-            const auto paint = p.RecordBrush(brushId);
-            if (region == nullptr || !paint) {
-                target_.report.Undrawn();
-                break;
-            }
-            const Clip saved = s.clip;
-            p.ClipWithRegion(*region, 1);
-            Path all;
-            all.MoveTo({-1, -1});
-            all.LineTo({target_.canvas.width() + 1.0, -1});
-            all.LineTo({target_.canvas.width() + 1.0, target_.canvas.height() + 1.0});
-            all.LineTo({-1, target_.canvas.height() + 1.0});
-            all.Close();
-            if (!region->empty) {
-                p.Fill(all, *paint);
-            }
-            s.clip = saved;
-            break;
-        }
-        case kPlusFillClosedCurve:
-        case kPlusDrawClosedCurve:
-        case kPlusDrawCurve: {
-            const uint32_t brushId = type == kPlusFillClosedCurve ? in.U32() : 0;
-            const double tension = in.F32();
-            uint32_t offset = 0, segments = 0;
-            if (type == kPlusDrawCurve) {
-                offset = in.U32();
-                segments = in.U32();
-            }
-            const uint32_t count = in.U32();
-            const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
-            if (!std::isfinite(tension) || points.size() < 2) {
-                target_.report.Undrawn();
-                break;
-            }
-            Path inWorld;
-            AppendCurve(inWorld, points, tension, type != kPlusDrawCurve,
-                        std::min<size_t>(offset, points.size() - 1),
-                        type == kPlusDrawCurve ? segments : points.size());
-            Path drawn = inWorld;
-            drawn.Transform(m);
-            if (type == kPlusFillClosedCurve) {
-                if (auto paint = p.RecordBrush(brushId)) {
-                    p.Fill(drawn, *paint, (flags & kWinding) != 0);
-                }
-            } else {
-                p.Stroke(drawn, flags & 0xFF);
-            }
-            break;
-        }
-        case kPlusDrawImage:
-        case kPlusDrawImagePoints: {
-            const PlusImage* image = p.Object<PlusImage>(flags & 0xFF);
-            in.U32(); // image attributes
-            in.I32(); // source unit
-            double src[4];
-            if (image == nullptr || !image->surface || !ReadPlusRect(in, false, src) || src[2] == 0 ||
-                src[3] == 0) {
-                target_.report.Undrawn();
-                break;
-            }
-            Point corners[3];
-            if (type == kPlusDrawImage) {
-                double dest[4];
-                if (!ReadPlusRect(in, compressed, dest)) {
-                    target_.report.Undrawn();
-                    break;
-                }
-                corners[0] = {dest[0], dest[1]};
-                corners[1] = {dest[0] + dest[2], dest[1]};
-                corners[2] = {dest[0], dest[1] + dest[3]};
-            } else {
-                const uint32_t count = in.U32();
-                const std::vector<Point> points = ReadPlusPoints(in, count, compressed, relative);
-                if (points.size() < 3) {
-                    target_.report.Undrawn();
-                    break;
-                }
-                std::copy(points.begin(), points.begin() + 3, corners);
-            }
-            // Picture pixels -> the source rectangle -> the parallelogram -> the page.
-            const double pixelsX = cairo_image_surface_get_width(image->surface.get()) / image->width;
-            const double pixelsY = cairo_image_surface_get_height(image->surface.get()) / image->height;
-            cairo_matrix_t unsample, pick, place;
-            cairo_matrix_init_scale(&unsample, 1 / pixelsX, 1 / pixelsY);
-            cairo_matrix_init_translate(&pick, -src[0], -src[1]);
-            cairo_matrix_init(&place, (corners[1].x - corners[0].x) / src[2],
-                              (corners[1].y - corners[0].y) / src[2], (corners[2].x - corners[0].x) / src[3],
-                              (corners[2].y - corners[0].y) / src[3], corners[0].x, corners[0].y);
-            const cairo_matrix_t pictureToOutput = Then(Then(Then(unsample, pick), place), m);
-            Path area;
-            area.MoveTo(Apply(m, corners[0]));
-            area.LineTo(Apply(m, corners[1]));
-            area.LineTo(Apply(
-                m, {corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y}));
-            area.LineTo(Apply(m, corners[2]));
-            area.Close();
-            target_.canvas.DrawPicture(image->surface.get(), pictureToOutput, area, CAIRO_OPERATOR_OVER, 1.0,
-                                       true, s.clip);
-            break;
-        }
-        case kPlusDrawString: {
-            const PlusFont* font = p.Object<PlusFont>(flags & 0xFF);
-            const uint32_t brushId = in.U32();
-            const uint32_t formatId = in.U32();
-            const uint32_t length = in.U32();
-            double box[4];
-            if (font == nullptr || !ReadPlusRect(in, false, box)) {
-                target_.report.Undrawn();
-                break;
-            }
-            std::u32string text = ReadUtf16(in, std::min<uint32_t>(length, 65536), false);
-            const PlusStringFormat* format = p.Object<PlusStringFormat>(formatId);
-            BoxText layout;
-            const SymbolFont symbol = SymbolFontOf(font->family);
-            for (char32_t& c : text) {
-                c = SymbolToUnicode(symbol, c);
-            }
-            layout.utf8 = ToUtf8(text);
-            layout.left = box[0];
-            layout.top = box[1];
-            layout.width = box[2];
-            layout.height = box[3];
-            if (format != nullptr) {
-                auto align = [](uint32_t a) {
-                    return a == 1   ? BoxText::Align::Center
-                           : a == 2 ? BoxText::Align::Far
-                                    : BoxText::Align::Near;
-                };
-                layout.align = align(format->align);
-                layout.lineAlign = align(format->lineAlign);
-                layout.noWrap = (format->flags & 0x1000) != 0;
-                layout.rightToLeft = (format->flags & 0x1) != 0;
-                layout.vertical = (format->flags & 0x2) != 0;
-            }
-            DrawBoxText(target_.canvas, s.clip, p.FontOf(*font, symbol), p.EmInWorld(*font), m, layout,
-                        p.TextColour(brushId));
-            break;
-        }
-        case kPlusDrawDriverString: {
-            const PlusFont* font = p.Object<PlusFont>(flags & 0xFF);
-            const uint32_t brushId = in.U32();
-            const uint32_t options = in.U32();
-            const uint32_t hasMatrix = in.U32();
-            const uint32_t count = std::min<uint32_t>(in.U32(), 65536);
-            if (font == nullptr || !in.Holds(count, 10)) {
-                target_.report.Undrawn();
-                break;
-            }
-            std::u32string text;
-            for (uint32_t i = 0; i < count; ++i) {
-                text += static_cast<char32_t>(in.U16());
-            }
-            const std::vector<Point> at = ReadPlusPoints(in, count, false, false);
-            cairo_matrix_t extra = Identity();
-            if (hasMatrix && !ReadMatrix(in, extra)) {
-                extra = Identity();
-            }
-            if (!(options & 1)) {
-                target_.report.Undrawn(); // glyph indices of a font we may not have
-                break;
-            }
-            const SymbolFont symbol = SymbolFontOf(font->family);
-            for (char32_t& c : text) {
-                c = SymbolToUnicode(symbol, c);
-            }
-            // With realized advances only the first position counts.
-            const std::vector<Point> placed = (options & 4) && !at.empty() ? std::vector<Point>{at[0]} : at;
-            DrawPlacedText(target_.canvas, s.clip, p.FontOf(*font, symbol), p.EmInWorld(*font),
-                           Then(extra, m), text, placed, p.TextColour(brushId));
-            break;
-        }
-        case kPlusSave:
-        case kPlusBeginContainer:
-        case kPlusBeginContainerNoParams: {
-            double dest[4] = {0, 0, 1, 1}, src[4] = {0, 0, 1, 1};
-            if (type == kPlusBeginContainer) {
-                ReadPlusRect(in, false, dest);
-                ReadPlusRect(in, false, src);
-            }
-            const uint32_t index = in.U32();
-            if (!in.ok()) {
-                break;
-            }
-            if (s.saved.size() < kDeepestSave) {
-                s.saved[index] = {s.world, s.pageUnit, s.pageScale, s.clip};
-            }
-            if (type == kPlusBeginContainer && src[2] != 0 && src[3] != 0) {
-                cairo_matrix_t fit;
-                const double sx = dest[2] / src[2], sy = dest[3] / src[3];
-                cairo_matrix_init(&fit, sx, 0, 0, sy, dest[0] - src[0] * sx, dest[1] - src[1] * sy);
-                s.world = Then(fit, s.world);
-            }
-            break;
-        }
-        case kPlusRestore:
-        case kPlusEndContainer: {
-            const uint32_t index = in.U32();
-            auto found = s.saved.find(index);
-            if (found != s.saved.end()) {
-                s.world = found->second.world;
-                s.pageUnit = found->second.pageUnit;
-                s.pageScale = found->second.pageScale;
-                s.clip = found->second.clip;
-                s.saved.erase(found, s.saved.end());
-            }
-            break;
-        }
-        case kPlusSetWorldTransform:
-        case kPlusMultiplyWorldTransform:
-        case kPlusTranslateWorldTransform:
-        case kPlusScaleWorldTransform:
-        case kPlusRotateWorldTransform: {
-            cairo_matrix_t change = Identity();
-            if (type == kPlusSetWorldTransform || type == kPlusMultiplyWorldTransform) {
-                ReadMatrix(in, change);
-            } else if (type == kPlusTranslateWorldTransform) {
-                const double dx = in.F32();
-                cairo_matrix_init_translate(&change, dx, in.F32());
-            } else if (type == kPlusScaleWorldTransform) {
-                const double sx = in.F32();
-                cairo_matrix_init_scale(&change, sx, in.F32());
-            } else {
-                cairo_matrix_init_rotate(&change, in.F32() * kPi / 180);
-            }
-            if (!in.ok() ||
-                !std::isfinite(change.xx + change.yx + change.xy + change.yy + change.x0 + change.y0)) {
-                target_.report.Undrawn();
-                break;
-            }
-            if (type == kPlusSetWorldTransform) {
-                s.world = change;
-            } else {
-                // Prepended (the change acts first) unless the record says to append.
-                s.world = (flags & kAppend) ? Then(s.world, change) : Then(change, s.world);
-            }
-            break;
-        }
-        case kPlusResetWorldTransform:
-            s.world = Identity();
-            break;
-        case kPlusSetPageTransform: {
-            const double scale = in.F32();
-            if (in.ok() && std::isfinite(scale) && scale > 0 && scale < 1e6) {
-                s.pageUnit = flags & 0xFF;
-                s.pageScale = scale;
-            }
-            break;
-        }
-        case kPlusResetClip:
-            s.clip.shapes.clear();
-            break;
-        case kPlusSetClipRect: {
-            double r[4];
-            if (ReadPlusRect(in, false, r)) {
-                p.ClipWith(p.RectPath(r), CAIRO_FILL_RULE_WINDING, (flags >> 8) & 0x0F);
-            }
-            break;
-        }
-        case kPlusSetClipPath: {
-            if (const PlusPath* path = p.Object<PlusPath>(flags & 0xFF)) {
-                p.ClipWith(path->Transformed(m), CAIRO_FILL_RULE_EVEN_ODD, (flags >> 8) & 0x0F);
-            }
-            break;
-        }
-        case kPlusSetClipRegion: {
-            if (const PlusRegion* region = p.Object<PlusRegion>(flags & 0xFF)) {
-                p.ClipWithRegion(*region, (flags >> 8) & 0x0F);
-            }
-            break;
-        }
-        case kPlusOffsetClip: {
-            const double dx = in.F32(), dy = in.F32();
-            if (in.ok() && std::isfinite(dx) && std::isfinite(dy)) {
-                const Point o = Apply(m, {0, 0}), d = Apply(m, {dx, dy});
-                for (Clip::Shape& shape : s.clip.shapes) {
-                    shape.path.Translate(d.x - o.x, d.y - o.y);
-                }
-            }
-            break;
-        }
-        case kPlusStrokeFillPath:
-        case kPlusEndOfFile:
-        case kPlusComment:
-        case kPlusGetDc:
-        case kPlusMultiFormatStart:
-        case kPlusMultiFormatSection:
-        case kPlusMultiFormatEnd:
-        case kPlusSetRenderingOrigin:
-        case kPlusSetAntiAliasMode:
-        case kPlusSetTextRenderingHint:
-        case kPlusSetTextContrast:
-        case kPlusSetInterpolationMode:
-        case kPlusSetPixelOffsetMode:
-        case kPlusSetCompositingMode:
-        case kPlusSetCompositingQuality:
-        case kPlusSerializableObject:
-        case kPlusSetTsGraphics:
-        case kPlusSetTsClip:
-            break; // nothing to draw, or settings the page does not need
-        default:
+        const bool known = p.PlayObjectRecord(type, data, in) || p.PlayStateRecord(type, in) ||
+                           p.PlayClipRecord(type, in) || p.PlayShapeRecord(type, in) ||
+                           p.PlayLineRecord(type, in) || p.PlayTextRecord(type, in) ||
+                           p.PlayImageRecord(type, in) || NeedsNothing(type);
+        if (!known) {
             target_.report.Unknown(type);
-            break;
         }
     });
     return result;

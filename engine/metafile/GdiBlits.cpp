@@ -93,53 +93,62 @@ struct BlitRecord {
     Point corners[3];
 };
 
-bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
-    in.Seek(24);
-    if (type == kEmrStretchDiBits || type == kEmrSetDiBitsToDevice) {
-        b.deviceIndependent = true;
-        b.xDest = in.I32();
-        b.yDest = in.I32();
-        b.xSrc = in.I32();
-        b.ySrc = in.I32();
-        b.cxSrc = in.I32();
-        b.cySrc = in.I32();
-        const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
-        in.U32(); // usage
-        if (type == kEmrStretchDiBits) {
-            b.rop = in.U32();
-            b.cxDest = in.I32();
-            b.cyDest = in.I32();
-        } else {
-            b.cxDest = b.cxSrc;
-            b.cyDest = b.cySrc;
-        }
-        b.info = in.Slice(offBmi, cbBmi);
-        b.bits = in.Slice(offBits, cbBits);
-        return in.ok();
+// StretchDIBits and SetDIBitsToDevice: a bitmap with its own colour table,
+// placed in logical units.
+bool ReadDeviceIndependentBlit(ByteReader& in, uint32_t type, BlitRecord& b) {
+    b.deviceIndependent = true;
+    b.xDest = in.I32();
+    b.yDest = in.I32();
+    b.xSrc = in.I32();
+    b.ySrc = in.I32();
+    b.cxSrc = in.I32();
+    b.cySrc = in.I32();
+    const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
+    in.U32(); // usage
+    if (type == kEmrStretchDiBits) {
+        b.rop = in.U32();
+        b.cxDest = in.I32();
+        b.cyDest = in.I32();
+    } else {
+        b.cxDest = b.cxSrc;
+        b.cyDest = b.cySrc;
     }
-    if (type == kEmrPlgBlt) {
-        b.parallelogram = true;
-        for (Point& corner : b.corners) {
-            corner.x = in.I32();
-            corner.y = in.I32();
-        }
-        b.xSrc = in.I32();
-        b.ySrc = in.I32();
-        b.cxSrc = in.I32();
-        b.cySrc = in.I32();
-        in.Skip(24 + 4 + 4); // source transform, background colour, usage
-        const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
-        b.xMask = in.I32();
-        b.yMask = in.I32();
-        in.U32();
-        const uint32_t offMaskBmi = in.U32(), cbMaskBmi = in.U32(), offMaskBits = in.U32(),
-                       cbMaskBits = in.U32();
-        b.info = in.Slice(offBmi, cbBmi);
-        b.bits = in.Slice(offBits, cbBits);
-        b.maskInfo = in.Slice(offMaskBmi, cbMaskBmi);
-        b.maskBits = in.Slice(offMaskBits, cbMaskBits);
-        return in.ok();
+    b.info = in.Slice(offBmi, cbBmi);
+    b.bits = in.Slice(offBits, cbBits);
+    return in.ok();
+}
+
+// The monochrome mask of MaskBlt and PlgBlt, after the source bitmap's fields.
+void ReadBlitMask(ByteReader& in, BlitRecord& b) {
+    b.xMask = in.I32();
+    b.yMask = in.I32();
+    in.U32();
+    const uint32_t offMaskBmi = in.U32(), cbMaskBmi = in.U32(), offMaskBits = in.U32(), cbMaskBits = in.U32();
+    b.maskInfo = in.Slice(offMaskBmi, cbMaskBmi);
+    b.maskBits = in.Slice(offMaskBits, cbMaskBits);
+}
+
+bool ReadPlgBlt(ByteReader& in, BlitRecord& b) {
+    b.parallelogram = true;
+    for (Point& corner : b.corners) {
+        corner.x = in.I32();
+        corner.y = in.I32();
     }
+    b.xSrc = in.I32();
+    b.ySrc = in.I32();
+    b.cxSrc = in.I32();
+    b.cySrc = in.I32();
+    in.Skip(24 + 4 + 4); // source transform, background colour, usage
+    const uint32_t offBmi = in.U32(), cbBmi = in.U32(), offBits = in.U32(), cbBits = in.U32();
+    ReadBlitMask(in, b);
+    b.info = in.Slice(offBmi, cbBmi);
+    b.bits = in.Slice(offBits, cbBits);
+    return in.ok();
+}
+
+// BitBlt, StretchBlt, AlphaBlend, TransparentBlt and MaskBlt: a bitmap taken
+// from a source device, whose transform says where the source rectangle lies.
+bool ReadDeviceBlit(ByteReader& in, uint32_t type, BlitRecord& b) {
     b.xDest = in.I32();
     b.yDest = in.I32();
     b.cxDest = in.I32();
@@ -147,7 +156,6 @@ bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
     b.rop = in.U32();
     b.xSrc = in.I32();
     b.ySrc = in.I32();
-    // The source device's transform: it maps the source rectangle onto the bitmap.
     cairo_matrix_t source;
     const bool usable = ReadMatrix(in, source) && source.xx != 0 && source.yy != 0;
     in.Skip(4 + 4); // background colour, usage
@@ -178,17 +186,130 @@ bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
         b.rop = kSrcCopy;
     }
     if (type == kEmrMaskBlt) {
-        b.xMask = in.I32();
-        b.yMask = in.I32();
-        in.U32();
-        const uint32_t offMaskBmi = in.U32(), cbMaskBmi = in.U32(), offMaskBits = in.U32(),
-                       cbMaskBits = in.U32();
-        b.maskInfo = in.Slice(offMaskBmi, cbMaskBmi);
-        b.maskBits = in.Slice(offMaskBits, cbMaskBits);
+        ReadBlitMask(in, b);
     }
     b.info = in.Slice(offBmi, cbBmi);
     b.bits = in.Slice(offBits, cbBits);
     return in.ok();
+}
+
+bool ReadBlit(ByteReader in, uint32_t type, BlitRecord& b) {
+    in.Seek(24);
+    if (type == kEmrStretchDiBits || type == kEmrSetDiBitsToDevice) {
+        return ReadDeviceIndependentBlit(in, type, b);
+    }
+    if (type == kEmrPlgBlt) {
+        return ReadPlgBlt(in, b);
+    }
+    return ReadDeviceBlit(in, type, b);
+}
+
+// Where the blit draws on the page: its destination rectangle or parallelogram.
+Path BlitArea(const BlitRecord& b, const cairo_matrix_t& toOutput) {
+    Path p;
+    if (b.parallelogram) {
+        const Point fourth{b.corners[1].x + b.corners[2].x - b.corners[0].x,
+                           b.corners[1].y + b.corners[2].y - b.corners[0].y};
+        p.MoveTo(Apply(toOutput, b.corners[0]));
+        p.LineTo(Apply(toOutput, b.corners[1]));
+        p.LineTo(Apply(toOutput, fourth));
+        p.LineTo(Apply(toOutput, b.corners[2]));
+    } else {
+        p.MoveTo(Apply(toOutput, {b.xDest, b.yDest}));
+        p.LineTo(Apply(toOutput, {b.xDest + b.cxDest, b.yDest}));
+        p.LineTo(Apply(toOutput, {b.xDest + b.cxDest, b.yDest + b.cyDest}));
+        p.LineTo(Apply(toOutput, {b.xDest, b.yDest + b.cyDest}));
+    }
+    p.Close();
+    return p;
+}
+
+// From the decoded pixels to the page: undo any sampling of a large bitmap,
+// pick the source rectangle, stretch it onto the destination.
+cairo_matrix_t BlitPictureToOutput(const BlitRecord& b, const DibShape& shape, cairo_surface_t* picture,
+                                   double sourceTop, const cairo_matrix_t& toOutput) {
+    const double pixelScaleX = static_cast<double>(shape.width) / cairo_image_surface_get_width(picture);
+    const double pixelScaleY = static_cast<double>(shape.height) / cairo_image_surface_get_height(picture);
+    cairo_matrix_t sampling, pick, stretch, place;
+    cairo_matrix_init_scale(&sampling, pixelScaleX, pixelScaleY);
+    cairo_matrix_init_translate(&pick, -b.xSrc, -sourceTop);
+    if (b.parallelogram) {
+        const Point& p0 = b.corners[0];
+        cairo_matrix_init(&stretch, (b.corners[1].x - p0.x) / b.cxSrc, (b.corners[1].y - p0.y) / b.cxSrc,
+                          (b.corners[2].x - p0.x) / b.cySrc, (b.corners[2].y - p0.y) / b.cySrc, p0.x, p0.y);
+        cairo_matrix_init_identity(&place);
+    } else {
+        cairo_matrix_init_scale(&stretch, b.cxDest / b.cxSrc, b.cyDest / b.cySrc);
+        cairo_matrix_init_translate(&place, b.xDest, b.yDest);
+    }
+    return Then(Then(Then(Then(sampling, pick), stretch), place), toOutput);
+}
+
+// TransparentBlt: pixels of the key colour are left out.
+void ClearTransparentColour(cairo_surface_t* picture, uint32_t colorRef) {
+    const uint32_t key =
+        0xFF000000u | ((colorRef & 0xFF) << 16) | (colorRef & 0xFF00) | ((colorRef >> 16) & 0xFF);
+    ChangePixels(picture, [&](uint32_t p, int, int) { return p == key ? 0u : p; });
+}
+
+// MaskBlt and PlgBlt: where the mask is 0 the destination stays as it was.
+void ApplyBlitMask(cairo_surface_t* picture, const BlitRecord& b, double sourceTop) {
+    DibRequest maskRequest;
+    maskRequest.info = b.maskInfo;
+    maskRequest.bits = b.maskBits;
+    const MonochromeColours blackWhite{0x000000, 0xFFFFFF};
+    maskRequest.monochrome = &blackWhite;
+    Surface mask = DecodeDib(maskRequest);
+    if (!mask) {
+        return;
+    }
+    const int mw = cairo_image_surface_get_width(mask.get()), mh = cairo_image_surface_get_height(mask.get());
+    cairo_surface_flush(mask.get());
+    const unsigned char* m = cairo_image_surface_get_data(mask.get());
+    const int stride = cairo_image_surface_get_stride(mask.get());
+    // A record may put the mask far beyond any int's reach of the source:
+    // bound the offsets before they become integers.
+    auto offset = [](double d) { return static_cast<int64_t>(std::clamp(d, -1e9, 1e9)); };
+    const int64_t dx = offset(b.xMask - b.xSrc), dy = offset(b.yMask - sourceTop);
+    ChangePixels(picture, [&](uint32_t p, int x, int y) {
+        const int64_t mx = x + dx, my = y + dy;
+        if (mx < 0 || my < 0 || mx >= mw || my >= mh) {
+            return 0u;
+        }
+        const uint32_t bit = reinterpret_cast<const uint32_t*>(m + static_cast<size_t>(my) * stride)[mx];
+        return (bit & 0xFF) >= 128 ? p : 0u;
+    });
+}
+
+// The source bitmap, in the colours GDI gives it. GDI paints a monochrome
+// bitmap copied onto a colour device in the text and background colours;
+// StretchDIBits keeps the bitmap's own colours.
+Surface DecodeBlitSource(const BlitRecord& b, uint32_t textColour, uint32_t backgroundColour) {
+    const MonochromeColours dcColours = MonochromeColours::FromColorRefs(textColour, backgroundColour);
+    const MonochromeColours blackWhite{0x000000, 0xFFFFFF};
+    const bool maskRop =
+        RopCode(b.rop) == RopCode(kPatWhereSourceBlack) || RopCode(b.rop) == RopCode(kPatWhereSourceWhite);
+    DibRequest request;
+    request.info = b.info;
+    request.bits = b.bits;
+    request.alpha = b.alphaBlend && b.sourceAlpha ? DibAlpha::Premultiplied : DibAlpha::Ignored;
+    request.monochrome = maskRop ? &blackWhite : b.deviceIndependent ? nullptr : &dcColours;
+    return DecodeDib(request);
+}
+
+// How the source combines with what is on the page.
+cairo_operator_t BlitOperator(uint32_t rop) {
+    switch (rop) {
+    case kSrcPaint:
+    case kMergePaint:
+        return CAIRO_OPERATOR_LIGHTEN;
+    case kSrcAnd:
+        return CAIRO_OPERATOR_MULTIPLY;
+    case kSrcInvert:
+        return CAIRO_OPERATOR_DIFFERENCE;
+    default:
+        return CAIRO_OPERATOR_OVER;
+    }
 }
 
 } // namespace
@@ -248,19 +369,7 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
     if (inBracket_) {
         return;
     }
-    const Path area = b.parallelogram
-                          ? [&] {
-                                Path p;
-                                const Point fourth{b.corners[1].x + b.corners[2].x - b.corners[0].x,
-                                                   b.corners[1].y + b.corners[2].y - b.corners[0].y};
-                                p.MoveTo(ToOutput(b.corners[0]));
-                                p.LineTo(ToOutput(b.corners[1]));
-                                p.LineTo(ToOutput(fourth));
-                                p.LineTo(ToOutput(b.corners[2]));
-                                p.Close();
-                                return p;
-                            }()
-                          : RectPath(b.xDest, b.yDest, b.xDest + b.cxDest, b.yDest + b.cyDest);
+    const Path area = BlitArea(b, LogicalToOutput());
     if (b.info.empty()) {
         if (!UsesSource(b.rop) && !b.parallelogram) {
             FillRectWithRop(area, b.rop);
@@ -270,33 +379,12 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
         return;
     }
     DibShape shape;
-    if (!ReadDibShape(b.info, shape)) {
+    Surface picture;
+    if (!ReadDibShape(b.info, shape) ||
+        !(picture = DecodeBlitSource(b, state_.textColour, state_.backgroundColour))) {
         target_.report.Undrawn();
         return;
     }
-    // GDI paints a monochrome bitmap copied onto a colour device in the text
-    // and background colours; StretchDIBits keeps the bitmap's own colours.
-    const MonochromeColours dcColours =
-        MonochromeColours::FromColorRefs(state_.textColour, state_.backgroundColour);
-    const MonochromeColours blackWhite{0x000000, 0xFFFFFF};
-    const bool maskRop =
-        RopCode(b.rop) == RopCode(kPatWhereSourceBlack) || RopCode(b.rop) == RopCode(kPatWhereSourceWhite);
-    DibRequest request;
-    request.info = b.info;
-    request.bits = b.bits;
-    request.alpha = b.alphaBlend && b.sourceAlpha ? DibAlpha::Premultiplied : DibAlpha::Ignored;
-    request.monochrome = maskRop ? &blackWhite : b.deviceIndependent ? nullptr : &dcColours;
-    Surface picture = DecodeDib(request);
-    if (!picture) {
-        target_.report.Undrawn();
-        return;
-    }
-    // From the decoded pixels to the page: undo any sampling of a large
-    // bitmap, pick the source rectangle, stretch it onto the destination.
-    const double pixelScaleX =
-        static_cast<double>(shape.width) / cairo_image_surface_get_width(picture.get());
-    const double pixelScaleY =
-        static_cast<double>(shape.height) / cairo_image_surface_get_height(picture.get());
     double sourceTop = b.ySrc;
     if (b.deviceIndependent && !shape.topDown) {
         sourceTop = static_cast<double>(shape.height) - b.ySrc - b.cySrc; // counted from the bottom row
@@ -304,53 +392,14 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
     if (b.cxSrc == 0 || b.cySrc == 0) {
         return;
     }
-    cairo_matrix_t sampling, pick, stretch, place;
-    cairo_matrix_init_scale(&sampling, pixelScaleX, pixelScaleY);
-    cairo_matrix_init_translate(&pick, -b.xSrc, -sourceTop);
-    if (b.parallelogram) {
-        const Point& p0 = b.corners[0];
-        cairo_matrix_init(&stretch, (b.corners[1].x - p0.x) / b.cxSrc, (b.corners[1].y - p0.y) / b.cxSrc,
-                          (b.corners[2].x - p0.x) / b.cySrc, (b.corners[2].y - p0.y) / b.cySrc, p0.x, p0.y);
-        cairo_matrix_init_identity(&place);
-    } else {
-        cairo_matrix_init_scale(&stretch, b.cxDest / b.cxSrc, b.cyDest / b.cySrc);
-        cairo_matrix_init_translate(&place, b.xDest, b.yDest);
-    }
     const cairo_matrix_t pictureToOutput =
-        Then(Then(Then(Then(sampling, pick), stretch), place), LogicalToOutput());
-
+        BlitPictureToOutput(b, shape, picture.get(), sourceTop, LogicalToOutput());
     if (b.transparentColour) {
-        const uint32_t key = 0xFF000000u | ((b.transparent & 0xFF) << 16) | (b.transparent & 0xFF00) |
-                             ((b.transparent >> 16) & 0xFF);
-        ChangePixels(picture.get(), [&](uint32_t p, int, int) { return p == key ? 0u : p; });
+        ClearTransparentColour(picture.get(), b.transparent);
     }
     if (!b.maskInfo.empty()) {
-        DibRequest maskRequest;
-        maskRequest.info = b.maskInfo;
-        maskRequest.bits = b.maskBits;
-        maskRequest.monochrome = &blackWhite;
-        Surface mask = DecodeDib(maskRequest);
-        if (mask) {
-            const int mw = cairo_image_surface_get_width(mask.get()),
-                      mh = cairo_image_surface_get_height(mask.get());
-            cairo_surface_flush(mask.get());
-            const unsigned char* m = cairo_image_surface_get_data(mask.get());
-            const int stride = cairo_image_surface_get_stride(mask.get());
-            const int dx = static_cast<int>(b.xMask - b.xSrc), dy = static_cast<int>(b.yMask - sourceTop);
-            // Where the mask is 0 the destination stays as it was.
-            ChangePixels(picture.get(), [&](uint32_t p, int x, int y) {
-                const int mx = x + dx, my = y + dy;
-                if (mx < 0 || my < 0 || mx >= mw || my >= mh) {
-                    return 0u;
-                }
-                const uint32_t bit =
-                    reinterpret_cast<const uint32_t*>(m + static_cast<size_t>(my) * stride)[mx];
-                return (bit & 0xFF) >= 128 ? p : 0u;
-            });
-        }
+        ApplyBlitMask(picture.get(), b, sourceTop);
     }
-
-    const bool smooth = true;
     switch (b.rop) {
     case kPatWhereSourceBlack:
     case kPatWhereSourceWhite: {
@@ -363,21 +412,6 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
         ChangePixels(picture.get(),
                      [](uint32_t p, int, int) { return (p & 0xFF000000u) | (~p & 0x00FFFFFFu); });
         break;
-    default:
-        break;
-    }
-    cairo_operator_t op = CAIRO_OPERATOR_OVER;
-    switch (b.rop) {
-    case kSrcPaint:
-    case kMergePaint:
-        op = CAIRO_OPERATOR_LIGHTEN;
-        break;
-    case kSrcAnd:
-        op = CAIRO_OPERATOR_MULTIPLY;
-        break;
-    case kSrcInvert:
-        op = CAIRO_OPERATOR_DIFFERENCE;
-        break;
     case kDstCopy:
         return;
     default:
@@ -387,8 +421,9 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
         FillRectWithRop(area, b.rop);
         return;
     }
-    target_.canvas.DrawPicture(picture.get(), pictureToOutput, area, op, b.alphaBlend ? b.constantAlpha : 1.0,
-                               smooth, state_.clip);
+    const bool smooth = true;
+    target_.canvas.DrawPicture(picture.get(), pictureToOutput, area, BlitOperator(b.rop),
+                               b.alphaBlend ? b.constantAlpha : 1.0, smooth, state_.clip);
 }
 
 } // namespace metafile

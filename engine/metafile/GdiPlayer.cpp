@@ -92,10 +92,97 @@ double GdiPlayer::LogicalScaleY() const {
 
 // ---- pens and brushes --------------------------------------------------------
 
+namespace {
+
+// A cosmetic pen's dashes, counted in pixels of the page.
+std::vector<double> CosmeticDashes(const GdiPen& pen) {
+    switch (pen.style & kPsStyleMask) {
+    case kPsDash:
+        return {18, 6};
+    case kPsDot:
+        return {3, 3};
+    case kPsDashDot:
+        return {9, 6, 3, 6};
+    case kPsDashDotDot:
+        return {9, 3, 3, 3, 3, 3};
+    case kPsAlternate:
+        return {1, 1};
+    case kPsUserStyle:
+        return pen.userDashes;
+    default:
+        return {};
+    }
+}
+
+cairo_line_cap_t GeometricCap(uint32_t style) {
+    switch (style & kPsEndCapMask) {
+    case kPsEndCapSquare:
+        return CAIRO_LINE_CAP_SQUARE;
+    case kPsEndCapFlat:
+        return CAIRO_LINE_CAP_BUTT;
+    default:
+        return CAIRO_LINE_CAP_ROUND;
+    }
+}
+
+cairo_line_join_t GeometricJoin(uint32_t style) {
+    switch (style & kPsJoinMask) {
+    case kPsJoinBevel:
+        return CAIRO_LINE_JOIN_BEVEL;
+    case kPsJoinMiter:
+        return CAIRO_LINE_JOIN_MITER;
+    default:
+        return CAIRO_LINE_JOIN_ROUND;
+    }
+}
+
+// A geometric pen's dashes: the styles in multiples of the line's width, a
+// user style in logical units.
+std::vector<double> GeometricDashes(const GdiPen& pen, double width, double scale, cairo_line_cap_t cap) {
+    std::vector<double> units;
+    switch (pen.style & kPsStyleMask) {
+    case kPsDash:
+        units = {3, 1};
+        break;
+    case kPsDot:
+    case kPsAlternate:
+        units = {1, 1};
+        break;
+    case kPsDashDot:
+        units = {3, 1, 1, 1};
+        break;
+    case kPsDashDotDot:
+        units = {3, 1, 1, 1, 1, 1};
+        break;
+    default:
+        break;
+    }
+    std::vector<double> dashes;
+    for (double unit : units) {
+        dashes.push_back(unit * width);
+    }
+    if ((pen.style & kPsStyleMask) == kPsUserStyle) {
+        for (double dash : pen.userDashes) {
+            dashes.push_back(dash * scale);
+        }
+    }
+    if (dashes.size() % 2 == 0 && cap != CAIRO_LINE_CAP_BUTT) {
+        // Round and square caps grow every dash by the width; GDI keeps the
+        // pattern's rhythm, so take it from the dashes and give it to the gaps.
+        for (size_t i = 0; i + 1 < dashes.size(); i += 2) {
+            const double taken = std::min(dashes[i], width);
+            dashes[i] -= taken;
+            dashes[i + 1] += taken;
+        }
+    }
+    return dashes;
+}
+
+} // namespace
+
 std::optional<StrokeStyle> GdiPlayer::CurrentStroke() const {
     const GdiPen& pen = state_.pen;
-    const uint32_t kind = pen.style & kPsStyleMask;
-    if (kind == kPsNull) {
+    if ((pen.style & kPsStyleMask) == kPsNull) {
         return std::nullopt;
     }
     StrokeStyle stroke;
@@ -106,96 +193,19 @@ std::optional<StrokeStyle> GdiPlayer::CurrentStroke() const {
     }
     stroke.miterLimit = state_.miterLimit;
     if (pen.cosmetic) {
-        // One pixel of the page whatever the scale, dashes counted in pixels.
+        // One pixel of the page whatever the scale.
         stroke.width = 1;
         stroke.cap = CAIRO_LINE_CAP_BUTT;
         stroke.join = CAIRO_LINE_JOIN_MITER;
-        switch (kind) {
-        case kPsDash:
-            stroke.dashes = {18, 6};
-            break;
-        case kPsDot:
-            stroke.dashes = {3, 3};
-            break;
-        case kPsDashDot:
-            stroke.dashes = {9, 6, 3, 6};
-            break;
-        case kPsDashDotDot:
-            stroke.dashes = {9, 3, 3, 3, 3, 3};
-            break;
-        case kPsAlternate:
-            stroke.dashes = {1, 1};
-            break;
-        case kPsUserStyle:
-            stroke.dashes = pen.userDashes;
-            break;
-        default:
-            break;
-        }
+        stroke.dashes = CosmeticDashes(pen);
         return stroke;
     }
     const double scale = (LogicalScaleX() + LogicalScaleY()) / 2;
     // GDI never draws a line thinner than a pixel.
     stroke.width = std::max(1.0, pen.width * scale);
-    switch (pen.style & kPsEndCapMask) {
-    case kPsEndCapSquare:
-        stroke.cap = CAIRO_LINE_CAP_SQUARE;
-        break;
-    case kPsEndCapFlat:
-        stroke.cap = CAIRO_LINE_CAP_BUTT;
-        break;
-    default:
-        stroke.cap = CAIRO_LINE_CAP_ROUND;
-        break;
-    }
-    switch (pen.style & kPsJoinMask) {
-    case kPsJoinBevel:
-        stroke.join = CAIRO_LINE_JOIN_BEVEL;
-        break;
-    case kPsJoinMiter:
-        stroke.join = CAIRO_LINE_JOIN_MITER;
-        break;
-    default:
-        stroke.join = CAIRO_LINE_JOIN_ROUND;
-        break;
-    }
-    std::vector<double> units;
-    switch (kind) {
-    case kPsDash:
-        units = {3, 1};
-        break;
-    case kPsDot:
-        units = {1, 1};
-        break;
-    case kPsDashDot:
-        units = {3, 1, 1, 1};
-        break;
-    case kPsDashDotDot:
-        units = {3, 1, 1, 1, 1, 1};
-        break;
-    case kPsAlternate:
-        units = {1, 1};
-        break;
-    default:
-        break;
-    }
-    for (double unit : units) {
-        stroke.dashes.push_back(unit * stroke.width);
-    }
-    if (kind == kPsUserStyle) {
-        for (double dash : pen.userDashes) {
-            stroke.dashes.push_back(dash * scale);
-        }
-    }
-    if (stroke.dashes.size() % 2 == 0 && stroke.cap != CAIRO_LINE_CAP_BUTT) {
-        // Round and square caps grow every dash by the width; GDI keeps the
-        // pattern's rhythm, so take it from the dashes and give it to the gaps.
-        for (size_t i = 0; i + 1 < stroke.dashes.size(); i += 2) {
-            const double taken = std::min(stroke.dashes[i], stroke.width);
-            stroke.dashes[i] -= taken;
-            stroke.dashes[i + 1] += taken;
-        }
-    }
+    stroke.cap = GeometricCap(pen.style);
+    stroke.join = GeometricJoin(pen.style);
+    stroke.dashes = GeometricDashes(pen, stroke.width, scale, stroke.cap);
     return stroke;
 }
 
@@ -443,6 +453,11 @@ void GdiPlayer::Play(const EmfRecord& record) {
 
 bool GdiPlayer::PlayState(uint32_t type, ByteReader in) {
     in.Seek(8);
+    return PlayMapping(type, in) || PlayWorldTransform(type, in) || PlaySavedStates(type, in) ||
+           PlayModes(type, in);
+}
+
+bool GdiPlayer::PlayMapping(uint32_t type, ByteReader in) {
     switch (type) {
     case kEmrSetMapMode: {
         const uint32_t mode = in.U32();
@@ -481,53 +496,68 @@ bool GdiPlayer::PlayState(uint32_t type, ByteReader in) {
         }
         return true;
     }
-    case kEmrSetWorldTransform:
-    case kEmrModifyWorldTransform: {
-        cairo_matrix_t m;
-        const bool read = ReadMatrix(in, m);
-        const uint32_t mode = type == kEmrSetWorldTransform ? 4 : in.U32();
-        if (!read || !in.ok()) {
-            target_.report.Undrawn();
-            return true;
-        }
-        switch (mode) {
-        case 1:
-            state_.world = Identity();
-            break; // MWT_IDENTITY
-        case 2:
-            state_.world = Then(m, state_.world);
-            break; // MWT_LEFTMULTIPLY
-        case 3:
-            state_.world = Then(state_.world, m);
-            break; // MWT_RIGHTMULTIPLY
-        case 4:
-            state_.world = m;
-            break; // MWT_SET
-        default:
-            break;
-        }
+    default:
+        return false;
+    }
+}
+
+bool GdiPlayer::PlayWorldTransform(uint32_t type, ByteReader in) {
+    if (type != kEmrSetWorldTransform && type != kEmrModifyWorldTransform) {
+        return false;
+    }
+    cairo_matrix_t m;
+    const bool read = ReadMatrix(in, m);
+    const uint32_t mode = type == kEmrSetWorldTransform ? 4 : in.U32();
+    if (!read || !in.ok()) {
+        target_.report.Undrawn();
         return true;
     }
-    case kEmrSaveDc:
+    switch (mode) {
+    case 1:
+        state_.world = Identity();
+        break; // MWT_IDENTITY
+    case 2:
+        state_.world = Then(m, state_.world);
+        break; // MWT_LEFTMULTIPLY
+    case 3:
+        state_.world = Then(state_.world, m);
+        break; // MWT_RIGHTMULTIPLY
+    case 4:
+        state_.world = m;
+        break; // MWT_SET
+    default:
+        break;
+    }
+    return true;
+}
+
+bool GdiPlayer::PlaySavedStates(uint32_t type, ByteReader in) {
+    if (type == kEmrSaveDc) {
         if (saved_.size() < kDeepestSave) {
             saved_.push_back(state_);
         }
         return true;
-    case kEmrRestoreDc: {
-        const int32_t which = in.I32();
-        // Negative: that many states back; positive: the n-th saved state.
-        size_t keep = saved_.size();
-        if (which < 0 && static_cast<size_t>(-static_cast<int64_t>(which)) <= saved_.size()) {
-            keep = saved_.size() - static_cast<size_t>(-static_cast<int64_t>(which));
-        } else if (which > 0 && static_cast<size_t>(which) <= saved_.size()) {
-            keep = static_cast<size_t>(which) - 1;
-        } else {
-            return true;
-        }
-        state_ = saved_[keep];
-        saved_.resize(keep);
+    }
+    if (type != kEmrRestoreDc) {
+        return false;
+    }
+    const int32_t which = in.I32();
+    // Negative: that many states back; positive: the n-th saved state.
+    size_t keep = saved_.size();
+    if (which < 0 && static_cast<size_t>(-static_cast<int64_t>(which)) <= saved_.size()) {
+        keep = saved_.size() - static_cast<size_t>(-static_cast<int64_t>(which));
+    } else if (which > 0 && static_cast<size_t>(which) <= saved_.size()) {
+        keep = static_cast<size_t>(which) - 1;
+    } else {
         return true;
     }
+    state_ = saved_[keep];
+    saved_.resize(keep);
+    return true;
+}
+
+bool GdiPlayer::PlayModes(uint32_t type, ByteReader in) {
+    switch (type) {
     case kEmrSetBkMode:
         state_.backgroundMode = static_cast<int>(in.U32());
         return true;
@@ -654,118 +684,21 @@ bool GdiPlayer::PlayLines(uint32_t type, ByteReader in) {
         }
         return true;
     }
-    case kEmrLineTo: {
-        const double x = in.I32();
-        const Point to{x, static_cast<double>(in.I32())};
-        if (inBracket_) {
-            if (!bracket_.HasCurrentPoint()) {
-                bracket_.MoveTo(ToOutput(state_.position));
-            }
-            bracket_.LineTo(ToOutput(to));
-        } else {
-            Path path;
-            path.MoveTo(ToOutput(state_.position));
-            path.LineTo(ToOutput(to));
-            DrawShape(path, false, true);
-        }
-        state_.position = to;
+    case kEmrLineTo:
+        PlayLineTo(in);
         return true;
-    }
     case kEmrPolylineTo:
     case kEmrPolylineTo16:
     case kEmrPolyBezierTo:
-    case kEmrPolyBezierTo16: {
-        in.Skip(16); // bounds
-        const uint32_t count = in.U32();
-        std::vector<Point> points;
-        ReadPoints(in, count, type == kEmrPolylineTo16 || type == kEmrPolyBezierTo16, points);
-        const bool bezier = type == kEmrPolyBezierTo || type == kEmrPolyBezierTo16;
-        Path path;
-        Path& into = inBracket_ ? bracket_ : path;
-        if (!into.HasCurrentPoint() || !inBracket_) {
-            into.MoveTo(ToOutput(state_.position));
-        }
-        size_t used = 0;
-        if (bezier) {
-            for (; used + 3 <= points.size(); used += 3) {
-                into.CurveTo(ToOutput(points[used]), ToOutput(points[used + 1]), ToOutput(points[used + 2]));
-            }
-        } else {
-            for (; used < points.size(); ++used) {
-                into.LineTo(ToOutput(points[used]));
-            }
-        }
-        if (used > 0) {
-            state_.position = points[used - 1];
-        }
-        if (!inBracket_) {
-            DrawShape(path, false, true);
-        }
+    case kEmrPolyBezierTo16:
+        PlayPolyTo(type, in);
         return true;
-    }
     case kEmrArcTo:
-    case kEmrAngleArc: {
-        Path path;
-        Path& into = inBracket_ ? bracket_ : path;
-        if (!into.HasCurrentPoint() || !inBracket_) {
-            into.MoveTo(ToOutput(state_.position));
-        }
-        IntRect box;
-        Point start, end;
-        if (type == kEmrArcTo) {
-            box = {in.I32(), in.I32(), in.I32(), in.I32()};
-            start = {static_cast<double>(in.I32()), 0};
-            start.y = in.I32();
-            end.x = in.I32();
-            end.y = in.I32();
-        } else {
-            const double cx = in.I32(), cy = in.I32();
-            const double radius = in.U32();
-            const double from = in.F32() * kPi / 180, sweep = in.F32() * kPi / 180;
-            if (!in.ok() || !std::isfinite(from) || !std::isfinite(sweep) || radius > 1e9) {
-                target_.report.Undrawn();
-                return true;
-            }
-            const int32_t r = static_cast<int32_t>(radius);
-            box = {static_cast<int32_t>(cx) - r, static_cast<int32_t>(cy) - r, static_cast<int32_t>(cx) + r,
-                   static_cast<int32_t>(cy) + r};
-            // Angles run counterclockwise on the page, from the x axis.
-            start = {cx + radius * std::cos(from), cy - radius * std::sin(from)};
-            end = {cx + radius * std::cos(from + sweep), cy - radius * std::sin(from + sweep)};
-            const bool saved = state_.clockwiseArcs;
-            state_.clockwiseArcs = sweep < 0;
-            if (std::fabs(sweep) >= 2 * kPi - 1e-9) {
-                ArcPath(into, box, start, {start.x, start.y + (sweep < 0 ? 1e-6 : -1e-6)}, true);
-            } else if (sweep != 0) {
-                ArcPath(into, box, start, end, true);
-            } else {
-                into.LineTo(ToOutput(start));
-            }
-            state_.clockwiseArcs = saved;
-            state_.position = end;
-            if (!inBracket_) {
-                DrawShape(path, false, true);
-            }
-            return true;
-        }
-        if (!in.ok()) {
-            target_.report.Undrawn();
-            return true;
-        }
-        ArcPath(into, box, start, end, true);
-        // The current position ends where the arc does: on the ellipse, along
-        // the line from the centre through the end point.
-        const double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
-        const double rx = std::fabs(box.right - box.left) / 2.0, ry = std::fabs(box.bottom - box.top) / 2.0;
-        if (rx > 0 && ry > 0) {
-            const double a = std::atan2((end.y - cy) / ry, (end.x - cx) / rx);
-            state_.position = {cx + rx * std::cos(a), cy + ry * std::sin(a)};
-        }
-        if (!inBracket_) {
-            DrawShape(path, false, true);
-        }
+        PlayArcTo(in);
         return true;
-    }
+    case kEmrAngleArc:
+        PlayAngleArc(in);
+        return true;
     case kEmrPolyDraw:
     case kEmrPolyDraw16: {
         in.Skip(16);
@@ -786,6 +719,116 @@ bool GdiPlayer::PlayLines(uint32_t type, ByteReader in) {
     }
 }
 
+void GdiPlayer::PlayLineTo(ByteReader& in) {
+    const double x = in.I32();
+    const Point to{x, static_cast<double>(in.I32())};
+    if (inBracket_) {
+        if (!bracket_.HasCurrentPoint()) {
+            bracket_.MoveTo(ToOutput(state_.position));
+        }
+        bracket_.LineTo(ToOutput(to));
+    } else {
+        Path path;
+        path.MoveTo(ToOutput(state_.position));
+        path.LineTo(ToOutput(to));
+        DrawShape(path, false, true);
+    }
+    state_.position = to;
+}
+
+Path& GdiPlayer::LineFromPosition(Path& own) {
+    Path& into = inBracket_ ? bracket_ : own;
+    if (!into.HasCurrentPoint() || !inBracket_) {
+        into.MoveTo(ToOutput(state_.position));
+    }
+    return into;
+}
+
+void GdiPlayer::PlayPolyTo(uint32_t type, ByteReader& in) {
+    in.Skip(16); // bounds
+    const uint32_t count = in.U32();
+    std::vector<Point> points;
+    ReadPoints(in, count, type == kEmrPolylineTo16 || type == kEmrPolyBezierTo16, points);
+    const bool bezier = type == kEmrPolyBezierTo || type == kEmrPolyBezierTo16;
+    Path path;
+    Path& into = LineFromPosition(path);
+    size_t used = 0;
+    if (bezier) {
+        for (; used + 3 <= points.size(); used += 3) {
+            into.CurveTo(ToOutput(points[used]), ToOutput(points[used + 1]), ToOutput(points[used + 2]));
+        }
+    } else {
+        for (; used < points.size(); ++used) {
+            into.LineTo(ToOutput(points[used]));
+        }
+    }
+    if (used > 0) {
+        state_.position = points[used - 1];
+    }
+    if (!inBracket_) {
+        DrawShape(path, false, true);
+    }
+}
+
+void GdiPlayer::PlayArcTo(ByteReader& in) {
+    Path path;
+    Path& into = LineFromPosition(path);
+    const IntRect box{in.I32(), in.I32(), in.I32(), in.I32()};
+    Point start, end;
+    start.x = in.I32();
+    start.y = in.I32();
+    end.x = in.I32();
+    end.y = in.I32();
+    if (!in.ok()) {
+        target_.report.Undrawn();
+        return;
+    }
+    ArcPath(into, box, start, end, true);
+    // The current position ends where the arc does: on the ellipse, along
+    // the line from the centre through the end point.
+    const double cx = (box.left + box.right) / 2.0, cy = (box.top + box.bottom) / 2.0;
+    const double rx = std::fabs(box.right - box.left) / 2.0, ry = std::fabs(box.bottom - box.top) / 2.0;
+    if (rx > 0 && ry > 0) {
+        const double a = std::atan2((end.y - cy) / ry, (end.x - cx) / rx);
+        state_.position = {cx + rx * std::cos(a), cy + ry * std::sin(a)};
+    }
+    if (!inBracket_) {
+        DrawShape(path, false, true);
+    }
+}
+
+void GdiPlayer::PlayAngleArc(ByteReader& in) {
+    Path path;
+    Path& into = LineFromPosition(path);
+    const double cx = in.I32(), cy = in.I32();
+    const double radius = in.U32();
+    const double from = in.F32() * kPi / 180, sweep = in.F32() * kPi / 180;
+    if (!in.ok() || !std::isfinite(from) || !std::isfinite(sweep) || radius > 1e9) {
+        target_.report.Undrawn();
+        return;
+    }
+    const int32_t r = static_cast<int32_t>(radius);
+    const IntRect box{static_cast<int32_t>(cx) - r, static_cast<int32_t>(cy) - r,
+                      static_cast<int32_t>(cx) + r, static_cast<int32_t>(cy) + r};
+    // Angles run counterclockwise on the page, from the x axis.
+    const Point start{cx + radius * std::cos(from), cy - radius * std::sin(from)};
+    const Point end{cx + radius * std::cos(from + sweep), cy - radius * std::sin(from + sweep)};
+    const bool saved = state_.clockwiseArcs;
+    state_.clockwiseArcs = sweep < 0;
+    if (std::fabs(sweep) >= 2 * kPi - 1e-9) {
+        ArcPath(into, box, start, {start.x, start.y + (sweep < 0 ? 1e-6 : -1e-6)}, true);
+    } else if (sweep != 0) {
+        ArcPath(into, box, start, end, true);
+    } else {
+        into.LineTo(ToOutput(start));
+    }
+    state_.clockwiseArcs = saved;
+    state_.position = end;
+    if (!inBracket_) {
+        DrawShape(path, false, true);
+    }
+}
+
 bool GdiPlayer::PlayShapes(uint32_t type, ByteReader in) {
     in.Seek(8);
     switch (type) {
@@ -794,272 +837,297 @@ bool GdiPlayer::PlayShapes(uint32_t type, ByteReader in) {
     case kEmrPolygon:
     case kEmrPolygon16:
     case kEmrPolyBezier:
-    case kEmrPolyBezier16: {
-        in.Skip(16);
-        const uint32_t count = in.U32();
-        const bool small = type == kEmrPolyline16 || type == kEmrPolygon16 || type == kEmrPolyBezier16;
-        std::vector<Point> points;
-        ReadPoints(in, count, small, points);
-        if (points.empty()) {
-            return true;
-        }
-        Path path;
-        path.MoveTo(ToOutput(points[0]));
-        if (type == kEmrPolyBezier || type == kEmrPolyBezier16) {
-            for (size_t i = 1; i + 2 < points.size(); i += 3) {
-                path.CurveTo(ToOutput(points[i]), ToOutput(points[i + 1]), ToOutput(points[i + 2]));
-            }
-        } else {
-            for (size_t i = 1; i < points.size(); ++i) {
-                path.LineTo(ToOutput(points[i]));
-            }
-        }
-        const bool polygon = type == kEmrPolygon || type == kEmrPolygon16;
-        if (polygon) {
-            path.Close();
-        }
-        DrawShape(path, polygon, true);
+    case kEmrPolyBezier16:
+        PlayPolyShape(type, in);
         return true;
-    }
     case kEmrPolyPolyline:
     case kEmrPolyPolyline16:
     case kEmrPolyPolygon:
-    case kEmrPolyPolygon16: {
-        in.Skip(16);
-        const uint32_t figures = in.U32();
-        const uint32_t total = in.U32();
-        const bool small = type == kEmrPolyPolyline16 || type == kEmrPolyPolygon16;
-        if (!in.Holds(figures, 4)) {
-            target_.report.Undrawn();
-            return true;
-        }
-        std::vector<uint32_t> counts;
-        uint64_t sum = 0;
-        for (uint32_t i = 0; i < figures; ++i) {
-            counts.push_back(in.U32());
-            sum += counts.back();
-        }
-        if (sum > total || !in.Holds(sum, small ? 4 : 8)) {
-            target_.report.Undrawn();
-            return true;
-        }
-        const bool polygon = type == kEmrPolyPolygon || type == kEmrPolyPolygon16;
-        Path path;
-        for (uint32_t count : counts) {
-            std::vector<Point> points;
-            ReadPoints(in, count, small, points);
-            for (size_t i = 0; i < points.size(); ++i) {
-                if (i == 0) {
-                    path.MoveTo(ToOutput(points[i]));
-                } else {
-                    path.LineTo(ToOutput(points[i]));
-                }
-            }
-            if (polygon && !points.empty()) {
-                path.Close();
-            }
-        }
-        DrawShape(path, polygon, true);
+    case kEmrPolyPolygon16:
+        PlayPolyPolyShape(type, in);
         return true;
-    }
     case kEmrRectangle:
     case kEmrEllipse:
     case kEmrRoundRect:
     case kEmrArc:
     case kEmrChord:
-    case kEmrPie: {
-        const IntRect box{in.I32(), in.I32(), in.I32(), in.I32()};
-        if (!in.ok()) {
-            target_.report.Undrawn();
-            return true;
-        }
-        const double left = std::min(box.left, box.right), right = std::max(box.left, box.right);
-        const double top = std::min(box.top, box.bottom), bottom = std::max(box.top, box.bottom);
-        Path path;
-        if (type == kEmrRectangle) {
-            path = RectPath(left, top, right, bottom);
-            DrawShape(path, true, true);
-            return true;
-        }
-        if (type == kEmrEllipse) {
-            const double cy = (top + bottom) / 2;
-            ArcPath(path, box, {right, cy}, {right, cy}, false);
-            path.Close();
-            DrawShape(path, true, true);
-            return true;
-        }
-        if (type == kEmrRoundRect) {
-            const double w = std::min(std::fabs(static_cast<double>(in.I32())), right - left);
-            const double h = std::min(std::fabs(static_cast<double>(in.I32())), bottom - top);
-            const double rx = w / 2, ry = h / 2;
-            constexpr double k = 0.5522847498;
-            auto corner = [&](Point from, Point control1, Point control2, Point to) {
-                path.LineTo(ToOutput(from));
-                path.CurveTo(ToOutput(control1), ToOutput(control2), ToOutput(to));
-            };
-            path.MoveTo(ToOutput({left + rx, top}));
-            corner({right - rx, top}, {right - rx + k * rx, top}, {right, top + ry - k * ry},
-                   {right, top + ry});
-            corner({right, bottom - ry}, {right, bottom - ry + k * ry}, {right - rx + k * rx, bottom},
-                   {right - rx, bottom});
-            corner({left + rx, bottom}, {left + rx - k * rx, bottom}, {left, bottom - ry + k * ry},
-                   {left, bottom - ry});
-            corner({left, top + ry}, {left, top + ry - k * ry}, {left + rx - k * rx, top}, {left + rx, top});
-            path.Close();
-            DrawShape(path, true, true);
-            return true;
-        }
-        const double sx = in.I32(), sy = in.I32(), ex = in.I32(), ey = in.I32();
-        if (!in.ok()) {
-            target_.report.Undrawn();
-            return true;
-        }
-        if (type == kEmrPie) {
-            path.MoveTo(ToOutput({(left + right) / 2, (top + bottom) / 2}));
-        }
-        ArcPath(path, box, {sx, sy}, {ex, ey}, type == kEmrPie);
-        if (type != kEmrArc) {
-            path.Close();
-        }
-        DrawShape(path, type != kEmrArc, true);
+    case kEmrPie:
+        PlayBoxShape(type, in);
         return true;
-    }
-    case kEmrSetPixelV: {
-        const double x = in.I32(), y = in.I32();
-        const uint32_t colour = in.U32();
-        if (!in.ok() || inBracket_) {
-            return true;
-        }
-        const Point at = ToOutput({x, y});
-        const double side = std::max(1.0, target_.outputPerDevice);
-        Path pixel;
-        pixel.MoveTo(at);
-        pixel.LineTo({at.x + side, at.y});
-        pixel.LineTo({at.x + side, at.y + side});
-        pixel.LineTo({at.x, at.y + side});
-        pixel.Close();
-        target_.canvas.Fill(pixel, CAIRO_FILL_RULE_WINDING, Paint::Solid(FromColorRef(colour)), state_.clip);
+    case kEmrSetPixelV:
+        PlaySetPixel(in);
         return true;
-    }
     case kEmrFillRgn:
     case kEmrFrameRgn:
     case kEmrPaintRgn:
-    case kEmrInvertRgn: {
-        in.Skip(16); // bounds
-        const uint32_t size = in.U32();
-        uint32_t brushIndex = 0;
-        if (type == kEmrFillRgn || type == kEmrFrameRgn) {
-            brushIndex = in.U32();
-        }
-        if (type == kEmrFrameRgn) {
-            in.Skip(8); // frame width and height
-        }
-        const Path region = RegionPath(in, size, false);
-        GdiBrush brush = state_.brush;
-        if (type != kEmrPaintRgn && type != kEmrInvertRgn) {
-            GdiObject stock;
-            if (brushIndex & 0x80000000u) {
-                if (StockObject(brushIndex, stock) && std::holds_alternative<GdiBrush>(stock)) {
-                    brush = std::get<GdiBrush>(stock);
-                }
-            } else if (auto found = objects_.find(brushIndex);
-                       found != objects_.end() && std::holds_alternative<GdiBrush>(found->second)) {
-                brush = std::get<GdiBrush>(found->second);
-            }
-        }
-        if (type == kEmrInvertRgn) {
-            Paint invert = Paint::Solid({1, 1, 1, 1});
-            invert.op = CAIRO_OPERATOR_DIFFERENCE;
-            target_.canvas.Fill(region, CAIRO_FILL_RULE_WINDING, invert, state_.clip);
-        } else if (type == kEmrFrameRgn) {
-            StrokeStyle frame;
-            frame.paint = BrushPaint(brush);
-            frame.width = std::max(1.0, target_.outputPerDevice);
-            frame.join = CAIRO_LINE_JOIN_MITER;
-            target_.canvas.Stroke(region, frame, state_.clip);
-        } else {
-            target_.canvas.Fill(region, CAIRO_FILL_RULE_WINDING, BrushPaint(brush), state_.clip);
-        }
+    case kEmrInvertRgn:
+        PlayRegionPaint(type, in);
         return true;
-    }
-    case kEmrGradientFill: {
-        in.Skip(16);
-        const uint32_t vertexCount = in.U32(), meshCount = in.U32(), mode = in.U32();
-        if (!in.Holds(vertexCount, 16)) {
-            target_.report.Undrawn();
-            return true;
-        }
-        struct Vertex {
-            Point at;
-            Rgba colour;
-        };
-        std::vector<Vertex> vertices;
-        for (uint32_t i = 0; i < vertexCount; ++i) {
-            Vertex v;
-            v.at.x = in.I32();
-            v.at.y = in.I32();
-            v.colour.r = in.U16() / 65535.0;
-            v.colour.g = in.U16() / 65535.0;
-            v.colour.b = in.U16() / 65535.0;
-            in.U16(); // alpha: GDI ignores it here
-            vertices.push_back(v);
-        }
-        const bool triangles = mode == 2;
-        if (!in.Holds(meshCount, triangles ? 12 : 8)) {
-            target_.report.Undrawn();
-            return true;
-        }
-        for (uint32_t i = 0; i < meshCount; ++i) {
-            if (triangles) {
-                const uint32_t a = in.U32(), b = in.U32(), c = in.U32();
-                if (a >= vertices.size() || b >= vertices.size() || c >= vertices.size()) {
-                    continue;
-                }
-                cairo_pattern_t* mesh = cairo_pattern_create_mesh();
-                cairo_mesh_pattern_begin_patch(mesh);
-                const Point pa = ToOutput(vertices[a].at), pb = ToOutput(vertices[b].at),
-                            pc = ToOutput(vertices[c].at);
-                cairo_mesh_pattern_move_to(mesh, pa.x, pa.y);
-                cairo_mesh_pattern_line_to(mesh, pb.x, pb.y);
-                cairo_mesh_pattern_line_to(mesh, pc.x, pc.y);
-                int corner = 0;
-                for (uint32_t index : {a, b, c}) {
-                    const Rgba& k = vertices[index].colour;
-                    cairo_mesh_pattern_set_corner_color_rgb(mesh, corner++, k.r, k.g, k.b);
-                }
-                cairo_mesh_pattern_end_patch(mesh);
-                cairo_t* cr = target_.canvas.cr();
-                target_.canvas.ApplyClip(state_.clip);
-                cairo_save(cr);
-                cairo_move_to(cr, pa.x, pa.y);
-                cairo_line_to(cr, pb.x, pb.y);
-                cairo_line_to(cr, pc.x, pc.y);
-                cairo_close_path(cr);
-                cairo_set_source(cr, mesh);
-                cairo_fill(cr);
-                cairo_restore(cr);
-                cairo_pattern_destroy(mesh);
-            } else {
-                const uint32_t a = in.U32(), b = in.U32();
-                if (a >= vertices.size() || b >= vertices.size()) {
-                    continue;
-                }
-                const Point& p = vertices[a].at;
-                const Point& q = vertices[b].at;
-                Paint paint;
-                paint.kind = Paint::Kind::LinearGradient;
-                paint.from = ToOutput(p);
-                paint.to = mode == 1 ? ToOutput({p.x, q.y}) : ToOutput({q.x, p.y});
-                paint.stops = {{0.0, vertices[a].colour}, {1.0, vertices[b].colour}};
-                target_.canvas.Fill(RectPath(p.x, p.y, q.x, q.y), CAIRO_FILL_RULE_WINDING, paint,
-                                    state_.clip);
-            }
-        }
+    case kEmrGradientFill:
+        PlayGradientFill(in);
         return true;
-    }
     default:
         return false;
     }
+}
+
+void GdiPlayer::PlayPolyShape(uint32_t type, ByteReader& in) {
+    in.Skip(16);
+    const uint32_t count = in.U32();
+    const bool small = type == kEmrPolyline16 || type == kEmrPolygon16 || type == kEmrPolyBezier16;
+    std::vector<Point> points;
+    ReadPoints(in, count, small, points);
+    if (points.empty()) {
+        return;
+    }
+    Path path;
+    path.MoveTo(ToOutput(points[0]));
+    if (type == kEmrPolyBezier || type == kEmrPolyBezier16) {
+        for (size_t i = 1; i + 2 < points.size(); i += 3) {
+            path.CurveTo(ToOutput(points[i]), ToOutput(points[i + 1]), ToOutput(points[i + 2]));
+        }
+    } else {
+        for (size_t i = 1; i < points.size(); ++i) {
+            path.LineTo(ToOutput(points[i]));
+        }
+    }
+    const bool polygon = type == kEmrPolygon || type == kEmrPolygon16;
+    if (polygon) {
+        path.Close();
+    }
+    DrawShape(path, polygon, true);
+}
+
+void GdiPlayer::PlayPolyPolyShape(uint32_t type, ByteReader& in) {
+    in.Skip(16);
+    const uint32_t figures = in.U32();
+    const uint32_t total = in.U32();
+    const bool small = type == kEmrPolyPolyline16 || type == kEmrPolyPolygon16;
+    if (!in.Holds(figures, 4)) {
+        target_.report.Undrawn();
+        return;
+    }
+    std::vector<uint32_t> counts;
+    uint64_t sum = 0;
+    for (uint32_t i = 0; i < figures; ++i) {
+        counts.push_back(in.U32());
+        sum += counts.back();
+    }
+    if (sum > total || !in.Holds(sum, small ? 4 : 8)) {
+        target_.report.Undrawn();
+        return;
+    }
+    const bool polygon = type == kEmrPolyPolygon || type == kEmrPolyPolygon16;
+    Path path;
+    for (uint32_t count : counts) {
+        std::vector<Point> points;
+        ReadPoints(in, count, small, points);
+        for (size_t i = 0; i < points.size(); ++i) {
+            if (i == 0) {
+                path.MoveTo(ToOutput(points[i]));
+            } else {
+                path.LineTo(ToOutput(points[i]));
+            }
+        }
+        if (polygon && !points.empty()) {
+            path.Close();
+        }
+    }
+    DrawShape(path, polygon, true);
+}
+
+// Rectangles, ellipses, rounded rectangles and the three arc shapes, all drawn
+// within a bounding box.
+void GdiPlayer::PlayBoxShape(uint32_t type, ByteReader& in) {
+    const IntRect box{in.I32(), in.I32(), in.I32(), in.I32()};
+    if (!in.ok()) {
+        target_.report.Undrawn();
+        return;
+    }
+    const double left = std::min(box.left, box.right), right = std::max(box.left, box.right);
+    const double top = std::min(box.top, box.bottom), bottom = std::max(box.top, box.bottom);
+    Path path;
+    if (type == kEmrRectangle) {
+        DrawShape(RectPath(left, top, right, bottom), true, true);
+        return;
+    }
+    if (type == kEmrEllipse) {
+        const double cy = (top + bottom) / 2;
+        ArcPath(path, box, {right, cy}, {right, cy}, false);
+        path.Close();
+        DrawShape(path, true, true);
+        return;
+    }
+    if (type == kEmrRoundRect) {
+        const double w = std::min(std::fabs(static_cast<double>(in.I32())), right - left);
+        const double h = std::min(std::fabs(static_cast<double>(in.I32())), bottom - top);
+        DrawShape(RoundRectPath(left, top, right, bottom, w / 2, h / 2), true, true);
+        return;
+    }
+    const double sx = in.I32(), sy = in.I32(), ex = in.I32(), ey = in.I32();
+    if (!in.ok()) {
+        target_.report.Undrawn();
+        return;
+    }
+    if (type == kEmrPie) {
+        path.MoveTo(ToOutput({(left + right) / 2, (top + bottom) / 2}));
+    }
+    ArcPath(path, box, {sx, sy}, {ex, ey}, type == kEmrPie);
+    if (type != kEmrArc) {
+        path.Close();
+    }
+    DrawShape(path, type != kEmrArc, true);
+}
+
+Path GdiPlayer::RoundRectPath(double left, double top, double right, double bottom, double rx,
+                              double ry) const {
+    constexpr double k = 0.5522847498;
+    Path path;
+    auto corner = [&](Point from, Point control1, Point control2, Point to) {
+        path.LineTo(ToOutput(from));
+        path.CurveTo(ToOutput(control1), ToOutput(control2), ToOutput(to));
+    };
+    path.MoveTo(ToOutput({left + rx, top}));
+    corner({right - rx, top}, {right - rx + k * rx, top}, {right, top + ry - k * ry}, {right, top + ry});
+    corner({right, bottom - ry}, {right, bottom - ry + k * ry}, {right - rx + k * rx, bottom},
+           {right - rx, bottom});
+    corner({left + rx, bottom}, {left + rx - k * rx, bottom}, {left, bottom - ry + k * ry},
+           {left, bottom - ry});
+    corner({left, top + ry}, {left, top + ry - k * ry}, {left + rx - k * rx, top}, {left + rx, top});
+    path.Close();
+    return path;
+}
+
+void GdiPlayer::PlaySetPixel(ByteReader& in) {
+    const double x = in.I32(), y = in.I32();
+    const uint32_t colour = in.U32();
+    if (!in.ok() || inBracket_) {
+        return;
+    }
+    const Point at = ToOutput({x, y});
+    const double side = std::max(1.0, target_.outputPerDevice);
+    Path pixel;
+    pixel.MoveTo(at);
+    pixel.LineTo({at.x + side, at.y});
+    pixel.LineTo({at.x + side, at.y + side});
+    pixel.LineTo({at.x, at.y + side});
+    pixel.Close();
+    target_.canvas.Fill(pixel, CAIRO_FILL_RULE_WINDING, Paint::Solid(FromColorRef(colour)), state_.clip);
+}
+
+// The brush a region record names: a stock brush or one the file made, or
+// the selected brush when the index names neither.
+GdiBrush GdiPlayer::NamedBrush(uint32_t index) const {
+    if (index & 0x80000000u) {
+        GdiObject stock;
+        if (StockObject(index, stock) && std::holds_alternative<GdiBrush>(stock)) {
+            return std::get<GdiBrush>(stock);
+        }
+    } else if (auto found = objects_.find(index);
+               found != objects_.end() && std::holds_alternative<GdiBrush>(found->second)) {
+        return std::get<GdiBrush>(found->second);
+    }
+    return state_.brush;
+}
+
+void GdiPlayer::PlayRegionPaint(uint32_t type, ByteReader& in) {
+    in.Skip(16); // bounds
+    const uint32_t size = in.U32();
+    uint32_t brushIndex = 0;
+    if (type == kEmrFillRgn || type == kEmrFrameRgn) {
+        brushIndex = in.U32();
+    }
+    if (type == kEmrFrameRgn) {
+        in.Skip(8); // frame width and height
+    }
+    const Path region = RegionPath(in, size, false);
+    const GdiBrush brush =
+        type != kEmrPaintRgn && type != kEmrInvertRgn ? NamedBrush(brushIndex) : state_.brush;
+    if (type == kEmrInvertRgn) {
+        Paint invert = Paint::Solid({1, 1, 1, 1});
+        invert.op = CAIRO_OPERATOR_DIFFERENCE;
+        target_.canvas.Fill(region, CAIRO_FILL_RULE_WINDING, invert, state_.clip);
+    } else if (type == kEmrFrameRgn) {
+        StrokeStyle frame;
+        frame.paint = BrushPaint(brush);
+        frame.width = std::max(1.0, target_.outputPerDevice);
+        frame.join = CAIRO_LINE_JOIN_MITER;
+        target_.canvas.Stroke(region, frame, state_.clip);
+    } else {
+        target_.canvas.Fill(region, CAIRO_FILL_RULE_WINDING, BrushPaint(brush), state_.clip);
+    }
+}
+
+void GdiPlayer::PlayGradientFill(ByteReader& in) {
+    in.Skip(16);
+    const uint32_t vertexCount = in.U32(), meshCount = in.U32(), mode = in.U32();
+    if (!in.Holds(vertexCount, 16)) {
+        target_.report.Undrawn();
+        return;
+    }
+    std::vector<GradientVertex> vertices;
+    for (uint32_t i = 0; i < vertexCount; ++i) {
+        GradientVertex v;
+        v.at.x = in.I32();
+        v.at.y = in.I32();
+        v.colour.r = in.U16() / 65535.0;
+        v.colour.g = in.U16() / 65535.0;
+        v.colour.b = in.U16() / 65535.0;
+        in.U16(); // alpha: GDI ignores it here
+        vertices.push_back(v);
+    }
+    const bool triangles = mode == 2;
+    if (!in.Holds(meshCount, triangles ? 12 : 8)) {
+        target_.report.Undrawn();
+        return;
+    }
+    for (uint32_t i = 0; i < meshCount; ++i) {
+        if (triangles) {
+            const uint32_t a = in.U32(), b = in.U32(), c = in.U32();
+            if (a < vertices.size() && b < vertices.size() && c < vertices.size()) {
+                FillGradientTriangle(vertices[a], vertices[b], vertices[c]);
+            }
+            continue;
+        }
+        const uint32_t a = in.U32(), b = in.U32();
+        if (a >= vertices.size() || b >= vertices.size()) {
+            continue;
+        }
+        const Point& p = vertices[a].at;
+        const Point& q = vertices[b].at;
+        Paint paint;
+        paint.kind = Paint::Kind::LinearGradient;
+        paint.from = ToOutput(p);
+        paint.to = mode == 1 ? ToOutput({p.x, q.y}) : ToOutput({q.x, p.y});
+        paint.stops = {{0.0, vertices[a].colour}, {1.0, vertices[b].colour}};
+        target_.canvas.Fill(RectPath(p.x, p.y, q.x, q.y), CAIRO_FILL_RULE_WINDING, paint, state_.clip);
+    }
+}
+
+void GdiPlayer::FillGradientTriangle(const GradientVertex& a, const GradientVertex& b,
+                                     const GradientVertex& c) {
+    cairo_pattern_t* mesh = cairo_pattern_create_mesh();
+    cairo_mesh_pattern_begin_patch(mesh);
+    const Point pa = ToOutput(a.at), pb = ToOutput(b.at), pc = ToOutput(c.at);
+    cairo_mesh_pattern_move_to(mesh, pa.x, pa.y);
+    cairo_mesh_pattern_line_to(mesh, pb.x, pb.y);
+    cairo_mesh_pattern_line_to(mesh, pc.x, pc.y);
+    int corner = 0;
+    for (const GradientVertex* v : {&a, &b, &c}) {
+        cairo_mesh_pattern_set_corner_color_rgb(mesh, corner++, v->colour.r, v->colour.g, v->colour.b);
+    }
+    cairo_mesh_pattern_end_patch(mesh);
+    cairo_t* cr = target_.canvas.cr();
+    target_.canvas.ApplyClip(state_.clip);
+    cairo_save(cr);
+    cairo_move_to(cr, pa.x, pa.y);
+    cairo_line_to(cr, pb.x, pb.y);
+    cairo_line_to(cr, pc.x, pc.y);
+    cairo_close_path(cr);
+    cairo_set_source(cr, mesh);
+    cairo_fill(cr);
+    cairo_restore(cr);
+    cairo_pattern_destroy(mesh);
 }
 
 bool GdiPlayer::PlayPathRecords(uint32_t type, ByteReader in) {

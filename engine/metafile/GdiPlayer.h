@@ -77,6 +77,35 @@ class GdiPlayer {
     bool PlayText(uint32_t type, ByteReader in);
     bool PlayBitmaps(uint32_t type, ByteReader in);
 
+    // The state records, by what they set.
+    bool PlayMapping(uint32_t type, ByteReader in);
+    bool PlayWorldTransform(uint32_t type, ByteReader in);
+    bool PlaySavedStates(uint32_t type, ByteReader in);
+    bool PlayModes(uint32_t type, ByteReader in);
+
+    // Lines drawn from the current position, which they move. They draw into
+    // the open path bracket, or into `own` begun at the current position.
+    Path& LineFromPosition(Path& own);
+    void PlayLineTo(ByteReader& in);
+    void PlayPolyTo(uint32_t type, ByteReader& in);
+    void PlayArcTo(ByteReader& in);
+    void PlayAngleArc(ByteReader& in);
+
+    // Shapes, regions and gradients.
+    struct GradientVertex {
+        Point at;
+        Rgba colour;
+    };
+    void PlayPolyShape(uint32_t type, ByteReader& in);
+    void PlayPolyPolyShape(uint32_t type, ByteReader& in);
+    void PlayBoxShape(uint32_t type, ByteReader& in);
+    Path RoundRectPath(double left, double top, double right, double bottom, double rx, double ry) const;
+    void PlaySetPixel(ByteReader& in);
+    GdiBrush NamedBrush(uint32_t index) const;
+    void PlayRegionPaint(uint32_t type, ByteReader& in);
+    void PlayGradientFill(ByteReader& in);
+    void FillGradientTriangle(const GradientVertex& a, const GradientVertex& b, const GradientVertex& c);
+
     void ReadPoints(ByteReader& in, uint32_t count, bool small, std::vector<Point>& points) const;
     void PolyDraw(const std::vector<Point>& points, const std::vector<uint8_t>& kinds);
     void ArcPath(Path& path, const IntRect& box, Point start, Point end, bool connect) const;

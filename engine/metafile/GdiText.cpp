@@ -37,6 +37,99 @@ std::u32string ReadNarrow(ByteReader& in, size_t count, bool symbol) {
     return text;
 }
 
+// The symbol font a GDI font stands for: one named as such, or any face asked
+// for in the symbol character set.
+SymbolFont SymbolFontOfGdi(const GdiFont& font) {
+    return font.charset == kSymbolCharset && SymbolFontOf(font.face) == SymbolFont::None
+               ? SymbolFont::Symbol
+               : SymbolFontOf(font.face);
+}
+
+// The record's characters: text, with symbol fonts mapped to the pictures
+// they show, or glyph indices when the record gives those instead.
+void ReadCharacters(std::string_view record, uint32_t offString, uint32_t count, bool wide, SymbolFont symbol,
+                    bool glyphIndices, GdiText& draw) {
+    ByteReader chars(record);
+    chars.Seek(offString);
+    draw.text = wide ? ReadUtf16(chars, count, false) : ReadNarrow(chars, count, symbol != SymbolFont::None);
+    if (glyphIndices) {
+        ByteReader raw(record);
+        raw.Seek(offString);
+        for (uint32_t i = 0; i < count && raw.remaining() >= 2; ++i) {
+            draw.glyphs.push_back(wide ? raw.U16() : raw.U8());
+        }
+        draw.text.clear();
+    } else if (symbol != SymbolFont::None) {
+        for (char32_t& c : draw.text) {
+            c = SymbolToUnicode(symbol, c);
+        }
+    }
+}
+
+// The face and size to draw with. A negative height is the em size, a
+// positive one the height of the character cell.
+FontSpec GdiFontSpec(const GdiFont& font, SymbolFont symbol, bool glyphIndices, double scaleY,
+                     double outputPerDevice) {
+    FontSpec spec;
+    spec.face = symbol != SymbolFont::None && !glyphIndices ? "DejaVu Sans" : font.face;
+    spec.weight = font.weight == 0 ? 400 : font.weight;
+    spec.italic = font.italic;
+    spec.underline = font.underline;
+    spec.strikeOut = font.strikeOut;
+    if (font.height < 0) {
+        spec.emSize = -static_cast<double>(font.height) * scaleY;
+    } else {
+        const double cell = font.height > 0 ? font.height * scaleY : 16 * outputPerDevice;
+        spec.emSize = EmSizeForCellHeight(spec, cell);
+    }
+    return spec;
+}
+
+void AlignText(uint32_t textAlign, GdiText& draw) {
+    switch (textAlign & kTaHorizontalMask) {
+    case kTaRight:
+        draw.hAlign = GdiText::HAlign::Right;
+        break;
+    case kTaCenter:
+        draw.hAlign = GdiText::HAlign::Center;
+        break;
+    default:
+        break;
+    }
+    switch (textAlign & kTaVerticalMask) {
+    case kTaBottom:
+        draw.vAlign = GdiText::VAlign::Bottom;
+        break;
+    case kTaBaseline:
+        draw.vAlign = GdiText::VAlign::Baseline;
+        break;
+    default:
+        break;
+    }
+}
+
+// The advance of every character, in logical units along the baseline, when
+// the record gives them all.
+void ReadAdvances(std::string_view record, uint32_t offDx, uint32_t options, size_t count, double scaleX,
+                  bool glyphIndices, GdiText& draw) {
+    ByteReader dx(record);
+    dx.Seek(offDx);
+    const size_t stride = (options & kEtoPdy) ? 8 : 4;
+    if (!dx.Holds(count, stride)) {
+        return;
+    }
+    for (size_t i = 0; i < count; ++i) {
+        draw.advances.push_back(dx.I32() * scaleX);
+        if (stride == 8) {
+            dx.I32();
+        }
+    }
+    // Surrogate pairs take two advances but one character.
+    if (!glyphIndices && draw.advances.size() > draw.text.size()) {
+        draw.advances.clear();
+    }
+}
+
 } // namespace
 
 bool GdiPlayer::PlayText(uint32_t type, ByteReader in) {
@@ -111,51 +204,19 @@ void GdiPlayer::DrawTextRecord(ByteReader& in, size_t at, bool wide) {
         return; // text in a path bracket becomes outlines; rare enough to leave
     }
     const GdiFont& font = state_.font;
-    const SymbolFont symbol = font.charset == kSymbolCharset && SymbolFontOf(font.face) == SymbolFont::None
-                                  ? SymbolFont::Symbol
-                                  : SymbolFontOf(font.face);
+    const SymbolFont symbol = SymbolFontOfGdi(font);
     const bool glyphIndices = (options & kEtoGlyphIndex) != 0;
     // In the compatible graphics mode a world transform moves text but does
     // not turn it; in the advanced mode it turns it too.
     ByteReader modeField(in.bytes());
     modeField.Seek(24);
     const bool advanced = modeField.U32() == 2;
-    ByteReader chars(in.bytes());
-    chars.Seek(offString);
-    std::u32string text =
-        wide ? ReadUtf16(chars, count, false) : ReadNarrow(chars, count, symbol != SymbolFont::None);
-    std::vector<uint16_t> glyphs;
-    if (glyphIndices) {
-        ByteReader raw(in.bytes());
-        raw.Seek(offString);
-        for (uint32_t i = 0; i < count && raw.remaining() >= 2; ++i) {
-            glyphs.push_back(wide ? raw.U16() : raw.U8());
-        }
-        text.clear();
-    } else if (symbol != SymbolFont::None) {
-        for (char32_t& c : text) {
-            c = SymbolToUnicode(symbol, c);
-        }
-    }
+    GdiText draw;
+    ReadCharacters(in.bytes(), offString, count, wide, symbol, glyphIndices, draw);
 
     const cairo_matrix_t toOutput = LogicalToOutput();
     const double scaleX = LogicalScaleX(), scaleY = LogicalScaleY();
-    FontSpec spec;
-    spec.face = symbol != SymbolFont::None && !glyphIndices ? "DejaVu Sans" : font.face;
-    spec.weight = font.weight == 0 ? 400 : font.weight;
-    spec.italic = font.italic;
-    spec.underline = font.underline;
-    spec.strikeOut = font.strikeOut;
-    if (font.height < 0) {
-        spec.emSize = -static_cast<double>(font.height) * scaleY;
-    } else {
-        const double cell = font.height > 0 ? font.height * scaleY : 16 * target_.outputPerDevice;
-        spec.emSize = EmSizeForCellHeight(spec, cell);
-    }
-
-    GdiText draw;
-    draw.text = text;
-    draw.glyphs = glyphs;
+    const FontSpec spec = GdiFontSpec(font, symbol, glyphIndices, scaleY, target_.outputPerDevice);
     const bool updateCp = (state_.textAlign & kTaUpdateCp) != 0;
     const Point reference = updateCp ? state_.position : Point{refX, refY};
     draw.origin = Apply(toOutput, reference);
@@ -166,45 +227,11 @@ void GdiPlayer::DrawTextRecord(ByteReader& in, size_t at, bool wide) {
     const double worldAngle = std::atan2(-(xAxis.y - draw.origin.y), xAxis.x - draw.origin.x);
     const bool mirrored = xAxis.x < draw.origin.x;
     draw.angle = font.escapement / 10.0 * kPi / 180 + (mirrored || !advanced ? 0 : worldAngle);
-    switch (state_.textAlign & kTaHorizontalMask) {
-    case kTaRight:
-        draw.hAlign = GdiText::HAlign::Right;
-        break;
-    case kTaCenter:
-        draw.hAlign = GdiText::HAlign::Center;
-        break;
-    default:
-        break;
-    }
-    switch (state_.textAlign & kTaVerticalMask) {
-    case kTaBottom:
-        draw.vAlign = GdiText::VAlign::Bottom;
-        break;
-    case kTaBaseline:
-        draw.vAlign = GdiText::VAlign::Baseline;
-        break;
-    default:
-        break;
-    }
+    AlignText(state_.textAlign, draw);
     draw.rightToLeft = (options & kEtoRtlReading) || (state_.textAlign & kTaRtlReading);
     if (offDx != 0) {
-        ByteReader dx(in.bytes());
-        dx.Seek(offDx);
-        const size_t stride = (options & kEtoPdy) ? 8 : 4;
-        const size_t n = glyphIndices ? glyphs.size() : count;
-        if (dx.Holds(n, stride)) {
-            // Advances are in logical units along the baseline.
-            for (size_t i = 0; i < n; ++i) {
-                draw.advances.push_back(dx.I32() * scaleX);
-                if (stride == 8) {
-                    dx.I32();
-                }
-            }
-            // Surrogate pairs take two advances but one character.
-            if (!glyphIndices && draw.advances.size() > text.size()) {
-                draw.advances.clear();
-            }
-        }
+        ReadAdvances(in.bytes(), offDx, options, glyphIndices ? draw.glyphs.size() : count, scaleX,
+                     glyphIndices, draw);
     }
     draw.colour = FromColorRef(state_.textColour);
     if (state_.backgroundMode == 2) {

@@ -49,7 +49,7 @@ void PlayEmfPlus(const EmfFile& file, GdiPlayer& gdi, EmfPlusPlayer& plus) {
 
 } // namespace
 
-RenderedMetafile RenderMetafile(std::string_view bytes, int fitWidth, int fitHeight) {
+RenderedMetafile DrawMetafileToFit(std::string_view bytes, int fitWidth, int fitHeight) {
     const EmfFile file = ReadEmfFile(bytes);
     const DeviceFrame frame = FrameInDevicePixels(file);
     const double scale = std::min(fitWidth / frame.shownWidth, fitHeight / frame.shownHeight);

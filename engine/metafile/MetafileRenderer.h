@@ -23,6 +23,6 @@ struct RenderedMetafile {
 // proportions kept, anti-aliased. Throws std::runtime_error, in words a user
 // understands, for a file that is not a metafile, is damaged or truncated, or
 // has an empty or absurd frame.
-RenderedMetafile RenderMetafile(std::string_view bytes, int fitWidth, int fitHeight);
+RenderedMetafile DrawMetafileToFit(std::string_view bytes, int fitWidth, int fitHeight);
 
 } // namespace metafile

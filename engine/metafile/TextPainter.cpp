@@ -170,6 +170,69 @@ double EmSizeForCellHeight(const FontSpec& font, double cellHeight) {
     return cellHeight * found->second;
 }
 
+namespace {
+
+// Where each character or glyph starts along the baseline, and the advance of
+// the whole line: the record's own advances when it gives them all, else the
+// face's.
+double LayOutLine(const GdiText& text, bool placed, PangoLayout* whole, cairo_scaled_font_t* face,
+                  std::vector<double>& xs) {
+    double advance = 0;
+    if (placed) {
+        const size_t count = text.glyphs.empty() ? text.text.size() : text.glyphs.size();
+        for (size_t i = 0; i < count; ++i) {
+            xs.push_back(advance);
+            advance += text.advances[i];
+        }
+        return advance;
+    }
+    if (face != nullptr) {
+        for (uint16_t glyph : text.glyphs) {
+            xs.push_back(advance);
+            cairo_glyph_t g{glyph, 0, 0};
+            cairo_text_extents_t extents;
+            cairo_scaled_font_glyph_extents(face, &g, 1, &extents);
+            advance += extents.x_advance;
+        }
+        return advance;
+    }
+    PangoRectangle logical;
+    pango_layout_get_extents(whole, nullptr, &logical);
+    return logical.width / double(PANGO_SCALE);
+}
+
+// Draws the line with its start at (x, y) on the baseline: glyph by glyph,
+// character by character at the record's advances, or as one shaped run.
+void ShowLine(cairo_t* cr, const FontSpec& font, double size, const GdiText& text, bool placed,
+              PangoLayout* whole, cairo_scaled_font_t* face, const std::vector<double>& xs, double x,
+              double y, double baseline) {
+    if (face != nullptr) {
+        std::vector<cairo_glyph_t> glyphs;
+        for (size_t i = 0; i < text.glyphs.size(); ++i) {
+            glyphs.push_back({text.glyphs[i], x + xs[i], y});
+        }
+        cairo_set_scaled_font(cr, face);
+        cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
+    } else if (placed) {
+        for (size_t i = 0; i < text.text.size() && i < kMostCharacters; ++i) {
+            if (text.text[i] == U' ') {
+                continue;
+            }
+            Layout one = NewLayout(cr, font, size, PangoText(text.text.substr(i, 1)));
+            cairo_move_to(cr, x + xs[i], y - Baseline(one.get()));
+            pango_cairo_show_layout(cr, one.get());
+        }
+    } else {
+        if (text.rightToLeft) {
+            pango_layout_set_auto_dir(whole, FALSE);
+        }
+        cairo_move_to(cr, x, y - baseline);
+        pango_cairo_show_layout(cr, whole);
+    }
+}
+
+} // namespace
+
 std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSpec& font,
                                   const GdiText& text) {
     if ((text.text.empty() && text.glyphs.empty()) || !(font.emSize >= kSmallestEm) ||
@@ -193,29 +256,13 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
     const size_t count = byGlyph ? text.glyphs.size() : text.text.size();
     const bool placed = text.advances.size() >= count && (byGlyph || !NeedsShaping(text.text));
 
-    double advance = 0;
     cairo_scaled_font_t* face = byGlyph ? ExactFace(whole.get(), font, size) : nullptr;
     if (byGlyph && face == nullptr) {
         cairo_restore(cr);
         return std::nullopt;
     }
     std::vector<double> xs;
-    if (placed) {
-        for (size_t i = 0; i < count; ++i) {
-            xs.push_back(advance);
-            advance += text.advances[i];
-        }
-    } else if (byGlyph) {
-        for (uint16_t glyph : text.glyphs) {
-            xs.push_back(advance);
-            cairo_glyph_t g{glyph, 0, 0};
-            cairo_text_extents_t extents;
-            cairo_scaled_font_glyph_extents(face, &g, 1, &extents);
-            advance += extents.x_advance;
-        }
-    } else {
-        advance = logical.width / double(PANGO_SCALE);
-    }
+    const double advance = LayOutLine(text, placed, whole.get(), face, xs);
 
     double x = 0;
     if (text.hAlign == GdiText::HAlign::Center) {
@@ -235,29 +282,9 @@ std::optional<double> DrawGdiText(Canvas& canvas, const Clip& clip, const FontSp
         cairo_fill(cr);
     }
     SetColour(cr, text.colour);
-    if (byGlyph) {
-        std::vector<cairo_glyph_t> glyphs;
-        for (size_t i = 0; i < count; ++i) {
-            glyphs.push_back({text.glyphs[i], x + xs[i], y});
-        }
-        cairo_set_scaled_font(cr, face);
-        cairo_show_glyphs(cr, glyphs.data(), static_cast<int>(glyphs.size()));
+    ShowLine(cr, font, size, text, placed, whole.get(), face, xs, x, y, baseline);
+    if (face != nullptr) {
         cairo_scaled_font_destroy(face);
-    } else if (placed) {
-        for (size_t i = 0; i < count && i < kMostCharacters; ++i) {
-            if (text.text[i] == U' ') {
-                continue;
-            }
-            Layout one = NewLayout(cr, font, size, PangoText(text.text.substr(i, 1)));
-            cairo_move_to(cr, x + xs[i], y - Baseline(one.get()));
-            pango_cairo_show_layout(cr, one.get());
-        }
-    } else {
-        if (text.rightToLeft) {
-            pango_layout_set_auto_dir(whole.get(), FALSE);
-        }
-        cairo_move_to(cr, x, y - baseline);
-        pango_cairo_show_layout(cr, whole.get());
     }
     cairo_restore(cr);
     cairo_new_path(cr);
