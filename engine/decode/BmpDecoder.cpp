@@ -1,6 +1,6 @@
 #include "BmpDecoder.h"
 
-#include "metafile/DibPixels.h"
+#include "DibPixels.h"
 
 #include <algorithm>
 #include <array>
