@@ -2,12 +2,14 @@
 #include "FolderTree.h"
 #include "NaturalOrder.h"
 #include "PictureTest.h"
+#include "ScopedTimeZone.h"
 #include "TempDir.h"
 #include "WriteTimeOrder.h"
 
+#include <cstdlib>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace fs = std::filesystem;
@@ -94,10 +96,18 @@ TEST(WriteTimeOrder, KeyIsTheLocalTimeDigits) {
     TempDir dir;
     const fs::path file = Touch(dir / "x", 0);
     SetWriteTime(file, 0, 45'000'000);
-    setenv("TZ", "UTC", 1);
-    tzset();
-    EXPECT_EQ(WriteTimeKey(file), 20210305120000045);
-    EXPECT_EQ(WriteTimeKey(dir / "missing"), 0);
+    auto zone = [] {
+        const char* set = std::getenv("TZ");
+        return set ? std::string(set) : std::string("(unset)");
+    };
+    const std::string before = zone();
+    {
+        const ScopedTimeZone utc("UTC");
+        EXPECT_EQ(WriteTimeKey(file), 20210305120000045);
+        EXPECT_EQ(WriteTimeKey(dir / "missing"), 0);
+    }
+    // The tests after this one see the machine's zone again.
+    EXPECT_EQ(zone(), before);
 }
 
 TEST(FolderScan, TakesPicturesOldestFirstWithEqualTimesByNameAndNeverFolders) {
