@@ -53,7 +53,7 @@ void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder ord
         });
     } else if (order == FolderOrder::WriteTime) {
         std::vector<std::filesystem::path> byTime;
-        OrderByWriteTime(pictures, byTime, TimeOrder::OldestFirst);
+        OrderByWriteTime(pictures, byTime);
         pictures = std::move(byTime);
     }
 }
