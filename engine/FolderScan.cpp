@@ -60,8 +60,7 @@ void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder ord
 
 FolderListing ScanFolderForPictures(const std::filesystem::path& folder, FolderOrder order) {
     FolderListing listing = ListFolder(folder);
-    std::erase_if(listing.entries,
-                  [](const auto& entry) { return IsFolder(entry) || !PassesPictureTest(entry); });
+    std::erase_if(listing.entries, [](const auto& entry) { return !IsPictureFile(entry); });
     OrderPictures(listing.entries, order == FolderOrder::Standard ? FolderOrder::WriteTime : order);
     return listing;
 }

@@ -118,6 +118,10 @@ TEST(Conversion, FolderGroupsGoToSubFoldersAndAnEmptyOneDoesNotStopTheRest) {
     WriteSolidPicture(a / "1.png", 20, 20, ColourNumber(0));
     WriteSolidPicture(a / "2.png", 20, 20, ColourNumber(1));
     WriteSolidPicture(b / "1.png", 20, 20, ColourNumber(2));
+    // Named like pictures, but never pages: a folder, and a pipe that would
+    // keep the decoder waiting for a writer.
+    fs::create_directory(a / "holiday.jpg");
+    ASSERT_EQ(::mkfifo((b / "pipe.png").c_str(), 0600), 0);
     for (bool merge : {true, false}) {
         Job job;
         ASSERT_TRUE(job.Run({a, empty, b}, ListMode::Folders, merge));
@@ -131,6 +135,7 @@ TEST(Conversion, FolderGroupsGoToSubFoldersAndAnEmptyOneDoesNotStopTheRest) {
             ExpectColours(PageColours(job.output() / "Jan (2)" / "0.pdf"), {2});
         }
         EXPECT_EQ(job.state.report.emptyGroups, std::vector<fs::path>{empty});
+        EXPECT_TRUE(job.state.report.pictureProblems.empty()) << job.state.report.pictureProblems[0].reason;
         ASSERT_FALSE(job.scratch.empty());
         EXPECT_FALSE(fs::exists(job.scratch));
     }

@@ -119,6 +119,7 @@ TEST(FolderScan, TakesPicturesOldestFirstWithEqualTimesByNameAndNeverFolders) {
     Touch(dir / "c.jpg", 15);
     Touch(dir / "A.jpg", 15);
     fs::create_directory(dir / "old.png");
+    ASSERT_EQ(::mkfifo((dir / "pipe.jpg").c_str(), 0600), 0);
     const FolderListing scan = ScanFolderForPictures(dir.path());
     EXPECT_TRUE(scan.error.empty());
     EXPECT_EQ(Names(scan.entries),
