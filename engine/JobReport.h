@@ -10,6 +10,7 @@ enum class PictureOutcome {
     Undecodable,   // nothing could be read; the page is white
     NotPrepared,   // its page could not be written to the scratch folder
     NotRecognised, // its text could not be recognised; the page is there, not searchable
+    ProfileUnused, // its colour profile could not be used; all of it is shown, its colours may be off
 };
 
 // Why a job did not run at all, for front ends that word it themselves.

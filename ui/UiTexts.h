@@ -57,6 +57,7 @@ class UiTexts {
     static QString PictureUndecodable() { return tr("无法读取，页面为空白"); }
     static QString PictureNotPrepared() { return tr("未能生成页面"); }
     static QString PictureNotRecognised() { return tr("未能识别文字，页面不可搜索"); }
+    static QString PictureProfileUnused() { return tr("颜色配置文件无法使用，颜色可能有偏差"); }
     // One page of a picture of several pages: the picture's path, the page number.
     static QString PageOfPicture() { return tr("%1 的第 %2 页"); }
 

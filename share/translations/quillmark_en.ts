@@ -237,6 +237,10 @@ They are %3 × %4.</translation>
         <translation>its text could not be recognised, the page is not searchable</translation>
     </message>
     <message>
+        <source>颜色配置文件无法使用，颜色可能有偏差</source>
+        <translation>its colour profile could not be used, the colours may be off</translation>
+    </message>
+    <message>
         <source>%1 的第 %2 页</source>
         <translation>page %2 of %1</translation>
     </message>
