@@ -36,6 +36,7 @@ class UiTexts {
         return tr("页面尺寸无效：宽和高都必须在 %1 到 %2 像素之间。\n当前为 %3 × %4。");
     }
     static QString NoSuchSaveFolder() { return tr("保存目录不存在：%1"); }
+    static QString FolderNotAdded() { return tr("无法添加目录：%1"); }
     static QString BadResolution() { return tr("分辨率无效：必须在 %1 到 %2 dpi 之间。\n当前为 %3 dpi。"); }
     static QString BadMargin() { return tr("页边距无效：必须不小于 0，并给图片留出地方。\n当前为 %1。"); }
     static QString CannotBegin() { return tr("无法开始转换：%1"); }

@@ -189,6 +189,10 @@ They are %3 × %4.</translation>
         <translation>The save folder does not exist: %1</translation>
     </message>
     <message>
+        <source>无法添加目录：%1</source>
+        <translation>The folder could not be added: %1</translation>
+    </message>
+    <message>
         <source>无法开始转换：%1</source>
         <translation>Cannot start the conversion: %1</translation>
     </message>
