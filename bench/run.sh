@@ -81,7 +81,7 @@ esac
 
 BUILD=$(realpath "$1")
 REPO=$(cd "$(dirname "$SELF")/.." && pwd)
-REFERENCE=$(realpath "$REPO/../shared/bench")
+REFERENCE=$REPO/bench/reference
 [ -f "$REFERENCE/make-corpus.sh" ] || { echo "no reference tools in $REFERENCE" >&2; exit 1; }
 CORPUS=$BUILD/bench-corpus
 TOOLS=$BUILD/bench-tools
@@ -268,7 +268,7 @@ fi
 echo "m  searchable documents (ocr_bench, 8 printed A4 pages at 200 dpi, English and Chinese):"
 sed 's/^/     /' "$WORK/ocr.txt"
 
-METAFILES=$(dirname "$0")/../../shared/corpus/emf
+METAFILES=$REPO/tests/data/corpus/emf
 if [ -x "$BUILD/bench/metafile_bench" ] && [ -d "$METAFILES" ]; then
     echo "n  the metafile renderer alone, drawn to fit a 1587x2245 page (fastest of 3):"
     "$BUILD/bench/metafile_bench" "$METAFILES" | awk '{ printf "     %-16s %8s ms  %s\n", $1, $2, $3 }'

@@ -14,6 +14,8 @@ const char* OutcomeKey(PictureOutcome outcome) {
         return "not-prepared";
     case PictureOutcome::NotRecognised:
         return "not-recognised";
+    case PictureOutcome::ProfileUnused:
+        return "profile-unused";
     }
     return "unknown";
 }

@@ -22,6 +22,8 @@ QString OutcomeText(PictureOutcome outcome) {
         return UiTexts::PictureNotPrepared();
     case PictureOutcome::NotRecognised:
         return UiTexts::PictureNotRecognised();
+    case PictureOutcome::ProfileUnused:
+        return UiTexts::PictureProfileUnused();
     }
     return {};
 }

@@ -12,6 +12,7 @@
 #include <QList>
 #include <QUrl>
 #include <memory>
+#include <string>
 
 class ListedPaths;
 class ListPreviews;
@@ -154,6 +155,7 @@ class CQuillmarkDlg : public QDialog {
     void UpdateProgressArea();
     QTreeWidget* List() const;
     QTreeWidgetItem* NewListRow(const QString& path) const;
+    void ShowFolderError(const std::string& why);
     void ShowPageChoice();
     void ShowPageSizeFields();
     // The custom size as the user typed it, also while a paper size fills the fields.

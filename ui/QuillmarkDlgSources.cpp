@@ -62,6 +62,11 @@ void CQuillmarkDlg::OnAddFiles() {
     RefreshFileCount();
 }
 
+// The list stays as it was: the user is told why the folder added nothing.
+void CQuillmarkDlg::ShowFolderError(const std::string& why) {
+    shell.ShowMessage(this, UiTexts::FolderNotAdded().arg(QString::fromStdString(why)), Shell::Buttons::Ok);
+}
+
 void CQuillmarkDlg::OnAddFolder() {
     const QString folder = shell.PickFolder(this, UiTexts::PickSourceFolder(), sourceFolder);
     if (folder.isEmpty()) {
@@ -75,6 +80,7 @@ void CQuillmarkDlg::OnAddFolder() {
         // the folder is added again.
         const FolderListing found = ListSubFolders(ToPath(folder));
         if (!found.error.empty()) {
+            ShowFolderError(found.error);
             return;
         }
         for (const auto& entry : found.entries) {
@@ -85,6 +91,7 @@ void CQuillmarkDlg::OnAddFolder() {
         // last first, they stand above the earlier rows in that order.
         const FolderListing found = ScanFolderForPictures(ToPath(folder), pageChoice.order);
         if (!found.error.empty()) {
+            ShowFolderError(found.error);
             return;
         }
         for (auto entry = found.entries.rbegin(); entry != found.entries.rend(); ++entry) {

@@ -37,6 +37,7 @@ class UiTexts {
     }
     static QString NoSuchSaveFolder() { return tr("保存目录不存在：%1"); }
     static QString SaveFolderNotWritable() { return tr("无法写入保存目录：%1\n请选择另一个目录。"); }
+    static QString FolderNotAdded() { return tr("无法添加目录：%1"); }
     static QString BadResolution() { return tr("分辨率无效：必须在 %1 到 %2 dpi 之间。\n当前为 %3 dpi。"); }
     static QString BadMargin() { return tr("页边距无效：必须不小于 0，并给图片留出地方。\n当前为 %1。"); }
     static QString CannotBegin() { return tr("无法开始转换：%1"); }
@@ -61,6 +62,7 @@ class UiTexts {
     static QString PictureUndecodable() { return tr("无法读取，页面为空白"); }
     static QString PictureNotPrepared() { return tr("未能生成页面"); }
     static QString PictureNotRecognised() { return tr("未能识别文字，页面不可搜索"); }
+    static QString PictureProfileUnused() { return tr("颜色配置文件无法使用，颜色可能有偏差"); }
     // One page of a picture of several pages: the picture's path, the page number.
     static QString PageOfPicture() { return tr("%1 的第 %2 页"); }
 

@@ -10,6 +10,8 @@ const char* DescribeOutcome(PictureOutcome outcome) {
         return "page could not be written";
     case PictureOutcome::NotRecognised:
         return "text not recognised, page not searchable";
+    case PictureOutcome::ProfileUnused:
+        return "colour profile not used, colours may be off";
     }
     return "unknown";
 }

@@ -6,6 +6,7 @@ enum class PictureOutcome {
     Undecodable,   // nothing could be read; the page is white
     NotPrepared,   // its page could not be written to the scratch folder
     NotRecognised, // its text could not be recognised; the page is there, not searchable
+    ProfileUnused, // its colour profile could not be used; all of it is shown, its colours may be off
 };
 
 // A short English phrase for an outcome, for logs and the command line.

@@ -268,9 +268,10 @@ int JpegShrinkFor(int storedWidth, int storedHeight, int neededWidth, int needed
 }
 
 // Brings any decoded picture to 8-bit grey or sRGB without alpha, in the
-// colours a screen shows for it, transparent areas shown as white.
-VImage ToOpaqueEightBit(VImage image) {
-    image = ToDisplayColours(image);
+// colours a screen shows for it, transparent areas shown as white; with why
+// its colour profile could not be used, if it could not.
+DisplayColours ToOpaqueEightBit(VImage picture) {
+    auto [image, profileProblem] = ToDisplayColours(std::move(picture));
     if (image.has_alpha()) {
         image = image.flatten(VImage::option()->set("background", std::vector<double>{255.0}));
     }
@@ -279,7 +280,7 @@ VImage ToOpaqueEightBit(VImage image) {
     } else if (image.bands() > 3) {
         image = image.extract_band(0, VImage::option()->set("n", 3));
     }
-    return image.cast(VIPS_FORMAT_UCHAR);
+    return {image.cast(VIPS_FORMAT_UCHAR), profileProblem};
 }
 
 // Scales `picture` to the placement and centres it on a white page.
@@ -327,8 +328,10 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
 // picture's own proportions.
 using PageFor = std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)>;
 
-void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
-                  const std::filesystem::path& destination, int quality) {
+// Returns why the picture's colour profile could not be used, empty when it
+// could or there was none.
+std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
+                         const std::filesystem::path& destination, int quality) {
     LoadRequest headerRequest;
     headerRequest.failOn = failOn;
     const VImage header = load(headerRequest);
@@ -357,8 +360,9 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    SavePage(PlaceOnPage(ToOpaqueEightBit(picture), place, page.widthPx, page.heightPx), destination,
-             quality);
+    const DisplayColours shown = ToOpaqueEightBit(picture);
+    SavePage(PlaceOnPage(shown.image, place, page.widthPx, page.heightPx), destination, quality);
+    return shown.profileProblem;
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -384,7 +388,7 @@ std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
         boxWidth = boxHeight = std::max(area.width, area.height);
     }
     const EmfDrawing drawn = RenderEmf(ReadMetafile(file), boxWidth, boxHeight);
-    const VImage drawing = ToOpaqueEightBit(drawn.image);
+    const VImage drawing = ToOpaqueEightBit(drawn.image).image;
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
     const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
@@ -433,35 +437,45 @@ struct DecodeFailure : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
+// What making a page found wrong with its picture, both empty when it read
+// cleanly: damaged data (the page shows only part of the picture), and a
+// colour profile that could not be used (the page shows all of it, but its
+// colours may be off).
+struct PageTrouble {
+    std::string damage;
+    std::string profile;
+};
+
 // Renders the page from `load`, first asking the decoder to stop at damage,
 // then, when it did, to read past it: a truncated scan still shows what it
-// holds. Returns why the picture is damaged, empty when it read cleanly.
-std::string RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor,
+// holds.
+PageTrouble RenderStrictThenLenient(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor,
                                     const std::filesystem::path& destination, int quality) {
     std::string strictFailure;
     try {
-        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_TRUNCATED, destination, quality);
-        return DamageIn(RecentVipsWarnings());
+        const std::string profile =
+            RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_TRUNCATED, destination, quality);
+        return {DamageIn(RecentVipsWarnings()), profile};
     } catch (const PageWriteError&) {
         throw;
     } catch (const std::exception& strict) {
         strictFailure = ReasonOf(strict);
     }
     try {
-        RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_NONE, destination, quality);
+        const std::string profile =
+            RenderRaster(load, shrinksOnLoad, pageFor, VIPS_FAIL_ON_NONE, destination, quality);
+        return {strictFailure, profile};
     } catch (const PageWriteError&) {
         throw;
     } catch (const std::exception& lenient) {
         const std::string second = ReasonOf(lenient);
         throw DecodeFailure(strictFailure == second ? second : second + "\n" + strictFailure);
     }
-    return strictFailure;
 }
 
-// One way of reading the picture and making its page. Returns why the
-// picture is damaged (empty when it read cleanly); throws DecodeFailure when
-// this decoder cannot read it.
-using Attempt = std::function<std::string()>;
+// One way of reading the picture and making its page; throws DecodeFailure
+// when this decoder cannot read it.
+using Attempt = std::function<PageTrouble()>;
 
 // `directory` is the page of a TIFF to read.
 std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, int directory,
@@ -479,14 +493,14 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
     switch (format) {
     case PictureFormat::Jpeg:
         return {[=, &file] {
-            std::string damage = render(
+            PageTrouble trouble = render(
                 [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); }, true);
             // libvips names only the first of libjpeg's warnings, and that one
             // may be harmless while a later one is not: look at them all.
-            if (damage.empty() && RecentVipsWarnings().find("VipsJpeg") != std::string::npos) {
-                damage = JpegDataDamage(file.Read(file.size()));
+            if (trouble.damage.empty() && RecentVipsWarnings().find("VipsJpeg") != std::string::npos) {
+                trouble.damage = JpegDataDamage(file.Read(file.size()));
             }
-            return damage;
+            return trouble;
         }};
     case PictureFormat::Png:
         return {[=, &file] {
@@ -539,8 +553,11 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
                             inner == PictureFormat::Jpeg);
                     }
                     const VImage image = BitmapImage(bitmap);
-                    const std::string trouble = render([&](const LoadRequest&) { return image; });
-                    return bitmap.damage.empty() ? trouble : bitmap.damage;
+                    PageTrouble trouble = render([&](const LoadRequest&) { return image; });
+                    if (!bitmap.damage.empty()) {
+                        trouble.damage = bitmap.damage;
+                    }
+                    return trouble;
                 },
                 withImageMagick};
     default:
@@ -577,11 +594,17 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
     }
     for (const Attempt& attempt : AttemptsFor(file, format, directory, pageFor, destination, quality)) {
         try {
-            const std::string damage = attempt();
+            const PageTrouble trouble = attempt();
             result.written = true;
-            if (!damage.empty()) {
+            if (!trouble.damage.empty()) {
                 result.problem = PictureOutcome::Damaged;
-                result.reason = damage;
+                result.reason = trouble.damage;
+            }
+            // Damage says more about the page than its colours: the profile
+            // then only adds its line to the reason.
+            if (!trouble.profile.empty()) {
+                result.reason = result.problem ? result.reason + "\n" + trouble.profile : trouble.profile;
+                result.problem = result.problem.value_or(PictureOutcome::ProfileUnused);
             }
             return result;
         } catch (const PageWriteError&) {
@@ -691,7 +714,8 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
                                          " pages; those after page " + std::to_string(part + 1) +
                                          " were left out";
                 result.reason = result.problem ? note + "\n" + result.reason : note;
-                result.problem = result.problem.value_or(PictureOutcome::Damaged);
+                // Pages left out weigh more than colours that may be off.
+                result.problem = PictureOutcome::Damaged;
             }
             return result;
         }
@@ -726,8 +750,8 @@ NormalizeResult RenderPreview(int32_t maxSide, const std::filesystem::path& sour
         const SourceFile file(source);
         const PictureFormat format = SniffFormat(file.Read(64));
         if (format == PictureFormat::Emf) {
-            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide).image), destination,
-                     kDefaultJpegQuality);
+            SavePage(ToOpaqueEightBit(RenderEmf(ReadMetafile(file), maxSide, maxSide).image).image,
+                     destination, kDefaultJpegQuality);
             result.written = true;
             return result;
         }

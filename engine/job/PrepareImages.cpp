@@ -68,7 +68,7 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
         }
         std::vector<std::filesystem::path> pictures;
         std::copy_if(listing.entries.begin(), listing.entries.end(), std::back_inserter(pictures),
-                     [](const auto& entry) { return PassesPictureTest(entry); });
+                     [](const auto& entry) { return IsPictureFile(entry); });
         OrderPictures(pictures, job.options.folderOrder);
         if (pictures.empty()) {
             job.report.emptyGroups.push_back(folder);

@@ -53,15 +53,14 @@ void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder ord
         });
     } else if (order == FolderOrder::WriteTime) {
         std::vector<std::filesystem::path> byTime;
-        OrderByWriteTime(pictures, byTime, TimeOrder::OldestFirst);
+        OrderByWriteTime(pictures, byTime);
         pictures = std::move(byTime);
     }
 }
 
 FolderListing ScanFolderForPictures(const std::filesystem::path& folder, FolderOrder order) {
     FolderListing listing = ListFolder(folder);
-    std::erase_if(listing.entries,
-                  [](const auto& entry) { return IsFolder(entry) || !PassesPictureTest(entry); });
+    std::erase_if(listing.entries, [](const auto& entry) { return !IsPictureFile(entry); });
     OrderPictures(listing.entries, order == FolderOrder::Standard ? FolderOrder::WriteTime : order);
     return listing;
 }

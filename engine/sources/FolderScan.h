@@ -22,9 +22,9 @@ FolderListing ListFolder(const std::filesystem::path& folder);
 // them as they are.
 void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder order);
 
-// The folder scan of the add-folder command: the files directly in `folder`
-// that pass the picture test, in the order they are to stand in the list,
-// first first: oldest first for Standard and WriteTime. Folders are never taken.
+// The folder scan of the add-folder command: the entries directly in `folder`
+// that IsPictureFile takes, in the order they are to stand in the list, first
+// first: oldest first for Standard and WriteTime. Folders are never taken.
 FolderListing ScanFolderForPictures(const std::filesystem::path& folder,
                                     FolderOrder order = FolderOrder::Standard);
 

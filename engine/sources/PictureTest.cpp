@@ -2,6 +2,7 @@
 
 #include <array>
 #include <cctype>
+#include <system_error>
 
 namespace {
 
@@ -47,4 +48,14 @@ bool EndsWithPictureExtension(std::string_view name, bool needDot) {
 
 bool PassesPictureTest(const std::filesystem::path& path) {
     return EndsWithPictureExtension(path.filename().native(), true);
+}
+
+bool IsPictureFile(const std::filesystem::path& path) {
+    if (!PassesPictureTest(path)) {
+        return false;
+    }
+    std::error_code unknown;
+    const std::filesystem::file_status status = std::filesystem::status(path, unknown);
+    return unknown || status.type() == std::filesystem::file_type::regular ||
+           status.type() == std::filesystem::file_type::not_found;
 }

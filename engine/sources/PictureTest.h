@@ -17,3 +17,10 @@ bool EndsWithPictureExtension(std::string_view name, bool needDot);
 // sidecar such as "IMG_0001.JPG.xmp", or any file inside a folder named
 // "photos.jpg.d", is not a picture.
 bool PassesPictureTest(const std::filesystem::path& path);
+
+// The test for an entry of a folder: it passes the picture test and is a
+// file. A folder named "holiday.jpg", a named pipe or a device is left out: it
+// can never be a page, and opening a pipe would wait for ever. An entry that
+// cannot be looked at (a link to nothing) is kept, so that the report says why
+// it could not be read.
+bool IsPictureFile(const std::filesystem::path& path);

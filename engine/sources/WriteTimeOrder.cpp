@@ -23,7 +23,7 @@ int64_t WriteTimeKey(const std::filesystem::path& path) {
 }
 
 void OrderByWriteTime(const std::vector<std::filesystem::path>& source,
-                      std::vector<std::filesystem::path>& target, TimeOrder direction) {
+                      std::vector<std::filesystem::path>& target) {
     std::vector<int64_t> keys;
     keys.reserve(source.size());
     for (const auto& path : source) {
@@ -31,9 +31,7 @@ void OrderByWriteTime(const std::vector<std::filesystem::path>& source,
     }
     std::vector<size_t> order(source.size());
     std::iota(order.begin(), order.end(), 0);
-    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) {
-        return direction == TimeOrder::OldestFirst ? keys[a] < keys[b] : keys[a] > keys[b];
-    });
+    std::stable_sort(order.begin(), order.end(), [&](size_t a, size_t b) { return keys[a] < keys[b]; });
     for (size_t i : order) {
         target.push_back(source[i]);
     }

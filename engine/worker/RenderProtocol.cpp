@@ -191,7 +191,7 @@ std::optional<RenderMessage> ReceiveMessage(int socket, Clock::time_point deadli
         uint8_t written = 0, problem = 0;
         NormalizeResult& result = message.result;
         complete = in.U8(written) && in.U8(problem) &&
-                   problem <= static_cast<uint8_t>(PictureOutcome::NotRecognised) + 1 &&
+                   problem <= static_cast<uint8_t>(PictureOutcome::ProfileUnused) + 1 &&
                    in.Text(result.reason);
         result.written = written != 0;
         if (problem != 0) {

@@ -213,6 +213,10 @@ They are %3 × %4.</translation>
         <translation>The save folder does not exist: %1</translation>
     </message>
     <message>
+        <source>无法添加目录：%1</source>
+        <translation>The folder could not be added: %1</translation>
+    </message>
+    <message>
         <source>无法开始转换：%1</source>
         <translation>Cannot start the conversion: %1</translation>
     </message>
@@ -259,6 +263,10 @@ They are %3 × %4.</translation>
     <message>
         <source>未能识别文字，页面不可搜索</source>
         <translation>its text could not be recognised, the page is not searchable</translation>
+    </message>
+    <message>
+        <source>颜色配置文件无法使用，颜色可能有偏差</source>
+        <translation>its colour profile could not be used, the colours may be off</translation>
     </message>
     <message>
         <source>%1 的第 %2 页</source>

@@ -4,6 +4,7 @@
 // it. Pixel equality is not expected: fonts, anti-aliasing and hairlines
 // differ between any two renderers.
 #include "EmfPicture.h"
+#include "TempDir.h"
 #include "VipsRuntime.h"
 
 #include <gtest/gtest.h>
@@ -21,9 +22,6 @@ using vips::VImage;
 
 namespace {
 
-fs::path Corpus() {
-    return fs::path(QUILLMARK_CORPUS);
-}
 fs::path References() {
     return fs::path(QUILLMARK_TEST_DATA) / "metafile-references";
 }

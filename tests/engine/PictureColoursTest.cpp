@@ -1,6 +1,7 @@
 // Pages must look like the picture does in other viewers: colour profiles,
 // PNG gamma and colour chunks, CMYK, and pictures that only a fallback
 // decoder can read.
+#include "IccProfile.h"
 #include "NormalizeImage.h"
 #include "Pictures.h"
 #include "TempDir.h"
@@ -227,5 +228,46 @@ TEST(PictureColours, CorruptJpegDataIsReportedDamagedAndHarmlessWarningsAreNot) 
         } else {
             EXPECT_FALSE(result.problem.has_value()) << row.picture << ": " << result.reason;
         }
+    }
+}
+
+// A profile that cannot be used leaves the pixels as they are, shown as sRGB,
+// and the report says the colours may be off: the picture is not damaged.
+TEST(PictureColours, AProfileThatCannotBeUsedIsReportedAndThePictureStillShown) {
+    const Chromaticities p3{0.3127, 0.3290, 0.680, 0.320, 0.265, 0.690, 0.150, 0.060};
+    const std::string colourProfile = MakeRgbProfile(p3, Transfer{});
+    const std::string greyProfile = MakeGreyProfile(p3, Transfer{});
+    ASSERT_FALSE(colourProfile.empty());
+    ASSERT_FALSE(greyProfile.empty());
+    struct Row {
+        const char* what;
+        std::string profile;
+        const char* why;
+    };
+    const Row rows[] = {
+        {"not a profile", std::string(300, 'x'), "damaged"},
+        {"a profile cut short", colourProfile.substr(0, colourProfile.size() / 2), "cut short"},
+        {"a grey profile on a colour picture", greyProfile, "made for grey pictures"},
+    };
+    TempDir dir;
+    for (const Row& row : rows) {
+        WriteSolidPicture(dir / "plain.jpg", 40, 40, {200, 120, 80});
+        // One APP2 segment right after the start of the file holds the whole profile.
+        const std::string body = std::string("ICC_PROFILE\0\x01\x01", 14) + row.profile;
+        std::string marker = "\xFF\xE2";
+        marker += static_cast<char>((body.size() + 2) >> 8);
+        marker += static_cast<char>((body.size() + 2) & 0xFF);
+        std::string jpeg = Bytes(dir / "plain.jpg");
+        jpeg.insert(2, marker + body);
+        WriteBytes(dir / "tagged.jpg", jpeg);
+
+        const NormalizeResult result = NormalizeImage(40, 40, dir / "tagged.jpg", dir / "page.jpg");
+        ASSERT_TRUE(result.written) << row.what;
+        EXPECT_EQ(result.problem, PictureOutcome::ProfileUnused) << row.what << ": " << result.reason;
+        EXPECT_NE(result.reason.find("colour profile"), std::string::npos) << result.reason;
+        EXPECT_NE(result.reason.find(row.why), std::string::npos) << result.reason;
+        const Rgb got = ReadPixel(dir / "page.jpg", 20, 20);
+        EXPECT_LE(Distance(got, {200, 120, 80}), 6)
+            << row.what << ": " << int(got[0]) << " " << int(got[1]) << " " << int(got[2]);
     }
 }

@@ -17,5 +17,5 @@ private:
     std::filesystem::path path_;
 };
 
-// The folder of real-world test pictures, e.g. Corpus() / "jpeg" / "flower.jpg".
+// The real-world test pictures kept in tests/data/corpus, e.g. Corpus() / "jpeg" / "flower.jpg".
 std::filesystem::path Corpus();

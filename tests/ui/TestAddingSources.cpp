@@ -166,6 +166,9 @@ void TestAddingSources::folderScanTakesPicturesOldestFirst() {
     g.shell.pickedFolders << dir.filePath("missing");
     g.click(ControlId::AddFolder);
     QVERIFY(g.label().isEmpty());
+    // ...but the user is told why the folder added nothing.
+    QCOMPARE(g.shell.messages.size(), 1);
+    QVERIFY2(g.shell.messages[0].contains(dir.filePath("missing")), qPrintable(g.shell.messages[0]));
     g.click(ControlId::AddFolder);
     QCOMPARE(g.label(), QStringLiteral("0"));
 }
@@ -186,6 +189,11 @@ void TestAddingSources::traverseModeListsSubFolders() {
     f.click(ControlId::AddFolder);
     QCOMPARE(f.rows(), once + once);
     QCOMPARE(f.label(), QStringLiteral("6"));
+    f.shell.pickedFolders << dir.filePath("missing");
+    f.click(ControlId::AddFolder);
+    QCOMPARE(f.rows().size(), 6);
+    QCOMPARE(f.shell.messages.size(), 1);
+    QVERIFY2(f.shell.messages[0].contains(dir.filePath("missing")), qPrintable(f.shell.messages[0]));
 
     // Dropped files are not taken while the list holds folders.
     f.dlg.Control<QLabel>(ControlId::FileCount)->setText("untouched");

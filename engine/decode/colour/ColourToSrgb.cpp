@@ -18,19 +18,34 @@ VImage AlphaInEightBits(const VImage& image) {
     return image.extract_band(image.bands() - 1).linear(255.0 / opaque, 0.5).cast(VIPS_FORMAT_UCHAR);
 }
 
-// The picture converted with its own profile, or nothing when the profile is
-// unreadable or made for other pixels (an RGB profile on a grey picture).
-std::optional<VImage> ThroughProfile(const VImage& image) {
+// The picture converted with its own profile, or nothing when converting
+// would change nothing or the profile cannot be used; `problem` then says why
+// it could not (a profile that is unreadable or made for other pixels, such as
+// an RGB profile on a grey picture).
+std::optional<VImage> ThroughProfile(const VImage& image, std::string& problem) {
     const void* data = nullptr;
     size_t length = 0;
-    if (vips_image_get_blob(image.get_image(), VIPS_META_ICC_NAME, &data, &length) != 0 ||
-        !vips_icc_is_compatible_profile(image.get_image(), data, length)) {
+    if (vips_image_get_blob(image.get_image(), VIPS_META_ICC_NAME, &data, &length) != 0) {
         vips_error_clear();
+        problem = "the embedded colour profile could not be read";
         return std::nullopt;
     }
+    const std::string_view profile(static_cast<const char*>(data), length);
     // Many photographs carry an sRGB profile: converting with it would change
-    // nothing and cost a fifth of the page's time.
-    if (DescribesSrgb(std::string_view(static_cast<const char*>(data), length))) {
+    // nothing and cost a fifth of the page's time. A grey picture tagged sRGB
+    // is shown right without it too.
+    if (DescribesSrgb(profile)) {
+        return std::nullopt;
+    }
+    // libvips takes a grey profile for a colour picture, and would turn the
+    // page grey: the channels must match exactly.
+    std::string why = WhyProfileUnfit(profile, ColourBands(image));
+    if (why.empty() && !vips_icc_is_compatible_profile(image.get_image(), data, length)) {
+        why = "the colour library refused it";
+    }
+    vips_error_clear();
+    if (!why.empty()) {
+        problem = "the embedded colour profile could not be used: " + why;
         return std::nullopt;
     }
     try {
@@ -54,8 +69,9 @@ std::optional<VImage> ThroughProfile(const VImage& image) {
             out = out.bandjoin(AlphaInEightBits(image));
         }
         return out;
-    } catch (const vips::VError&) {
+    } catch (const vips::VError& error) {
         vips_error_clear();
+        problem = std::string("the embedded colour profile could not be applied: ") + error.what();
         return std::nullopt;
     }
 }
@@ -77,22 +93,23 @@ VImage InkToRgb(const VImage& image) {
 
 } // namespace
 
-VImage ToDisplayColours(VImage image) {
+DisplayColours ToDisplayColours(VImage image) {
+    std::string problem;
     if (image.get_typeof(VIPS_META_ICC_NAME) != 0) {
-        if (std::optional<VImage> converted = ThroughProfile(image)) {
-            return *converted;
+        if (std::optional<VImage> converted = ThroughProfile(image, problem)) {
+            return {*converted, {}};
         }
     }
     const VipsInterpretation kind = image.interpretation();
     if (kind == VIPS_INTERPRETATION_CMYK && image.bands() >= 4) {
-        return InkToRgb(image);
+        return {InkToRgb(image), problem};
     }
     const bool grey = kind == VIPS_INTERPRETATION_B_W || kind == VIPS_INTERPRETATION_GREY16;
     if (image.format() != VIPS_FORMAT_UCHAR ||
         (!grey && kind != VIPS_INTERPRETATION_sRGB && kind != VIPS_INTERPRETATION_MULTIBAND)) {
         image = image.colourspace(grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
     }
-    return image;
+    return {image, problem};
 }
 
 VImage WithProfile(VImage image, std::string_view profile) {

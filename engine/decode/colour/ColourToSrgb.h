@@ -1,5 +1,6 @@
 #pragma once
 
+#include <string>
 #include <string_view>
 #include <vips/vips8>
 
@@ -16,8 +17,14 @@
 //   the pixels) is taken as sRGB, its samples only brought to 8 bits.
 //
 // A picture that is already 8-bit sRGB or grey without a profile passes
-// through untouched, at no cost.
-vips::VImage ToDisplayColours(vips::VImage image);
+// through untouched, at no cost. When the picture carries a profile that
+// could not be used, `profileProblem` says why, for the report: the pixels are
+// all there, but their colours may be off.
+struct DisplayColours {
+    vips::VImage image;
+    std::string profileProblem;
+};
+DisplayColours ToDisplayColours(vips::VImage image);
 
 // The picture with `profile` as its colour profile, in place of any it had.
 vips::VImage WithProfile(vips::VImage image, std::string_view profile);

@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
 #include <lcms2.h>
 #include <memory>
+#include <string>
 #include <vector>
 
 namespace {
@@ -176,4 +178,54 @@ bool DescribesSrgb(std::string_view bytes) {
         }
     }
     return true;
+}
+
+namespace {
+
+const char* ColoursOf(int channels) {
+    switch (channels) {
+    case 1:
+        return "grey";
+    case 3:
+        return "RGB";
+    case 4:
+        return "CMYK";
+    default:
+        return "of another colour model";
+    }
+}
+
+} // namespace
+
+std::string WhyProfileUnfit(std::string_view bytes, int colourBands) {
+    constexpr size_t kHeaderSize = 128;
+    if (bytes.size() < kHeaderSize || bytes.substr(36, 4) != "acsp") {
+        return "it is damaged or is not a colour profile";
+    }
+    // The header gives the profile's whole size. lcms opens a profile cut
+    // short all the same and quietly leaves out the tables it lost.
+    uint32_t declared = 0;
+    for (int i = 0; i < 4; ++i) {
+        declared = declared << 8 | static_cast<unsigned char>(bytes[i]);
+    }
+    if (declared > bytes.size()) {
+        return "it is cut short: " + std::to_string(bytes.size()) + " of its " + std::to_string(declared) +
+               " bytes are there";
+    }
+    const ProfilePtr profile(cmsOpenProfileFromMem(bytes.data(), static_cast<cmsUInt32Number>(bytes.size())),
+                             &cmsCloseProfile);
+    if (!profile) {
+        return "it is damaged or is not a colour profile";
+    }
+    const cmsColorSpaceSignature space = cmsGetColorSpace(profile.get());
+    const int channels = static_cast<int>(cmsChannelsOf(space));
+    if (channels != colourBands) {
+        const char* made = space == cmsSigGrayData   ? "grey"
+                           : space == cmsSigRgbData  ? "RGB"
+                           : space == cmsSigCmykData ? "CMYK"
+                                                     : "other";
+        return std::string("it is made for ") + made + " pictures, and this picture is " +
+               ColoursOf(colourBands);
+    }
+    return {};
 }

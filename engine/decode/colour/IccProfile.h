@@ -44,3 +44,10 @@ std::string MakeGreyProfile(const Chromaticities& chromaticities, const Transfer
 // curve (as written by cameras, phones and most software under many names):
 // converting with it would change nothing but cost time.
 bool DescribesSrgb(std::string_view profile);
+
+// Why `profile` cannot convert pixels of `colourBands` colour channels (1
+// grey, 3 RGB, 4 CMYK), in words for the user: "it is damaged or is not a
+// colour profile", "it is cut short: ...", "it is made for grey pictures, and
+// this picture is RGB". Empty when it is whole, lcms can read it and it is
+// made for exactly those channels.
+std::string WhyProfileUnfit(std::string_view profile, int colourBands);

@@ -1,7 +1,7 @@
 # Renders each metafile alone through LibreOffice Draw: the page is shrunk to the
 # picture and exported as a PNG whose longer side is the size asked for.
 #
-#   python3 make-references.py 400 OUTDIR ../../../../shared/corpus/emf/*.emf
+#   python3 make-references.py 400 OUTDIR ../corpus/emf/*.emf
 #
 # Needs LibreOffice (Debian: libreoffice-draw-nogui, python3-uno); the tests do not.
 import sys, os, time, subprocess, uno
