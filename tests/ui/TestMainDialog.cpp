@@ -248,7 +248,7 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
     dlg.InsertAtTop(QStringLiteral("/tmp/a.jpg"));
     shell.messages.clear();
     dlg.OnStartConversion();
-    QCOMPARE(shell.messages.size(), 1);
+    QTRY_COMPARE(shell.messages.size(), 1);
     QVERIFY2(shell.messages.first().startsWith(QStringLiteral("页边距无效")),
              qPrintable(shell.messages.first()));
     QVERIFY(shell.messages.first().contains(QStringLiteral("80 毫米")));
