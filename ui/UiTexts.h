@@ -166,4 +166,7 @@ class UiTexts {
     static inline const QString kNoDisplay =
         QStringLiteral("quillmark: no graphical display (DISPLAY or WAYLAND_DISPLAY is not set); "
                        "use quillmark-cli to convert pictures from the command line");
+    static inline const QString kHandOverUnanswered =
+        QStringLiteral("quillmark: the running copy did not answer in time; "
+                       "opening the files in a window of their own");
 };
