@@ -1,19 +1,28 @@
 #include "InstanceGuard.h"
 
 #include <QDataStream>
+#include <QDateTime>
 #include <QDeadlineTimer>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QStandardPaths>
 #include <QThread>
+#include <algorithm>
 #include <unistd.h>
 
 namespace {
 
-// The request: this tag and the list of files, in Qt's data stream format.
-const QByteArray kActivate = "quillmark-activate";
+// The request: this tag, the time (milliseconds since 1970) at which the
+// later copy stops waiting for the answer, and the list of files, in Qt's data
+// stream format.
+const QByteArray kActivate = "quillmark-activate-until";
 constexpr auto kStreamVersion = QDataStream::Qt_6_0;
+
+// How long before the later copy gives up the first copy stops taking its
+// files: the answer must have time to arrive, or both copies would list them.
+constexpr qint64 kAnswerMarginMs = 1000;
 
 // Socket names become file names: keep what a display name may hold to
 // letters, digits and a few safe marks.
@@ -91,12 +100,16 @@ void InstanceGuard::OnNewConnection() {
             in.setVersion(kStreamVersion);
             in.startTransaction();
             QByteArray tag;
+            qint64 until = 0;
             QStringList files;
-            in >> tag >> files;
+            in >> tag >> until >> files;
             if (!in.commitTransaction()) {
                 return;
             }
-            if (tag == kActivate) {
+            // A request read too late (this copy was busy) has been given up
+            // by its sender, which opens its files in a window of its own.
+            const bool inTime = QDateTime::currentMSecsSinceEpoch() + kAnswerMarginMs < until;
+            if (tag == kActivate && inTime) {
                 socket->write("ok\n");
                 socket->flush();
                 emit activationRequested(files);
@@ -107,21 +120,24 @@ void InstanceGuard::OnNewConnection() {
     }
 }
 
-bool InstanceGuard::HandOver(const QStringList& files, int timeoutMs) {
-    QByteArray request;
-    QDataStream out(&request, QIODevice::WriteOnly);
-    out.setVersion(kStreamVersion);
-    out << kActivate << files;
+bool InstanceGuard::HandOver(const QStringList& files, int timeoutMs, int answerMs) {
     const QDeadlineTimer deadline(timeoutMs);
     while (!deadline.hasExpired()) {
         QLocalSocket socket;
         socket.connectToServer(key);
         if (socket.waitForConnected(200)) {
+            QByteArray request;
+            QDataStream out(&request, QIODevice::WriteOnly);
+            out.setVersion(kStreamVersion);
+            out << kActivate << QDateTime::currentMSecsSinceEpoch() + answerMs << files;
+            QElapsedTimer waited;
+            waited.start();
             socket.write(request);
             while (socket.bytesToWrite() > 0 && socket.waitForBytesWritten(1000)) {
             }
             // The first copy answers once it has taken the files.
-            return socket.waitForReadyRead(5000) && socket.readAll().startsWith("ok");
+            const int left = std::max<int>(answerMs - int(waited.elapsed()), 0);
+            return socket.waitForReadyRead(left) && socket.readAll().startsWith("ok");
         }
         QThread::msleep(100);
     }

@@ -37,8 +37,10 @@ class InstanceGuard : public QObject {
 
     // For a later copy: ask the first copy to come forward and to take `files`
     // (absolute paths). Waits up to `timeoutMs` for the first copy to be
-    // listening (it may be starting up). True once the first copy confirmed.
-    bool HandOver(const QStringList& files = {}, int timeoutMs = 3000);
+    // listening (it may be starting up), then up to `answerMs` for its answer.
+    // True once the first copy confirmed; false when it did not answer in time
+    // (it is busy or hung), and then it does not take the files later either.
+    bool HandOver(const QStringList& files = {}, int timeoutMs = 3000, int answerMs = 5000);
 
   signals:
     // A later copy asked to come forward; `files` are the ones it was started with.

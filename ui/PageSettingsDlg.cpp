@@ -12,6 +12,8 @@
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
 
 namespace {
 
@@ -59,6 +61,15 @@ QListWidget* MakeLanguageList(const QString& chosen) {
     return list;
 }
 
+// A page of `tabs` holding one form.
+QFormLayout* AddTab(QTabWidget* tabs, const QString& name, const QString& title) {
+    auto* page = new QWidget;
+    page->setObjectName(name);
+    auto* form = new QFormLayout(page);
+    tabs->addTab(page, title);
+    return form;
+}
+
 } // namespace
 
 PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
@@ -96,21 +107,31 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     ocr->setObjectName(QStringLiteral("ocr"));
     ocrLanguages = MakeLanguageList(choice.ocrLanguages);
 
-    auto* form = new QFormLayout;
-    form->addRow(UiTexts::PaperLabel(), paper);
-    form->addRow(UiTexts::DpiLabel(), dpi);
-    form->addRow(UiTexts::OrientationLabel(), orientation);
-    form->addRow(UiTexts::MarginLabel(), margin);
-    form->addRow(UiTexts::FitLabel(), fit);
-    form->addRow(UiTexts::OrderLabel(), order);
-    form->addRow(keepJpeg);
-    form->addRow(UiTexts::OcrLabel(), ocr);
-    form->addRow(UiTexts::OcrLanguagesLabel(), ocrLanguages);
+    // One tab per subject, so the dialog stays small enough for a 1280 x 800
+    // screen as settings are added.
+    auto* tabs = new QTabWidget;
+    tabs->setObjectName(QStringLiteral("tabs"));
+    auto* pageForm = AddTab(tabs, QStringLiteral("pageTab"), UiTexts::PageTab());
+    pageForm->addRow(UiTexts::PaperLabel(), paper);
+    pageForm->addRow(UiTexts::DpiLabel(), dpi);
+    pageForm->addRow(UiTexts::OrientationLabel(), orientation);
+    pageForm->addRow(UiTexts::MarginLabel(), margin);
+    auto* picturesForm = AddTab(tabs, QStringLiteral("picturesTab"), UiTexts::PicturesTab());
+    picturesForm->addRow(UiTexts::FitLabel(), fit);
+    picturesForm->addRow(UiTexts::OrderLabel(), order);
+    auto* documentForm = AddTab(tabs, QStringLiteral("documentTab"), UiTexts::DocumentTab());
+    documentForm->addRow(keepJpeg);
+    auto* textForm = AddTab(tabs, QStringLiteral("textTab"), UiTexts::TextTab());
+    textForm->addRow(UiTexts::OcrLabel(), ocr);
+    textForm->addRow(UiTexts::OcrLanguagesLabel(), ocrLanguages);
+
     auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel);
     buttons->button(QDialogButtonBox::Ok)->setText(UiTexts::Ok());
     buttons->button(QDialogButtonBox::Cancel)->setText(UiTexts::Cancel());
-    form->addRow(buttons);
-    setLayout(form);
+    auto* layout = new QVBoxLayout;
+    layout->addWidget(tabs);
+    layout->addWidget(buttons);
+    setLayout(layout);
     connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
     connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
 

@@ -10,13 +10,14 @@ class QDoubleSpinBox;
 class QListWidget;
 class QSpinBox;
 
-// The "更多设置" dialog: paper size and resolution, orientation, margin, how
-// pictures are fitted, the order of pictures taken from a folder, whether
-// JPEGs go in as they are, and text recognition for searchable documents with
-// its languages (those installed; Chinese and English checked when nothing
-// was chosen yet). It
+// The "更多设置" dialog, in tabs: the page (paper size and resolution,
+// orientation, margin), the pictures (how they are fitted, the order of those
+// taken from a folder), the document (whether JPEGs go in as they are), and
+// text recognition for searchable documents with its languages (those
+// installed; Chinese and English checked when nothing was chosen yet). It
 // edits a copy; the window takes Choice() when the user confirms. Its fields
-// carry object names ("paper", "dpi", ...) so tests can reach them.
+// and tabs carry object names ("paper", "dpi", ..., "tabs", "pageTab") so
+// tests can reach them.
 class PageSettingsDlg : public QDialog {
     Q_OBJECT
   public:

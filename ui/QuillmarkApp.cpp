@@ -42,9 +42,12 @@ int CQuillmarkApp::InitInstance() {
     // The lock comes before the application object, so a second start hands
     // over and ends without touching the display.
     InstanceGuard guard(InstanceGuard::DefaultKey());
-    if (!guard.TryBecomeFirst()) {
-        guard.HandOver(files);
-        return 0;
+    const bool first = guard.TryBecomeFirst();
+    if (!first) {
+        if (guard.HandOver(files) || files.isEmpty()) {
+            return 0;
+        }
+        std::fprintf(stderr, "%s\n", qPrintable(UiTexts::kHandOverUnanswered));
     }
     if (!DisplayReachable()) {
         std::fprintf(stderr, "%s\n", qPrintable(UiTexts::kNoDisplay));
@@ -56,7 +59,9 @@ int CQuillmarkApp::InitInstance() {
     QApplication::setDesktopFileName(QStringLiteral("io.github.quillmark.Quillmark"));
     QApplication::setWindowIcon(QIcon(QStringLiteral(":/icon.png")));
     InstallTranslation(ChooseUiLanguage(QLocale::system().uiLanguages()));
-    guard.Listen();
+    if (first) {
+        guard.Listen();
+    }
 
     QtShell shell;
     // ~/.config/quillmark/quillmark.conf on Linux.

@@ -2,6 +2,7 @@
 
 #include "AboutDlg.h"
 #include "ControlFactory.h"
+#include "Conversion.h"
 #include "DialogBackground.h"
 #include "DialogUnits.h"
 #include "ListPreviews.h"
@@ -16,23 +17,24 @@
 #include <QActionGroup>
 #include <QApplication>
 #include <QCheckBox>
-#include <QMenu>
-#include <QToolButton>
 #include <QDir>
 #include <QGroupBox>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPainter>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QShortcut>
+#include <QToolButton>
 #include <QTreeWidget>
 
 CQuillmarkDlg::CQuillmarkDlg(Shell& shell, JobState& job, double screenDpi, QSettings* settings,
                              QWidget* parent)
     : QDialog(parent), shell(shell), job(job), settings(settings), logo(QStringLiteral(":/logo.png")),
-      runner(job, [this](Stage finished) { OnStageDone(finished); }) {
+      jobProcedure(RunJob), runner(job, {[this](Stage finished) { OnStageDone(finished); },
+                                         [this](bool began) { OnJobDone(began); }}) {
     // A normal top-level window with a minimise box, but not resizable.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint | Qt::WindowSystemMenuHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "PageChoice.h"
 #include "ConvertOptions.h"
 #include "DialogUnits.h"
+#include "PageChoice.h"
 #include "StageRunner.h"
 
 #include <QBasicTimer>
@@ -11,6 +11,9 @@
 #include <QImage>
 #include <QList>
 #include <QUrl>
+#include <ctime>
+#include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -33,10 +36,10 @@ struct JobState;
 // part of the window, and ordered and pruned by the six buttons beside it, by
 // dragging rows, and by its context menu (sorting, removing every selected row).
 //
-// A job runs in two stages on worker threads; the window starts the first on
-// Start, the second when the first is done, and ends the job and unlocks
-// itself when the second is done. Closing asks first; during a job the window
-// goes at once and the job stops off the UI thread (jobEnded tells when).
+// Start runs the whole job, its beginning and its end included, on a worker
+// thread; the window hears of its stages' ends and of the job's end, and then
+// unlocks itself. Closing asks first; during a job the window goes at once and
+// the job stops and ends off the UI thread (jobEnded tells when).
 //
 // Given settings, the window starts with the choices remembered there and
 // keeps the new ones there when a job starts and when it closes; without, it
@@ -54,6 +57,12 @@ class CQuillmarkDlg : public QDialog {
     ListPreviews& Previews() const { return *previews; }
     template <typename T> T* Control(int id) const { return qobject_cast<T*>(Control(id)); }
 
+    // What Start runs on the job's thread: RunJob unless replaced, as tests
+    // replace it to watch a job from inside.
+    using JobProcedure = std::function<bool(JobState&, const std::filesystem::path& saveFolder,
+                                            std::time_t startTime, const StageObserver&)>;
+    void SetJobProcedure(JobProcedure procedure) { jobProcedure = std::move(procedure); }
+
     // True from Start until the job has ended, also after the window closed
     // during a job and until that job has stopped.
     bool IsConverting() const { return converting; }
@@ -64,8 +73,8 @@ class CQuillmarkDlg : public QDialog {
 
     // Command handlers, named after what they serve.
     void OnStartConversion();
-    void OnPrepareDone();
-    void OnConvertDone();
+    void OnPrepareDone(); // the count beside the squares turns to documents
+    void OnConvertDone(); // the job has ended: unlock, and say how it went
     void OnTimer();
     void OnCancelCommand(); // Esc, the close box, Alt+F4
     void OnOkCommand();     // Enter outside a push button
@@ -149,6 +158,8 @@ class CQuillmarkDlg : public QDialog {
     void CaptureOptions();
     void SetLockedButtonsEnabled(bool enabled);
     void OnStageDone(Stage finished);
+    void OnJobDone(bool began);
+    void UnlockAfterJob();
     QString DescribeRefusal(const JobState& refused) const;
     void CloseDuringJob();
     void StopJobAndWait();
@@ -186,6 +197,6 @@ class CQuillmarkDlg : public QDialog {
     QBasicTimer progressTimer;
     bool converting = false;
     bool closing = false; // the window was closed during a job that is stopping
-    Stage runningStage = Stage::Prepare;
+    JobProcedure jobProcedure;
     StageRunner runner;
 };

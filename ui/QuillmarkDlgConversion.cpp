@@ -1,5 +1,5 @@
-// The window's side of a conversion job: Start, the hand-over between the two
-// stages, the progress display and the end of the job.
+// The window's side of a conversion job: Start, the news of the job's stages,
+// the progress display and the end of the job.
 #include "QuillmarkDlg.h"
 
 #include "Conversion.h"
@@ -7,7 +7,6 @@
 #include "JobSummary.h"
 #include "PageSize.h"
 #include "PathText.h"
-#include "PrepareImages.h"
 #include "ProgressIndicator.h"
 #include "Shell.h"
 #include "UiTexts.h"
@@ -67,19 +66,29 @@ void CQuillmarkDlg::OnStartConversion() {
         return;
     }
     RememberSettings();
-    const QString saveFolder = Control<QLineEdit>(ControlId::SaveFolder)->text();
-    if (!BeginJob(job, ToPath(saveFolder), std::time(nullptr))) {
-        EndJob(job);
-        shell.ShowMessage(this, DescribeRefusal(job), Shell::Buttons::Ok);
-        return;
-    }
+    const std::filesystem::path saveFolder = ToPath(Control<QLineEdit>(ControlId::SaveFolder)->text());
+    const std::time_t startTime = std::time(nullptr);
 
     SetLockedButtonsEnabled(false);
     converting = true;
-    runningStage = Stage::Prepare;
     progressStep = 0;
     progressTimer.start(kProgressPeriodMs, this);
-    if (!runner.Run(PrepareImagesProc)) {
+    // Beginning a job clears away dead jobs' folders and ending one deletes
+    // pages, both of which can take long on a slow disk: the whole job runs
+    // on its own thread, and a refusal comes back as the job's end.
+    const bool started = runner.Run(
+        [procedure = jobProcedure, saveFolder, startTime](JobState& running, const StageObserver& observer) {
+            try {
+                return procedure(running, saveFolder, startTime, observer);
+            } catch (const std::exception& error) {
+                // Whatever escaped still ends the job and reaches the user.
+                running.report.Fail(JobRefusal::Failed, error.what());
+                EndJob(running);
+                return true;
+            }
+        });
+    if (!started) {
+        job.report = JobReport{};
         job.report.Fail(JobRefusal::Failed, "no worker thread could be started");
         OnConvertDone();
     }
@@ -107,36 +116,33 @@ QString CQuillmarkDlg::DescribeRefusal(const JobState& refused) const {
 }
 
 void CQuillmarkDlg::OnStageDone(Stage finished) {
+    if (finished == Stage::Prepare && !closing) {
+        OnPrepareDone();
+    }
+}
+
+void CQuillmarkDlg::OnPrepareDone() {
+    // The job's thread has already turned its count to documents; show it.
+    UpdateProgressArea();
+}
+
+void CQuillmarkDlg::OnJobDone(bool began) {
     if (closing) {
-        // The window is gone: whatever stage ended, the job ends with it.
-        EndJob(job);
+        // The window is gone, and the job has ended on its own thread.
         progressTimer.stop();
         converting = false;
         emit jobEnded();
         return;
     }
-    if (finished == Stage::Prepare) {
-        OnPrepareDone();
-    } else {
-        OnConvertDone();
-    }
-}
-
-void CQuillmarkDlg::OnPrepareDone() {
-    // A job the preparation refused or that was stopped has nothing to build from.
-    if (!JobGoesOn(job)) {
-        OnConvertDone();
+    if (!began) {
+        UnlockAfterJob();
+        shell.ShowMessage(this, DescribeRefusal(job), Shell::Buttons::Ok);
         return;
     }
-    runningStage = Stage::Build;
-    if (!runner.Run(BuildPdfsStage)) {
-        job.report.Fail(JobRefusal::Failed, "no worker thread could be started");
-        OnConvertDone();
-    }
+    OnConvertDone();
 }
 
-void CQuillmarkDlg::OnConvertDone() {
-    EndJob(job);
+void CQuillmarkDlg::UnlockAfterJob() {
     SetLockedButtonsEnabled(true);
     Control(ControlId::AddFiles)->setEnabled(!Control<QCheckBox>(ControlId::TraverseBox)->isChecked());
     progressTimer.stop();
@@ -144,6 +150,10 @@ void CQuillmarkDlg::OnConvertDone() {
     progressStep = 0;
     UpdateProgressArea();
     emit jobEnded();
+}
+
+void CQuillmarkDlg::OnConvertDone() {
+    UnlockAfterJob();
     const QString outputFolder = QDir::toNativeSeparators(FromPath(job.options.outputFolder));
     const JobEndMessage message = DescribeJobEnd(job.report, outputFolder);
     const bool haveDocuments = !job.report.documentsWritten.empty();
@@ -176,7 +186,7 @@ QString CQuillmarkDlg::ProgressCount() const {
         return {};
     }
     const QString format =
-        runningStage == Stage::Prepare ? UiTexts::PicturesProgress() : UiTexts::DocumentsProgress();
+        progress.stage == Stage::Prepare ? UiTexts::PicturesProgress() : UiTexts::DocumentsProgress();
     return format.arg(progress.done).arg(progress.total);
 }
 
@@ -196,16 +206,16 @@ void CQuillmarkDlg::StopJobAndWait() {
     if (!converting) {
         return;
     }
+    // The job ends on its own thread before the wait is over.
     runner.StopAndWait();
-    EndJob(job);
     progressTimer.stop();
     converting = false;
     progressStep = 0;
 }
 
 void CQuillmarkDlg::CloseDuringJob() {
-    // The window goes at once; the stop runs on the job's own thread and its
-    // end, which arrives within half a second, ends the job (OnStageDone).
+    // The window goes at once; the job stops and ends on its own thread, and
+    // its end arrives within half a second (OnJobDone).
     closing = true;
     job.cancelRequested = true;
     QDialog::done(QDialog::Rejected);

@@ -96,6 +96,10 @@ class UiTexts {
     // The page settings beside the size fields, and their dialog.
     static QString MoreSettingsWithPaper() { return tr("%1…"); } // the paper's name
     static QString PageSettingsTitle() { return tr("更多设置"); }
+    static QString PageTab() { return tr("页面"); }
+    static QString PicturesTab() { return tr("图片"); }
+    static QString DocumentTab() { return tr("文档"); }
+    static QString TextTab() { return tr("文字识别"); }
     static QString PaperLabel() { return tr("纸张大小："); }
     static QString PaperCustom() { return tr("自定义尺寸（像素）"); }
     static QString PaperWithDpi() { return tr("%1，%2 dpi"); }
@@ -172,4 +176,7 @@ class UiTexts {
     static inline const QString kNoDisplay =
         QStringLiteral("quillmark: no graphical display (DISPLAY or WAYLAND_DISPLAY is not set); "
                        "use quillmark-cli to convert pictures from the command line");
+    static inline const QString kHandOverUnanswered =
+        QStringLiteral("quillmark: the running copy did not answer in time; "
+                       "opening the files in a window of their own");
 };

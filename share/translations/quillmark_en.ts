@@ -441,6 +441,22 @@ It is %1 now.</translation>
         <translation>More Settings</translation>
     </message>
     <message>
+        <source>页面</source>
+        <translation>Page</translation>
+    </message>
+    <message>
+        <source>图片</source>
+        <translation>Pictures</translation>
+    </message>
+    <message>
+        <source>文档</source>
+        <translation>Document</translation>
+    </message>
+    <message>
+        <source>文字识别</source>
+        <translation>Text Recognition</translation>
+    </message>
+    <message>
         <source>纸张大小：</source>
         <translation>Paper size:</translation>
     </message>

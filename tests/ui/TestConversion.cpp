@@ -1,6 +1,7 @@
 // Jobs started from the window: refusals, whole jobs to readable PDFs, the
 // end-of-job account, the locked buttons, the progress state and closing
 // during a job.
+#include "Conversion.h"
 #include "DialogTemplate.h"
 #include "FakeShell.h"
 #include "JobState.h"
@@ -17,7 +18,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
-#include <QToolButton>
 #include <QRadioButton>
 #include <QRandomGenerator>
 #include <QRegularExpression>
@@ -27,8 +27,16 @@
 #include <QTest>
 #include <QThread>
 #include <QTimer>
+#include <QToolButton>
 #include <QTreeWidget>
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <mutex>
+#include <sched.h>
+#include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -134,6 +142,8 @@ class TestConversion : public QObject {
     void closingDuringAJob_data();
     void closingDuringAJob();
     void answeringNoLetsTheJobFinish();
+    void jobLivesOnItsOwnThread_data();
+    void jobLivesOnItsOwnThread();
 };
 
 void TestConversion::emptyListStartsNothing() {
@@ -170,9 +180,10 @@ void TestConversion::pageSizeOutsideTheLimitsIsRefused() {
     f.dlg.Control<QLineEdit>(ControlId::PageWidth)->setText(width);
     f.dlg.Control<QLineEdit>(ControlId::PageHeight)->setText(height);
     f.dlg.OnStartConversion();
+    // The job is refused at its beginning, on the job's thread.
+    WAIT_FOR_END(f);
     QCOMPARE(f.shell.messages.size(), 1);
     QVERIFY2(f.shell.messages.first().contains("3 到 14400"), qPrintable(f.shell.messages.first()));
-    QVERIFY(!f.dlg.IsConverting());
     QVERIFY(f.outputFolders().isEmpty());
     QVERIFY(f.dlg.Control(ControlId::Start)->isEnabled());
 }
@@ -378,11 +389,11 @@ void TestConversion::closingDuringAJob_data() {
     QTest::addColumn<bool>("merge");
     QTest::addColumn<bool>("endlessPicture");
     // At once: the preparation stage is stopped. After a pause without the
-    // event loop: the preparation has finished and its notice waits unread.
+    // event loop: the job has ended on its own thread and its notice waits unread.
     // While PDFs are written: the PDF stage is stopped. While a picture that
     // never finishes decoding is under way: only stopping its decoder ends it.
     QTest::newRow("at once") << 0 << true << false;
-    QTest::newRow("preparation done, notice unread") << 3000 << true << false;
+    QTest::newRow("job ended, notice unread") << 3000 << true << false;
     QTest::newRow("while writing documents") << -1 << false << false;
     QTest::newRow("while a picture decodes") << 300 << true << true;
 }
@@ -468,6 +479,94 @@ void TestConversion::answeringNoLetsTheJobFinish() {
     WAIT_FOR_END(f);
     QCOMPARE(f.shell.messages.last(), QStringLiteral("转换完成"));
     QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("result.pdf")), 1);
+}
+
+void TestConversion::jobLivesOnItsOwnThread_data() {
+    QTest::addColumn<bool>("closeDuringTheJob");
+    QTest::newRow("to its end") << false;
+    QTest::newRow("window closed during the job") << true;
+}
+
+// The whole job, its beginning and end included, runs off the UI thread, at a
+// nice value on the normal scheduling class (SCHED_IDLE starves beside busy
+// programs), which the threads it starts inherit.
+void TestConversion::jobLivesOnItsOwnThread() {
+    QFETCH(bool, closeDuringTheJob);
+    Fixture f;
+    QStringList pictures{f.picture("a.png", Qt::red), f.picture("b.png", Qt::blue)};
+    if (closeDuringTheJob) {
+        // A picture that never finishes decoding holds the job until the window closes.
+        const QString pipe = f.folder.filePath("pictures/endless.png");
+        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
+        pictures << pipe;
+    }
+    f.list(pictures);
+    errno = 0;
+    const int ownNice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+    const int expectedNice = std::max(ownNice, 10);
+
+    struct Watch {
+        QThread* thread = nullptr;
+        bool begunBefore = true;    // an output folder existed before the job procedure ran
+        QStringList leftAtEnd{"?"}; // the save folder once the job procedure returned
+        std::atomic<bool> scratchSeen{false};
+        std::mutex lock; // for the figures taken on the stage's threads
+        QSet<int> policies;
+        QSet<int> niceValues;
+    } watch;
+    const auto takePriority = [&watch] {
+        const int nice = ::getpriority(PRIO_PROCESS, static_cast<id_t>(::gettid()));
+        const std::lock_guard hold(watch.lock);
+        watch.policies << ::sched_getscheduler(0);
+        watch.niceValues << nice;
+    };
+    f.dlg.SetJobProcedure([&](JobState& job, const std::filesystem::path& save, std::time_t start,
+                              const StageObserver& observer) {
+        watch.thread = QThread::currentThread();
+        watch.begunBefore = !f.outputFolders().isEmpty();
+        takePriority();
+        StageObserver watching = observer;
+        watching.progress = [&](const StageProgress& report) {
+            takePriority();
+            if (report.stage == Stage::Prepare && std::filesystem::is_directory(job.workFolderPath)) {
+                watch.scratchSeen = true;
+            }
+            observer.progress(report);
+        };
+        const bool began = RunJob(job, save, start, watching);
+        watch.leftAtEnd = f.everything();
+        return began;
+    });
+    QSignalSpy ended(&f.dlg, &CQuillmarkDlg::jobEnded);
+    f.dlg.show();
+    f.dlg.OnStartConversion();
+    QTRY_VERIFY_WITH_TIMEOUT(watch.scratchSeen, kJobTimeoutMs);
+    if (closeDuringTheJob) {
+        f.shell.answers << Shell::Answer::Yes;
+        f.dlg.OnCancelCommand();
+        QVERIFY(!f.dlg.isVisible());
+    }
+    QTRY_VERIFY_WITH_TIMEOUT(!f.dlg.IsConverting(), kJobTimeoutMs);
+    QCOMPARE(ended.count(), 1);
+
+    QVERIFY(watch.thread != nullptr);
+    QVERIFY(watch.thread != QThread::currentThread());
+    QVERIFY2(!watch.begunBefore, "the job was begun before its own thread ran");
+    // The job had ended, its scratch folder gone, before the window heard of
+    // it, and the window added nothing to that.
+    QCOMPARE(f.everything(), watch.leftAtEnd);
+    for (const QString& entry : watch.leftAtEnd) {
+        QVERIFY2(!entry.contains(QStringLiteral(".quillmark-work")), qPrintable("left behind: " + entry));
+    }
+    if (closeDuringTheJob) {
+        QCOMPARE(f.shell.messages, QStringList{QStringLiteral("您确定要退出吗 ?")});
+    } else {
+        QCOMPARE(f.shell.messages.size(), 1);
+        QCOMPARE(PdfPageCount(QDir(f.outputFolder()).filePath("result.pdf")), 2);
+    }
+    QVERIFY(!watch.policies.contains(SCHED_IDLE));
+    QCOMPARE(watch.policies, QSet<int>{SCHED_OTHER});
+    QCOMPARE(watch.niceValues, QSet<int>{expectedNice});
 }
 
 QTEST_MAIN(TestConversion)

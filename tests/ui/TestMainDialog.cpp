@@ -7,6 +7,7 @@
 #include "PageSettingsDlg.h"
 #include "QtShell.h"
 #include "QuillmarkDlg.h"
+#include "Translation.h"
 #include "UiTexts.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
+#include <QTabWidget>
 #include <QTest>
 #include <QTimer>
 #include <QTreeWidget>
@@ -37,6 +39,8 @@ class TestMainDialog : public QObject {
     void pageSettingsReachTheJobAndShowBesideTheSize();
     void pageSettingsDialogEditsACopy();
     void paperSizeShowsInTheSizeFields();
+    void pageSettingsFitTheScreenInTabs_data();
+    void pageSettingsFitTheScreenInTabs();
     void textRecognitionIsChosenFromTheInstalledLanguages();
     void closingAsksFirst_data();
     void closingAsksFirst();
@@ -249,7 +253,7 @@ void TestMainDialog::pageSettingsReachTheJobAndShowBesideTheSize() {
     dlg.InsertAtTop(QStringLiteral("/tmp/a.jpg"));
     shell.messages.clear();
     dlg.OnStartConversion();
-    QCOMPARE(shell.messages.size(), 1);
+    QTRY_COMPARE(shell.messages.size(), 1);
     QVERIFY2(shell.messages.first().startsWith(QStringLiteral("页边距无效")),
              qPrintable(shell.messages.first()));
     QVERIFY(shell.messages.first().contains(QStringLiteral("80 毫米")));
@@ -302,6 +306,56 @@ void TestMainDialog::pageSettingsDialogEditsACopy() {
     QVERIFY(!dpi->isEnabled());
     QCOMPARE(margin->suffix(), QStringLiteral(" 像素"));
     QCOMPARE(dialog.Choice().paper, PaperSize::Custom);
+}
+
+void TestMainDialog::pageSettingsFitTheScreenInTabs_data() {
+    QTest::addColumn<QString>("language");
+    QTest::addColumn<QStringList>("titles");
+    QTest::newRow("zh") << "zh" << QStringList{"页面", "图片", "文档", "文字识别"};
+    QTest::newRow("en") << "en" << QStringList{"Page", "Pictures", "Document", "Text Recognition"};
+}
+
+// Every setting the dialog has is on the tab of its subject, the dialog fits a
+// 1280 x 800 screen in either language, and what it opens on it gives back.
+void TestMainDialog::pageSettingsFitTheScreenInTabs() {
+    QFETCH(QString, language);
+    QFETCH(QStringList, titles);
+    InstallTranslation(language);
+    const std::vector<std::string> installed = InstalledOcrLanguages();
+    PageChoice chosen{PaperSize::Letter,      300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
+                      FolderOrder::WriteTime, true};
+    if (!installed.empty()) {
+        chosen.recognizeText = true;
+        chosen.ocrLanguages = QString::fromStdString(installed.back());
+    }
+    PageSettingsDlg dialog(chosen);
+    dialog.show();
+    InstallTranslation(QStringLiteral("zh")); // the dialog keeps its texts; the other tests want Chinese
+    QVERIFY2(dialog.frameGeometry().width() <= 1280 && dialog.frameGeometry().height() <= 800,
+             qPrintable(QStringLiteral("%1 x %2")
+                            .arg(dialog.frameGeometry().width())
+                            .arg(dialog.frameGeometry().height())));
+
+    auto* tabs = dialog.findChild<QTabWidget*>("tabs");
+    QVERIFY(tabs);
+    QStringList shown;
+    for (int tab = 0; tab < tabs->count(); ++tab) {
+        shown << tabs->tabText(tab);
+    }
+    QCOMPARE(shown, titles);
+    const std::pair<const char*, const char*> fields[] = {
+        {"paper", "pageTab"},        {"dpi", "pageTab"},     {"orientation", "pageTab"},
+        {"margin", "pageTab"},       {"fit", "picturesTab"}, {"order", "picturesTab"},
+        {"keepJpeg", "documentTab"}, {"ocr", "textTab"},     {"ocrLanguages", "textTab"}};
+    for (const auto& [name, tabName] : fields) {
+        auto* field = dialog.findChild<QWidget*>(name);
+        auto* tab = dialog.findChild<QWidget*>(tabName);
+        QVERIFY2(field && tab && tab->isAncestorOf(field), name);
+        tabs->setCurrentWidget(tab);
+        QVERIFY2(field->isVisible(), name);
+        QVERIFY2(dialog.rect().contains(field->mapTo(&dialog, field->rect().bottomRight())), name);
+    }
+    QCOMPARE(dialog.Choice(), chosen);
 }
 
 void TestMainDialog::textRecognitionIsChosenFromTheInstalledLanguages() {

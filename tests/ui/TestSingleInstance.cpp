@@ -1,6 +1,7 @@
 // One copy per user and display: a second start hands over to the running
 // copy (with the files it was started with) and ends, also when a crashed copy
-// left its lock and socket behind; a start on another display runs on its own.
+// left its lock and socket behind; a start on another display runs on its own,
+// and so does one whose files a busy copy does not take.
 #include "CommandLineFiles.h"
 #include "DialogTemplate.h"
 #include "FakeShell.h"
@@ -26,12 +27,13 @@ QString TestKey(const char* name) {
     return QStringLiteral("quillmark-test-%1-%2").arg(QCoreApplication::applicationPid()).arg(name);
 }
 
-void StartCopy(QProcess& process, const QString& key, const QStringList& arguments = {}) {
+void StartCopy(QProcess& process, const QString& key, const QStringList& arguments = {},
+               QProcess::ProcessChannelMode channels = QProcess::ForwardedErrorChannel) {
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert("QUILLMARK_INSTANCE_KEY", key);
     environment.insert("QT_QPA_PLATFORM", "offscreen");
     process.setProcessEnvironment(environment);
-    process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    process.setProcessChannelMode(channels);
     process.start(QStringLiteral(QUILLMARK_BIN), arguments);
 }
 
@@ -93,6 +95,7 @@ class TestSingleInstance : public QObject {
     void filesFromTheCommandLine_data();
     void filesFromTheCommandLine();
     void filesHandedToTheRunningCopyAreListed();
+    void filesABusyCopyDoesNotTakeGetAWindowOfTheirOwn();
     void keyNamesUserAndDisplay_data();
     void keyNamesUserAndDisplay();
     void anotherDisplayGetsItsOwnCopy();
@@ -204,6 +207,30 @@ void TestSingleInstance::filesHandedToTheRunningCopyAreListed() {
     QCOMPARE(rows,
              (QStringList{folder.filePath("b.png"), folder.filePath("a.jpg"), "/elsewhere/listed.jpg"}));
     QVERIFY(shell.messages.isEmpty());
+}
+
+void TestSingleInstance::filesABusyCopyDoesNotTakeGetAWindowOfTheirOwn() {
+    const QString key = TestKey("busy");
+    InstanceGuard first(key);
+    QVERIFY(first.TryBecomeFirst());
+    QVERIFY(first.Listen());
+    QSignalSpy asked(&first, &InstanceGuard::activationRequested);
+
+    QTemporaryDir folder;
+    QProcess second;
+    second.setWorkingDirectory(folder.path());
+    StartCopy(second, key, {"a.jpg"}, QProcess::SeparateChannels);
+    // This copy is busy: no event loop runs here while the second one waits
+    // for its answer, and gives up.
+    QVERIFY2(!second.waitForFinished(8000), "the second copy ended, and its files with it");
+    QByteArray said;
+    QTRY_VERIFY_WITH_TIMEOUT((said += second.readAllStandardError()).contains("window of their own"), 5000);
+    // Read late, the request is not taken as well: the files are listed once.
+    QTest::qWait(500);
+    QCOMPARE(asked.count(), 0);
+    QCOMPARE(second.state(), QProcess::Running);
+    second.kill();
+    second.waitForFinished();
 }
 
 void TestSingleInstance::keyNamesUserAndDisplay_data() {
