@@ -163,3 +163,24 @@ TEST(KeptJpeg, ReadFailuresSayWhyAndOnlyAChangedSourceChanged) {
         EXPECT_FALSE(fs::exists(dir / "doc.pdf"));
     }
 }
+
+// A cancel request ends a document unwritten with either writer, and leaves
+// nothing behind, not even the temporary file.
+TEST(PdfWriters, ACancelledDocumentLeavesNothing) {
+    TempDir dir;
+    WriteSolidPicture(dir / "0.jpg", 40, 60, {10, 20, 30});
+    ConvertOptions options;
+    options.pageWidth = 40;
+    options.pageHeight = 60;
+    const std::atomic<bool> cancel{true};
+    for (const bool text : {false, true}) {
+        SCOPED_TRACE(text ? "libqpdf" : "libharu");
+        DocumentPlan plan = PlanDocument({}, dir / "doc.pdf", {}, DocumentSettingsFor(options));
+        plan.pages.push_back({dir / "0.jpg", {}, {}, {}});
+        if (text) {
+            plan.pages[0].text = SomeText();
+        }
+        EXPECT_EQ(WritePdfDocument(plan, &cancel).status, PdfOutcome::Status::Cancelled);
+        EXPECT_EQ(std::distance(fs::directory_iterator(dir.path()), fs::directory_iterator()), 1);
+    }
+}
