@@ -1,6 +1,7 @@
 #include "HaruWriter.h"
 
 #include "PdfDocument.h"
+#include "PdfMessages.h"
 
 #include <cstdio>
 #include <string>
@@ -9,10 +10,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kNotJpeg = "is not a JPEG picture";
-constexpr const char* kEmptyJpeg = "is empty or holds no picture";
 constexpr const char* kCannotCreateDocument = "the PDF library could not create a document (out of memory)";
-constexpr const char* kCancelled = "cancelled";
 
 // The CJK font sets are registered and the font selected on every page even
 // though no text is drawn: the documents have always carried this resource.

@@ -2,6 +2,7 @@
 
 #include "HaruWriter.h"
 #include "JpegMarkers.h"
+#include "PdfMessages.h"
 #include "PdfSaving.h"
 #include "PdfTextLayer.h"
 #include "QpdfWriter.h"
@@ -18,9 +19,7 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kNotJpeg = "is not a JPEG picture";
 constexpr const char* kNotDescribed = "is not the picture the preparation described";
-constexpr const char* kPageSizeRefused = "the page width or height is outside the range of 3 to 14400 points";
 // The sizes every PDF reader takes, which libharu enforces on its own pages.
 constexpr double kSmallestSide = 3;
 constexpr double kLargestSide = 14400;

@@ -1,5 +1,6 @@
 #include "QpdfWriter.h"
 
+#include "PdfMessages.h"
 #include "TextLayerFont.h"
 
 // The newer smart-pointer interface of libqpdf, without its transition warning.
@@ -24,7 +25,6 @@
 namespace {
 
 constexpr size_t kChunk = 1 << 20;
-constexpr const char* kCancelled = "cancelled";
 
 using Object = QPDFObjectHandle;
 
