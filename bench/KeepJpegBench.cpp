@@ -12,7 +12,6 @@
 #include "NormalizeImage.h"
 #include "ConvertOptions.h"
 #include "PdfAssembly.h"
-#include "PageNotes.h"
 
 #include <algorithm>
 #include <chrono>
@@ -74,15 +73,14 @@ int main(int argc, char** argv) {
     PageSetup setup;
     setup.pageWidth = kWidth;
     setup.pageHeight = kHeight;
-    std::vector<PageFile> pages;
+    std::vector<PagePlan> pages;
     const double keep = FastestMs([&] {
         pages.clear();
         for (size_t n = 0; n < sources.size(); ++n) {
             const fs::path page = work / (std::to_string(n) + ".jpg");
             const KeepJpegResult result = KeepJpegAsIs(sources[n], page, setup);
             if (result.kept) {
-                WritePageNotes(page, {sources[n], result.kept});
-                pages.push_back({std::to_string(n), 0, page});
+                pages.push_back({page, sources[n], result.kept, {}});
             }
         }
     });
@@ -94,7 +92,9 @@ int main(int argc, char** argv) {
     ConvertOptions options;
     options.pageWidth = kWidth;
     options.pageHeight = kHeight;
-    const double pdf = FastestMs([&] { WritePdfDocument({pages, work / "kept.pdf", "kept"}, DocumentSettingsFor(options)); });
+    DocumentPlan plan = PlanDocument({}, work / "kept.pdf", "kept", DocumentSettingsFor(options));
+    plan.pages = pages;
+    const double pdf = FastestMs([&] { WritePdfDocument(plan); });
     std::printf("check %.1f\nkeep %.1f\nrender %.1f\npdf %.1f\n", check / pictures, keep / pictures,
                 render / pictures, pages.empty() ? 0.0 : pdf / pages.size());
     std::fprintf(stderr, "keep_jpeg_bench: of %zu pictures %d are whole, %zu kept\n", sources.size(), clean,

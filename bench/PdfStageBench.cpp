@@ -2,13 +2,16 @@
 //
 // Times the PDF stage alone: PAGE.jpg (a prepared, page-sized JPEG) is copied
 // to "0.jpg" .. "PAGES-1.jpg" in WORK_FOLDER, then the pages are put into one
-// merged document (MergeFolderToPdf) and into one document each (JpegToPdf),
+// merged document and into one document each, and, kept as it is (the
+// picture drawn into its place on each page, as --keep-jpeg does), into one
+// merged document,
 // plain and with printing forbidden (which encrypts every byte of every
 // picture). Each way is run three times and the fastest run (other work on
 // the machine only ever adds time) is printed as
 // "<way> <ms per page> <document MB>", one way a line. The preparation stage
 // costs tens of milliseconds a page; this shows what the PDF stage adds.
 #include "ConvertOptions.h"
+#include "KeepJpeg.h"
 #include "PdfAssembly.h"
 
 #include <algorithm>
@@ -89,13 +92,36 @@ int main(int argc, char** argv) {
         fs::copy_file(page, jpegs / (std::to_string(i) + ".jpg"), fs::copy_options::overwrite_existing);
     }
 
-    auto mergeAll = [&] { return WrittenBytes(MergeFolderToPdf(jpegs, merged, DocumentSettingsFor(options))); };
+    // The documents as the stage plans them, straight from the page files.
+    auto write = [&](int first, int count, const fs::path& target) {
+        DocumentPlan plan = PlanDocument({}, target, {}, DocumentSettingsFor(options));
+        for (int i = first; i < first + count; ++i) {
+            plan.pages.push_back({jpegs / (std::to_string(i) + ".jpg"), {}, {}, {}});
+        }
+        return WrittenBytes(WritePdfDocument(plan));
+    };
+    auto mergeAll = [&] { return write(0, pages, merged / kMergedDocumentName); };
+    // The same picture kept as it is, one copy of it a page.
+    std::vector<PagePlan> kept;
+    for (int i = 0; i < pages; ++i) {
+        const fs::path file = jpegs / ("kept-" + std::to_string(i) + ".jpg");
+        const KeepJpegResult result = KeepJpegAsIs(page, file, PageSetupOf(options));
+        if (!result.kept) {
+            std::fprintf(stderr, "pdf_stage_bench: %s cannot be kept as it is\n", page.c_str());
+            return 1;
+        }
+        kept.push_back({file, page, result.kept, {}});
+    }
+    auto mergeKept = [&] {
+        DocumentPlan plan = PlanDocument({}, merged / "kept.pdf", {}, DocumentSettingsFor(options));
+        plan.pages = kept;
+        return WrittenBytes(WritePdfDocument(plan));
+    };
     auto oneEach = [&] {
         std::uintmax_t bytes = 0;
         for (int i = 0; i < pages; ++i) {
             const std::string number = std::to_string(i);
-            const std::uintmax_t written =
-                WrittenBytes(JpegToPdf(jpegs / (number + ".jpg"), separate / (number + ".pdf"), DocumentSettingsFor(options)));
+            const std::uintmax_t written = write(i, 1, separate / (number + ".pdf"));
             if (written == 0) {
                 return std::uintmax_t{0};
             }
@@ -109,6 +135,8 @@ int main(int argc, char** argv) {
         const char* suffix = protect ? "+forbid-print" : "";
         const Timing mergedTiming = FastestOf(pages, mergeAll);
         std::printf("merged%s %.3f %.1f\n", suffix, mergedTiming.msPerPage, mergedTiming.documentMb);
+        const Timing keptTiming = FastestOf(pages, mergeKept);
+        std::printf("merged-kept%s %.3f %.1f\n", suffix, keptTiming.msPerPage, keptTiming.documentMb);
         const Timing separateTiming = FastestOf(pages, oneEach);
         std::printf("separate%s %.3f %.1f\n", suffix, separateTiming.msPerPage, separateTiming.documentMb);
         std::fflush(stdout);

@@ -18,6 +18,9 @@
 #   j  the window's list of 10,000 pictures: scrolling and hovering (list_preview_bench)
 #   k  quillmark-cli merged with --keep-jpeg: the JPEGs go in byte for byte
 #   k2 img2pdf embedding the same JPEGs (it never re-encodes either)
+#   k3 quillmark-cli merged with --keep-jpeg over 2,000 pictures: the pictures
+#      are read from their files as the document is written, so memory must
+#      stay flat whatever the page count
 #   l  what keeping JPEGs costs step by step (keep_jpeg_bench)
 #   m  searchable documents (ocr_bench): seconds per page of text recognition
 #      with eng and with chi_sim+eng, two workers, and the bytes the text
@@ -185,6 +188,9 @@ MIXED=("$CORPUS"/jpeg/land-0[1-5].jpg "$CORPUS"/png/*.png "$CORPUS"/tiff/*.tif "
 MAGICK=("${JPEGS[@]:0:IMAGEMAGICK_PICTURES}")
 MANY=()
 for _ in $(seq 10); do MANY+=("${JPEGS[@]}"); done
+KEPT_MANY=()
+while [ ${#KEPT_MANY[@]} -lt 2000 ]; do KEPT_MANY+=("${JPEGS[@]}"); done
+KEPT_MANY=("${KEPT_MANY[@]:0:2000}")
 [ -x /usr/bin/convert-im6.q16 ] || MAGICK=()
 cat "$CORPUS"/*/* >/dev/null # every run reads from the page cache, none from disk
 loadBefore=$(cut -d' ' -f1-3 /proc/loadavg)
@@ -208,6 +214,8 @@ if [ ${#MAGICK[@]} -gt 0 ]; then
 fi
 echo "${#MANY[@]} pictures, once..."
 measure g "$CLI" -q -o "$WORK/out" "${MANY[@]}"
+echo "${#KEPT_MANY[@]} pictures kept as they are, once..."
+measure k3 "$CLI" -q --keep-jpeg -o "$WORK/out" "${KEPT_MANY[@]}"
 
 echo "the PDF stage alone..."
 "$TOOLS/vips-batch" $W $H $Q "$WORK" "${JPEGS[0]}"
@@ -243,6 +251,7 @@ fi
 row g ${#MANY[@]} "quillmark merged, the ${#JPEGS[@]} JPEGs 10 times"
 row k ${#JPEGS[@]} "quillmark merged --keep-jpeg, 12 MP JPEGs"
 row k2 ${#JPEGS[@]} "img2pdf embedding the same JPEGs"
+row k3 ${#KEPT_MANY[@]} "quillmark merged --keep-jpeg, 2,000 pictures"
 echo "(peak MB: summed resident memory of the process tree, shared libraries counted per process;"
 echo " peak-PDF: peak beyond the size of the document written, which the PDF library holds in memory)"
 echo
@@ -283,6 +292,7 @@ cpuVersusLimit=$(ratio "$(field a 2)" "$(field e 2)")
 beyond50=$(best a | awk '{ printf "%.0f", $3 / 1024 - $5 / 1e6 }')
 beyond500=$(best g | awk '{ printf "%.0f", $3 / 1024 - $5 / 1e6 }')
 mostBeyond=$(printf '%s\n' "$beyond50" "$beyond500" | sort -n | tail -n 1)
+keptPeak=$(best k3 | awk '{ printf "%.0f", $3 / 1024 }')
 pdfStage=$(awk '$1 == "merged" { print $2 }' "$WORK/pdf-stage.txt")
 keepSpeedUp=$(ratio "$(field a 1)" "$(field k 1)")
 keepVersusImg2pdf=$(ratio "$(field k 1)" "$(field k2 1)")
@@ -296,6 +306,7 @@ Targets (figures only; nothing fails on them):
       (the loop makes pages only; against the loop followed by img2pdf (e2): $(ratio "$mergedWall" "$(field e2 1)")x)
   A4 at 150 dpi / the default A2 size, CPU (a4 / a)  $(ratio "$(field a4 2)" "$(field a 2)")x    below 1x (fewer pixels)   $(verdict "$(ratio "$(field a4 2)" "$(field a 2)")" 0.99)   (wall: $(ratio "$(field a4 1)" "$mergedWall")x)
   peak beyond the document, 50 / 500 pictures    $beyond50 / $beyond500 MB   at most 200 MB, flat    $(verdict "$mostBeyond" 200)
+  peak of a 2,000-page --keep-jpeg merge (k3)    $keptPeak MB   at most 100 MB, flat    $(verdict "$keptPeak" 100)
   PDF stage, merged, per page (h)                $pdfStage ms     at most 1 ms     $(verdict "$pdfStage" 1)
   merged job without / with --keep-jpeg (a / k)  ${keepSpeedUp}x    at least 4x      $(verdict "$keepSlowness" 0.25)
   --keep-jpeg / img2pdf, same JPEGs (k / k2)     ${keepVersusImg2pdf}x    at most 1.00x    $(verdict "$keepVersusImg2pdf" 1.00)

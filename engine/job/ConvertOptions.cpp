@@ -1,6 +1,6 @@
 #include "ConvertOptions.h"
 
-#include "PdfAssembly.h"
+#include "DocumentPlan.h"
 
 ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     pageWidth = other.pageWidth;

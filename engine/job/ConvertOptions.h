@@ -67,7 +67,7 @@ struct ConvertOptions {
 PageSetup PageSetupOf(const ConvertOptions& options);
 
 struct DocumentSettings;
-// How a document begun now is written (PdfAssembly.h): the page settings and
+// How a document begun now is written (DocumentPlan.h): the page settings and
 // the protection the options ask for at this moment.
 DocumentSettings DocumentSettingsFor(const ConvertOptions& options);
 

@@ -1,32 +1,26 @@
 #include "PdfStage.h"
 
-#include "FolderScan.h"
-#include "PageNotes.h"
 #include "PdfAssembly.h"
-#include "PreparedPages.h"
 
 #include <cerrno>
+#include <optional>
 #include <set>
 #include <sys/stat.h>
 #include <system_error>
 
 namespace {
 
-// The picture a page was made from, as its notes say; empty when not known.
-std::filesystem::path SourceOf(const PageFile& page) {
-    return ReadPageNotes(page.path).notes.source;
-}
+using Pages = std::vector<const PreparedPage*>;
 
 // The name of the folder that holds every one of `pages`' pictures; empty
 // when they come from several folders or are not known.
-std::string CommonFolderName(const std::vector<PageFile>& pages) {
+std::string CommonFolderName(const Pages& pages) {
     std::filesystem::path folder;
-    for (const auto& page : pages) {
-        const std::filesystem::path source = SourceOf(page);
-        if (source.empty() || (!folder.empty() && source.parent_path() != folder)) {
+    for (const PreparedPage* page : pages) {
+        if (page->source.empty() || (!folder.empty() && page->source.parent_path() != folder)) {
             return {};
         }
-        folder = source.parent_path();
+        folder = page->source.parent_path();
     }
     return folder.filename().string();
 }
@@ -42,6 +36,17 @@ std::string UniqueDocumentName(const std::string& stem, std::set<std::string>& t
     return name;
 }
 
+// Every page of `group` that has a page picture, in order.
+Pages PagesOf(const PreparedGroup& group) {
+    Pages pages;
+    for (const PreparedPage& page : group.pages) {
+        if (!page.file.empty()) {
+            pages.push_back(&page);
+        }
+    }
+    return pages;
+}
+
 // Counts the documents of the stage and records each one's outcome.
 class DocumentTally {
   public:
@@ -52,6 +57,22 @@ class DocumentTally {
         Progress();
     }
     bool Cancelled() const { return job_.cancelRequested.load(); }
+
+    // The documents of one group: merged into one, or one per picture.
+    int DocumentsOf(const PreparedGroup& group) const {
+        if (job_.options.mergeIntoOne == 1) {
+            return 1;
+        }
+        return static_cast<int>(PagesByPicture(group).size());
+    }
+
+    void Build(const PreparedGroup& group, const std::filesystem::path& target) {
+        if (job_.options.mergeIntoOne == 1) {
+            Merge(group, target);
+        } else {
+            OnePerPicture(group, target);
+        }
+    }
 
     void Record(const PdfOutcome& outcome) {
         switch (outcome.status) {
@@ -69,39 +90,47 @@ class DocumentTally {
         Progress();
     }
 
+  private:
     // One document per picture, holding all the pages prepared for it, named
     // by the picture's place or, when asked, after the picture itself.
-    void OnePerPicture(const std::vector<PageFile>& pages, const std::filesystem::path& target) {
+    void OnePerPicture(const PreparedGroup& group, const std::filesystem::path& target) {
         std::set<std::string> taken;
-        for (const auto& picture : PagesByPicture(pages)) {
+        for (const Pages& picture : PagesByPicture(group)) {
             if (Cancelled()) {
                 return;
             }
-            const std::string stem = SourceOf(picture.front()).stem().string();
+            const std::string stem = picture.front()->source.stem().string();
             const std::string name = job_.options.documentNames == DocumentNames::BySource && !stem.empty()
                                          ? UniqueDocumentName(stem, taken)
-                                         : picture.front().number + ".pdf";
-            Record(WritePdfDocument({picture, target / name, stem}, DocumentSettingsFor(job_.options), &job_.cancelRequested));
+                                         : std::to_string(picture.front()->picture) + ".pdf";
+            Write(PlanDocument(picture, target / name, stem, DocumentSettingsFor(job_.options)));
         }
     }
 
-    // One document of all `pages` in `target`, titled after the folder its
-    // pictures share (else after `target`); with an output file chosen,
+    // One document of the group's pages in `target`, titled after the folder
+    // its pictures share (else after `target`); with an output file chosen,
     // exactly there and titled after it.
-    void Merge(const std::vector<PageFile>& pages, const std::filesystem::path& target) {
-        DocumentPlan plan{pages, target / kMergedDocumentName, CommonFolderName(pages)};
-        if (!job_.options.outputFile.empty()) {
-            plan.target = job_.options.outputFile;
-            plan.title = job_.options.outputFile.stem().string();
+    void Merge(const PreparedGroup& group, const std::filesystem::path& target) {
+        const Pages pages = PagesOf(group);
+        std::filesystem::path file = target / kMergedDocumentName;
+        std::string title = CommonFolderName(pages);
+        const bool chosenFile = !job_.options.outputFile.empty();
+        if (chosenFile) {
+            file = job_.options.outputFile;
+            title = job_.options.outputFile.stem().string();
+        }
+        if (title.empty()) {
+            title = target.filename().string();
+        }
+        DocumentPlan plan = PlanDocument(pages, file, title, DocumentSettingsFor(job_.options));
+        if (chosenFile) {
             plan.replaceExisting = job_.options.replaceOutputFile == 1;
         }
-        if (plan.title.empty()) {
-            plan.title = target.filename().string();
-        }
-        Record(WritePdfDocument(plan, DocumentSettingsFor(job_.options), &job_.cancelRequested));
+        Write(plan);
     }
 
-  private:
+    void Write(const DocumentPlan& plan) { Record(WritePdfDocument(plan, &job_.cancelRequested)); }
+
     void Progress() {
         if (observer_.progress) {
             observer_.progress({Stage::Build, done_, job_.report.documentsTotal});
@@ -113,72 +142,58 @@ class DocumentTally {
     int done_ = 0;
 };
 
-// The pages of a folder the preparation made; a folder that is gone or
-// cannot be read loses pictures, so it is an error, never "nothing to do".
-std::vector<PageFile> PagesOf(const std::filesystem::path& folder, std::string& error) {
-    PreparedPages listing = ListPreparedPages(folder);
-    if (listing.folderMissing) {
-        error = "the prepared pages in \"" + folder.string() + "\" are gone";
-    } else {
-        error = listing.error;
+// Builds the documents of every group in turn, each into the folder
+// `folderOf` gives it (none: the group is left out, its failure recorded there).
+template <typename FolderOf> void BuildGroups(JobState& job, DocumentTally& tally, FolderOf folderOf) {
+    int total = 0;
+    for (const PreparedGroup& group : job.prepared) {
+        total += tally.DocumentsOf(group);
     }
-    return std::move(listing.pages);
+    tally.SetTotal(total);
+    for (const PreparedGroup& group : job.prepared) {
+        if (tally.Cancelled()) {
+            return;
+        }
+        if (const std::optional<std::filesystem::path> target = folderOf(group)) {
+            tally.Build(group, *target);
+        }
+    }
 }
 
 void BuildFromFiles(JobState& job, DocumentTally& tally) {
-    std::string error;
-    const std::vector<PageFile> pages = PagesOf(job.workFolderPath, error);
-    if (!error.empty()) {
-        job.report.Fail(JobRefusal::Failed, error);
-        return;
-    }
-    if (job.options.mergeIntoOne == 1) {
-        tally.SetTotal(1);
-        tally.Merge(pages, job.options.outputFolder);
-        return;
-    }
-    tally.SetTotal(static_cast<int>(PagesByPicture(pages).size()));
-    tally.OnePerPicture(pages, job.options.outputFolder);
+    BuildGroups(job, tally, [&](const PreparedGroup&) { return std::optional(job.options.outputFolder); });
 }
 
+// Each group into a sub-folder of its own name; one that cannot be made fails
+// the group's documents, as one.
 void BuildFromFolders(JobState& job, DocumentTally& tally) {
-    const FolderListing groups = ListSubFolders(job.workFolderPath);
-    if (!groups.error.empty()) {
-        job.report.Fail(JobRefusal::Failed, groups.error);
-        return;
-    }
-    std::vector<std::vector<PageFile>> pagesOfGroup;
-    std::vector<std::string> errorOfGroup;
-    int total = 0;
-    for (const auto& group : groups.entries) {
-        pagesOfGroup.push_back(PagesOf(group, errorOfGroup.emplace_back()));
-        total +=
-            job.options.mergeIntoOne == 1 ? 1 : static_cast<int>(PagesByPicture(pagesOfGroup.back()).size());
-    }
-    tally.SetTotal(total);
-    for (size_t g = 0; g < groups.entries.size() && !tally.Cancelled(); ++g) {
-        const std::filesystem::path target = job.options.outputFolder / groups.entries[g].filename();
-        if (!errorOfGroup[g].empty()) {
-            tally.Record({PdfOutcome::Status::Failed, target, errorOfGroup[g]});
-            continue;
-        }
+    BuildGroups(job, tally, [&](const PreparedGroup& group) -> std::optional<std::filesystem::path> {
+        const std::filesystem::path target = job.options.outputFolder / group.name;
         if (::mkdir(target.c_str(), 0777) != 0 && errno != EEXIST) {
             tally.Record(
                 {PdfOutcome::Status::Failed, target,
                  "cannot create the folder: " + std::error_code(errno, std::generic_category()).message()});
-            continue;
+            return std::nullopt;
         }
-        if (job.options.mergeIntoOne == 1) {
-            tally.Merge(pagesOfGroup[g], target);
-        } else {
-            tally.OnePerPicture(pagesOfGroup[g], target);
-        }
+        return target;
+    });
+}
+
+// The page pictures live in the job's scratch folder: without it every page
+// is lost, which is a failure of the job, never a string of failed documents.
+bool PagesStillThere(JobState& job) {
+    std::error_code error;
+    if (job.workFolderPath.empty() || std::filesystem::is_directory(job.workFolderPath, error)) {
+        return true;
     }
+    job.report.Fail(JobRefusal::Failed,
+                    "the prepared pages in \"" + job.workFolderPath.string() + "\" are gone");
+    return false;
 }
 
 template <typename Build> void RunStage(JobState& job, const StageObserver& observer, Build build) {
     try {
-        if (JobGoesOn(job)) {
+        if (JobGoesOn(job) && PagesStillThere(job)) {
             DocumentTally tally(job, observer);
             build(job, tally);
         }

@@ -1,140 +1,195 @@
 #include "PdfAssembly.h"
 
-#include "PageNotes.h"
-#include "PdfDocument.h"
-#include "PdfPages.h"
+#include "HaruWriter.h"
+#include "JpegMarkers.h"
+#include "PdfMessages.h"
 #include "PdfSaving.h"
-#include "PreparedPages.h"
+#include "PdfTextLayer.h"
+#include "QpdfWriter.h"
 
-#include <ctime>
+#include <sys/stat.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
 #include <optional>
-#include <vector>
+#include <system_error>
 
 namespace fs = std::filesystem;
 
 namespace {
 
-constexpr const char* kCannotCreateDocument = "the PDF library could not create a document (out of memory)";
+constexpr const char* kNotDescribed = "is not the picture the preparation described";
+// The sizes every PDF reader takes, which libharu enforces on its own pages.
+constexpr double kSmallestSide = 3;
+constexpr double kLargestSide = 14400;
 
-// The CJK font sets are registered and the font selected on every page even
-// though no text is drawn: the documents have always carried this resource.
-HPDF_Font RegisterFont(DocumentBuilder& doc) {
-    HPDF_Doc pdf = doc.pdf();
-    if (!doc.Succeeded(HPDF_UseCNSFonts(pdf), "registering the simplified Chinese fonts") ||
-        !doc.Succeeded(HPDF_UseCNTFonts(pdf), "registering the traditional Chinese fonts") ||
-        !doc.Succeeded(HPDF_UseCNTEncodings(pdf), "registering the traditional Chinese encodings") ||
-        !doc.Succeeded(HPDF_UseCNSEncodings(pdf), "registering the simplified Chinese encodings")) {
-        return nullptr;
+std::string Quoted(const fs::path& path) {
+    return "\"" + path.string() + "\"";
+}
+
+std::string SystemMessage(int error) {
+    return std::error_code(error, std::generic_category()).message();
+}
+
+// The header of the JPEG in `file`: as much of its beginning as reaching the
+// first scan takes (its segments before the scan rarely fill more than a few
+// kilobytes, but may fill megabytes). Empty, with `error` set, when the file
+// cannot be read or holds no header.
+std::optional<JpegLayout> ReadHeaderOf(const fs::path& file, const std::string& name, std::string& error) {
+    std::unique_ptr<std::FILE, decltype(&std::fclose)> in(std::fopen(file.c_str(), "rb"), &std::fclose);
+    if (!in) {
+        error = "cannot read " + name + ": " + SystemMessage(errno);
+        return std::nullopt;
     }
-    HPDF_Font font = HPDF_GetFont(pdf, "SimHei", "GB-EUC-H");
-    return doc.Got(font, "loading the font SimHei") ? font : nullptr;
+    std::string head;
+    for (size_t wanted = 64 * 1024;; wanted *= 4) {
+        const size_t had = head.size();
+        head.resize(wanted);
+        head.resize(had + std::fread(head.data() + had, 1, wanted - had, in.get()));
+        if (std::ferror(in.get())) {
+            error = "cannot read " + name + ": " + SystemMessage(errno);
+            return std::nullopt;
+        }
+        if (std::optional<JpegLayout> layout = ReadJpegLayout(head)) {
+            return layout;
+        }
+        if (head.size() < wanted) {
+            error = name + " " + kNotJpeg; // the whole file holds no header
+            return std::nullopt;
+        }
+    }
 }
 
-HPDF_Date LocalDate(std::time_t now) {
-    std::tm local{};
-    localtime_r(&now, &local);
-    HPDF_Date date{};
-    date.year = local.tm_year + 1900;
-    date.month = local.tm_mon + 1;
-    date.day = local.tm_mday;
-    date.hour = local.tm_hour;
-    date.minutes = local.tm_min;
-    date.seconds = std::min(local.tm_sec, 59); // a leap second is not a date the library takes
-    const long offset = local.tm_gmtoff / 60;
-    date.ind = offset == 0 ? 'Z' : offset > 0 ? '+' : '-';
-    date.off_hour = static_cast<HPDF_INT>(std::labs(offset) / 60);
-    date.off_minutes = static_cast<HPDF_INT>(std::labs(offset) % 60);
-    return date;
-}
-
-// The producer, the creation time and a title, so that file managers and
-// viewers show something meaningful. Text goes in as UTF-8, which the library
-// writes as the Unicode text the format expects.
-bool Describe(DocumentBuilder& doc, const std::string& title) {
-    HPDF_Doc pdf = doc.pdf();
-    const std::string producer = ProducerName();
-    return doc.Succeeded(HPDF_UseUTFEncodings(pdf), "registering the Unicode encoding") &&
-           doc.Succeeded(HPDF_SetCurrentEncoder(pdf, "UTF-8"), "choosing the Unicode encoding") &&
-           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_PRODUCER, producer.c_str()),
-                         "naming the producer") &&
-           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_TITLE, title.c_str()), "setting the title") &&
-           doc.Succeeded(HPDF_SetInfoDateAttr(pdf, HPDF_INFO_CREATION_DATE, LocalDate(std::time(nullptr))),
-                         "setting the creation date");
-}
-
-// The library leaves a document unencrypted unless asked; AES-256 is applied
-// while saving, after the library is done.
-bool Protect(DocumentBuilder& doc, const DocumentSettings& settings) {
-    if (!settings.protectionError.empty()) {
-        doc.Fail(settings.protectionError);
+// True when the source a kept page links to is still the file that was
+// checked when the page was prepared; otherwise `error` says why not.
+bool LinkedSourceUnchanged(const PagePlan& page, const LinkedSource& linked, std::string& error) {
+    struct stat info {};
+    if (::stat(page.file.c_str(), &info) != 0) {
+        error = "cannot read the picture " + Quoted(page.source) + ": " + SystemMessage(errno);
         return false;
     }
-    if (!settings.protection || settings.protection->method != Encryption::Rc4) {
-        return true;
+    if (static_cast<uint64_t>(info.st_size) != linked.bytes ||
+        int64_t{info.st_mtim.tv_sec} * 1'000'000'000 + info.st_mtim.tv_nsec != linked.modifiedNs) {
+        error = "the picture " + Quoted(page.source) + " changed while it was being converted";
+        return false;
     }
-    return ApplyRc4(doc, *settings.protection);
+    return true;
+}
+
+// The image of one page for the libqpdf writer, as its file's header says.
+// A kept JPEG must still be the picture the preparation checked.
+std::optional<QpdfImage> ImageOf(const PagePlan& page, std::string& error) {
+    const std::optional<LinkedSource>& linked = page.keptJpeg ? page.keptJpeg->linked : std::nullopt;
+    // A page linked to its source sees the source itself, which the user may
+    // have changed or removed since it was checked.
+    const std::string name = Quoted(linked && !page.source.empty() ? page.source : page.file);
+    if (linked && !LinkedSourceUnchanged(page, *linked, error)) {
+        return std::nullopt;
+    }
+    const std::optional<JpegLayout> layout = ReadHeaderOf(page.file, name, error);
+    if (!layout) {
+        return std::nullopt;
+    }
+    QpdfImage image;
+    image.file = page.file.string();
+    image.name = name;
+    image.width = layout->width;
+    image.height = layout->height;
+    image.components = static_cast<int>(layout->componentIds.size());
+    const bool usable = image.width > 0 && image.height > 0 &&
+                        (image.components == 1 || image.components == 3 || image.components == 4);
+    if (!usable || (page.keptJpeg && (image.width != page.keptJpeg->width ||
+                                      image.height != page.keptJpeg->height || image.components == 4))) {
+        error = name + " " + (page.keptJpeg ? kNotDescribed : kNotJpeg);
+        return std::nullopt;
+    }
+    if (linked) {
+        image.leaveOut = linked->leaveOut;
+        image.mustBeUnchanged = true;
+        image.bytes = linked->bytes;
+        image.modifiedNs = linked->modifiedNs;
+    }
+    return image;
+}
+
+bool SideInRange(double side) {
+    return side >= kSmallestSide && side <= kLargestSide;
+}
+
+// The plan as the libqpdf writer takes it: each page's header read, its place
+// computed and its text laid out. Empty, with `error` set, when a page cannot be shown.
+std::optional<QpdfDocument> QpdfDocumentFor(const DocumentPlan& plan, std::string& error) {
+    QpdfDocument document;
+    TextLayer text;
+    for (const PagePlan& page : plan.pages) {
+        std::optional<QpdfImage> image = ImageOf(page, error);
+        if (!image) {
+            return std::nullopt;
+        }
+        const PagePlace place = PlacePage(page, plan.page, image->width, image->height);
+        if (!SideInRange(place.box.pageWidth) || !SideInRange(place.box.pageHeight)) {
+            char size[64];
+            std::snprintf(size, sizeof size, "%.6gx%.6g", place.box.pageWidth, place.box.pageHeight);
+            error = std::string("setting the page size ") + size + ": " + kPageSizeRefused;
+            return std::nullopt;
+        }
+        QpdfPage& added = document.pages.emplace_back();
+        added.width = place.box.pageWidth;
+        added.height = place.box.pageHeight;
+        added.matrix = place.matrix;
+        added.image = std::move(*image);
+        if (page.text) {
+            // The text goes over the page picture it was read from, wherever that lies.
+            added.text = text.PageContent(*page.text, {0, 0, place.box.imageWidth, place.box.imageHeight});
+        }
+    }
+    if (HasTextLayer(plan)) {
+        document.textFont = QpdfTextFont{text.ToUnicodeMap(), TextLayerGlyphMap(), GlyphlessFontProgram()};
+    }
+    document.title = plan.info.title;
+    document.producer = plan.info.producer;
+    document.creationDate = PdfDate(LocalDateOf(plan.info.created));
+    document.protection = plan.protection;
+    return document;
+}
+
+std::string WriteWithQpdf(const DocumentPlan& plan, const fs::path& file, const std::atomic<bool>* cancel) {
+    std::string error;
+    const std::optional<QpdfDocument> document = QpdfDocumentFor(plan, error);
+    if (!document) {
+        return error;
+    }
+    return WriteQpdfDocument(*document, file.string(), Quoted(plan.target), cancel);
 }
 
 } // namespace
 
-PdfOutcome WritePdfDocument(const DocumentPlan& plan, const DocumentSettings& settings,
-                            const std::atomic<bool>* cancel) {
+PdfOutcome WritePdfDocument(const DocumentPlan& plan, const std::atomic<bool>* cancel) {
     PdfOutcome outcome;
     if (plan.pages.empty()) {
         return outcome;
     }
     outcome.document = plan.target;
     outcome.status = PdfOutcome::Status::Failed;
-
-    DocumentBuilder doc;
-    if (doc.pdf() == nullptr) {
-        ReportCannotCreateDocument();
-        outcome.error = kCannotCreateDocument;
+    if (!plan.protectionError.empty()) {
+        outcome.error = plan.protectionError;
         return outcome;
     }
-
-    const std::string title = plan.title.empty() ? plan.target.stem().string() : plan.title;
-    HPDF_Font font = nullptr;
-    TextLayerFont textFont(doc.pdf());
-    bool built = Protect(doc, settings) && (font = RegisterFont(doc)) != nullptr && Describe(doc, title);
-    for (std::size_t i = 0; built && i < plan.pages.size(); ++i) {
-        if (cancel != nullptr && cancel->load()) {
-            outcome.status = PdfOutcome::Status::Cancelled;
-            return outcome;
-        }
-        const PageNotesRead notes = ReadPageNotes(plan.pages[i].path);
-        if (!notes.error.empty()) {
-            doc.Fail(notes.error);
-            built = false;
-            break;
-        }
-        built = AddPreparedPage(doc, font, textFont, plan.pages[i].path, notes.notes, settings.page);
-    }
-    built = built && doc.Succeeded(textFont.Finish(), "completing the text layer");
-    if (!built || !SaveAtomically(doc, plan.target, settings.protection, plan.replaceExisting)) {
-        outcome.error = doc.failure();
+    const PdfWriter writer = WriterFor(plan);
+    outcome.error = SaveAtomically(plan.target, plan.replaceExisting, [&](const fs::path& temporary) {
+        return writer == PdfWriter::Haru ? WriteWithHaru(plan, temporary, cancel)
+                                         : WriteWithQpdf(plan, temporary, cancel);
+    });
+    // A document finished before the request stands; one cut short by it is no failure.
+    if (!outcome.error.empty() && cancel != nullptr && cancel->load()) {
+        outcome.status = PdfOutcome::Status::Cancelled;
+        outcome.error.clear();
         return outcome;
     }
-    outcome.status = PdfOutcome::Status::Written;
-    outcome.pages = static_cast<int>(plan.pages.size());
+    if (outcome.error.empty()) {
+        outcome.status = PdfOutcome::Status::Written;
+        outcome.pages = static_cast<int>(plan.pages.size());
+    }
     return outcome;
-}
-
-PdfOutcome MergeFolderToPdf(const fs::path& jpegFolder, const fs::path& pdfFolder,
-                            const DocumentSettings& settings) {
-    const fs::path target = pdfFolder / kMergedDocumentName;
-    const PreparedPages listing = ListPreparedPages(jpegFolder);
-    // A folder that is not there holds no JPEG; one that cannot be read is a failure.
-    if (!listing.error.empty()) {
-        return {PdfOutcome::Status::Failed, target, listing.error};
-    }
-    return WritePdfDocument({listing.pages, target, jpegFolder.filename().string()}, settings);
-}
-
-PdfOutcome JpegToPdf(const fs::path& jpegPath, const fs::path& pdfPath, const DocumentSettings& settings) {
-    return WritePdfDocument({{PageFile{{}, 0, jpegPath}}, pdfPath, {}}, settings);
-}
-
-std::string ProducerName() {
-    return std::string("Quillmark ") + QUILLMARK_VERSION;
 }

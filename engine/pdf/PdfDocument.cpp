@@ -1,5 +1,7 @@
 #include "PdfDocument.h"
 
+#include "PdfMessages.h"
+
 #include <atomic>
 
 namespace {
@@ -16,7 +18,7 @@ const char* MeaningOf(unsigned long errorNo) {
     case HPDF_FILE_IO_ERROR:
         return "the file could not be read or written";
     case HPDF_PAGE_INVALID_SIZE:
-        return "the page width or height is outside the range of 3 to 14400 points";
+        return kPageSizeRefused;
     case HPDF_ENCRYPT_INVALID_PASSWORD:
         return "the PDF library refused the password";
     case HPDF_INVALID_JPEG_DATA:

@@ -1,28 +1,10 @@
 #pragma once
 
-#include "PageNotes.h"
-
 #include <hpdf.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <optional>
 #include <string>
-#include <vector>
-
-// A JPEG the document shows straight from its file. The library holds a
-// one-pixel stand-in for it, marked with kKeptPictureKey and the picture's
-// place in DocumentBuilder::keptPictures(); the saving puts the file's bytes
-// in the stand-in's place, so that large pictures are copied once, from their
-// file to the document, instead of through the library's own buffers.
-struct KeptPicture {
-    std::filesystem::path file;
-    int width = 0;
-    int height = 0;
-    int components = 0;                 // 1 grey, 3 colour
-    std::optional<LinkedSource> linked; // the file is the source itself: leave its EXIF out
-};
-inline constexpr const char* kKeptPictureKey = "QuillmarkKept";
 
 // One libharu document, freed whatever happens. The library calls its error
 // handler and then returns from the failing call, so every call is checked
@@ -47,9 +29,6 @@ class DocumentBuilder {
     // True when the call handed back an object and reported nothing.
     bool Got(const void* object, const std::string& what);
 
-    std::vector<KeptPicture>& keptPictures() { return kept_; }
-    const std::vector<KeptPicture>& keptPictures() const { return kept_; }
-
     // The first error the library reported; `OnPdfError` fills it.
     struct ErrorRecord {
         unsigned long errorNo = 0;
@@ -62,7 +41,6 @@ class DocumentBuilder {
     ErrorRecord record_; // declared first: the document refers to it
     HPDF_Doc pdf_;
     std::string failure_;
-    std::vector<KeptPicture> kept_;
 };
 
 // The error handler handed to libharu: writes

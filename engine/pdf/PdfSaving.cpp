@@ -1,14 +1,12 @@
 #include "PdfSaving.h"
 
-#include "PdfDocument.h"
-#include "PdfRewrite.h"
-
 #include <fcntl.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <random>
 #include <string>
 #include <system_error>
@@ -63,42 +61,9 @@ std::optional<fs::path> CreateTemporaryBeside(const fs::path& target, std::strin
     return std::nullopt;
 }
 
-// A file that has no name in any folder, private to this process, gone when
-// it is closed. Where the file system cannot make one directly, a new private
-// file is made and its name removed before anything is written into it.
-class UnnamedFile {
-  public:
-    explicit UnnamedFile(const fs::path& folder) {
-        fd_ = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_CLOEXEC, 0600);
-        if (fd_ < 0) {
-            std::string pattern = (folder / ".quillmark-plain-XXXXXX").string();
-            fd_ = ::mkostemp(pattern.data(), O_CLOEXEC);
-            if (fd_ >= 0) {
-                ::unlink(pattern.c_str());
-            }
-        }
-        error_ = fd_ < 0 ? errno : 0;
-    }
-    ~UnnamedFile() {
-        if (fd_ >= 0) {
-            ::close(fd_);
-        }
-    }
-    UnnamedFile(const UnnamedFile&) = delete;
-    UnnamedFile& operator=(const UnnamedFile&) = delete;
-
-    int error() const { return error_; }
-    // A path that opens this very file, for libraries that only take names.
-    std::string Path() const { return "/proc/self/fd/" + std::to_string(fd_); }
-
-  private:
-    int fd_ = -1;
-    int error_ = 0;
-};
-
-// The library closes its file without checking, so a disk that fills up
-// during the last write would go unnoticed; every document it writes ends in
-// "%%EOF", and a missing end means the file is incomplete.
+// libharu closes its file without checking, so a disk that fills up during
+// the last write would go unnoticed; every document either writer makes ends
+// in "%%EOF", and a missing end means the file is incomplete.
 bool EndsComplete(const fs::path& file) {
     static constexpr char kEnd[] = "%%EOF\n";
     constexpr long kEndLength = sizeof kEnd - 1;
@@ -126,45 +91,6 @@ int SyncToDisk(const fs::path& path, int openFlags) {
     return error;
 }
 
-// Writes the library's document into a file without a name and makes the
-// final document from there into `temporary` (RewriteDocument): no
-// unprotected copy of an AES-256 document ever appears under any name.
-bool WriteThroughRewrite(DocumentBuilder& doc, const fs::path& temporary, const fs::path& target,
-                         const std::optional<DocumentProtection>& protection) {
-    const UnnamedFile written(FolderOf(target));
-    if (written.error() != 0) {
-        doc.Fail(std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " +
-                 SystemMessage(written.error()));
-        return false;
-    }
-    if (!doc.Succeeded(HPDF_SaveToFile(doc.pdf(), written.Path().c_str()), "writing " + Quoted(target))) {
-        return false;
-    }
-    if (!EndsComplete(written.Path())) {
-        doc.Fail(Quoted(target) + ": " + kIncompleteFile);
-        return false;
-    }
-    std::FILE* in = std::fopen(written.Path().c_str(), "rb");
-    std::FILE* out = std::fopen(temporary.c_str(), "wb");
-    std::string failure;
-    if (in == nullptr || out == nullptr) {
-        failure = std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " + SystemMessage(errno);
-    } else {
-        failure = RewriteDocument(in, out, doc.keptPictures(), protection, Quoted(target));
-    }
-    if (in != nullptr) {
-        std::fclose(in);
-    }
-    if (out != nullptr && std::fclose(out) != 0 && failure.empty()) {
-        failure = Quoted(target) + ": " + kIncompleteFile + ": " + SystemMessage(errno);
-    }
-    if (!failure.empty()) {
-        doc.Fail(failure);
-        return false;
-    }
-    return true;
-}
-
 // Puts `temporary` in place of `target`; without `replaceExisting`, only when
 // no file of that name exists, decided by the system in the same step.
 int MoveIntoPlace(const fs::path& temporary, const fs::path& target, bool replaceExisting) {
@@ -187,42 +113,36 @@ int MoveIntoPlace(const fs::path& temporary, const fs::path& target, bool replac
 
 } // namespace
 
-bool SaveAtomically(DocumentBuilder& doc, const fs::path& target, const std::optional<DocumentProtection>& protection,
-                    bool replaceExisting) {
+std::string SaveAtomically(const fs::path& target, bool replaceExisting,
+                           const std::function<std::string(const fs::path& temporary)>& write) {
     std::string error;
     std::optional<fs::path> temporary = CreateTemporaryBeside(target, error);
     if (!temporary) {
-        doc.Fail(std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " + error);
-        return false;
+        return std::string(kCannotCreateTemporary) + " " + Quoted(FolderOf(target)) + ": " + error;
     }
-    bool saved = NeedsRewrite(doc.keptPictures(), protection)
-                     ? WriteThroughRewrite(doc, *temporary, target, protection)
-                     : doc.Succeeded(HPDF_SaveToFile(doc.pdf(), temporary->c_str()), "writing " + Quoted(target));
-    if (saved && !EndsComplete(*temporary)) {
-        doc.Fail(Quoted(target) + ": " + kIncompleteFile);
-        saved = false;
+    std::string failure = write(*temporary);
+    if (failure.empty() && !EndsComplete(*temporary)) {
+        failure = Quoted(target) + ": " + kIncompleteFile;
     }
     // The contents reach the disk before the name does: after a power cut the
     // final name holds the whole document or the earlier one, never an empty file.
-    if (const int error = saved ? SyncToDisk(*temporary, O_RDONLY) : 0; error != 0) {
-        doc.Fail(std::string(kCannotStore) + " " + Quoted(target) + ": " + SystemMessage(error));
-        saved = false;
+    if (const int error = failure.empty() ? SyncToDisk(*temporary, O_RDONLY) : 0; error != 0) {
+        failure = std::string(kCannotStore) + " " + Quoted(target) + ": " + SystemMessage(error);
     }
-    if (const int error = saved ? MoveIntoPlace(*temporary, target, replaceExisting) : 0; error != 0) {
-        doc.Fail(std::string(kCannotRename) + " " + Quoted(target) + ": " +
-                 (error == EEXIST ? kAlreadyExists : SystemMessage(error)));
-        saved = false;
+    if (const int error = failure.empty() ? MoveIntoPlace(*temporary, target, replaceExisting) : 0;
+        error != 0) {
+        failure = std::string(kCannotRename) + " " + Quoted(target) + ": " +
+                  (error == EEXIST ? kAlreadyExists : SystemMessage(error));
     }
-    if (!saved) {
+    if (!failure.empty()) {
         std::error_code ignored;
         fs::remove(*temporary, ignored);
-        return false;
+        return failure;
     }
     if (const int error = SyncToDisk(FolderOf(target), O_RDONLY | O_DIRECTORY); error != 0) {
         // The document is complete under its name; only the folder's record of
         // it may not have reached the disk yet.
-        doc.Fail(std::string(kCannotStore) + " " + Quoted(target) + ": " + SystemMessage(error));
-        return false;
+        return std::string(kCannotStore) + " " + Quoted(target) + ": " + SystemMessage(error);
     }
-    return true;
+    return {};
 }

@@ -3,9 +3,6 @@
 #include "OcrLanguages.h"
 #include "TextLineLayout.h"
 
-#include <hpdf_objects.h>
-#include <hpdf_pages.h>
-
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -16,17 +13,7 @@
 
 namespace {
 
-constexpr const char* kResourceName = "QmText";
-constexpr const char* kFontName = "GlyphLessFont";
 constexpr const char* kGlyphlessFontFile = "pdf.ttf";
-
-// Every character is half an em wide; the horizontal scaling of each piece
-// stretches its characters to the width the picture gives them.
-constexpr int kCharacterWidth = 500;
-// The font size is the line's height; the baseline sits a fifth of it above
-// the line's bottom, as in most typefaces.
-constexpr int kAscent = 800;
-constexpr int kDescent = -200;
 
 // The code that stands in once every code for characters beyond the Basic
 // Multilingual Plane is taken: the replacement character.
@@ -76,22 +63,6 @@ void AppendSections(std::string& cmap, const char* kind, const std::vector<std::
     }
 }
 
-HPDF_STATUS Write(HPDF_Dict stream, const std::string& bytes) {
-    return HPDF_Stream_Write(stream->stream, reinterpret_cast<const HPDF_BYTE*>(bytes.data()),
-                             static_cast<HPDF_UINT>(bytes.size()));
-}
-
-// Sums the statuses of a run of library calls: any failure leaves it non-zero.
-struct Status {
-    HPDF_STATUS value = HPDF_OK;
-    Status& operator+=(HPDF_STATUS next) {
-        if (value == HPDF_OK) {
-            value = next;
-        }
-        return *this;
-    }
-};
-
 struct Point {
     double x = 0;
     double y = 0;
@@ -99,116 +70,24 @@ struct Point {
 
 } // namespace
 
-HPDF_STATUS TextLayerFont::Create() {
-    HPDF_MMgr mmgr = pdf_->mmgr;
-    HPDF_Xref xref = pdf_->xref;
-    HPDF_Dict font = HPDF_Dict_New(mmgr);
-    if (font == nullptr || HPDF_Xref_Add(xref, font) != HPDF_OK) {
-        return HPDF_FAILD_TO_ALLOC_MEM;
-    }
-    HPDF_Dict descendant = HPDF_Dict_New(mmgr);
-    if (descendant == nullptr || HPDF_Xref_Add(xref, descendant) != HPDF_OK) {
-        return HPDF_FAILD_TO_ALLOC_MEM;
-    }
-    HPDF_Dict descriptor = HPDF_Dict_New(mmgr);
-    if (descriptor == nullptr || HPDF_Xref_Add(xref, descriptor) != HPDF_OK) {
-        return HPDF_FAILD_TO_ALLOC_MEM;
-    }
-    HPDF_Dict glyphMap = HPDF_DictStream_New(mmgr, xref);
-    HPDF_Dict toUnicode = HPDF_DictStream_New(mmgr, xref);
-    HPDF_Dict systemInfo = HPDF_Dict_New(mmgr);
-    HPDF_Array descendants = HPDF_Array_New(mmgr);
-    HPDF_Array box = HPDF_Array_New(mmgr);
-    if (glyphMap == nullptr || toUnicode == nullptr || systemInfo == nullptr || descendants == nullptr ||
-        box == nullptr) {
-        return HPDF_FAILD_TO_ALLOC_MEM;
-    }
+std::string GlyphlessFontProgram() {
+    // Tesseract's glyphless font, when installed; without it readers still
+    // find every character through the ToUnicode map.
+    std::ifstream in(TessdataFolder() / kGlyphlessFontFile, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
 
-    Status status;
-    status += HPDF_Dict_AddName(font, "Type", "Font");
-    status += HPDF_Dict_AddName(font, "Subtype", "Type0");
-    status += HPDF_Dict_AddName(font, "BaseFont", kFontName);
-    // Two-byte codes, each its own CID: the code of a character is its Unicode value.
-    status += HPDF_Dict_AddName(font, "Encoding", "Identity-H");
-    status += HPDF_Array_Add(descendants, descendant);
-    status += HPDF_Dict_Add(font, "DescendantFonts", descendants);
-    status += HPDF_Dict_Add(font, "ToUnicode", toUnicode);
-
-    status += HPDF_Dict_AddName(descendant, "Type", "Font");
-    status += HPDF_Dict_AddName(descendant, "Subtype", "CIDFontType2");
-    status += HPDF_Dict_AddName(descendant, "BaseFont", kFontName);
-    status += HPDF_Dict_Add(systemInfo, "Registry", HPDF_String_New(mmgr, "Adobe", nullptr));
-    status += HPDF_Dict_Add(systemInfo, "Ordering", HPDF_String_New(mmgr, "Identity", nullptr));
-    status += HPDF_Dict_AddNumber(systemInfo, "Supplement", 0);
-    status += HPDF_Dict_Add(descendant, "CIDSystemInfo", systemInfo);
-    status += HPDF_Dict_Add(descendant, "FontDescriptor", descriptor);
-    status += HPDF_Dict_AddNumber(descendant, "DW", kCharacterWidth);
-    status += HPDF_Dict_Add(descendant, "CIDToGIDMap", glyphMap);
-
-    status += HPDF_Dict_AddName(descriptor, "Type", "FontDescriptor");
-    status += HPDF_Dict_AddName(descriptor, "FontName", kFontName);
-    status += HPDF_Dict_AddNumber(descriptor, "Flags", 5); // fixed pitch, symbolic
-    for (int edge : {0, kDescent, kCharacterWidth, kAscent}) {
-        status += HPDF_Array_AddNumber(box, edge);
-    }
-    status += HPDF_Dict_Add(descriptor, "FontBBox", box);
-    status += HPDF_Dict_AddNumber(descriptor, "ItalicAngle", 0);
-    status += HPDF_Dict_AddNumber(descriptor, "Ascent", kAscent);
-    status += HPDF_Dict_AddNumber(descriptor, "Descent", kDescent);
-    status += HPDF_Dict_AddNumber(descriptor, "CapHeight", kAscent);
-    status += HPDF_Dict_AddNumber(descriptor, "StemV", 80);
-
+std::string TextLayerGlyphMap() {
     // Every CID shows glyph 1 of the glyphless font, an empty one; glyph 0
     // would do as well, but some readers then refuse to extract the font.
     std::string glyphs(size_t{2} << 16, '\0');
     for (size_t i = 1; i < glyphs.size(); i += 2) {
         glyphs[i] = '\1';
     }
-    status += Write(glyphMap, glyphs);
-    glyphMap->filter = HPDF_STREAM_FILTER_FLATE_DECODE;
-    toUnicode->filter = HPDF_STREAM_FILTER_FLATE_DECODE;
-
-    // The font program itself, when Tesseract's glyphless font is installed;
-    // without it readers still find every character through the ToUnicode map.
-    std::ifstream in(TessdataFolder() / kGlyphlessFontFile, std::ios::binary);
-    const std::string program{std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-    if (!program.empty()) {
-        HPDF_Dict fontFile = HPDF_DictStream_New(mmgr, xref);
-        if (fontFile == nullptr) {
-            return HPDF_FAILD_TO_ALLOC_MEM;
-        }
-        status += Write(fontFile, program);
-        status += HPDF_Dict_AddNumber(fontFile, "Length1", static_cast<HPDF_INT32>(program.size()));
-        fontFile->filter = HPDF_STREAM_FILTER_FLATE_DECODE;
-        status += HPDF_Dict_Add(descriptor, "FontFile2", fontFile);
-    }
-    if (status.value == HPDF_OK) {
-        font_ = font;
-        toUnicode_ = toUnicode;
-    }
-    return status.value;
+    return glyphs;
 }
 
-HPDF_STATUS TextLayerFont::AddToResources(HPDF_Page page) {
-    auto* attr = static_cast<HPDF_PageAttr>(page->attr);
-    if (attr->fonts == nullptr) {
-        // The page's own font list, as libharu keeps it, so fonts it adds
-        // later land in the same dictionary.
-        auto* resources =
-            static_cast<HPDF_Dict>(HPDF_Page_GetInheritableItem(page, "Resources", HPDF_OCLASS_DICT));
-        HPDF_Dict fonts = HPDF_Dict_New(page->mmgr);
-        if (resources == nullptr || fonts == nullptr) {
-            return HPDF_FAILD_TO_ALLOC_MEM;
-        }
-        if (const HPDF_STATUS status = HPDF_Dict_Add(resources, "Font", fonts); status != HPDF_OK) {
-            return status;
-        }
-        attr->fonts = fonts;
-    }
-    return HPDF_Dict_Add(attr->fonts, kResourceName, font_);
-}
-
-std::string TextLayerFont::Codes(const std::u32string& text) {
+std::string TextLayer::Codes(const std::u32string& text) {
     std::string codes;
     for (const char32_t c : text) {
         if (c < 0x20 || (c >= 0xD800 && c <= 0xDFFF)) {
@@ -228,17 +107,9 @@ std::string TextLayerFont::Codes(const std::u32string& text) {
     return codes;
 }
 
-HPDF_STATUS TextLayerFont::Draw(HPDF_Page page, const PageText& text, const PictureFrame& frame) {
+std::string TextLayer::PageContent(const PageText& text, const PictureFrame& frame) {
     if (text.lines.empty() || text.width <= 0 || text.height <= 0) {
-        return HPDF_OK;
-    }
-    if (font_ == nullptr) {
-        if (const HPDF_STATUS status = Create(); status != HPDF_OK) {
-            return status;
-        }
-    }
-    if (const HPDF_STATUS status = AddToResources(page); status != HPDF_OK) {
-        return status;
+        return {};
     }
     const double scaleX = frame.width / text.width;
     const double scaleY = frame.height / text.height;
@@ -256,7 +127,7 @@ HPDF_STATUS TextLayerFont::Draw(HPDF_Page page, const PageText& text, const Pict
         }
         const double height = std::max(1, line.bottom - line.top);
         const double fontSize = height * scaleY;
-        content += "/" + std::string(kResourceName) + " " + Number(fontSize) + " Tf\n";
+        content += "/" + std::string(kTextFontResource) + " " + Number(fontSize) + " Tf\n";
         // A line that rises less than a quarter of its height is laid flat:
         // readers select level text more reliably, and such a small tilt can
         // make no two lines cross.
@@ -278,32 +149,17 @@ HPDF_STATUS TextLayerFont::Draw(HPDF_Page page, const PageText& text, const Pict
             const double cos = (to.x - from.x) / length;
             const double sin = (to.y - from.y) / length;
             const double characters = static_cast<double>(codes.size() / 4);
-            const double scaling = 100.0 * length * 1000.0 / (characters * kCharacterWidth * fontSize);
+            const double scaling = 100.0 * length * 1000.0 / (characters * kTextCharacterWidth * fontSize);
             content += Number(cos, 4) + " " + Number(sin, 4) + " " + Number(-sin, 4) + " " + Number(cos, 4) +
                        " " + Number(from.x) + " " + Number(from.y) + " Tm " + Number(scaling) + " Tz <" +
                        codes + "> Tj\n";
         }
     }
     content += "ET Q\n";
-    // A content stream of its own, compressed: the page's own stream stays
-    // exactly as it is without text, and the layer costs a fraction of the
-    // bytes it would take uncompressed.
-    HPDF_Dict stream = nullptr;
-    if (const HPDF_STATUS status = HPDF_Page_New_Content_Stream(page, &stream); status != HPDF_OK) {
-        return status;
-    }
-    if (stream == nullptr) {
-        return HPDF_FAILD_TO_ALLOC_MEM;
-    }
-    stream->filter = HPDF_STREAM_FILTER_FLATE_DECODE;
-    return Write(stream, content);
+    return content;
 }
 
-HPDF_STATUS TextLayerFont::Finish() {
-    if (toUnicode_ == nullptr || finished_) {
-        return HPDF_OK;
-    }
-    finished_ = true;
+std::string TextLayer::ToUnicodeMap() const {
     std::string cmap = "/CIDInit /ProcSet findresource begin\n"
                        "12 dict begin\n"
                        "begincmap\n"
@@ -331,5 +187,5 @@ HPDF_STATUS TextLayerFont::Finish() {
             "CMapName currentdict /CMap defineresource pop\n"
             "end\n"
             "end\n";
-    return Write(toUnicode_, cmap);
+    return cmap;
 }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "PageText.h"
-
-#include <hpdf.h>
+#include "TextLayerFont.h"
 
 #include <cstdint>
 #include <map>
+#include <string>
 
 // The invisible text over a page picture, so that the words a page shows can
 // be searched, selected and copied. Every character is written as its own
@@ -24,34 +24,31 @@ struct PictureFrame {
     double height = 0;
 };
 
-// The text layer font of one document, made when the first page needs it.
-// libharu only writes fonts it has loaded itself, so this one is put
-// together from the library's own objects.
-class TextLayerFont {
+// The text layer of one document: the content of each page's layer, and the
+// ToUnicode map of the font they share (TextLayerFont.h).
+class TextLayer {
   public:
-    explicit TextLayerFont(HPDF_Doc pdf) : pdf_(pdf) {}
-    TextLayerFont(const TextLayerFont&) = delete;
-    TextLayerFont& operator=(const TextLayerFont&) = delete;
+    // The content stream that draws `text` over a page, the picture it was
+    // read from lying at `frame`, through the font resource
+    // kTextFontResource; saved and restored around, so its text state leaks
+    // into nothing drawn later. Empty when the page holds no text.
+    std::string PageContent(const PageText& text, const PictureFrame& frame);
 
-    // Draws `text` over `page`, after everything drawn so far, the picture it
-    // was read from lying at `frame`. HPDF_OK, or the library's error code.
-    HPDF_STATUS Draw(HPDF_Page page, const PageText& text, const PictureFrame& frame);
-
-    // Completes the font's ToUnicode map; due once, after the last page and
-    // before the document is saved. HPDF_OK, or the library's error code.
-    HPDF_STATUS Finish();
+    // The font's ToUnicode map for every code handed out so far: due after
+    // the last page's content.
+    std::string ToUnicodeMap() const;
 
   private:
-    HPDF_STATUS Create();
-    HPDF_STATUS AddToResources(HPDF_Page page);
     // The character codes of `text` in hexadecimal, two bytes each.
     std::string Codes(const std::u32string& text);
 
-    HPDF_Doc pdf_;
-    HPDF_Dict font_ = nullptr;
-    HPDF_Dict toUnicode_ = nullptr;
     // Characters beyond the Basic Multilingual Plane get the codes that
     // surrogates would take, which are no characters themselves.
     std::map<char32_t, uint16_t> beyondBmp_;
-    bool finished_ = false;
 };
+
+// The font program of Tesseract's glyphless font; empty when it is not installed.
+std::string GlyphlessFontProgram();
+
+// The font's CIDToGIDMap: every code shows the font's empty glyph 1.
+std::string TextLayerGlyphMap();

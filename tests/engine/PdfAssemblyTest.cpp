@@ -1,6 +1,6 @@
 #include "ConvertOptions.h"
-#include "PdfAssembly.h"
 #include "PdfDocument.h"
+#include "PdfTestDocuments.h"
 
 #include "PdfProbe.h"
 #include "Utf8.h"
@@ -70,24 +70,22 @@ class CapturedDiagnostics {
 
 } // namespace
 
-TEST(PdfAssembly, MergedPagesFollowTheNumberInTheNameAndEmbedEachJpegUnchanged) {
+TEST(PdfAssembly, MergedPagesKeepTheirOrderAndEmbedEachJpegUnchanged) {
     TempDir dir;
     const fs::path jpegs = dir / "jpegs";
     fs::create_directories(jpegs);
-    // Written out of order, so neither write time nor creation order is the page order.
-    const int scrambled[] = {7, 2, 11, 0, 5, 9, 1, 10, 3, 8, 6, 4};
-    for (int n : scrambled) {
-        WriteSolidPicture(jpegs / (std::to_string(n) + ".jpg"), kWidth, kHeight,
+    std::vector<fs::path> pages;
+    for (int n = 0; n < 12; ++n) {
+        pages.push_back(jpegs / (std::to_string(n) + ".jpg"));
+        WriteSolidPicture(pages.back(), kWidth, kHeight,
                           {uint8_t(n * 20), uint8_t(255 - n * 20), uint8_t(n % 2 * 200)});
     }
-    WriteSolidPicture(jpegs / "cover.jpg", kWidth, kHeight, {1, 2, 3}); // not numbered: goes last
-    WriteSolidPicture(jpegs / "upper.JPG", kWidth, kHeight, {1, 2, 3}); // other suffixes are not taken
-    WriteText(jpegs / "notes.txt", "not a picture");
-    fs::create_directory(jpegs / "folder.jpg");
+    pages.push_back(jpegs / "cover.jpg");
+    WriteSolidPicture(pages.back(), kWidth, kHeight, {1, 2, 3});
 
     ConvertOptions options = PageOptions();
     options.password = u"secret"; // left from an earlier job; the password option is off
-    const PdfOutcome outcome = MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(options));
+    const PdfOutcome outcome = WriteJpegs(pages, dir / "result.pdf", DocumentSettingsFor(options), "jpegs");
     ASSERT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
     EXPECT_EQ(outcome.document, dir / "result.pdf");
     EXPECT_EQ(outcome.pages, 13);
@@ -118,17 +116,6 @@ TEST(PdfAssembly, MergedPagesFollowTheNumberInTheNameAndEmbedEachJpegUnchanged) 
     EXPECT_EQ(pdf.openAction->pageIndex, 12);
     EXPECT_EQ(pdf.openAction->kind, "/XYZ");
     EXPECT_EQ(pdf.openAction->parameters, (std::vector<double>{0, kHeight, 1}));
-}
-
-TEST(PdfAssembly, FolderWithoutJpegWritesNothing) {
-    TempDir dir;
-    fs::create_directories(dir / "jpegs");
-    WriteSolidPicture(dir / "jpegs" / "0.png", kWidth, kHeight, {0, 0, 0});
-    EXPECT_EQ(MergeFolderToPdf(dir / "jpegs", dir.path(), DocumentSettingsFor(PageOptions())).status,
-              PdfOutcome::Status::NothingToDo);
-    EXPECT_EQ(MergeFolderToPdf(dir / "missing", dir.path(), DocumentSettingsFor(PageOptions())).status,
-              PdfOutcome::Status::NothingToDo);
-    EXPECT_EQ(FileNames(dir.path()), std::set<std::string>{"jpegs"});
 }
 
 // The protection table: who may open the document and what it allows.
@@ -227,7 +214,9 @@ TEST(PdfAssembly, BrokenJpegFailsTheDocumentAndLeavesNoFile) {
         WriteSolidPicture(jpegs / "2.jpg", kWidth, kHeight, {2, 2, 2});
         CapturedDiagnostics diagnostics;
 
-        const PdfOutcome merged = MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions()));
+        const PdfOutcome merged =
+            WriteJpegs({jpegs / "0.jpg", jpegs / "1.jpg", jpegs / "2.jpg"}, dir / "result.pdf",
+                       DocumentSettingsFor(PageOptions()));
         EXPECT_EQ(merged.status, PdfOutcome::Status::Failed);
         EXPECT_NE(merged.error.find("1.jpg"), std::string::npos) << merged.error;
         const PdfOutcome single = JpegToPdf(jpegs / "1.jpg", dir / "1.pdf", DocumentSettingsFor(PageOptions()));
@@ -280,10 +269,10 @@ TEST(PdfAssembly, ExistingDocumentIsReplacedOnlyBySuccess) {
     WriteText(dir / "result.pdf", "earlier document");
     CapturedDiagnostics diagnostics;
 
-    EXPECT_EQ(MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions(0, 0))).status, PdfOutcome::Status::Failed);
+    EXPECT_EQ(JpegToPdf(jpegs / "0.jpg", dir / "result.pdf", DocumentSettingsFor(PageOptions(0, 0))).status, PdfOutcome::Status::Failed);
     EXPECT_EQ(ReadBytes(dir / "result.pdf"), "earlier document");
 
-    ASSERT_EQ(MergeFolderToPdf(jpegs, dir.path(), DocumentSettingsFor(PageOptions())).status, PdfOutcome::Status::Written);
+    ASSERT_EQ(JpegToPdf(jpegs / "0.jpg", dir / "result.pdf", DocumentSettingsFor(PageOptions())).status, PdfOutcome::Status::Written);
     EXPECT_EQ(ProbePdf(dir / "result.pdf").pages.size(), 1u);
     EXPECT_EQ(FileNames(dir.path()), (std::set<std::string>{"jpegs", "result.pdf"}));
 }

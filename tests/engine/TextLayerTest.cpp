@@ -1,6 +1,6 @@
 #include "PageNotes.h"
 #include "ConvertOptions.h"
-#include "PdfAssembly.h"
+#include "PdfTestDocuments.h"
 #include "PdfProbe.h"
 #include "PdfText.h"
 #include "Pictures.h"
@@ -154,9 +154,6 @@ TEST(TextLayer, ReadersFindTheTextAsRecognisedAndThePageLooksTheSame) {
         {Line(20, {{"Hello", 20, 100}, {"world", 115, 200}}),
          Line(70, {{"中文", 20, 60}, {"文本", 60, 100}, {"2024", 100, 140}, {"年", 140, 160}}),
          Line(120, {{"𠀀字", 20, 60}, {"PDF", 75, 120}}), Line(170, {{"안녕", 20, 60}, {"세계", 75, 120}})}};
-    PageNotes notes;
-    notes.text = text;
-    ASSERT_EQ(WritePageNotes(textPage, notes), "");
     const std::vector<std::string> expected = {"Hello world", "中文文本2024年", "𠀀字 PDF", "안녕 세계"};
 
     struct Protection {
@@ -176,7 +173,8 @@ TEST(TextLayer, ReadersFindTheTextAsRecognisedAndThePageLooksTheSame) {
         const std::string password = protection.password ? "secret" : "";
         const fs::path withText = dir / (std::string(protection.what) + " text.pdf");
         const fs::path without = dir / (std::string(protection.what) + " plain.pdf");
-        ASSERT_EQ(JpegToPdf(textPage, withText, DocumentSettingsFor(options)).status, PdfOutcome::Status::Written);
+        ASSERT_EQ(WritePages({{textPage, {}, {}, text}}, withText, DocumentSettingsFor(options)).status,
+                  PdfOutcome::Status::Written);
         ASSERT_EQ(JpegToPdf(plainPage, without, DocumentSettingsFor(options)).status, PdfOutcome::Status::Written);
 
         const std::optional<std::string> read = PdfToText(withText, password);
