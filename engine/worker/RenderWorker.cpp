@@ -21,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -320,25 +321,51 @@ RenderWorker::Render(const RenderSettings& settings, const std::string& ocrLangu
         }
         pages.push_back(std::move(rendered));
     };
+    std::string languages = ocrLanguages;
+    std::string recognitionFailure; // why the page made again without its text lost it
+    // Thrown once that page is made: the pages after it are read again.
+    struct PageMadeAgain {};
     while (pages.size() < count) {
         const RenderRequest request{
-            false,       settings, static_cast<uint32_t>(pages.size()), source.string(), destination.string(),
-            ocrLanguages};
-        const Reply reply = Ask(request, [&](const RenderMessage& message) {
-            if (message.kind == RenderMessage::Kind::PageCount) {
-                count = std::max<size_t>(message.number, 1);
-            } else if (message.number == pages.size() && pages.size() < count) {
-                record({message.number, count, message.page});
-            }
-        });
+            false,    settings, static_cast<uint32_t>(pages.size()), source.string(), destination.string(),
+            languages};
+        Reply reply;
+        try {
+            reply = Ask(request, [&](const RenderMessage& message) {
+                if (message.kind == RenderMessage::Kind::PageCount) {
+                    count = std::max<size_t>(message.number, 1);
+                } else if (message.number == pages.size() && pages.size() < count) {
+                    RenderedPage page{message.number, count, message.page};
+                    const bool again = !recognitionFailure.empty();
+                    if (again) {
+                        page.page.recognitionFailure = std::exchange(recognitionFailure, {});
+                    }
+                    record(std::move(page));
+                    if (again && pages.size() < count) {
+                        throw PageMadeAgain{};
+                    }
+                }
+            });
+        } catch (const PageMadeAgain&) {
+            languages = ocrLanguages;
+            continue;
+        }
         if (reply.cancelled) {
             return std::nullopt;
         }
         if (reply.done) {
             break; // fewer pages than counted: the file changed meanwhile
         }
-        // The page after the last one answered took its worker down: a fresh
-        // worker writes its white page, then goes on with the next one.
+        // The page after the last one answered took its worker down. Reading
+        // its text may have done that: the page is made once more without,
+        // so that costs only its text, and the pages after it are read again.
+        if (!languages.empty()) {
+            languages.clear();
+            recognitionFailure = "text recognition stopped: " + BriefReason(reply.failure);
+            continue;
+        }
+        // Otherwise a fresh worker writes its white page, then goes on with
+        // the next one.
         const size_t failed = pages.size();
         bool cancelled = false;
         NormalizeResult white =
@@ -348,6 +375,8 @@ RenderWorker::Render(const RenderSettings& settings, const std::string& ocrLangu
         }
         RenderedPage whitePage{failed, count, {}};
         whitePage.page.result = std::move(white);
+        recognitionFailure.clear(); // a white page has no text to lose
+        languages = ocrLanguages;
         record(std::move(whitePage));
     }
     return pages;

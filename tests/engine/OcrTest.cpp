@@ -294,9 +294,10 @@ TEST(Ocr, TextIsReadFromThePictureNotFromItsPage) {
     DeleteFolderTree(job.workFolderPath);
 }
 
-// A page of a multi-page TIFF that cannot be written costs that page alone:
-// the pages after it keep their text.
-TEST(Ocr, APageThatCannotBeWrittenLeavesTheTextOfThePagesAfterIt) {
+// A page of a multi-page TIFF that cannot be written, or whose reading takes
+// its decoder down, costs that page (or its text) alone: the pages after it
+// keep their text.
+TEST(Ocr, AFailedPageLeavesTheTextOfThePagesAfterIt) {
     if (!Installed("eng")) {
         GTEST_SKIP() << "the English recognition data are not installed";
     }
@@ -310,25 +311,36 @@ TEST(Ocr, APageThatCannotBeWrittenLeavesTheTextOfThePagesAfterIt) {
     }
     ASSERT_EQ(ReadSize(pictures[0]).height, ReadSize(pictures[2]).height);
     WriteTextTiff(dir / "letter.tif", pictures);
-    ::setenv("QUILLMARK_STAND_IN", "unwritable-second-page", 1);
-    JobState job;
-    SetUpJob(job, {dir / "letter.tif"}, dir.path());
-    job.renderProgram = QUILLMARK_PAGE_CRASH_WORKER;
-    job.options.pageWidth = 1000;
-    job.options.pageHeight = 1400;
-    job.options.ocrLanguages = "eng";
-    PrepareImagesProc(job, {});
-    ::unsetenv("QUILLMARK_STAND_IN");
+    struct Row {
+        const char* standIn;
+        bool middlePageWritten;
+        PictureOutcome middleOutcome;
+    };
+    for (const Row& row : {Row{"unwritable-second-page", false, PictureOutcome::NotPrepared},
+                           Row{"crash-reading-second-page", true, PictureOutcome::NotRecognised}}) {
+        SCOPED_TRACE(row.standIn);
+        ::setenv("QUILLMARK_STAND_IN", row.standIn, 1);
+        JobState job;
+        SetUpJob(job, {dir / "letter.tif"}, dir.path());
+        job.renderProgram = QUILLMARK_PAGE_CRASH_WORKER;
+        job.options.pageWidth = 1000;
+        job.options.pageHeight = 1400;
+        job.options.ocrLanguages = "eng";
+        PrepareImagesProc(job, {});
+        ::unsetenv("QUILLMARK_STAND_IN");
 
-    ASSERT_EQ(job.prepared.size(), 1u);
-    const std::vector<PreparedPage>& pages = job.prepared[0].pages;
-    ASSERT_EQ(pages.size(), 3u);
-    EXPECT_TRUE(pages[1].file.empty());
-    EXPECT_EQ(pages[1].problem, PictureOutcome::NotPrepared);
-    for (size_t part : {0u, 2u}) {
-        EXPECT_FALSE(pages[part].file.empty()) << part;
-        EXPECT_NE(WordsOf(pages[part]).find(texts[part].substr(0, texts[part].find(' '))), std::string::npos)
-            << part << ": " << WordsOf(pages[part]);
+        ASSERT_EQ(job.prepared.size(), 1u);
+        const std::vector<PreparedPage>& pages = job.prepared[0].pages;
+        ASSERT_EQ(pages.size(), 3u);
+        EXPECT_EQ(pages[1].file.empty(), !row.middlePageWritten);
+        EXPECT_EQ(pages[1].problem, row.middleOutcome);
+        EXPECT_FALSE(pages[1].text);
+        for (size_t part : {0u, 2u}) {
+            EXPECT_FALSE(pages[part].file.empty()) << part;
+            EXPECT_NE(WordsOf(pages[part]).find(texts[part].substr(0, texts[part].find(' '))),
+                      std::string::npos)
+                << part << ": " << WordsOf(pages[part]);
+        }
+        DeleteFolderTree(job.workFolderPath);
     }
-    DeleteFolderTree(job.workFolderPath);
 }
