@@ -104,20 +104,24 @@ std::filesystem::path FolderTheUserChose(const JobState& job) {
     return job.options.outputFile.empty() && output.has_parent_path() ? output.parent_path() : output;
 }
 
+// A size as people read it: "180 KB", "12 MB".
+std::string ReadableSize(uint64_t bytes) {
+    if (bytes < 1'000'000) {
+        return std::to_string(std::max<uint64_t>(bytes / 1000, 1)) + " KB";
+    }
+    return std::to_string(bytes / 1'000'000) + " MB";
+}
+
 // One line for a full disk, in the user's terms: which folder, and what it needed.
 std::string DescribeFullDisk(const JobState& job, const DiskFull& full) {
     const std::filesystem::path folder = FolderTheUserChose(job);
-    auto megabytes = [](uint64_t bytes) {
-        return std::to_string(std::max<uint64_t>((bytes + 999'999) / 1'000'000, 1));
-    };
     std::string line = "the disk that holds " + folder.string() +
                        " is full: writing the pages needs more free space (about " +
-                       megabytes(full.bytesNeeded) + " MB for this page";
+                       ReadableSize(full.bytesNeeded) + " for this page";
     std::error_code error;
     const std::filesystem::space_info space = std::filesystem::space(folder, error);
     if (!error) {
-        const uint64_t free = space.available / 1'000'000;
-        line += ", " + (free == 0 ? std::string("less than 1") : std::to_string(free)) + " MB free";
+        line += ", " + ReadableSize(space.available) + " free";
     }
     return line + ")";
 }

@@ -248,7 +248,7 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     const std::string error = report["error"].is_string() ? report["error"].get<std::string>() : "";
     EXPECT_NE(error.find("the disk that holds " + small.string() + " is full"), std::string::npos)
         << full.out;
-    EXPECT_NE(error.find("MB for this page"), std::string::npos) << error;
+    EXPECT_NE(error.find("B for this page"), std::string::npos) << error;
     EXPECT_EQ(error.find(".quillmark-work"), std::string::npos) << error;
     EXPECT_TRUE(report["pictureProblems"].empty()) << full.out;
     EXPECT_TRUE(broken.empty()) << broken.front();
