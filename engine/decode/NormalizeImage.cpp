@@ -347,9 +347,9 @@ std::pair<int, int> SizeWanted(const ShownPictureSink& shown, int width, int hei
     return {std::max(1, static_cast<int>(width * scale)), std::max(1, static_cast<int>(height * scale))};
 }
 
-// Hands the picture to `shown`, if any, and gives back what the page is made
-// from: held in memory when both need it, since a streamed picture can be
-// read only once.
+// Hands a drawn picture to `shown`, if any, and gives back what the page is
+// made from: held in memory when both need it, since a streamed picture can
+// be read only once.
 VImage LetHear(const ShownPictureSink* shown, VImage picture, const PageGeometry& page) {
     if (shown == nullptr || !shown->hear) {
         return picture;
@@ -381,21 +381,31 @@ void RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor
     request.failOn = failOn;
     // Turning a picture needs all of it at once; otherwise stream it top to bottom.
     request.sequential = orientation <= 1;
-    if (shrinksOnLoad) {
-        int neededWidth = place.width, neededHeight = place.height;
-        if (pageFor.shown != nullptr) {
+    if (pageFor.shown != nullptr && pageFor.shown->hear) {
+        // The picture is decoded for its listener on its own, at the size the
+        // listener wants: the page is then made exactly as without it.
+        LoadRequest forListener = request;
+        if (shrinksOnLoad) {
             const auto [width, height] = SizeWanted(*pageFor.shown, shownWidth, shownHeight);
-            neededWidth = std::max(neededWidth, width);
-            neededHeight = std::max(neededHeight, height);
+            forListener.shrink = swap ? JpegShrinkFor(header.width(), header.height(), height, width)
+                                      : JpegShrinkFor(header.width(), header.height(), width, height);
         }
-        request.shrink = swap ? JpegShrinkFor(header.width(), header.height(), neededHeight, neededWidth)
-                              : JpegShrinkFor(header.width(), header.height(), neededWidth, neededHeight);
+        VImage picture = load(forListener);
+        if (orientation > 1) {
+            picture = picture.autorot();
+        }
+        const VImage shown = ToOpaqueEightBit(picture);
+        pageFor.shown->hear({shown.get_image(), place, page.widthPx, page.heightPx});
+    }
+    if (shrinksOnLoad) {
+        request.shrink = swap ? JpegShrinkFor(header.width(), header.height(), place.height, place.width)
+                              : JpegShrinkFor(header.width(), header.height(), place.width, place.height);
     }
     VImage picture = load(request);
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    const VImage shown = LetHear(pageFor.shown, ToOpaqueEightBit(picture), page);
+    const VImage shown = ToOpaqueEightBit(picture);
     SavePage(PlaceOnPage(shown, place, page.widthPx, page.heightPx), destination, quality);
 }
 
