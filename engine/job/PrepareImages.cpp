@@ -12,6 +12,7 @@
 #include <stdexcept>
 #include <sys/stat.h>
 #include <system_error>
+#include <vector>
 
 namespace {
 
@@ -63,8 +64,12 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
         const std::string name = UniqueGroupName(GroupNameOf(folder), taken);
         const std::filesystem::path group = job.workFolderPath / name;
         if (::mkdir(group.c_str(), 0700) != 0) {
+            const int error = errno;
             const std::string why = "cannot create the scratch folder " + group.string() + ": " +
-                                    std::error_code(errno, std::generic_category()).message();
+                                    std::error_code(error, std::generic_category()).message();
+            if (error == ENOSPC || error == EDQUOT) {
+                throw DiskFull{0, why}; // every group after it would fail the same way
+            }
             for (const auto& picture : pictures) {
                 job.report.AddPictureProblem(picture, PictureOutcome::NotPrepared, why);
             }
@@ -115,15 +120,23 @@ std::string ReadableSize(uint64_t bytes) {
 // One line for a full disk, in the user's terms: which folder, and what it needed.
 std::string DescribeFullDisk(const JobState& job, const DiskFull& full) {
     const std::filesystem::path folder = FolderTheUserChose(job);
-    std::string line = "the disk that holds " + folder.string() +
-                       " is full: writing the pages needs more free space (about " +
-                       ReadableSize(full.bytesNeeded) + " for this page";
+    std::string line =
+        "the disk that holds " + folder.string() + " is full: writing the pages needs more free space";
+    std::vector<std::string> measured;
+    if (full.bytesNeeded > 0) {
+        measured.push_back("about " + ReadableSize(full.bytesNeeded) + " for this page");
+    }
+    // Space is worth telling only when space was what a page lacked: a
+    // folder that cannot be made may lack room for one more file instead.
     std::error_code error;
     const std::filesystem::space_info space = std::filesystem::space(folder, error);
-    if (!error) {
-        line += ", " + ReadableSize(space.available) + " free";
+    if (!error && full.bytesNeeded > 0) {
+        measured.push_back(ReadableSize(space.available) + " free");
     }
-    return line + ")";
+    for (size_t i = 0; i < measured.size(); ++i) {
+        line += (i == 0 ? " (" : ", ") + measured[i];
+    }
+    return measured.empty() ? line : line + ")";
 }
 
 // The PDF stage of today still takes a page's notes from beside the page;
@@ -156,8 +169,13 @@ void Prepare(JobState& job, const StageObserver& observer) {
                                             error.code().message());
         return;
     }
-    const std::vector<PrepareTask> tasks =
-        job.options.listMode == ListMode::Folders ? PlanFolders(job) : PlanFiles(job);
+    std::vector<PrepareTask> tasks;
+    try {
+        tasks = job.options.listMode == ListMode::Folders ? PlanFolders(job) : PlanFiles(job);
+    } catch (const DiskFull& full) {
+        report.Fail(JobRefusal::Failed, DescribeFullDisk(job, full));
+        return;
+    }
     report.picturesTotal = static_cast<int>(tasks.size());
     if (observer.progress) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});

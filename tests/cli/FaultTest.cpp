@@ -232,6 +232,18 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     }
     const ProgramResult full =
         RunCli({"-o", small.string(), "--size", "1500x2000", "--json", sources.string()});
+    // A disk with room for no more files stops a list of folders as soon as
+    // a group's folder cannot be made.
+    const ProgramResult noMoreFiles = [&] {
+        const fs::path tiny = dir / "tiny";
+        fs::create_directory(tiny);
+        RunProgram("/bin/mount", {"-t", "tmpfs", "-o", "size=1m,nr_inodes=3", "tmpfs", tiny.string()});
+        ProgramResult result =
+            RunCli({"-o", tiny.string(), "--folders", sources.string(), (sources / "group").string()});
+        result.out += fs::is_empty(tiny) ? "" : "\nleft behind in the save folder";
+        RunProgram("/bin/umount", {tiny.string()});
+        return result;
+    }();
     const ProgramResult readOnly = [&] {
         RunProgram("/bin/mount", {"-o", "remount,ro", small.string()});
         return RunCli({"-o", small.string(), "--size", "100x100", sources.string()});
@@ -253,6 +265,9 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     EXPECT_TRUE(report["pictureProblems"].empty()) << full.out;
     EXPECT_TRUE(broken.empty()) << broken.front();
     EXPECT_TRUE(left.empty()) << left.front();
+    EXPECT_EQ(noMoreFiles.exitCode, 1) << noMoreFiles.out;
+    EXPECT_NE(noMoreFiles.err.find("is full"), std::string::npos) << noMoreFiles.err;
+    EXPECT_EQ(noMoreFiles.out.find("left behind"), std::string::npos) << noMoreFiles.out;
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_NE(readOnly.err.find("cannot create the output folder"), std::string::npos) << readOnly.err;
 }
