@@ -5,14 +5,13 @@
 #include "PagePlacement.h"
 #include "VipsRuntime.h"
 
-#include <memory>
 #include <cstdio>
 #include <fcntl.h>
+#include <memory>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vips/vips8>
-
 
 namespace {
 
@@ -51,7 +50,9 @@ class MappedFile {
 
     bool mapped() const { return data_ != nullptr; }
     std::string_view bytes() const { return {static_cast<const char*>(data_), size_}; }
-    int64_t modifiedNs() const { return int64_t{info_.st_mtim.tv_sec} * 1'000'000'000 + info_.st_mtim.tv_nsec; }
+    int64_t modifiedNs() const {
+        return int64_t{info_.st_mtim.tv_sec} * 1'000'000'000 + info_.st_mtim.tv_nsec;
+    }
 
   private:
     struct stat info_ {};
@@ -63,7 +64,7 @@ class MappedFile {
 // scratch folder's file system takes links (nothing copied, its EXIF left out
 // later), a copy without the EXIF where it does not.
 std::string HandOver(const std::filesystem::path& source, const std::filesystem::path& destination,
-                     const MappedFile& file, const JpegLayout& layout, KeptJpeg& kept) {
+                     const MappedFile& file, const JpegLayout& layout, KeptJpeg& kept, uint64_t& diskFull) {
     std::error_code error;
     const std::filesystem::path target = std::filesystem::absolute(source, error);
     if (!error && ::symlink(target.c_str(), destination.c_str()) == 0) {
@@ -76,7 +77,7 @@ std::string HandOver(const std::filesystem::path& source, const std::filesystem:
         kept.linked = std::move(linked);
         return {};
     }
-    return StorePage(destination, WithoutExif(file.bytes(), layout));
+    return StorePage(destination, WithoutExif(file.bytes(), layout), &diskFull);
 }
 
 // What a PDF reader shows without help: it takes three components for YCbCr
@@ -153,7 +154,7 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     if (kept.place.width < 1 || kept.place.height < 1) {
         return result; // a sliver thinner than a pixel: the normalisation draws it one pixel wide
     }
-    result.writeError = HandOver(source, destination, file, *layout, kept);
+    result.writeError = HandOver(source, destination, file, *layout, kept, result.diskFullNeeding);
     if (result.writeError.empty()) {
         result.kept = kept;
     }

@@ -13,6 +13,7 @@
 struct KeepJpegResult {
     std::optional<KeptJpeg> kept; // set when `destination` now holds the source's own bytes
     std::string writeError;       // set when the copy could not be stored (disk full, folder gone)
+    uint64_t diskFullNeeding = 0; // set when that was for a full disk: the copy's size
 };
 
 // Copies `source` byte for byte, less its EXIF segments, to `destination`

@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cmath>
 #include <cstring>
 #include <fcntl.h>
 #include <functional>
@@ -305,7 +306,9 @@ VImage PlaceOnPage(VImage picture, const PagePlacement& place, int pageWidth, in
 // The page could be made but not stored (disk full, folder gone): not the
 // picture's fault, and a white page would not fit either.
 struct PageWriteError : std::runtime_error {
-    using std::runtime_error::runtime_error;
+    PageWriteError(const std::string& why, uint64_t diskFull)
+        : std::runtime_error(why), diskFullNeeding(diskFull) {}
+    uint64_t diskFullNeeding = 0;
 };
 
 // Encodes in memory, then writes: a failure to decode and a failure to store
@@ -315,18 +318,47 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
     // profile copied into every page would only make the documents bigger.
     VipsBlob* blob = page.jpegsave_buffer(VImage::option()->set("strip", true)->set("Q", quality));
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
+    uint64_t diskFull = 0;
     const std::string error =
         StorePage(destination,
-                  std::string_view(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length));
+                  std::string_view(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length),
+                  &diskFull);
     if (!error.empty()) {
-        throw PageWriteError(error);
+        throw PageWriteError(error, diskFull);
     }
 }
 
 // The page a picture goes on, laid out for the size it is shown at (EXIF
 // orientation applied): the job's page, or for a preview a page of the
 // picture's own proportions.
-using PageFor = std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)>;
+// `shown`, when set, hears the picture before it is placed.
+struct PageFor {
+    std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)> layout;
+    const ShownPictureSink* shown = nullptr;
+};
+
+// The size at least a picture of w x h pixels is decoded at for `shown`: its
+// own, or when that has more than the sink wants, scaled down to that many.
+std::pair<int, int> SizeWanted(const ShownPictureSink& shown, int width, int height) {
+    const double pixels = static_cast<double>(width) * height;
+    if (shown.maxPixels <= 0 || pixels <= static_cast<double>(shown.maxPixels)) {
+        return {width, height};
+    }
+    const double scale = std::sqrt(static_cast<double>(shown.maxPixels) / pixels);
+    return {std::max(1, static_cast<int>(width * scale)), std::max(1, static_cast<int>(height * scale))};
+}
+
+// Hands a drawn picture to `shown`, if any, and gives back what the page is
+// made from: held in memory when both need it, since a streamed picture can
+// be read only once.
+VImage LetHear(const ShownPictureSink* shown, VImage picture, const PageGeometry& page) {
+    if (shown == nullptr || !shown->hear) {
+        return picture;
+    }
+    picture = picture.copy_memory();
+    shown->hear({picture.get_image(), page.picture, page.widthPx, page.heightPx});
+    return picture;
+}
 
 // Returns why the picture's colour profile could not be used, empty when it
 // could or there was none.
@@ -345,13 +377,29 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     const bool swap = SwapsSides(orientation);
     const int shownWidth = swap ? header.height() : header.width();
     const int shownHeight = swap ? header.width() : header.height();
-    const PageGeometry page = pageFor(shownWidth, shownHeight);
+    const PageGeometry page = pageFor.layout(shownWidth, shownHeight);
     const PagePlacement& place = page.picture;
 
     LoadRequest request;
     request.failOn = failOn;
     // Turning a picture needs all of it at once; otherwise stream it top to bottom.
     request.sequential = orientation <= 1;
+    if (pageFor.shown != nullptr && pageFor.shown->hear) {
+        // The picture is decoded for its listener on its own, at the size the
+        // listener wants: the page is then made exactly as without it.
+        LoadRequest forListener = request;
+        if (shrinksOnLoad) {
+            const auto [width, height] = SizeWanted(*pageFor.shown, shownWidth, shownHeight);
+            forListener.shrink = swap ? JpegShrinkFor(header.width(), header.height(), height, width)
+                                      : JpegShrinkFor(header.width(), header.height(), width, height);
+        }
+        VImage picture = load(forListener);
+        if (orientation > 1) {
+            picture = picture.autorot();
+        }
+        const VImage shown = ToOpaqueEightBit(picture).image;
+        pageFor.shown->hear({shown.get_image(), place, page.widthPx, page.heightPx});
+    }
     if (shrinksOnLoad) {
         request.shrink = swap ? JpegShrinkFor(header.width(), header.height(), place.height, place.width)
                               : JpegShrinkFor(header.width(), header.height(), place.width, place.height);
@@ -376,7 +424,8 @@ std::string ReadMetafile(const SourceFile& file) {
 // Draws the metafile onto a page and saves it at `destination`. Returns what
 // of the metafile could not be drawn, empty when all of it was.
 std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
-                             const std::filesystem::path& destination, int quality) {
+                             const std::filesystem::path& destination, int quality,
+                             const ShownPictureSink* shown) {
     // A drawing has no pixel size of its own: it is drawn to fit the area
     // inside the margins. When the page turns by the drawing's shape, that
     // shape is known only once drawn, so it is drawn to fit a square that
@@ -392,7 +441,8 @@ std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
     const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
-    SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination, quality);
+    SavePage(PlaceOnPage(LetHear(shown, drawing, page), page.picture, page.widthPx, page.heightPx),
+             destination, quality);
     return drawn.problem;
 }
 
@@ -572,12 +622,12 @@ namespace {
 // A preview keeps the picture's proportions, scaled down to fit inside
 // maxSide x maxSide; a smaller picture keeps its size.
 PageFor PreviewPage(int32_t maxSide) {
-    return [maxSide](int32_t shownWidth, int32_t shownHeight) {
+    return {[maxSide](int32_t shownWidth, int32_t shownHeight) {
         const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
         return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shownWidth * scale)),
                                     std::max(1, static_cast<int32_t>(shownHeight * scale))),
                           shownWidth, shownHeight);
-    };
+    }};
 }
 
 // Tries each decoder that can read this kind of picture in turn, and stops at
@@ -621,10 +671,17 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
 
 } // namespace
 
-std::string StorePage(const std::filesystem::path& destination, std::string_view bytes) {
+std::string StorePage(const std::filesystem::path& destination, std::string_view bytes,
+                      uint64_t* diskFullNeeding) {
+    auto failed = [&](int error) {
+        if (diskFullNeeding != nullptr && (error == ENOSPC || error == EDQUOT)) {
+            *diskFullNeeding = std::max<uint64_t>(bytes.size(), 1);
+        }
+        return "cannot write the page " + destination.string() + ": " + std::strerror(error);
+    };
     const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
     if (fd < 0) {
-        return "cannot write the page " + destination.string() + ": " + std::strerror(errno);
+        return failed(errno);
     }
     size_t written = 0;
     int error = 0;
@@ -641,7 +698,7 @@ std::string StorePage(const std::filesystem::path& destination, std::string_view
     }
     if (error != 0) {
         ::unlink(destination.c_str()); // no half page for the PDF stage to trip over
-        return "cannot write the page " + destination.string() + ": " + std::strerror(error);
+        return failed(error);
     }
     return {};
 }
@@ -679,7 +736,8 @@ size_t PicturePages::count() const {
 }
 
 NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
-                                     const std::filesystem::path& destination, int32_t quality) const {
+                                     const std::filesystem::path& destination, int32_t quality,
+                                     const ShownPictureSink* shown) const {
     // Forget warnings left by earlier pictures and pages, so that a failure
     // carries only its own reason.
     ClearVipsMessages();
@@ -694,7 +752,7 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
         }
         const SourceFile& file = *opened_->file;
         if (opened_->format == PictureFormat::Emf) {
-            const std::string missing = SaveMetafilePage(file, page, destination, quality);
+            const std::string missing = SaveMetafilePage(file, page, destination, quality, shown);
             result.written = true;
             if (!missing.empty()) {
                 // The page shows the picture less what could not be drawn.
@@ -703,9 +761,10 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
             }
             return result;
         }
-        const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
-            return LayOutPage(page, shownWidth, shownHeight);
-        };
+        const PageFor jobPage{[&](int32_t shownWidth, int32_t shownHeight) {
+                                  return LayOutPage(page, shownWidth, shownHeight);
+                              },
+                              shown};
         result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,
                                     quality, failure);
         if (result.written) {
@@ -722,6 +781,7 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
     } catch (const PageWriteError& error) {
         result.problem = PictureOutcome::NotPrepared;
         result.reason = error.what();
+        result.diskFullNeeding = error.diskFullNeeding;
         return result;
     } catch (const vips::VError& error) {
         failure = ReasonOf(error);
@@ -732,6 +792,7 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
     result.written = white.written;
     result.problem = white.written ? PictureOutcome::Undecodable : PictureOutcome::NotPrepared;
     result.reason = white.written ? failure : white.reason + "\n" + failure;
+    result.diskFullNeeding = white.diskFullNeeding;
     return result;
 }
 
@@ -792,6 +853,7 @@ NormalizeResult WriteWhitePage(const PageSetup& setup, const std::filesystem::pa
     } catch (const PageWriteError& error) {
         result.problem = PictureOutcome::NotPrepared;
         result.reason = error.what();
+        result.diskFullNeeding = error.diskFullNeeding;
     } catch (const vips::VError&) {
         result.problem = PictureOutcome::NotPrepared;
         result.reason = "the white page could not be made: " + TakeVipsError();

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,6 +22,32 @@ struct NormalizeResult {
     bool written = false;
     std::optional<PictureOutcome> problem;
     std::string reason;
+    // Set when the page could not be stored because its disk is full (or
+    // the user's quota is used up): how many bytes the page needed. Every
+    // page after it would fail the same way.
+    uint64_t diskFullNeeding = 0;
+};
+
+struct _VipsImage;
+
+// A picture as it is shown (EXIF or HEIF orientation applied, transparency
+// flattened onto white; 8-bit grey or sRGB) at the size it was decoded at,
+// and where it lands on its page picture of pageWidth x pageHeight pixels.
+// `image` lives only as long as the call it is handed to.
+struct ShownPicture {
+    _VipsImage* image = nullptr;
+    PagePlacement place;
+    int32_t pageWidth = 0;
+    int32_t pageHeight = 0;
+};
+
+// Hears the picture of a page while the page is made, for what is read from
+// the picture itself rather than from the page (its text). `maxPixels` is as
+// many pixels as it wants: a picture is decoded at least that large when it
+// is itself that large, even when the page needs fewer. It must not throw.
+struct ShownPictureSink {
+    std::function<void(const ShownPicture&)> hear;
+    int64_t maxPixels = 0;
 };
 
 // Renders `source` (JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL
@@ -46,8 +73,10 @@ NormalizeResult NormalizeImage(int32_t pageWidth, int32_t pageHeight, const std:
 
 // Stores the bytes of a finished page at `destination`; on failure nothing is
 // left there (no half page for the PDF stage to trip over). Empty on success,
-// otherwise why, for the user.
-std::string StorePage(const std::filesystem::path& destination, std::string_view bytes);
+// otherwise why, for the user; when the disk (or the user's quota) is full,
+// `diskFullNeeding`, if given, is set to the page's size.
+std::string StorePage(const std::filesystem::path& destination, std::string_view bytes,
+                      uint64_t* diskFullNeeding = nullptr);
 
 // A picture opened to be rendered page by page. A multi-page TIFF (a fax, a
 // scanned document) has a page for each of its pages, in order, reduced-size
@@ -67,9 +96,11 @@ class PicturePages {
 
     // Renders page `part` (0 for the first) as NormalizeImage renders a
     // picture; a page that cannot be read gets its white page and its own
-    // problem, whatever became of the others.
+    // problem, whatever became of the others. `shown`, when given, hears the
+    // picture before it is placed (not for a white page).
     NormalizeResult Render(size_t part, const PageSetup& page, const std::filesystem::path& destination,
-                           int32_t quality = kDefaultJpegQuality) const;
+                           int32_t quality = kDefaultJpegQuality,
+                           const ShownPictureSink* shown = nullptr) const;
 
   private:
     struct Opened;

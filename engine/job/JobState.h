@@ -42,8 +42,10 @@ struct JobState {
     // job stops within half a second, pictures being decoded included.
     std::atomic<bool> cancelRequested{false};
     int workers = 0; // pictures prepared at once; 0 means one per processor core
-    // A picture still being decoded after this long is given up (white page,
-    // reported), so a hostile file cannot stall the job.
+    // A picture whose decoder has used this much processor time on one page
+    // is given up (white page, reported), so a hostile file cannot stall the
+    // job; time spent waiting for the processor on a busy machine does not
+    // count, and ten times this on the clock ends a decoder that waits for ever.
     std::chrono::seconds pictureTimeLimit{90};
 };
 

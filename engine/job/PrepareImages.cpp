@@ -2,29 +2,19 @@
 
 #include "FolderScan.h"
 #include "PageNotes.h"
-#include "PictureTest.h"
+#include "PreparePictures.h"
 #include "PreparedPages.h"
-#include "RenderWorker.h"
 #include "ScratchFolder.h"
 
 #include <algorithm>
-#include <atomic>
-#include <functional>
-#include <mutex>
-#include <optional>
+#include <cerrno>
 #include <set>
+#include <stdexcept>
 #include <sys/stat.h>
 #include <system_error>
-#include <thread>
+#include <vector>
 
 namespace {
-
-struct PrepareTask {
-    std::filesystem::path source;
-    std::filesystem::path destination;
-    size_t group = 0;   // in job.prepared
-    size_t picture = 0; // its place in that group
-};
 
 // The last component of a folder entry, also when it was given with a
 // trailing separator ("/scans/Jan/").
@@ -61,15 +51,12 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
     std::vector<PrepareTask> tasks;
     std::set<std::string> taken;
     for (const auto& folder : job.sourceList) {
-        const FolderListing listing = ListFolder(folder);
+        const FolderListing listing = ListFolderPictures(folder, job.options.folderOrder);
         if (!listing.error.empty()) {
             job.report.AddPictureProblem(folder, PictureOutcome::Undecodable, listing.error);
             continue;
         }
-        std::vector<std::filesystem::path> pictures;
-        std::copy_if(listing.entries.begin(), listing.entries.end(), std::back_inserter(pictures),
-                     [](const auto& entry) { return IsPictureFile(entry); });
-        OrderPictures(pictures, job.options.folderOrder);
+        const std::vector<std::filesystem::path>& pictures = listing.entries;
         if (pictures.empty()) {
             job.report.emptyGroups.push_back(folder);
             continue;
@@ -77,8 +64,12 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
         const std::string name = UniqueGroupName(GroupNameOf(folder), taken);
         const std::filesystem::path group = job.workFolderPath / name;
         if (::mkdir(group.c_str(), 0700) != 0) {
+            const int error = errno;
             const std::string why = "cannot create the scratch folder " + group.string() + ": " +
-                                    std::error_code(errno, std::generic_category()).message();
+                                    std::error_code(error, std::generic_category()).message();
+            if (error == ENOSPC || error == EDQUOT) {
+                throw DiskFull{0, why}; // every group after it would fail the same way
+            }
             for (const auto& picture : pictures) {
                 job.report.AddPictureProblem(picture, PictureOutcome::NotPrepared, why);
             }
@@ -93,177 +84,75 @@ std::vector<PrepareTask> PlanFolders(JobState& job) {
 }
 
 // The page as the PDF stage takes it: its file, where it was written, and
-// what its notes say of it.
+// what the worker said of it.
 PreparedPage PreparedPageOf(const PrepareTask& task, const RenderedPage& rendered) {
+    const PageMade& made = rendered.page;
     PreparedPage page{task.source, task.picture, rendered.part, rendered.partCount};
-    page.problem = rendered.result.problem;
-    page.reason = rendered.result.reason;
-    if (rendered.result.written) {
+    page.problem = made.result.problem;
+    page.reason = made.result.reason;
+    if (!page.problem && !made.recognitionFailure.empty()) {
+        page.problem = PictureOutcome::NotRecognised;
+        page.reason = made.recognitionFailure;
+    }
+    if (made.result.written) {
         page.file = PartPagePath(task.destination, rendered.part);
-        PageNotesRead read = ReadPageNotes(page.file);
-        if (!read.error.empty()) {
-            throw std::runtime_error(read.error);
-        }
-        page.keptJpeg = std::move(read.notes.keptJpeg);
-        page.text = std::move(read.notes.text);
+        page.keptJpeg = made.keptJpeg;
+        page.text = made.text;
     }
     return page;
 }
 
-int WorkerCount(const JobState& job, size_t tasks) {
-    const int workers = job.workers > 0 ? job.workers : static_cast<int>(std::thread::hardware_concurrency());
-    return static_cast<int>(std::clamp<size_t>(tasks, 1, static_cast<size_t>(std::max(workers, 1))));
+// The folder the user knows the job's output by: the save folder that holds
+// the output folder, or the chosen output file's own folder.
+std::filesystem::path FolderTheUserChose(const JobState& job) {
+    const std::filesystem::path& output = job.options.outputFolder;
+    return job.options.outputFile.empty() && output.has_parent_path() ? output.parent_path() : output;
 }
 
-// The observer failed while a picture was being rendered: the stage fails, as
-// it would for any other failure of its own; never a problem of the picture.
-struct ProgressFailure {
-    std::string what;
-};
-
-// What a task ended with: the pages its picture became and, when their text
-// was to be recognised and that failed, why.
-struct TaskOutcome {
-    std::vector<RenderedPage> pages;
-    std::string recognitionFailure;
-};
-
-// A task's outcome, or nothing when the job was cancelled before or while its
-// picture was rendered or read.
-using TaskResult = std::optional<TaskOutcome>;
-
-bool ShowsThePicture(const NormalizeResult& result) {
-    return result.written && result.problem != PictureOutcome::Undecodable &&
-           result.problem != PictureOutcome::NotPrepared;
+// A size as people read it: "180 KB", "12 MB".
+std::string ReadableSize(uint64_t bytes) {
+    if (bytes < 1'000'000) {
+        return std::to_string(std::max<uint64_t>(bytes / 1000, 1)) + " KB";
+    }
+    return std::to_string(bytes / 1'000'000) + " MB";
 }
 
-// Recognises the text of every page the task's picture became. Empty when
-// the job was cancelled meanwhile; otherwise why recognition failed, or
-// nothing when it did not.
-std::optional<std::string> RecognizeTask(RenderWorker& worker, const JobState& job, const PrepareTask& task) {
-    std::string failure;
-    try {
-        for (const auto& page : PagesOfPicture(task.destination)) {
-            const std::optional<NormalizeResult> text = worker.Recognize(page, job.options.ocrLanguages);
-            if (!text) {
-                return std::nullopt;
-            }
-            if (text->problem && failure.empty()) {
-                failure = text->reason;
-            }
-        }
-    } catch (const std::exception& error) {
-        failure = error.what();
+// One line for a full disk, in the user's terms: which folder, and what it needed.
+std::string DescribeFullDisk(const JobState& job, const DiskFull& full) {
+    const std::filesystem::path folder = FolderTheUserChose(job);
+    std::string line =
+        "the disk that holds " + folder.string() + " is full: writing the pages needs more free space";
+    std::vector<std::string> measured;
+    if (full.bytesNeeded > 0) {
+        measured.push_back("about " + ReadableSize(full.bytesNeeded) + " for this page");
     }
-    return failure;
+    // Space is worth telling only when space was what a page lacked: a
+    // folder that cannot be made may lack room for one more file instead.
+    std::error_code error;
+    const std::filesystem::space_info space = std::filesystem::space(folder, error);
+    if (!error && full.bytesNeeded > 0) {
+        measured.push_back(ReadableSize(space.available) + " free");
+    }
+    for (size_t i = 0; i < measured.size(); ++i) {
+        line += (i == 0 ? " (" : ", ") + measured[i];
+    }
+    return measured.empty() ? line : line + ")";
 }
 
-TaskResult RenderTask(RenderWorker& worker, const JobState& job, const PrepareTask& task,
-                      const std::function<void(const RenderedPage&)>& onPage) {
-    TaskOutcome outcome;
-    try {
-        const ConvertOptions& options = job.options;
-        const RenderSettings settings{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1};
-        std::optional<std::vector<RenderedPage>> pages =
-            worker.Render(settings, task.source, task.destination, onPage);
-        if (!pages) {
-            return std::nullopt;
-        }
-        outcome.pages = std::move(*pages);
-    } catch (const std::exception& error) {
-        outcome.pages = {{0, 1, {false, PictureOutcome::NotPrepared, error.what()}}};
-    }
-    // Recognition is part of a picture's preparation: the picture counts as
-    // done once the text of every page it became is read.
-    if (!job.options.ocrLanguages.empty() &&
-        std::any_of(outcome.pages.begin(), outcome.pages.end(),
-                    [](const RenderedPage& page) { return ShowsThePicture(page.result); })) {
-        std::optional<std::string> failure = RecognizeTask(worker, job, task);
-        if (!failure) {
-            return std::nullopt;
-        }
-        outcome.recognitionFailure = std::move(*failure);
-    }
-    return outcome;
-}
-
-// Prepares the tasks with several workers; each picture is independent, so
-// the files are the same as one worker would write, only sooner.
-std::vector<TaskResult> PreparePictures(JobState& job, const std::vector<PrepareTask>& tasks,
-                                        const StageObserver& observer) {
-    std::vector<TaskResult> results(tasks.size());
-    std::atomic<size_t> next{0};
-    std::mutex lock;
-    // Progress counts pages: a picture of several pages adds its others to
-    // the total as soon as its worker has counted them. A page is done once
-    // rendered or, when its text is to be recognised, once that is read too.
-    int done = 0;
-    int total = static_cast<int>(tasks.size());
-    const bool recognising = !job.options.ocrLanguages.empty();
-    std::string failure; // what stopped a thread, other than a picture
-    auto report = [&] {  // with `lock` held
-        if (!observer.progress) {
-            return;
-        }
-        try {
-            observer.progress({Stage::Prepare, done, total});
-        } catch (const std::exception& error) {
-            throw ProgressFailure{error.what()};
-        } catch (...) {
-            throw ProgressFailure{"the progress display failed"};
-        }
-    };
-    auto onPage = [&](const RenderedPage& page) {
-        std::lock_guard guard(lock);
-        if (page.part == 0) {
-            total += static_cast<int>(page.partCount) - 1;
-        }
-        done += recognising ? 0 : 1;
-        report();
-    };
-    auto prepare = [&](int number) {
-        try {
-            RenderWorker worker(job.renderProgram,
-                                job.workFolderPath / (".render-" + std::to_string(number) + ".log"),
-                                job.pictureTimeLimit, job.cancelRequested);
-            for (size_t i = next++; i < tasks.size() && !job.cancelRequested.load(); i = next++) {
-                results[i] = RenderTask(worker, job, tasks[i], onPage);
-                if (!results[i]) {
-                    return;
-                }
-                if (recognising) {
-                    std::lock_guard guard(lock);
-                    done += static_cast<int>(results[i]->pages.size());
-                    report();
-                }
+// The PDF stage of today still takes a page's notes from beside the page;
+// until it takes them from the job state, they are written there for it.
+void WriteNotesForThePdfStage(const JobState& job) {
+    for (const PreparedGroup& group : job.prepared) {
+        for (const PreparedPage& page : group.pages) {
+            if (page.file.empty()) {
+                continue;
             }
-        } catch (const std::exception& error) {
-            std::lock_guard guard(lock);
-            failure = error.what();
-            next = tasks.size(); // the others stop too: the stage fails as a whole
-        } catch (const ProgressFailure& error) {
-            std::lock_guard guard(lock);
-            failure = error.what;
-            next = tasks.size();
-        }
-    };
-    {
-        // Declared after what they use, so they are joined before it goes,
-        // also when starting one of them throws.
-        std::vector<std::jthread> helpers;
-        try {
-            for (int w = 1; w < WorkerCount(job, tasks.size()); ++w) {
-                helpers.emplace_back(prepare, w);
+            if (const std::string error = WritePageNotes(page.file, {page.source, page.keptJpeg, page.text});
+                !error.empty()) {
+                throw std::runtime_error(error);
             }
-        } catch (const std::system_error&) {
-            // Fewer threads than wished for: the ones there share the work.
         }
-        prepare(0);
     }
-    if (!failure.empty()) {
-        throw std::runtime_error(failure);
-    }
-    return results;
 }
 
 void Prepare(JobState& job, const StageObserver& observer) {
@@ -280,36 +169,63 @@ void Prepare(JobState& job, const StageObserver& observer) {
                                             error.code().message());
         return;
     }
-    const std::vector<PrepareTask> tasks =
-        job.options.listMode == ListMode::Folders ? PlanFolders(job) : PlanFiles(job);
+    std::vector<PrepareTask> tasks;
+    try {
+        tasks = job.options.listMode == ListMode::Folders ? PlanFolders(job) : PlanFiles(job);
+    } catch (const DiskFull& full) {
+        report.Fail(JobRefusal::Failed, DescribeFullDisk(job, full));
+        return;
+    }
     report.picturesTotal = static_cast<int>(tasks.size());
     if (observer.progress) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});
     }
-    const std::vector<TaskResult> results = PreparePictures(job, tasks, observer);
+    const ConvertOptions& options = job.options;
+    const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1},
+                                   options.ocrLanguages,
+                                   job.renderProgram,
+                                   job.workFolderPath,
+                                   job.workers,
+                                   job.pictureTimeLimit};
+    std::vector<TaskPages> results;
+    try {
+        results = PreparePictures(tasks, settings, job.cancelRequested, [&](int done, int total) {
+            if (observer.progress) {
+                observer.progress({Stage::Prepare, done, total});
+            }
+        });
+    } catch (const DiskFull& full) {
+        report.Fail(JobRefusal::Failed, DescribeFullDisk(job, full));
+        return;
+    }
     if (job.cancelRequested.load()) {
         report.cancelled = true;
         return;
     }
     report.picturesTotal = 0;
     for (size_t i = 0; i < tasks.size(); ++i) {
-        for (const RenderedPage& page : results[i]->pages) {
-            const NormalizeResult& result = page.result;
-            job.prepared[tasks[i].group].pages.push_back(PreparedPageOf(tasks[i], page));
+        // Text that could not be read is said once for the picture.
+        std::string recognitionFailure;
+        for (const RenderedPage& rendered : *results[i]) {
+            const NormalizeResult& result = rendered.page.result;
+            job.prepared[tasks[i].group].pages.push_back(PreparedPageOf(tasks[i], rendered));
             ++report.picturesTotal;
             if (result.written && result.problem != PictureOutcome::Undecodable) {
                 ++report.picturesPrepared;
             }
             if (result.problem) {
                 report.AddPictureProblem(tasks[i].source, *result.problem, result.reason,
-                                         page.partCount > 1 ? page.part + 1 : 0);
+                                         rendered.partCount > 1 ? rendered.part + 1 : 0);
+            }
+            if (recognitionFailure.empty()) {
+                recognitionFailure = rendered.page.recognitionFailure;
             }
         }
-        if (!results[i]->recognitionFailure.empty()) {
-            report.AddPictureProblem(tasks[i].source, PictureOutcome::NotRecognised,
-                                     results[i]->recognitionFailure);
+        if (!recognitionFailure.empty()) {
+            report.AddPictureProblem(tasks[i].source, PictureOutcome::NotRecognised, recognitionFailure);
         }
     }
+    WriteNotesForThePdfStage(job);
 }
 
 } // namespace

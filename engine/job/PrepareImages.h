@@ -14,9 +14,15 @@
 //    a sub-folder named after the folder; two folders with the same name get
 //    "Jan", "Jan (2)", ...; a folder without pictures gets no sub-folder and
 //    is noted in the report.
+// Every page, in order, goes into `job.prepared` with its file (none when it
+// could not be written), its kept-JPEG place and recognised text, and its
+// outcome.
 // Pictures are prepared by `job.workers` workers at once; the files are the
 // same as one worker would write. Progress goes to `observer.progress`, in
-// pages. Each page that did not convert cleanly gets its own report line. A
+// pages. Each page that did not convert cleanly gets its own report line
+// (text that could not be read, one line per picture). A full disk stops the
+// stage at the first page that cannot be written, with one `jobError` line
+// naming the folder the user chose and the space the page needed. A
 // cancel request ends the workers and the stage within half a second and marks
 // the report cancelled. Nothing escapes as an exception: a failure of the
 // stage itself sets `report.jobError`. The last act is

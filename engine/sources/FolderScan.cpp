@@ -58,11 +58,16 @@ void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder ord
     }
 }
 
-FolderListing ScanFolderForPictures(const std::filesystem::path& folder, FolderOrder order) {
+FolderListing ListFolderPictures(const std::filesystem::path& folder, FolderOrder order) {
     FolderListing listing = ListFolder(folder);
     std::erase_if(listing.entries, [](const auto& entry) { return !IsPictureFile(entry); });
-    OrderPictures(listing.entries, order == FolderOrder::Standard ? FolderOrder::WriteTime : order);
+    OrderPictures(listing.entries, order);
     return listing;
+}
+
+FolderListing ScanFolderForPictures(const std::filesystem::path& folder, FolderOrder order) {
+    // The list shows what was added oldest first unless asked otherwise.
+    return ListFolderPictures(folder, order == FolderOrder::Standard ? FolderOrder::WriteTime : order);
 }
 
 FolderListing ListSubFolders(const std::filesystem::path& folder) {

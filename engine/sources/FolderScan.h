@@ -22,9 +22,15 @@ FolderListing ListFolder(const std::filesystem::path& folder);
 // them as they are.
 void OrderPictures(std::vector<std::filesystem::path>& pictures, FolderOrder order);
 
-// The folder scan of the add-folder command: the entries directly in `folder`
-// that IsPictureFile takes, in the order they are to stand in the list, first
-// first: oldest first for Standard and WriteTime. Folders are never taken.
+// The pictures of a folder, the one place that finds them: the files directly
+// in `folder` that pass the picture test (folders are never taken, whatever
+// their name), ordered by OrderPictures; Standard keeps name order. A
+// folder-mode group takes its pictures so.
+FolderListing ListFolderPictures(const std::filesystem::path& folder, FolderOrder order);
+
+// The folder scan of the add-folder command: ListFolderPictures in the order
+// they are to stand in the list, first first: oldest first for Standard and
+// WriteTime.
 FolderListing ScanFolderForPictures(const std::filesystem::path& folder,
                                     FolderOrder order = FolderOrder::Standard);
 

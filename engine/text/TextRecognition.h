@@ -1,6 +1,7 @@
 #pragma once
 
 #include "KeptJpeg.h"
+#include "NormalizeImage.h"
 #include "PageText.h"
 
 #include <filesystem>
@@ -12,7 +13,18 @@ namespace tesseract {
 class TessBaseAPI;
 }
 
-// Reads the text on page pictures with Tesseract, in the decoder worker: one
+// Tesseract is given at most this many pixels of a picture: a larger one is
+// scaled down for it (a 300 dpi A3 scan, 17 megapixels, is read as it is; a
+// 400-megapixel picture would take minutes and gains nothing).
+inline constexpr int64_t kMaxRecognitionPixels = 20'000'000;
+
+// What reading the text of one page gave.
+struct RecognitionResult {
+    PageText text;       // no lines when the page holds no text
+    std::string failure; // why the text could not be read; empty when it was
+};
+
+// Reads the text on pictures with Tesseract, in the decoder worker: one
 // recognizer per worker process, one thread each (the worker is started with
 // OMP_THREAD_LIMIT=1, as the preparation already runs one worker per core).
 // The language data is loaded once and kept for the pages that follow.
@@ -23,15 +35,18 @@ class TextRecognizer {
     TextRecognizer(const TextRecognizer&) = delete;
     TextRecognizer& operator=(const TextRecognizer&) = delete;
 
-    // The text of the prepared page `page`, read in `languages`
-    // ("chi_sim+eng"), as the page shows it: words with their boxes, line by
-    // line, in reading order, in pixels of the page picture; no lines when the
-    // page holds no text. A page kept as its source JPEG (`kept`) is read as
-    // the page picture it stands in for: turned, scaled and placed. Throws
-    // std::runtime_error, with the reason, when the picture or the language
-    // data cannot be read.
-    PageText Recognize(const std::filesystem::path& page, const std::optional<KeptJpeg>& kept,
-                       const std::string& languages);
+    // The text of the picture `shown`, read in `languages` ("chi_sim+eng")
+    // from the picture itself (scaled down to kMaxRecognitionPixels when
+    // larger), not from the page made of it: words with their boxes, line by
+    // line, in reading order, in pixels of the page picture, where the
+    // picture lands on it.
+    RecognitionResult Recognize(const ShownPicture& shown, const std::string& languages);
+
+    // The same for a page kept as its source JPEG: the file `page` (the
+    // source's bytes) is decoded and turned as `kept` says, and its text
+    // placed where the kept picture lands on the page picture it stands in for.
+    RecognitionResult Recognize(const std::filesystem::path& page, const KeptJpeg& kept,
+                                const std::string& languages);
 
   private:
     void LoadLanguages(const std::string& languages);

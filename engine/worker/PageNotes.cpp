@@ -89,7 +89,7 @@ fs::path PageNotesPath(const fs::path& page) {
     return notes.replace_extension(kNotesExtension);
 }
 
-std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
+std::string PageNotesToJson(const PageNotes& notes) {
     json out = json::object();
     if (!notes.source.empty()) {
         PutPath(out, "source", notes.source);
@@ -114,10 +114,36 @@ std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
     if (notes.text) {
         out["text"] = PageTextToJson(*notes.text);
     }
+    return out.dump();
+}
+
+PageNotesRead PageNotesFromJson(const std::string& text) {
+    PageNotesRead read;
+    if (text.size() > kMaxNotesBytes) {
+        read.error = "they are too large";
+        return read;
+    }
+    try {
+        const json in = json::parse(text);
+        read.notes.source = GetPath(in, "source");
+        if (auto kept = in.find("keptJpeg"); kept != in.end()) {
+            read.notes.keptJpeg = ReadKeptJpeg(*kept);
+        }
+        if (auto recognised = in.find("text"); recognised != in.end()) {
+            read.notes.text = PageTextFromJson(*recognised);
+        }
+    } catch (const std::exception& problem) {
+        read.notes = {};
+        read.error = problem.what();
+    }
+    return read;
+}
+
+std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
     const fs::path file = PageNotesPath(page);
     const fs::path temporary = fs::path(file).concat(".new");
     std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-    stream << out.dump();
+    stream << PageNotesToJson(notes);
     stream.close();
     std::error_code error;
     if (stream) {
@@ -146,18 +172,9 @@ PageNotesRead ReadPageNotes(const fs::path& page) {
     }
     std::ifstream stream(file, std::ios::binary);
     const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    try {
-        const json in = json::parse(text);
-        read.notes.source = GetPath(in, "source");
-        if (auto kept = in.find("keptJpeg"); kept != in.end()) {
-            read.notes.keptJpeg = ReadKeptJpeg(*kept);
-        }
-        if (auto recognised = in.find("text"); recognised != in.end()) {
-            read.notes.text = PageTextFromJson(*recognised);
-        }
-    } catch (const std::exception& problem) {
-        read.notes = {};
-        read.error = where + " cannot be read: " + problem.what();
+    read = PageNotesFromJson(text);
+    if (!read.error.empty()) {
+        read.error = where + " cannot be read: " + read.error;
     }
     return read;
 }

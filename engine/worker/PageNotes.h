@@ -10,10 +10,10 @@
 #include <utility>
 #include <vector>
 
-// What the PDF stage needs to know about a prepared page beyond its pixels,
-// written by the preparation beside the page ("n.json" beside "n.jpg") and
-// read back by the PDF stage. Each note is optional, so a page without a side
-// file (or one written by an older Quillmark) is placed as a full page.
+// What the PDF stage needs to know about a prepared page beyond its pixels:
+// sent by the decoder worker with each page, and (for the PDF stage that
+// still reads them) written beside the page ("n.json" beside "n.jpg"). Each note is optional, so a page
+// without a side file (or one written by an older Quillmark) is placed as a full page.
 
 struct PageNotes {
     std::filesystem::path source; // the picture the page was made from; empty when not known
@@ -21,6 +21,10 @@ struct PageNotes {
     std::optional<PageText> text; // the page's recognised text, when it has any
     bool operator==(const PageNotes&) const = default;
 };
+
+// The notes as JSON text, the form both the side file and the decoder
+// worker's reply carry.
+std::string PageNotesToJson(const PageNotes& notes);
 
 // The side file of the page at `page`.
 std::filesystem::path PageNotesPath(const std::filesystem::path& page);
@@ -39,3 +43,7 @@ struct PageNotesRead {
 // is not ours to trust (malformed, too large, sizes or places out of bounds)
 // is an error, never a page placed from half-read numbers.
 PageNotesRead ReadPageNotes(const std::filesystem::path& page);
+
+// Reads what PageNotesToJson wrote, with the same checks as ReadPageNotes;
+// `error` then says what is wrong, without naming where the text came from.
+PageNotesRead PageNotesFromJson(const std::string& text);

@@ -1,53 +1,49 @@
 #include "RenderPage.h"
 
 #include "KeepJpeg.h"
-#include "PageNotes.h"
 #include "PreparedPages.h"
-
-#include <unistd.h>
 
 namespace {
 
-// The page's notes beside it; a page without them is no page.
-NormalizeResult WithNotes(NormalizeResult result, const std::filesystem::path& page, const PageNotes& notes) {
-    if (result.written) {
-        if (std::string error = WritePageNotes(page, notes); !error.empty()) {
-            ::unlink(page.c_str());
-            result.written = false;
-            result.problem = PictureOutcome::NotPrepared;
-            result.reason = error;
-        }
+void Take(RecognitionResult recognised, PageMade& page) {
+    page.recognitionFailure = std::move(recognised.failure);
+    // A page without text needs nothing more: it simply has no layer.
+    if (page.recognitionFailure.empty() && !recognised.text.lines.empty()) {
+        page.text = std::move(recognised.text);
     }
-    return result;
 }
 
 } // namespace
 
-void RenderPages(const RenderRequest& request, const std::function<bool(size_t count)>& onCount,
-                 const std::function<bool(size_t part, const NormalizeResult& result)>& onPage) {
+void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
+                 const std::function<bool(size_t count)>& onCount,
+                 const std::function<bool(size_t part, const PageMade& page)>& onPage) {
     const RenderSettings& settings = request.settings;
     const std::filesystem::path first = request.destination;
-    PageNotes notes;
-    notes.source = request.source;
+    const std::string& languages = request.ocrLanguages;
     if (request.whitePageOnly) {
         if (onCount(1)) {
-            onPage(0, WithNotes(WriteWhitePage(settings.page, first, settings.quality), first, notes));
+            onPage(0, {WriteWhitePage(settings.page, first, settings.quality)});
         }
         return;
     }
     if (settings.keepJpeg && request.firstPart == 0) {
         const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
         if (kept.kept || !kept.writeError.empty()) {
-            NormalizeResult result;
+            PageMade page;
             if (kept.kept) {
-                result.written = true;
-                notes.keptJpeg = kept.kept;
+                page.result.written = true;
+                page.keptJpeg = kept.kept;
+                if (!languages.empty()) {
+                    Take(recognizer.Recognize(first, *kept.kept, languages), page);
+                }
             } else {
-                result.problem = PictureOutcome::NotPrepared;
-                result.reason = kept.writeError;
+                page.result.problem = PictureOutcome::NotPrepared;
+                page.result.reason = kept.writeError;
+                page.result.diskFullNeeding = kept.diskFullNeeding;
             }
             if (onCount(1)) {
-                onPage(0, WithNotes(result, first, notes));
+                onPage(0, page);
             }
             return;
         }
@@ -57,21 +53,14 @@ void RenderPages(const RenderRequest& request, const std::function<bool(size_t c
         return;
     }
     for (size_t part = request.firstPart; part < pages.count(); ++part) {
-        const std::filesystem::path page = PartPagePath(first, part);
-        if (!onPage(part,
-                    WithNotes(pages.Render(part, settings.page, page, settings.quality), page, notes))) {
+        PageMade page;
+        const ShownPictureSink recognise{
+            [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
+            kMaxRecognitionPixels};
+        page.result = pages.Render(part, settings.page, PartPagePath(first, part), settings.quality,
+                                   languages.empty() ? nullptr : &recognise);
+        if (!onPage(part, page)) {
             return;
         }
     }
-}
-
-NormalizeResult RenderPage(const RenderRequest& request) {
-    NormalizeResult first;
-    RenderPages(
-        request, [](size_t) { return true; },
-        [&](size_t, const NormalizeResult& result) {
-            first = result;
-            return false;
-        });
-    return first;
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "NormalizeImage.h"
 #include "RenderProtocol.h"
+#include "TextRecognition.h"
 
 #include <functional>
 
@@ -9,14 +9,13 @@
 // pages the source has, then `onPage` each page from `request.firstPart` on,
 // as soon as it is written; either returning false stops the rest. A page is
 // the source's own JPEG kept as it is (when the settings allow and
-// KeepJpegAsIs takes it; such a JPEG has one page) or rendered by
-// PicturePages; when only a white page is asked for, that is the one page.
-// Page k goes to PartPagePath(request.destination, k) and beside it its
-// notes (PageNotes.h): the source's path and, for a kept JPEG, where it goes.
-// A page whose notes cannot be stored is removed again and reported as not
-// prepared, as a page that could not be stored is.
-void RenderPages(const RenderRequest& request, const std::function<bool(size_t count)>& onCount,
-                 const std::function<bool(size_t part, const NormalizeResult& result)>& onPage);
-
-// The first page the request asks for, alone, as RenderPages makes it.
-NormalizeResult RenderPage(const RenderRequest& request);
+// KeepJpegAsIs takes it; such a JPEG has one page, and its place travels with
+// it) or rendered by PicturePages; when only a white page is asked for, that
+// is the one page. Page k goes to PartPagePath(request.destination, k). When
+// the request names languages, each page that shows its picture has the text
+// of that picture read by `recognizer`, from the picture as decoded, not from
+// the page written from it; a page whose text cannot be read is still a page,
+// with the reason.
+void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
+                 const std::function<bool(size_t count)>& onCount,
+                 const std::function<bool(size_t part, const PageMade& page)>& onPage);

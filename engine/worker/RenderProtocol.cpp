@@ -1,5 +1,8 @@
 #include "RenderProtocol.h"
 
+#include "PageNotes.h"
+
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -8,10 +11,9 @@
 
 namespace {
 
-using Clock = std::chrono::steady_clock;
-
-// A reply larger than this is not from our worker.
-constexpr uint32_t kMaxText = 1u << 20;
+// A reply larger than this is not from our worker (a page's notes, with all
+// the words of a dense page, are the largest part).
+constexpr uint32_t kMaxText = 16u << 20;
 
 // How often a wait for the worker looks at the cancel flag: a stop never
 // waits longer than this for a picture under way.
@@ -52,8 +54,8 @@ class Writer {
 
 class Reader {
   public:
-    Reader(int socket, std::optional<Clock::time_point> deadline, const std::atomic<bool>* cancel)
-        : socket_(socket), deadline_(deadline), cancel_(cancel) {}
+    Reader(int socket, const std::function<bool()>* timeIsUp, const std::atomic<bool>* cancel)
+        : socket_(socket), timeIsUp_(timeIsUp), cancel_(cancel) {}
 
     NoReply why = NoReply::WorkerGone;
 
@@ -61,7 +63,7 @@ class Reader {
         char* out = static_cast<char*>(data);
         size_t got = 0;
         while (got < size) {
-            if (deadline_ && !WaitReadable()) {
+            if (timeIsUp_ != nullptr && !WaitReadable()) {
                 return false;
             }
             const ssize_t n = ::recv(socket_, out + got, size - got, 0);
@@ -104,15 +106,12 @@ class Reader {
                 why = NoReply::Cancelled;
                 return false;
             }
-            const auto left =
-                std::chrono::duration_cast<std::chrono::milliseconds>(*deadline_ - Clock::now());
-            if (left.count() <= 0) {
+            if ((*timeIsUp_)()) {
                 why = NoReply::TimedOut;
                 return false;
             }
             pollfd entry{socket_, POLLIN, 0};
-            const int ready =
-                ::poll(&entry, 1, static_cast<int>(std::min<long long>(left.count(), kCancelPollMs)));
+            const int ready = ::poll(&entry, 1, kCancelPollMs);
             if (ready > 0) {
                 return true;
             }
@@ -123,7 +122,7 @@ class Reader {
     }
 
     int socket_;
-    std::optional<Clock::time_point> deadline_;
+    const std::function<bool()>* timeIsUp_;
     const std::atomic<bool>* cancel_;
 };
 
@@ -150,7 +149,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
 }
 
 std::optional<RenderRequest> ReceiveRequest(int socket) {
-    Reader in(socket, std::nullopt, nullptr);
+    Reader in(socket, nullptr, nullptr);
     RenderRequest request;
     uint8_t white = 0, keepJpeg = 0;
     PageSetup& page = request.settings.page;
@@ -171,17 +170,21 @@ bool SendMessage(int socket, const RenderMessage& message) {
     out.U32(message.number);
     out.I64(message.logSize);
     if (message.kind == RenderMessage::Kind::Page) {
-        const NormalizeResult& result = message.result;
+        const NormalizeResult& result = message.page.result;
         out.U8(result.written ? 1 : 0);
         out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
         out.Text(result.reason);
+        out.I64(static_cast<int64_t>(result.diskFullNeeding));
+        const bool hasNotes = message.page.keptJpeg || message.page.text;
+        out.Text(hasNotes ? PageNotesToJson({{}, message.page.keptJpeg, message.page.text}) : std::string());
+        out.Text(message.page.recognitionFailure);
     }
     return out.SendTo(socket);
 }
 
-std::optional<RenderMessage> ReceiveMessage(int socket, Clock::time_point deadline,
+std::optional<RenderMessage> ReceiveMessage(int socket, const std::function<bool()>& timeIsUp,
                                             const std::atomic<bool>& cancel, NoReply& why) {
-    Reader in(socket, deadline, &cancel);
+    Reader in(socket, &timeIsUp, &cancel);
     RenderMessage message;
     uint8_t kind = 0;
     bool complete = in.U8(kind) && kind <= static_cast<uint8_t>(RenderMessage::Kind::Done) &&
@@ -189,13 +192,30 @@ std::optional<RenderMessage> ReceiveMessage(int socket, Clock::time_point deadli
     message.kind = static_cast<RenderMessage::Kind>(kind);
     if (complete && message.kind == RenderMessage::Kind::Page) {
         uint8_t written = 0, problem = 0;
-        NormalizeResult& result = message.result;
+        int64_t diskFull = 0;
+        std::string notes;
+        NormalizeResult& result = message.page.result;
         complete = in.U8(written) && in.U8(problem) &&
                    problem <= static_cast<uint8_t>(PictureOutcome::ProfileUnused) + 1 &&
-                   in.Text(result.reason);
+                   in.Text(result.reason) && in.I64(diskFull) && in.Text(notes) &&
+                   in.Text(message.page.recognitionFailure);
+        result.diskFullNeeding = static_cast<uint64_t>(std::max<int64_t>(diskFull, 0));
         result.written = written != 0;
         if (problem != 0) {
             result.problem = static_cast<PictureOutcome>(problem - 1);
+        }
+        if (complete && !notes.empty()) {
+            // Notes that are not ours to trust make no page: the page is
+            // placed from them, so half-read numbers must never reach it.
+            PageNotesRead read = PageNotesFromJson(notes);
+            if (read.error.empty()) {
+                message.page.keptJpeg = std::move(read.notes.keptJpeg);
+                message.page.text = std::move(read.notes.text);
+            } else {
+                result.written = false;
+                result.problem = PictureOutcome::NotPrepared;
+                result.reason = "the decoder's notes on the page cannot be read: " + read.error;
+            }
         }
     }
     why = in.why;

@@ -1,10 +1,13 @@
 #pragma once
 
+#include "KeptJpeg.h"
 #include "NormalizeImage.h"
+#include "PageText.h"
 
 #include <atomic>
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -25,10 +28,19 @@ struct RenderRequest {
     uint32_t firstPart = 0; // render the picture's pages from this one on (0: all of them)
     std::string source;
     std::string destination; // of the first page; further pages go beside it (PartPagePath)
-    // When set, the request is to recognise the text of the page already at
-    // `destination` in these languages ("chi_sim+eng") and to store it in the
-    // page's side file, not to render anything.
+    // When set, the text of every page is recognised in these languages
+    // ("chi_sim+eng") as the page is made, and sent with it.
     std::string ocrLanguages;
+};
+
+// One page as the worker made it: whether it was written, and what the PDF
+// stage needs of it beyond its pixels.
+struct PageMade {
+    NormalizeResult result;
+    std::optional<KeptJpeg> keptJpeg; // set when the page file is the source JPEG itself
+    std::optional<PageText> text;     // the page's recognised text, when it has any
+    std::string
+        recognitionFailure; // why its text could not be read; empty when it could, or was not asked for
 };
 
 bool SendRequest(int socket, const RenderRequest& request);
@@ -41,8 +53,8 @@ std::optional<RenderRequest> ReceiveRequest(int socket);
 struct RenderMessage {
     enum class Kind : uint8_t { PageCount, Page, Done };
     Kind kind = Kind::Done;
-    uint32_t number = 0;    // PageCount: how many pages; Page: which page, 0 for the first
-    NormalizeResult result; // Page only
+    uint32_t number = 0; // PageCount: how many pages; Page: which page, 0 for the first
+    PageMade page;       // Page only
     // How long the worker's log (its standard error) was when it said this:
     // what follows is about what it does next. -1 when it does not say.
     int64_t logSize = -1;
@@ -53,8 +65,8 @@ bool SendMessage(int socket, const RenderMessage& message);
 // Why no message came.
 enum class NoReply { WorkerGone, TimedOut, Cancelled };
 
-// Waits for the next message until `deadline`, looking at `cancel` every few
-// tens of milliseconds. Empty when the worker closed the connection (it died),
-// the deadline passed or `cancel` was set; `why` tells which.
-std::optional<RenderMessage> ReceiveMessage(int socket, std::chrono::steady_clock::time_point deadline,
+// Waits for the next message, looking at `cancel` and asking `timeIsUp`
+// every few tens of milliseconds. Empty when the worker closed the connection
+// (it died), its time was up or `cancel` was set; `why` tells which.
+std::optional<RenderMessage> ReceiveMessage(int socket, const std::function<bool()>& timeIsUp,
                                             const std::atomic<bool>& cancel, NoReply& why);

@@ -9,6 +9,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <fcntl.h>
 #include <fstream>
 #include <regex>
@@ -20,6 +21,7 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <utility>
 
 extern char** environ;
 
@@ -115,6 +117,21 @@ std::vector<std::string> WorkerEnvironment() {
     return variables;
 }
 
+// A decoder that does not even use the processor (it waits on a pipe or a
+// stalled network share) is given up after this many times its time limit.
+constexpr int kWallClockBackstop = 10;
+
+// The processor time process `pid` has had, all its threads together; empty
+// when it cannot be read (the process is gone).
+std::optional<std::chrono::nanoseconds> ProcessorTimeOf(pid_t pid) {
+    clockid_t clock{};
+    timespec used{};
+    if (::clock_getcpuclockid(pid, &clock) != 0 || ::clock_gettime(clock, &used) != 0) {
+        return std::nullopt;
+    }
+    return std::chrono::seconds(used.tv_sec) + std::chrono::nanoseconds(used.tv_nsec);
+}
+
 } // namespace
 
 RenderWorker::RenderWorker(std::filesystem::path program, std::filesystem::path log,
@@ -199,10 +216,29 @@ RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request,
     // from each of its messages on, about what it does next.
     off_t logStart = FileSize(log_);
     NoReply why = NoReply::WorkerGone;
+    // A picture's time is the processor time its decoder had, not the time
+    // on the clock: on a busy machine (or behind the window, at low priority)
+    // a decoder may wait long for the processor and is not to blame for it.
+    // Each message starts the limit afresh: it holds for each page.
+    using Clock = std::chrono::steady_clock;
+    Clock::time_point startedAt{};
+    std::chrono::nanoseconds startedWith{};
+    auto restart = [&] {
+        startedAt = Clock::now();
+        startedWith = ProcessorTimeOf(pid_).value_or(std::chrono::nanoseconds{});
+    };
+    bool stalled = false; // given up by the clock, not by the time it decoded
+    const std::function<bool()> timeIsUp = [&] {
+        if (Clock::now() - startedAt > kWallClockBackstop * timeLimit_) {
+            stalled = true;
+            return true;
+        }
+        const std::optional<std::chrono::nanoseconds> used = ProcessorTimeOf(pid_);
+        return used && *used - startedWith > timeLimit_;
+    };
+    restart();
     if (SendRequest(socket_, request)) {
-        // Each message starts the time limit afresh: it holds for each page.
-        while (const auto message =
-                   ReceiveMessage(socket_, std::chrono::steady_clock::now() + timeLimit_, cancel_, why)) {
+        while (const auto message = ReceiveMessage(socket_, timeIsUp, cancel_, why)) {
             if (message->kind == RenderMessage::Kind::Done) {
                 reply.done = true;
                 return reply;
@@ -216,6 +252,7 @@ RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request,
             if (message->logSize >= 0) {
                 logStart = static_cast<off_t>(message->logSize);
             }
+            restart();
         }
     }
     if (why == NoReply::Cancelled) {
@@ -225,7 +262,10 @@ RenderWorker::Reply RenderWorker::Ask(const RenderRequest& request,
     }
     if (why == NoReply::TimedOut) {
         Stop(true);
-        reply.failure = "gave up after " + std::to_string(timeLimit_.count()) + " seconds";
+        reply.failure = stalled
+                            ? "gave up: the decoder did not answer for " +
+                                  std::to_string(kWallClockBackstop * timeLimit_.count()) + " seconds"
+                            : "gave up after " + std::to_string(timeLimit_.count()) + " seconds of decoding";
         return reply;
     }
     ::close(socket_);
@@ -253,7 +293,7 @@ NormalizeResult RenderWorker::WhitePageAfter(const std::string& failure, const R
     const RenderRequest request{true, settings, 0, source.string(), destination.string()};
     const Reply reply = Ask(request, [&](const RenderMessage& message) {
         if (message.kind == RenderMessage::Kind::Page) {
-            white = message.result;
+            white = message.page.result;
         }
     });
     cancelled = reply.cancelled;
@@ -264,13 +304,14 @@ NormalizeResult RenderWorker::WhitePageAfter(const std::string& failure, const R
         const std::string why = white ? white->reason : reply.failure;
         result.reason = BriefReason(failure) +
                         "; the white page could not be written either: " + BriefReason(why) + "\n" + failure;
+        result.diskFullNeeding = white ? white->diskFullNeeding : 0;
     }
     return result;
 }
 
 std::optional<std::vector<RenderedPage>>
-RenderWorker::Render(const RenderSettings& settings, const std::filesystem::path& source,
-                     const std::filesystem::path& destination,
+RenderWorker::Render(const RenderSettings& settings, const std::string& ocrLanguages,
+                     const std::filesystem::path& source, const std::filesystem::path& destination,
                      const std::function<void(const RenderedPage&)>& onPage) {
     std::vector<RenderedPage> pages;
     size_t count = 1;
@@ -280,24 +321,51 @@ RenderWorker::Render(const RenderSettings& settings, const std::filesystem::path
         }
         pages.push_back(std::move(rendered));
     };
+    std::string languages = ocrLanguages;
+    std::string recognitionFailure; // why the page made again without its text lost it
+    // Thrown once that page is made: the pages after it are read again.
+    struct PageMadeAgain {};
     while (pages.size() < count) {
-        const RenderRequest request{false, settings, static_cast<uint32_t>(pages.size()), source.string(),
-                                    destination.string()};
-        const Reply reply = Ask(request, [&](const RenderMessage& message) {
-            if (message.kind == RenderMessage::Kind::PageCount) {
-                count = std::max<size_t>(message.number, 1);
-            } else if (message.number == pages.size() && pages.size() < count) {
-                record({message.number, count, message.result});
-            }
-        });
+        const RenderRequest request{
+            false,    settings, static_cast<uint32_t>(pages.size()), source.string(), destination.string(),
+            languages};
+        Reply reply;
+        try {
+            reply = Ask(request, [&](const RenderMessage& message) {
+                if (message.kind == RenderMessage::Kind::PageCount) {
+                    count = std::max<size_t>(message.number, 1);
+                } else if (message.number == pages.size() && pages.size() < count) {
+                    RenderedPage page{message.number, count, message.page};
+                    const bool again = !recognitionFailure.empty();
+                    if (again) {
+                        page.page.recognitionFailure = std::exchange(recognitionFailure, {});
+                    }
+                    record(std::move(page));
+                    if (again && pages.size() < count) {
+                        throw PageMadeAgain{};
+                    }
+                }
+            });
+        } catch (const PageMadeAgain&) {
+            languages = ocrLanguages;
+            continue;
+        }
         if (reply.cancelled) {
             return std::nullopt;
         }
         if (reply.done) {
             break; // fewer pages than counted: the file changed meanwhile
         }
-        // The page after the last one answered took its worker down: a fresh
-        // worker writes its white page, then goes on with the next one.
+        // The page after the last one answered took its worker down. Reading
+        // its text may have done that: the page is made once more without,
+        // so that costs only its text, and the pages after it are read again.
+        if (!languages.empty()) {
+            languages.clear();
+            recognitionFailure = "text recognition stopped: " + BriefReason(reply.failure);
+            continue;
+        }
+        // Otherwise a fresh worker writes its white page, then goes on with
+        // the next one.
         const size_t failed = pages.size();
         bool cancelled = false;
         NormalizeResult white =
@@ -305,28 +373,11 @@ RenderWorker::Render(const RenderSettings& settings, const std::filesystem::path
         if (cancelled) {
             return std::nullopt;
         }
-        record({failed, count, std::move(white)});
+        RenderedPage whitePage{failed, count, {}};
+        whitePage.page.result = std::move(white);
+        recognitionFailure.clear(); // a white page has no text to lose
+        languages = ocrLanguages;
+        record(std::move(whitePage));
     }
     return pages;
-}
-
-std::optional<NormalizeResult> RenderWorker::Recognize(const std::filesystem::path& page,
-                                                       const std::string& languages) {
-    RenderRequest request;
-    request.destination = page.string();
-    request.ocrLanguages = languages;
-    std::optional<NormalizeResult> text;
-    const Reply reply = Ask(request, [&](const RenderMessage& message) {
-        if (message.kind == RenderMessage::Kind::Page) {
-            text = message.result;
-        }
-    });
-    if (reply.cancelled) {
-        return std::nullopt;
-    }
-    if (reply.done && text) {
-        return text;
-    }
-    const std::string why = reply.failure.empty() ? "no answer" : reply.failure;
-    return NormalizeResult{true, PictureOutcome::NotRecognised, "text recognition stopped: " + why};
 }

@@ -16,7 +16,7 @@
 struct RenderedPage {
     size_t part = 0;      // which page of the picture, 0 for the first
     size_t partCount = 1; // how many pages the picture has, as far as known
-    NormalizeResult result;
+    PageMade page;
 };
 
 // Pictures are decoded, and their text recognised, in worker processes
@@ -42,24 +42,20 @@ class RenderWorker {
     RenderWorker& operator=(const RenderWorker&) = delete;
 
     // Renders every page of one picture as RenderPages does: the first into
-    // `destination`, the others beside it (PartPagePath), calling `onPage` as
-    // each is done. The time limit holds for each page. A page whose worker
-    // dies or runs past the limit gets a white page and the reason, and a
+    // `destination`, the others beside it (PartPagePath), with their text
+    // when `ocrLanguages` names languages, calling `onPage` as each is done.
+    // The time limit holds for each page, counted in the processor time the
+    // worker had (a worker starved on a busy machine is not to blame), with
+    // ten times the limit on the clock for a worker that waits for ever. A
+    // page whose worker dies or runs past the limit gets a white page and the
+    // reason, and a
     // fresh worker goes on with the next page. Returns the pages in order;
     // empty when the cancel flag was set meanwhile: the worker is killed
     // within a few tens of milliseconds and nothing more is written.
     std::optional<std::vector<RenderedPage>>
-    Render(const RenderSettings& settings, const std::filesystem::path& source,
-           const std::filesystem::path& destination,
+    Render(const RenderSettings& settings, const std::string& ocrLanguages,
+           const std::filesystem::path& source, const std::filesystem::path& destination,
            const std::function<void(const RenderedPage&)>& onPage = {});
-
-    // Recognises the text of the prepared page `page` in `languages` and
-    // stores it in the page's notes (PageNotes.h). The page itself is
-    // never touched: when recognition fails, or its worker dies or runs past
-    // the time limit (the worker is then replaced), the page stays as it is,
-    // without text, and the result carries a NotRecognised problem. Empty
-    // when the cancel flag was set meanwhile.
-    std::optional<NormalizeResult> Recognize(const std::filesystem::path& page, const std::string& languages);
 
   private:
     struct Reply {

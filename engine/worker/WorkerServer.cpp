@@ -1,6 +1,5 @@
 #include "WorkerServer.h"
 
-#include "PageNotes.h"
 #include "RenderPage.h"
 #include "TextRecognition.h"
 #include "VipsRuntime.h"
@@ -14,39 +13,10 @@
 #include <cstdio>
 #include <cstring>
 #include <malloc.h>
-#include <stdexcept>
 
 namespace {
 
 constexpr rlim_t kWorkerAddressSpace = rlim_t{6} << 30;
-
-// The worker's side of RenderWorker::Recognize: the text goes into the
-// page's notes, beside what the rendering wrote there.
-NormalizeResult RecognizeText(TextRecognizer& recognizer, const RenderRequest& request) {
-    NormalizeResult result;
-    try {
-        PageNotesRead read = ReadPageNotes(request.destination);
-        if (!read.error.empty()) {
-            throw std::runtime_error(read.error);
-        }
-        PageText text = recognizer.Recognize(request.destination, read.notes.keptJpeg, request.ocrLanguages);
-        // A page without text needs nothing more: it simply has no layer.
-        std::string error;
-        if (!text.lines.empty()) {
-            read.notes.text = std::move(text);
-            error = WritePageNotes(request.destination, read.notes);
-        }
-        if (error.empty()) {
-            result.written = true;
-            return result;
-        }
-        result.reason = error;
-    } catch (const std::exception& error) {
-        result.reason = error.what();
-    }
-    result.problem = PictureOutcome::NotRecognised;
-    return result;
-}
 
 } // namespace
 
@@ -78,22 +48,16 @@ int RunRenderWorker(int socket) {
     using Kind = RenderMessage::Kind;
     // Each message says where this worker's log stands, so that the log of a
     // page that takes the worker down is told from what came before it.
-    auto say = [socket](Kind kind, size_t number, const NormalizeResult& result = {}) {
-        return SendMessage(
-            socket, {kind, static_cast<uint32_t>(number), result, ::lseek(STDERR_FILENO, 0, SEEK_END)});
+    auto say = [socket](Kind kind, size_t number, const PageMade& page = {}) {
+        return SendMessage(socket,
+                           {kind, static_cast<uint32_t>(number), page, ::lseek(STDERR_FILENO, 0, SEEK_END)});
     };
     TextRecognizer recognizer;
     while (auto request = ReceiveRequest(socket)) {
         bool sent = true;
-        if (!request->ocrLanguages.empty()) {
-            sent = say(Kind::Page, 0, RecognizeText(recognizer, *request));
-        } else {
-            RenderPages(
-                *request, [&](size_t count) { return sent = say(Kind::PageCount, count); },
-                [&](size_t part, const NormalizeResult& result) {
-                    return sent = say(Kind::Page, part, result);
-                });
-        }
+        RenderPages(
+            *request, recognizer, [&](size_t count) { return sent = say(Kind::PageCount, count); },
+            [&](size_t part, const PageMade& page) { return sent = say(Kind::Page, part, page); });
         if (!sent || !say(Kind::Done, 0)) {
             return 1;
         }

@@ -14,9 +14,9 @@
 #include <map>
 #include <nlohmann/json.hpp>
 #include <random>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <thread>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace fs = std::filesystem;
@@ -74,7 +74,8 @@ std::vector<std::string> Leftovers(const fs::path& save) {
     std::vector<std::string> left;
     for (const auto& entry : fs::recursive_directory_iterator(save)) {
         const std::string name = entry.path().filename().string();
-        if (name.rfind(".quillmark-work-", 0) == 0 || (name.front() == '.' && name.find(".pdf.") != std::string::npos)) {
+        if (name.rfind(".quillmark-work-", 0) == 0 ||
+            (name.front() == '.' && name.find(".pdf.") != std::string::npos)) {
             left.push_back(entry.path().string());
         }
     }
@@ -85,8 +86,9 @@ fs::path SourcePictures(const TempDir& dir) {
     const fs::path sources = dir / "sources";
     fs::create_directories(sources / "group");
     int n = 0;
-    for (const char* name : {"jpeg/flower.jpg", "jpeg/xmp_test.jpg", "png/basn6a08.png", "gif/hopper.gif",
-                             "tiff/hopper_lzw.tif", "bmp/rgb24.bmp", "emf/test-142.emf", "jpeg/junk_jpeg_header.jpg"}) {
+    for (const char* name :
+         {"jpeg/flower.jpg", "jpeg/xmp_test.jpg", "png/basn6a08.png", "gif/hopper.gif", "tiff/hopper_lzw.tif",
+          "bmp/rgb24.bmp", "emf/test-142.emf", "jpeg/junk_jpeg_header.jpg"}) {
         const fs::path from = Corpus() / name;
         fs::copy_file(from, sources / ("p" + std::to_string(n++) + from.extension().string()));
         fs::copy_file(from, sources / "group" / from.filename());
@@ -94,7 +96,9 @@ fs::path SourcePictures(const TempDir& dir) {
     return sources;
 }
 
-bool CanMount() { return ::geteuid() == 0 && fs::exists("/bin/mount"); }
+bool CanMount() {
+    return ::geteuid() == 0 && fs::exists("/bin/mount");
+}
 
 } // namespace
 
@@ -118,7 +122,8 @@ TEST(Faults, KilledAtRandomPointsLeavesNoBrokenDocumentAndUnchangedPictures) {
         const auto& mode = modes[round % modes.size()];
         arguments.insert(arguments.end(), mode.begin(), mode.end());
         const pid_t cli = StartCli(arguments);
-        std::this_thread::sleep_for(std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 900)(random)));
+        std::this_thread::sleep_for(
+            std::chrono::milliseconds(std::uniform_int_distribution<int>(0, 900)(random)));
         if (::kill(cli, SIGKILL) == 0) {
             ++kills;
         }
@@ -130,7 +135,8 @@ TEST(Faults, KilledAtRandomPointsLeavesNoBrokenDocumentAndUnchangedPictures) {
     // Workers notice their parent is gone and end; then the next job clears
     // what the dead ones left.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    const ProgramResult clean = RunCli({"-o", save.string(), "--size", "100x100", (sources / "p0.jpg").string()});
+    const ProgramResult clean =
+        RunCli({"-o", save.string(), "--size", "100x100", (sources / "p0.jpg").string()});
     EXPECT_EQ(clean.exitCode, 0) << clean.err;
     EXPECT_EQ(Leftovers(save), std::vector<std::string>{});
     EXPECT_TRUE(BrokenDocuments(save).empty());
@@ -141,8 +147,8 @@ TEST(Faults, KilledAtRandomPointsLeavesNoBrokenDocumentAndUnchangedPictures) {
         const auto found = after.find(path);
         changedBytes += found == after.end() ? bytes.size() : (found->second == bytes ? 0 : bytes.size());
     }
-    std::cout << "kills survived: " << kills << " of " << rounds << " rounds; bytes of source data changed: "
-              << changedBytes << "\n";
+    std::cout << "kills survived: " << kills << " of " << rounds
+              << " rounds; bytes of source data changed: " << changedBytes << "\n";
     EXPECT_EQ(changedBytes, 0u);
     EXPECT_EQ(after.size(), before.size());
 }
@@ -196,8 +202,8 @@ TEST(Faults, TwoCopiesIntoOneSaveFolderKeepTheirOwnOutput) {
     const fs::path sources = SourcePictures(dir);
     const fs::path save = dir / "save";
     fs::create_directory(save);
-    const std::vector<std::string> arguments = {"-o", save.string(), "--size", "300x400", "--json",
-                                                sources.string()};
+    const std::vector<std::string> arguments = {"-o",      save.string(), "--size",
+                                                "300x400", "--json",      sources.string()};
     ProgramResult first, second;
     std::thread other([&] { second = RunCli(arguments); });
     first = RunCli(arguments);
@@ -227,6 +233,18 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     }
     const ProgramResult full =
         RunCli({"-o", small.string(), "--size", "1500x2000", "--json", sources.string()});
+    // A disk with room for no more files stops a list of folders as soon as
+    // a group's folder cannot be made.
+    const ProgramResult noMoreFiles = [&] {
+        const fs::path tiny = dir / "tiny";
+        fs::create_directory(tiny);
+        RunProgram("/bin/mount", {"-t", "tmpfs", "-o", "size=1m,nr_inodes=3", "tmpfs", tiny.string()});
+        ProgramResult result =
+            RunCli({"-o", tiny.string(), "--folders", sources.string(), (sources / "group").string()});
+        result.out += fs::is_empty(tiny) ? "" : "\nleft behind in the save folder";
+        RunProgram("/bin/umount", {tiny.string()});
+        return result;
+    }();
     const ProgramResult readOnly = [&] {
         RunProgram("/bin/mount", {"-o", "remount,ro", small.string()});
         return RunCli({"-o", small.string(), "--size", "100x100", sources.string()});
@@ -235,15 +253,22 @@ TEST(Faults, AFullDiskEndsAsAReportedFailure) {
     const auto left = Leftovers(small);
     RunProgram("/bin/umount", {small.string()});
 
+    // One line that names the folder the user chose and what was missing,
+    // not one per picture naming our own scratch files.
     EXPECT_EQ(full.exitCode, 1) << full.out << full.err;
     const auto report = nlohmann::json::parse(full.out, nullptr, false);
     ASSERT_TRUE(report.is_object()) << full.out;
-    ASSERT_FALSE(report["pictureProblems"].empty() && report["documentProblems"].empty());
-    for (const auto& problem : report["pictureProblems"]) {
-        EXPECT_NE(problem["reason"].get<std::string>().find("No space left"), std::string::npos) << problem.dump();
-    }
+    const std::string error = report["error"].is_string() ? report["error"].get<std::string>() : "";
+    EXPECT_NE(error.find("the disk that holds " + small.string() + " is full"), std::string::npos)
+        << full.out;
+    EXPECT_NE(error.find("B for this page"), std::string::npos) << error;
+    EXPECT_EQ(error.find(".quillmark-work"), std::string::npos) << error;
+    EXPECT_TRUE(report["pictureProblems"].empty()) << full.out;
     EXPECT_TRUE(broken.empty()) << broken.front();
     EXPECT_TRUE(left.empty()) << left.front();
+    EXPECT_EQ(noMoreFiles.exitCode, 1) << noMoreFiles.out;
+    EXPECT_NE(noMoreFiles.err.find("is full"), std::string::npos) << noMoreFiles.err;
+    EXPECT_EQ(noMoreFiles.out.find("left behind"), std::string::npos) << noMoreFiles.out;
     EXPECT_EQ(readOnly.exitCode, 1);
     EXPECT_NE(readOnly.err.find("cannot create the output folder"), std::string::npos) << readOnly.err;
 }

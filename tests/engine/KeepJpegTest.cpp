@@ -1,8 +1,8 @@
-#include "Conversion.h"
-#include "JpegMarkers.h"
 #include "KeepJpeg.h"
-#include "PageNotes.h"
+#include "Conversion.h"
 #include "ConvertOptions.h"
+#include "JpegMarkers.h"
+#include "PageNotes.h"
 #include "PdfTestDocuments.h"
 #include "PdfProbe.h"
 #include "Pictures.h"
@@ -49,25 +49,38 @@ ConvertOptions CustomPageOptions() {
     return options;
 }
 
-NormalizeResult Prepare(const fs::path& source, const fs::path& page, bool keepJpeg,
-                        const PageSetup& setup = PageSetupOf(CustomPageOptions())) {
+// The first page of `source` as a decoder worker makes it, and its notes
+// beside it, where the PDF side reads them.
+PageMade Prepare(const fs::path& source, const fs::path& page, bool keepJpeg,
+                 const PageSetup& setup = PageSetupOf(CustomPageOptions())) {
     RenderRequest request;
     request.settings = {setup, kDefaultJpegQuality, keepJpeg};
     request.source = source.string();
     request.destination = page.string();
-    return RenderPage(request);
+    TextRecognizer recognizer;
+    PageMade first;
+    RenderPages(
+        request, recognizer, [](size_t) { return true; },
+        [&](size_t, const PageMade& made) {
+            first = made;
+            return false;
+        });
+    if (first.result.written) {
+        EXPECT_EQ(WritePageNotes(page, {source, first.keptJpeg, first.text}), "");
+    }
+    return first;
 }
 
 // The prepared page of `source` alone in a document, read back.
-PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg, fs::path* pdf = nullptr,
-                         const ConvertOptions& options = CustomPageOptions()) {
+PdfProbe OnePageDocument(const fs::path& source, const fs::path& folder, bool keepJpeg,
+                         fs::path* pdf = nullptr, const ConvertOptions& options = CustomPageOptions()) {
     fs::create_directories(folder);
     PagePlan page{folder / "0.jpg", source, {}, {}};
     if (keepJpeg) {
         page.keptJpeg = KeepJpegAsIs(source, page.file, PageSetupOf(options)).kept;
     }
     if (!page.keptJpeg) {
-        EXPECT_TRUE(Prepare(source, page.file, false, PageSetupOf(options)).written);
+        EXPECT_TRUE(Prepare(source, page.file, false, PageSetupOf(options)).result.written);
     }
     const PdfOutcome outcome = WritePages({page}, folder / "doc.pdf", DocumentSettingsFor(options), "t");
     EXPECT_EQ(outcome.status, PdfOutcome::Status::Written) << outcome.error;
@@ -91,8 +104,9 @@ class KeptJpegOrientation : public testing::TestWithParam<OrientationRow> {};
 TEST_P(KeptJpegOrientation, IsTheSourceTurnedByThePageMatrix) {
     const OrientationRow& row = GetParam();
     const fs::path folder = Corpus() / "exif-orientation";
-    const fs::path source = row.orientation == 1 ? folder / "hopper_no_exif.jpg"
-                                                 : folder / ("hopper_orientation_" + std::to_string(row.orientation) + ".jpg");
+    const fs::path source = row.orientation == 1
+                                ? folder / "hopper_no_exif.jpg"
+                                : folder / ("hopper_orientation_" + std::to_string(row.orientation) + ".jpg");
     TempDir dir;
     fs::path pdf, upright;
     const PdfProbe probe = OnePageDocument(source, dir / "turned", true, &pdf);
@@ -103,7 +117,8 @@ TEST_P(KeptJpegOrientation, IsTheSourceTurnedByThePageMatrix) {
     ASSERT_EQ(page.images.size(), 1u);
     EXPECT_EQ(page.images[0].filters, std::vector<std::string>{"/DCTDecode"});
     EXPECT_EQ(page.images[0].width, 128);
-    EXPECT_TRUE(page.images[0].bytes == WithoutExifSegment(ReadBytes(source))) << "not the source's own bytes";
+    EXPECT_TRUE(page.images[0].bytes == WithoutExifSegment(ReadBytes(source)))
+        << "not the source's own bytes";
     EXPECT_EQ(page.images[0].bytes.find("Exif"), std::string::npos);
     ASSERT_EQ(page.matrices.size(), 1u);
     EXPECT_EQ(page.matrices[0], row.matrix);
@@ -118,16 +133,15 @@ TEST_P(KeptJpegOrientation, IsTheSourceTurnedByThePageMatrix) {
     EXPECT_LT(MeanDifference(shown, reference), 6.0) << "does not look like the upright picture";
 }
 
-INSTANTIATE_TEST_SUITE_P(EightOrientations, KeptJpegOrientation,
-                         testing::Values(OrientationRow{1, {200, 0, 0, 200, 0, 50}},
-                                         OrientationRow{2, {-200, 0, 0, 200, 200, 50}},
-                                         OrientationRow{3, {-200, 0, 0, -200, 200, 250}},
-                                         OrientationRow{4, {200, 0, 0, -200, 0, 250}},
-                                         OrientationRow{5, {0, -200, -200, 0, 200, 250}},
-                                         OrientationRow{6, {0, -200, 200, 0, 0, 250}},
-                                         OrientationRow{7, {0, 200, 200, 0, 0, 50}},
-                                         OrientationRow{8, {0, 200, -200, 0, 200, 50}}),
-                         [](const auto& info) { return "Orientation" + std::to_string(info.param.orientation); });
+INSTANTIATE_TEST_SUITE_P(
+    EightOrientations, KeptJpegOrientation,
+    testing::Values(OrientationRow{1, {200, 0, 0, 200, 0, 50}}, OrientationRow{2, {-200, 0, 0, 200, 200, 50}},
+                    OrientationRow{3, {-200, 0, 0, -200, 200, 250}},
+                    OrientationRow{4, {200, 0, 0, -200, 0, 250}},
+                    OrientationRow{5, {0, -200, -200, 0, 200, 250}},
+                    OrientationRow{6, {0, -200, 200, 0, 0, 250}}, OrientationRow{7, {0, 200, 200, 0, 0, 50}},
+                    OrientationRow{8, {0, 200, -200, 0, 200, 50}}),
+    [](const auto& info) { return "Orientation" + std::to_string(info.param.orientation); });
 
 // A picture whose turn swaps its sides lands where the rendered page puts it,
 // on a page of pixels and on a sheet with a margin that turns with the picture.
@@ -141,15 +155,17 @@ TEST(KeptJpeg, LandsWhereTheRenderedPageWould) {
         return options;
     }();
     const ConvertOptions pixels = CustomPageOptions();
-    for (const auto& [orientation, setup] : {std::pair{1, &pixels}, std::pair{6, &pixels}, std::pair{7, &pixels},
-                                             std::pair{1, &sheet}, std::pair{6, &sheet}}) {
+    for (const auto& [orientation, setup] :
+         {std::pair{1, &pixels}, std::pair{6, &pixels}, std::pair{7, &pixels}, std::pair{1, &sheet},
+          std::pair{6, &sheet}}) {
         SCOPED_TRACE("orientation " + std::to_string(orientation) + ", paper " + PaperName(setup->paper));
         TempDir dir;
         WriteQuarteredJpeg(dir / "wide.jpg", 320, 90, orientation);
         fs::path kept, rendered;
         const PdfProbe probe = OnePageDocument(dir / "wide.jpg", dir / "kept", true, &kept, *setup);
         ASSERT_EQ(probe.pages.at(0).images.at(0).width, 320) << "not kept";
-        const PdfProbe reference = OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered, *setup);
+        const PdfProbe reference =
+            OnePageDocument(dir / "wide.jpg", dir / "rendered", false, &rendered, *setup);
         EXPECT_EQ(probe.pages.at(0).mediaBox, reference.pages.at(0).mediaBox);
         std::string why;
         const fs::path a = RenderPdfPage(kept, 1, 72, why);
@@ -172,7 +188,8 @@ fs::path CorpusFile(const char* folder, const char* name) {
 
 // flower.jpg (less its EXIF, whose thumbnail has a frame header of its own)
 // with bytes of its frame header changed.
-fs::path PatchedFlower(const TempDir& dir, const char* name, const std::function<void(std::string&, size_t)>& patch) {
+fs::path PatchedFlower(const TempDir& dir, const char* name,
+                       const std::function<void(std::string&, size_t)>& patch) {
     std::string bytes = WithoutExifSegment(ReadBytes(Corpus() / "jpeg" / "flower.jpg"));
     const size_t frame = bytes.find(std::string("\xFF\xC0", 2));
     patch(bytes, frame);
@@ -196,17 +213,15 @@ TEST_P(KeepDecision, KeepsOnlyWhatThePdfShowsAsItIs) {
     const KeepRow& row = GetParam();
     TempDir dir;
     const fs::path source = row.make(dir);
-    const NormalizeResult kept = Prepare(source, dir / "0.jpg", true);
-    const PageNotesRead notes = ReadPageNotes(dir / "0.jpg");
-    ASSERT_TRUE(notes.error.empty()) << notes.error;
-    EXPECT_EQ(notes.notes.source, source);
-    EXPECT_EQ(notes.notes.keptJpeg.has_value(), row.kept);
+    const PageMade made = Prepare(source, dir / "0.jpg", true);
+    const NormalizeResult& kept = made.result;
+    EXPECT_EQ(made.keptJpeg.has_value(), row.kept);
     if (row.kept) {
         EXPECT_TRUE(kept.written && !kept.problem) << kept.reason;
         // The page is the source itself (a link) with its EXIF to be left
         // out, or a copy without it.
         std::string page = ReadBytes(dir / "0.jpg");
-        if (const auto& linked = notes.notes.keptJpeg->linked) {
+        if (const auto& linked = made.keptJpeg->linked) {
             for (auto part = linked->leaveOut.rbegin(); part != linked->leaveOut.rend(); ++part) {
                 page.erase(part->first, part->second);
             }
@@ -251,7 +266,8 @@ INSTANTIATE_TEST_SUITE_P(
                 false},
         KeepRow{"TwelveBit",
                 [](const TempDir& dir) {
-                    return PatchedFlower(dir, "twelve.jpg", [](std::string& b, size_t frame) { b[frame + 4] = 12; });
+                    return PatchedFlower(dir, "twelve.jpg",
+                                         [](std::string& b, size_t frame) { b[frame + 4] = 12; });
                 },
                 false},
         KeepRow{"RgbByNameOnly",
@@ -270,8 +286,10 @@ INSTANTIATE_TEST_SUITE_P(
                     return dir / "cut.jpg";
                 },
                 false},
-        KeepRow{"CutPrimaryPicture", [](const TempDir&) { return CorpusFile("jpeg", "ultrahdr.jpg"); }, false},
-        KeepRow{"BrokenHeader", [](const TempDir&) { return CorpusFile("broken", "truncated_app14.jpg"); }, false},
+        KeepRow{"CutPrimaryPicture", [](const TempDir&) { return CorpusFile("jpeg", "ultrahdr.jpg"); },
+                false},
+        KeepRow{"BrokenHeader", [](const TempDir&) { return CorpusFile("broken", "truncated_app14.jpg"); },
+                false},
         KeepRow{"Png", [](const TempDir&) { return CorpusFile("png", "basn2c08.png"); }, false}),
     [](const auto& info) { return info.param.name; });
 
@@ -280,7 +298,8 @@ INSTANTIATE_TEST_SUITE_P(
 // a failure that names it, never another picture or a missing page.
 TEST(KeptJpeg, ASourceChangedBeforeItsDocumentIsReported) {
     const std::pair<const char*, std::function<void(const fs::path&)>> changes[] = {
-        {"rewritten", [](const fs::path& source) { WriteBytes(source, ReadBytes(Corpus() / "jpeg" / "hopper.jpg")); }},
+        {"rewritten",
+         [](const fs::path& source) { WriteBytes(source, ReadBytes(Corpus() / "jpeg" / "hopper.jpg")); }},
         {"removed", [](const fs::path& source) { fs::remove(source); }},
     };
     for (const auto& [what, change] : changes) {
@@ -318,8 +337,9 @@ TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {
          {std::string("not json"), std::string(R"({"keptJpeg": 5})"),
           R"({"keptJpeg":)" + good + R"("place":{"left":0,"top":0,"width":201,"height":10}}})",
           R"({"keptJpeg":)" + good + R"("place":{"left":-1,"top":0,"width":20,"height":10}}})",
-          std::string(R"({"keptJpeg":{"width":40,"height":60,"orientation":9,"pageWidth":200,"pageHeight":300,)"
-                      R"("place":{"left":0,"top":0,"width":20,"height":10}}})")}) {
+          std::string(
+              R"({"keptJpeg":{"width":40,"height":60,"orientation":9,"pageWidth":200,"pageHeight":300,)"
+              R"("place":{"left":0,"top":0,"width":20,"height":10}}})")}) {
         SCOPED_TRACE(bad);
         WriteBytes(PageNotesPath(page), bad);
         EXPECT_FALSE(ReadPageNotes(page).error.empty());

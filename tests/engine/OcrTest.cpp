@@ -1,9 +1,12 @@
 #include "Conversion.h"
+#include "FolderTree.h"
 #include "OcrLanguages.h"
 #include "PdfProbe.h"
 #include "PdfText.h"
+#include "PrepareImages.h"
 #include "StageTestSupport.h"
 #include "TempDir.h"
+#include "TextRecognition.h"
 #include "Utf8.h"
 
 #include <gtest/gtest.h>
@@ -11,6 +14,7 @@
 #include <algorithm>
 #include <cstdlib>
 #include <fstream>
+#include <vips/vips8>
 
 namespace fs = std::filesystem;
 
@@ -209,4 +213,134 @@ TEST(Ocr, ALanguageThatIsNotInstalledRefusesTheJob) {
     job.state.options.ocrLanguages = "eng+klingon";
     RunJob(job.state, job.save.path(), std::time(nullptr), {});
     EXPECT_NE(job.state.report.jobError.find("\"klingon\""), std::string::npos) << job.state.report.jobError;
+}
+
+namespace {
+
+// The words of a prepared page's text, each with its box, in reading order.
+std::string WordsOf(const PreparedPage& page) {
+    std::string words;
+    if (page.text) {
+        for (const RecognizedLine& line : page.text->lines) {
+            for (const RecognizedWord& word : line.words) {
+                words += (words.empty() ? "" : " ") + word.text;
+            }
+        }
+    }
+    return words;
+}
+
+// Whether every box of the page's text lies inside `place` on its page picture.
+bool TextInside(const PreparedPage& page, const PagePlacement& place) {
+    for (const RecognizedLine& line : page.text->lines) {
+        for (const RecognizedWord& word : line.words) {
+            if (word.left < place.left || word.top < place.top || word.right > place.left + place.width ||
+                word.bottom > place.top + place.height) {
+                return false;
+            }
+        }
+    }
+    return true;
+}
+
+// A TIFF of the pictures `pages` (all of one size), one page each.
+void WriteTextTiff(const fs::path& tiff, const std::vector<fs::path>& pages) {
+    std::vector<vips::VImage> pictures;
+    for (const fs::path& page : pages) {
+        pictures.push_back(vips::VImage::new_from_file(page.c_str()).colourspace(VIPS_INTERPRETATION_sRGB));
+    }
+    vips::VImage joined = vips::VImage::arrayjoin(pictures, vips::VImage::option()->set("across", 1));
+    joined = joined.copy();
+    joined.set("page-height", pictures.front().height());
+    joined.tiffsave(tiff.c_str());
+}
+
+} // namespace
+
+// The text is read from the picture as decoded, at its own resolution, not
+// from the page written from it: shrunk onto a small page at the lowest JPEG
+// quality, this print is gone from the page but still on the source. Its
+// boxes lie where the picture lands on the page.
+TEST(Ocr, TextIsReadFromThePictureNotFromItsPage) {
+    if (!Installed("eng")) {
+        GTEST_SKIP() << "the English recognition data are not installed";
+    }
+    TempDir dir;
+    WriteTextPicture(dir / "small print.png", kEnglish, 10, 2400);
+    JobState job;
+    SetUpJob(job, {dir / "small print.png"}, dir.path());
+    job.options.pageWidth = 600; // far smaller than the picture, and of another shape
+    job.options.pageHeight = 1000;
+    job.options.jpegQuality = 1;
+    job.options.ocrLanguages = "eng";
+    PrepareImagesProc(job, {});
+    ASSERT_TRUE(job.report.jobError.empty()) << job.report.jobError;
+    EXPECT_TRUE(job.report.pictureProblems.empty()) << job.report.pictureProblems.at(0).reason;
+    ASSERT_EQ(job.prepared.size(), 1u);
+    ASSERT_EQ(job.prepared[0].pages.size(), 1u);
+    const PreparedPage& page = job.prepared[0].pages[0];
+    const std::string words = WordsOf(page);
+    EXPECT_NE(words.find("quick brown fox jumps over the lazy dog"), std::string::npos) << words;
+    ASSERT_TRUE(page.text);
+    EXPECT_EQ(page.text->width, 600);
+    EXPECT_EQ(page.text->height, 1000);
+    const PictureSize picture = ReadSize(dir / "small print.png");
+    EXPECT_TRUE(TextInside(page, FitPictureOnPage(600, 1000, picture.width, picture.height)));
+    // The premise: the page written from the picture has lost that print.
+    const KeptJpeg wholePage{600, 1000, 1, 600, 1000, {0, 0, 600, 1000}, std::nullopt};
+    PreparedPage readFromPage = page;
+    readFromPage.text = TextRecognizer().Recognize(page.file, wholePage, "eng").text;
+    EXPECT_EQ(WordsOf(readFromPage).find("quick brown fox"), std::string::npos) << WordsOf(readFromPage);
+    DeleteFolderTree(job.workFolderPath);
+}
+
+// A page of a multi-page TIFF that cannot be written, or whose reading takes
+// its decoder down, costs that page (or its text) alone: the pages after it
+// keep their text.
+TEST(Ocr, AFailedPageLeavesTheTextOfThePagesAfterIt) {
+    if (!Installed("eng")) {
+        GTEST_SKIP() << "the English recognition data are not installed";
+    }
+    TempDir dir;
+    const std::vector<std::string> texts = {"First page of the scanned letter.", "Second page in the middle.",
+                                            "Third page with the signature."};
+    std::vector<fs::path> pictures;
+    for (size_t n = 0; n < texts.size(); ++n) {
+        pictures.push_back(dir / ("page" + std::to_string(n) + ".png"));
+        WriteTextPicture(pictures.back(), texts[n], 14, 1000);
+    }
+    ASSERT_EQ(ReadSize(pictures[0]).height, ReadSize(pictures[2]).height);
+    WriteTextTiff(dir / "letter.tif", pictures);
+    struct Row {
+        const char* standIn;
+        bool middlePageWritten;
+        PictureOutcome middleOutcome;
+    };
+    for (const Row& row : {Row{"unwritable-second-page", false, PictureOutcome::NotPrepared},
+                           Row{"crash-reading-second-page", true, PictureOutcome::NotRecognised}}) {
+        SCOPED_TRACE(row.standIn);
+        ::setenv("QUILLMARK_STAND_IN", row.standIn, 1);
+        JobState job;
+        SetUpJob(job, {dir / "letter.tif"}, dir.path());
+        job.renderProgram = QUILLMARK_PAGE_CRASH_WORKER;
+        job.options.pageWidth = 1000;
+        job.options.pageHeight = 1400;
+        job.options.ocrLanguages = "eng";
+        PrepareImagesProc(job, {});
+        ::unsetenv("QUILLMARK_STAND_IN");
+
+        ASSERT_EQ(job.prepared.size(), 1u);
+        const std::vector<PreparedPage>& pages = job.prepared[0].pages;
+        ASSERT_EQ(pages.size(), 3u);
+        EXPECT_EQ(pages[1].file.empty(), !row.middlePageWritten);
+        EXPECT_EQ(pages[1].problem, row.middleOutcome);
+        EXPECT_FALSE(pages[1].text);
+        for (size_t part : {0u, 2u}) {
+            EXPECT_FALSE(pages[part].file.empty()) << part;
+            EXPECT_NE(WordsOf(pages[part]).find(texts[part].substr(0, texts[part].find(' '))),
+                      std::string::npos)
+                << part << ": " << WordsOf(pages[part]);
+        }
+        DeleteFolderTree(job.workFolderPath);
+    }
 }

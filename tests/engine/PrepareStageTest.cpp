@@ -1,7 +1,6 @@
 #include "Conversion.h"
 #include "FolderTree.h"
 #include "MultiPageTiff.h"
-#include "PageNotes.h"
 #include "PrepareImages.h"
 #include "PreparedPages.h"
 #include "StageTestSupport.h"
@@ -19,10 +18,12 @@ namespace fs = std::filesystem;
 
 namespace {
 
+// The pages and folders in `folder`: the workers' logs and the notes that
+// today's PDF side reads beside each page are left out.
 std::set<std::string> FilesIn(const fs::path& folder) {
     std::set<std::string> names;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        if (entry.path().filename().string().front() != '.') {
+        if (entry.path().filename().string().front() != '.' && entry.path().extension() != ".json") {
             names.insert(entry.path().filename().string());
         }
     }
@@ -58,9 +59,15 @@ TEST(PrepareStage, EveryEntryBecomesThePageOfItsNumber) {
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(scratch.parent_path(), dir.path());
     EXPECT_EQ(fs::status(scratch).permissions() & fs::perms::all, fs::perms::owner_all);
-    EXPECT_EQ(FilesIn(scratch).size(), 24u) << "a page and its notes per entry";
-    for (int n = 0; n < 12; ++n) {
-        EXPECT_EQ(ReadPageNotes(PreparedPagePath(scratch, n)).notes.source, sources[n]);
+    EXPECT_EQ(FilesIn(scratch).size(), 12u) << "a page per entry";
+    ASSERT_EQ(job.prepared.size(), 1u);
+    ASSERT_EQ(job.prepared[0].pages.size(), 12u);
+    for (size_t n = 0; n < 12; ++n) {
+        const PreparedPage& page = job.prepared[0].pages[n];
+        EXPECT_EQ(page.source, sources[n]);
+        EXPECT_EQ(page.file, PreparedPagePath(scratch, n));
+        EXPECT_EQ(page.picture, n);
+        EXPECT_EQ(page.problem.has_value(), n == 5);
     }
     EXPECT_EQ(fs::status(scratch / "0.jpg").permissions() & fs::perms::all,
               fs::perms::owner_read | fs::perms::owner_write);
@@ -113,6 +120,7 @@ TEST(PrepareStage, FolderGroupsTakePicturesByTheirEndingInNameOrder) {
     std::ofstream(first / "b.txt") << "notes";
     WriteSolidPicture(first / "d.Jpg", 20, 20, ColourNumber(3));
     std::ofstream(first / "c.JPG.xmp") << "<x:xmpmeta/>"; // a photo editor's sidecar
+    fs::create_directory(first / "old.png");              // a folder, whatever its name
     WriteSolidPicture(second / "only.gif", 20, 20, ColourNumber(4));
     std::ofstream(empty / "readme.txt") << "no pictures here";
 
@@ -124,8 +132,13 @@ TEST(PrepareStage, FolderGroupsTakePicturesByTheirEndingInNameOrder) {
 
     const fs::path scratch = job.workFolderPath;
     EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"Jan", "Jan (2)"}));
-    EXPECT_EQ(FilesIn(scratch / "Jan"),
-              (std::set<std::string>{"0.jpg", "0.json", "1.jpg", "1.json", "2.jpg", "2.json"}));
+    EXPECT_EQ(FilesIn(scratch / "Jan"), (std::set<std::string>{"0.jpg", "1.jpg", "2.jpg"}));
+    ASSERT_EQ(job.prepared.size(), 2u);
+    EXPECT_EQ(job.prepared[0].name, "Jan");
+    EXPECT_EQ(job.prepared[0].folder, first);
+    ASSERT_EQ(job.prepared[0].pages.size(), 3u);
+    EXPECT_EQ(job.prepared[0].pages[2].source, first / "d.Jpg");
+    EXPECT_EQ(job.prepared[1].name, "Jan (2)");
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "0.jpg", 60, 80), ColourNumber(0)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "1.jpg", 60, 80), ColourNumber(2)));
     EXPECT_TRUE(NearColour(ReadPixel(scratch / "Jan" / "2.jpg", 60, 80), ColourNumber(3)));
@@ -218,12 +231,18 @@ TEST(PrepareStage, EachPageOfAMultiPageTiffGetsItsPageAndItsOwnLine) {
         PrepareImagesProc(job, log.Observer());
 
         const fs::path scratch = job.workFolderPath;
-        // Each page with its notes beside it, a crashed one's white page too.
-        EXPECT_EQ(FilesIn(scratch),
-                  (std::set<std::string>{"0.jpg", "0.json", "1.jpg", "1.json", "1-1.jpg", "1-1.json",
-                                         "1-2.jpg", "1-2.json", "2.jpg", "2.json"}));
-        EXPECT_EQ(ReadPageNotes(scratch / "1-1.jpg").notes.source, scan);
-        EXPECT_EQ(ReadPageNotes(scratch / "1-2.jpg").notes.source, scan);
+        // Each page, a crashed one's white page too.
+        EXPECT_EQ(FilesIn(scratch), (std::set<std::string>{"0.jpg", "1.jpg", "1-1.jpg", "1-2.jpg", "2.jpg"}));
+        ASSERT_EQ(job.prepared.at(0).pages.size(), 5u);
+        for (size_t part = 0; part < 3; ++part) {
+            const PreparedPage& page = job.prepared[0].pages[1 + part];
+            EXPECT_EQ(page.source, scan);
+            EXPECT_EQ(page.picture, 1u);
+            EXPECT_EQ(page.part, part);
+            EXPECT_EQ(page.partCount, 3u);
+            EXPECT_EQ(page.file, PreparedPagePath(scratch, 1, part));
+            EXPECT_EQ(page.problem.has_value(), part == 1);
+        }
         const std::map<std::string, Rgb> expected = {{"0.jpg", ColourNumber(0)},
                                                      {"1.jpg", ColourNumber(1)},
                                                      {"1-1.jpg", {255, 255, 255}},
