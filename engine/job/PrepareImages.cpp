@@ -1,7 +1,6 @@
 #include "PrepareImages.h"
 
 #include "FolderScan.h"
-#include "PageNotes.h"
 #include "PreparePictures.h"
 #include "PreparedPages.h"
 #include "ScratchFolder.h"
@@ -139,22 +138,6 @@ std::string DescribeFullDisk(const JobState& job, const DiskFull& full) {
     return measured.empty() ? line : line + ")";
 }
 
-// The PDF stage of today still takes a page's notes from beside the page;
-// until it takes them from the job state, they are written there for it.
-void WriteNotesForThePdfStage(const JobState& job) {
-    for (const PreparedGroup& group : job.prepared) {
-        for (const PreparedPage& page : group.pages) {
-            if (page.file.empty()) {
-                continue;
-            }
-            if (const std::string error = WritePageNotes(page.file, {page.source, page.keptJpeg, page.text});
-                !error.empty()) {
-                throw std::runtime_error(error);
-            }
-        }
-    }
-}
-
 void Prepare(JobState& job, const StageObserver& observer) {
     JobReport& report = job.report;
     if (!report.jobError.empty() || job.options.outputFolder.empty() || job.renderProgram.empty()) {
@@ -225,7 +208,6 @@ void Prepare(JobState& job, const StageObserver& observer) {
             report.AddPictureProblem(tasks[i].source, PictureOutcome::NotRecognised, recognitionFailure);
         }
     }
-    WriteNotesForThePdfStage(job);
 }
 
 } // namespace
