@@ -4,17 +4,13 @@
 
 #include <nlohmann/json.hpp>
 
-#include <fstream>
-#include <iterator>
 
 namespace fs = std::filesystem;
 using nlohmann::json;
 
 namespace {
 
-constexpr const char* kNotesExtension = ".json";
-
-// Far beyond anything we write; a larger file is not ours.
+// Far beyond anything a worker sends; a larger reply is not ours.
 constexpr std::uintmax_t kMaxNotesBytes = 16u << 20;
 
 // The largest side a JPEG can have, for the picture and its page picture alike.
@@ -84,11 +80,6 @@ KeptJpeg ReadKeptJpeg(const json& in) {
 
 } // namespace
 
-fs::path PageNotesPath(const fs::path& page) {
-    fs::path notes = page;
-    return notes.replace_extension(kNotesExtension);
-}
-
 std::string PageNotesToJson(const PageNotes& notes) {
     json out = json::object();
     if (!notes.source.empty()) {
@@ -135,46 +126,6 @@ PageNotesRead PageNotesFromJson(const std::string& text) {
     } catch (const std::exception& problem) {
         read.notes = {};
         read.error = problem.what();
-    }
-    return read;
-}
-
-std::string WritePageNotes(const fs::path& page, const PageNotes& notes) {
-    const fs::path file = PageNotesPath(page);
-    const fs::path temporary = fs::path(file).concat(".new");
-    std::ofstream stream(temporary, std::ios::binary | std::ios::trunc);
-    stream << PageNotesToJson(notes);
-    stream.close();
-    std::error_code error;
-    if (stream) {
-        fs::rename(temporary, file, error);
-    }
-    if (!stream || error) {
-        std::error_code ignored;
-        fs::remove(temporary, ignored);
-        return "cannot write the page notes " + file.string() + (error ? ": " + error.message() : "");
-    }
-    return {};
-}
-
-PageNotesRead ReadPageNotes(const fs::path& page) {
-    PageNotesRead read;
-    const fs::path file = PageNotesPath(page);
-    std::error_code error;
-    const std::uintmax_t size = fs::file_size(file, error);
-    if (error == std::errc::no_such_file_or_directory) {
-        return read;
-    }
-    const std::string where = "the page notes " + file.string();
-    if (error || size > kMaxNotesBytes) {
-        read.error = where + (error ? ": " + error.message() : " are too large");
-        return read;
-    }
-    std::ifstream stream(file, std::ios::binary);
-    const std::string text{std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    read = PageNotesFromJson(text);
-    if (!read.error.empty()) {
-        read.error = where + " cannot be read: " + read.error;
     }
     return read;
 }
