@@ -229,3 +229,14 @@ std::string WhyProfileUnfit(std::string_view bytes, int colourBands) {
     }
     return {};
 }
+
+std::string MakeSrgbV2Profile() {
+    const ProfilePtr profile(cmsCreate_sRGBProfile(), &cmsCloseProfile);
+    if (!profile) {
+        return {};
+    }
+    // Version 2 profiles hold their tone curves as tables, which lcms writes
+    // in place of the parametric ones of version 4.
+    cmsSetProfileVersion(profile.get(), 2.1);
+    return Serialise(profile.get());
+}
