@@ -93,8 +93,8 @@ std::vector<Bookmark> OutlineOf(const std::vector<PagePlan>& pages);
 bool HasTextLayer(const DocumentPlan& plan);
 
 // Which writer a plan needs: libharu writes the plain documents it has always
-// written (pictures over the page, no text, RC4 or no protection); libqpdf
-// everything beyond.
+// written (pictures over the page, no text, RC4 or no protection, the
+// document properties); libqpdf everything beyond, outlines and PDF/A included.
 enum class PdfWriter { Haru, Qpdf };
 PdfWriter WriterFor(const DocumentPlan& plan);
 
