@@ -622,7 +622,8 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
 } // namespace
 
 std::string StorePage(const std::filesystem::path& destination, std::string_view bytes) {
-    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a link: a kept page may be a link to the user's own picture.
+    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
         return "cannot write the page " + destination.string() + ": " + std::strerror(errno);
     }
