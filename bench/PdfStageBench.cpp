@@ -6,7 +6,8 @@
 // picture drawn into its place on each page, as --keep-jpeg does), into one
 // merged document,
 // plain and with printing forbidden (which encrypts every byte of every
-// picture). Each way is run three times and the fastest run (other work on
+// picture), and merged again with bookmarks, as PDF/A-1b, and with both
+// (what those options add to a page). Each way is run three times and the fastest run (other work on
 // the machine only ever adds time) is printed as
 // "<way> <ms per page> <document MB>", one way a line. The preparation stage
 // costs tens of milliseconds a page; this shows what the PDF stage adds.
@@ -22,6 +23,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace fs = std::filesystem;
@@ -96,7 +98,11 @@ int main(int argc, char** argv) {
     auto write = [&](int first, int count, const fs::path& target) {
         DocumentPlan plan = PlanDocument({}, target, {}, DocumentSettingsFor(options));
         for (int i = first; i < first + count; ++i) {
-            plan.pages.push_back({jpegs / (std::to_string(i) + ".jpg"), {}, {}, {}});
+            const fs::path file = jpegs / (std::to_string(i) + ".jpg");
+            plan.pages.push_back({file, file, {}, {}, static_cast<size_t>(i)});
+        }
+        if (options.bookmarks == 1) {
+            plan.outline = OutlineOf(plan.pages);
         }
         return WrittenBytes(WritePdfDocument(plan));
     };
@@ -139,6 +145,16 @@ int main(int argc, char** argv) {
         std::printf("merged-kept%s %.3f %.1f\n", suffix, keptTiming.msPerPage, keptTiming.documentMb);
         const Timing separateTiming = FastestOf(pages, oneEach);
         std::printf("separate%s %.3f %.1f\n", suffix, separateTiming.msPerPage, separateTiming.documentMb);
+        std::fflush(stdout);
+    }
+    options.forbidPrint = 0;
+    for (const auto& [name, bookmarks, pdfa] :
+         {std::tuple{"merged+bookmarks", 1, PdfA::None}, std::tuple{"merged+pdfa-1b", 0, PdfA::A1b},
+          std::tuple{"merged+pdfa-1b+bookmarks", 1, PdfA::A1b}}) {
+        options.bookmarks = bookmarks;
+        options.pdfa = pdfa;
+        const Timing timing = FastestOf(pages, mergeAll);
+        std::printf("%s %.3f %.1f\n", name, timing.msPerPage, timing.documentMb);
         std::fflush(stdout);
     }
     return 0;

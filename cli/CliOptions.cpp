@@ -186,6 +186,7 @@ struct TypedOptions {
     std::string encryption = "rc4";
     std::string names = "numbers";
     std::string outputFile;
+    std::string pdfa;
     CLI::Option* ocr = nullptr;
 };
 
@@ -261,6 +262,27 @@ void AddDocumentOptions(CLI::App& app, TypedOptions& typed, CliRequest& request)
     auto* force = app.add_flag("--force", request.force,
                                "let --output replace an existing file, or write to a name without .pdf");
     force->needs(output);
+    app.add_option("--title", request.properties.title,
+                   "title of every document (default: its folder's or its picture's name)");
+    app.add_option("--author", request.properties.author, "author named in every document");
+    app.add_option("--subject", request.properties.subject, "subject of every document");
+    app.add_option("--keywords", request.properties.keywords, "keywords of every document");
+    app.add_flag("--bookmarks", request.bookmarks,
+                 "an outline entry per picture in merged documents, named after its file");
+    app.add_option("--pdfa", typed.pdfa, "write archival PDF/A documents: 1b (PDF/A-1b) or 2b (PDF/A-2b)")
+        ->type_name("1b|2b");
+}
+
+// The properties go into the documents as Unicode text: a byte sequence that
+// is no UTF-8 would come out as something the user never typed.
+void CheckProperties(const DocumentProperties& properties) {
+    for (const auto& [option, value] :
+         {std::pair{"--title", &properties.title}, std::pair{"--author", &properties.author},
+          std::pair{"--subject", &properties.subject}, std::pair{"--keywords", &properties.keywords}}) {
+        if (!Utf8ToUtf16(*value)) {
+            throw UsageError{std::string(option) + " is not valid UTF-8 text"};
+        }
+    }
 }
 
 void ReadValues(const TypedOptions& typed, CliRequest& request) {
@@ -272,6 +294,10 @@ void ReadValues(const TypedOptions& typed, CliRequest& request) {
                                                       {"name", FolderOrder::Name}};
     static constexpr Choice<bool> kEncryptions[] = {{"rc4", false}, {"aes256", true}};
     static constexpr Choice<bool> kNames[] = {{"numbers", false}, {"source", true}};
+    static constexpr Choice<PdfA> kPdfA[] = {{"1b", PdfA::A1b}, {"2b", PdfA::A2b}};
+    if (!typed.pdfa.empty()) {
+        request.pdfa = ParseChoice("--pdfa", typed.pdfa, kPdfA);
+    }
     if (!typed.orientation.empty()) {
         request.orientation = ParseChoice("--orient", typed.orientation, kOrientations);
     }
@@ -328,6 +354,13 @@ void Interpret(const CLI::App& app, const TypedOptions& typed, CliRequest& reque
     request.saveFolder = typed.saveFolder;
     request.sources.assign(typed.sources.begin(), typed.sources.end());
     CheckPaths(request);
+    CheckProperties(request.properties);
+    // Before the password is asked for: it could not be used.
+    const bool protect = !typed.passwordFile.empty() || !typed.passwordEnv.empty() || typed.passwordStdin ||
+                         request.forbidPrint;
+    if (request.pdfa != PdfA::None && protect) {
+        throw UsageError{kPdfANoEncryption};
+    }
     request.password = ReadPassword(typed.passwordFile, typed.passwordEnv, typed.passwordStdin);
 }
 

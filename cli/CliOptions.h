@@ -33,6 +33,9 @@ struct CliRequest {
     bool namesBySource = false;
     std::filesystem::path outputFile; // empty: documents go into a time-stamped folder
     bool force = false;
+    DocumentProperties properties; // UTF-8; empty fields are left out
+    bool bookmarks = false;
+    PdfA pdfa = PdfA::None;
 };
 
 // The outcome of reading the command line: a request to run, or an exit code

@@ -48,6 +48,9 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.outputFile = request.outputFile;
     options.replaceOutputFile = request.force ? 1 : 0;
     options.ocrLanguages = request.ocrLanguages;
+    options.properties = request.properties;
+    options.bookmarks = request.bookmarks ? 1 : 0;
+    options.pdfa = request.pdfa;
     job.sourceList = std::move(sources);
     job.workers = request.jobs;
 }

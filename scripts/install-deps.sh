@@ -13,6 +13,8 @@ packages=(
     qt6-tools-dev qt6-l10n-tools
     desktop-file-utils appstream dpkg-dev file
     libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng poppler-utils
+    # Apache PDFBox's validator, which the tests run on the PDF/A documents.
+    default-jre-headless libpdfbox2-java libactivation-java libjaxb-api-java
 )
 # Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then

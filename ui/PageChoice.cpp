@@ -15,6 +15,11 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.folderOrder = choice.order;
     options.keepJpeg = choice.keepJpeg ? 1 : 0;
     options.ocrLanguages = choice.recognizeText ? choice.ocrLanguages.toStdString() : std::string();
+    options.bookmarks = choice.bookmarks ? 1 : 0;
+    options.pdfa = choice.pdfa;
+    // Typed text is always whole Unicode, so its UTF-8 is too.
+    options.properties = {choice.title.trimmed().toStdString(), choice.author.trimmed().toStdString(),
+                          choice.subject.trimmed().toStdString(), choice.keywords.trimmed().toStdString()};
 }
 
 QString PaperText(PaperSize paper) {

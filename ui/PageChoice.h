@@ -18,6 +18,11 @@ struct PageChoice {
     // Tesseract's language list ("chi_sim+eng"). Off by default.
     bool recognizeText = false;
     QString ocrLanguages;
+    bool bookmarks = false; // an outline entry per picture in merged documents
+    PdfA pdfa = PdfA::None;
+    // What the documents tell about themselves; empty fields are left out
+    // (an empty title keeps each document's own).
+    QString title, author, subject, keywords;
     bool operator==(const PageChoice&) const = default;
 };
 

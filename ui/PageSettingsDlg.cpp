@@ -9,6 +9,8 @@
 #include <QDialogButtonBox>
 #include <QDoubleSpinBox>
 #include <QFormLayout>
+#include <QGroupBox>
+#include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
 #include <QSpinBox>
@@ -103,6 +105,23 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     keepJpeg = new QCheckBox(UiTexts::KeepJpeg());
     keepJpeg->setObjectName(QStringLiteral("keepJpeg"));
     keepJpeg->setToolTip(UiTexts::KeepJpegHint());
+    bookmarks = new QCheckBox(UiTexts::Bookmarks());
+    bookmarks->setObjectName(QStringLiteral("bookmarks"));
+    bookmarks->setToolTip(UiTexts::BookmarksHint());
+    pdfa = MakeCombo<PdfA>(
+        QStringLiteral("pdfa"),
+        {{PdfA::None, UiTexts::PdfANone()}, {PdfA::A1b, UiTexts::PdfA1b()}, {PdfA::A2b, UiTexts::PdfA2b()}});
+    pdfa->setToolTip(UiTexts::PdfAHint());
+    const auto makeField = [](const char* name, const QString& text) {
+        auto* field = new QLineEdit(text);
+        field->setObjectName(QLatin1String(name));
+        return field;
+    };
+    title = makeField("title", choice.title);
+    title->setPlaceholderText(UiTexts::TitleHint());
+    author = makeField("author", choice.author);
+    subject = makeField("subject", choice.subject);
+    keywords = makeField("keywords", choice.keywords);
     ocr = new QCheckBox(UiTexts::OcrBox());
     ocr->setObjectName(QStringLiteral("ocr"));
     ocrLanguages = MakeLanguageList(choice.ocrLanguages);
@@ -121,6 +140,16 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     picturesForm->addRow(UiTexts::OrderLabel(), order);
     auto* documentForm = AddTab(tabs, QStringLiteral("documentTab"), UiTexts::DocumentTab());
     documentForm->addRow(keepJpeg);
+    documentForm->addRow(bookmarks);
+    documentForm->addRow(UiTexts::PdfALabel(), pdfa);
+    auto* properties = new QGroupBox(UiTexts::PropertiesGroup());
+    properties->setObjectName(QStringLiteral("properties"));
+    auto* propertiesForm = new QFormLayout(properties);
+    propertiesForm->addRow(UiTexts::TitleLabel(), title);
+    propertiesForm->addRow(UiTexts::AuthorLabel(), author);
+    propertiesForm->addRow(UiTexts::SubjectLabel(), subject);
+    propertiesForm->addRow(UiTexts::KeywordsLabel(), keywords);
+    documentForm->addRow(properties);
     auto* textForm = AddTab(tabs, QStringLiteral("textTab"), UiTexts::TextTab());
     textForm->addRow(UiTexts::OcrLabel(), ocr);
     textForm->addRow(UiTexts::OcrLanguagesLabel(), ocrLanguages);
@@ -142,6 +171,8 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     Select(fit, choice.fit);
     Select(order, choice.order);
     keepJpeg->setChecked(choice.keepJpeg);
+    bookmarks->setChecked(choice.bookmarks);
+    Select(pdfa, choice.pdfa);
     ocr->setChecked(choice.recognizeText);
     if (ocrLanguages->count() == 0) {
         ocr->setChecked(false);
@@ -175,6 +206,12 @@ PageChoice PageSettingsDlg::Choice() const {
     choice.fit = Selected<PictureFit>(fit);
     choice.order = Selected<FolderOrder>(order);
     choice.keepJpeg = keepJpeg->isChecked();
+    choice.bookmarks = bookmarks->isChecked();
+    choice.pdfa = Selected<PdfA>(pdfa);
+    choice.title = title->text();
+    choice.author = author->text();
+    choice.subject = subject->text();
+    choice.keywords = keywords->text();
     QStringList languages;
     for (int row = 0; row < ocrLanguages->count(); ++row) {
         if (ocrLanguages->item(row)->checkState() == Qt::Checked) {

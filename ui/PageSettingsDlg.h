@@ -7,6 +7,7 @@
 class QCheckBox;
 class QComboBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class QListWidget;
 class QSpinBox;
 
@@ -36,6 +37,12 @@ class PageSettingsDlg : public QDialog {
     QComboBox* fit;
     QComboBox* order;
     QCheckBox* keepJpeg;
+    QCheckBox* bookmarks;
+    QComboBox* pdfa;
+    QLineEdit* title;
+    QLineEdit* author;
+    QLineEdit* subject;
+    QLineEdit* keywords;
     QCheckBox* ocr;
     QListWidget* ocrLanguages; // one checkable row per installed language, its code as data
     QString givenLanguages;

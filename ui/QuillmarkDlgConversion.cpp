@@ -62,6 +62,12 @@ void CQuillmarkDlg::OnStartConversion() {
     for (int row = 0; row < list->topLevelItemCount(); ++row) {
         job.sourceList.push_back(ToPath(list->topLevelItem(row)->text(0)));
     }
+    // Refused before anything is made, as the engine would refuse it.
+    if (job.options.pdfa != PdfA::None &&
+        (job.options.usePassword.load() == 1 || job.options.forbidPrint == 1)) {
+        shell.ShowMessage(this, UiTexts::PdfANoEncryption(), Shell::Buttons::Ok);
+        return;
+    }
     if (!CheckSaveFolder()) {
         return;
     }

@@ -24,6 +24,12 @@ const QString kKeepJpeg = QStringLiteral("page/keepJpeg");
 const QString kFolderOrder = QStringLiteral("list/folderOrder");
 const QString kRecognizeText = QStringLiteral("page/recognizeText");
 const QString kOcrLanguages = QStringLiteral("page/ocrLanguages");
+const QString kBookmarks = QStringLiteral("document/bookmarks");
+const QString kPdfA = QStringLiteral("document/pdfa");
+const QString kTitle = QStringLiteral("document/title");
+const QString kAuthor = QStringLiteral("document/author");
+const QString kSubject = QStringLiteral("document/subject");
+const QString kKeywords = QStringLiteral("document/keywords");
 
 // Choices are stored by name, so the file stays readable and a value from a
 // newer or hand-edited file that means nothing here falls back to the default.
@@ -38,6 +44,7 @@ constexpr Named<PageOrientation> kOrientations[] = {{PageOrientation::AsSized, "
 constexpr Named<PictureFit> kFits[] = {{PictureFit::Fit, "fit"}, {PictureFit::Shrink, "shrink"}};
 constexpr Named<FolderOrder> kOrders[] = {
     {FolderOrder::Standard, "standard"}, {FolderOrder::WriteTime, "time"}, {FolderOrder::Name, "name"}};
+constexpr Named<PdfA> kPdfALevels[] = {{PdfA::None, "none"}, {PdfA::A1b, "1b"}, {PdfA::A2b, "2b"}};
 
 template <typename Enum, size_t N>
 Enum ReadNamed(const QSettings& settings, const QString& key, const Named<Enum> (&names)[N], Enum fallback) {
@@ -91,6 +98,12 @@ PageChoice ReadPageChoice(const QSettings& settings) {
     page.fit = ReadNamed(settings, kFit, kFits, page.fit);
     page.order = ReadNamed(settings, kFolderOrder, kOrders, page.order);
     page.keepJpeg = ReadFlag(settings, kKeepJpeg, page.keepJpeg);
+    page.bookmarks = ReadFlag(settings, kBookmarks, page.bookmarks);
+    page.pdfa = ReadNamed(settings, kPdfA, kPdfALevels, page.pdfa);
+    page.title = settings.value(kTitle).toString();
+    page.author = settings.value(kAuthor).toString();
+    page.subject = settings.value(kSubject).toString();
+    page.keywords = settings.value(kKeywords).toString();
     // Language names joined by "+", nothing else: they become file names.
     static const QRegularExpression kLanguages(QStringLiteral("^[A-Za-z0-9_-]+(\\+[A-Za-z0-9_-]+)*$"));
     const QString languages = settings.value(kOcrLanguages).toString();
@@ -109,6 +122,12 @@ void WritePageChoice(QSettings& settings, const PageChoice& page) {
     settings.setValue(kFit, NameOf(kFits, page.fit));
     settings.setValue(kFolderOrder, NameOf(kOrders, page.order));
     settings.setValue(kKeepJpeg, page.keepJpeg);
+    settings.setValue(kBookmarks, page.bookmarks);
+    settings.setValue(kPdfA, NameOf(kPdfALevels, page.pdfa));
+    WriteOrRemove(settings, kTitle, page.title);
+    WriteOrRemove(settings, kAuthor, page.author);
+    WriteOrRemove(settings, kSubject, page.subject);
+    WriteOrRemove(settings, kKeywords, page.keywords);
     settings.setValue(kRecognizeText, page.recognizeText);
     WriteOrRemove(settings, kOcrLanguages, page.ocrLanguages);
 }

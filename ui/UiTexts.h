@@ -121,6 +121,22 @@ class UiTexts {
     static QString KeepJpegHint() {
         return tr("灰度或彩色的JPEG图片原样放入PDF，不损失画质，速度更快；其他图片照常转换。");
     }
+    static QString Bookmarks() { return tr("合并的PDF中为每张图片添加书签"); }
+    static QString BookmarksHint() { return tr("书签以图片的文件名命名；多页图片的各页列在其下。"); }
+    static QString PdfALabel() { return tr("存档格式："); }
+    static QString PdfANone() { return tr("普通PDF"); }
+    static QString PdfA1b() { return tr("PDF/A-1b（长期存档）"); }
+    static QString PdfA2b() { return tr("PDF/A-2b（长期存档）"); }
+    static QString PdfAHint() { return tr("PDF/A 不允许加密：不能同时设置密码或禁止打印。"); }
+    static QString PdfANoEncryption() {
+        return tr("PDF/A 不允许加密：请取消密码和禁止打印，或不使用 PDF/A。");
+    }
+    static QString PropertiesGroup() { return tr("文档属性"); }
+    static QString TitleLabel() { return tr("标题："); }
+    static QString TitleHint() { return tr("留空则以目录或图片的名称为标题"); }
+    static QString AuthorLabel() { return tr("作者："); }
+    static QString SubjectLabel() { return tr("主题："); }
+    static QString KeywordsLabel() { return tr("关键词："); }
     static QString OrderLabel() { return tr("目录中图片的顺序："); }
     static QString OrderStandard() { return tr("默认顺序"); }
     static QString OrderStandardHint() {

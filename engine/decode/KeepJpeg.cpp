@@ -67,6 +67,9 @@ std::string HandOver(const std::filesystem::path& source, const std::filesystem:
                      const MappedFile& file, const JpegLayout& layout, KeptJpeg& kept, uint64_t& diskFull) {
     std::error_code error;
     const std::filesystem::path target = std::filesystem::absolute(source, error);
+    // A page left by an earlier attempt (a link, perhaps to another picture)
+    // is replaced, never written through.
+    ::unlink(destination.c_str());
     if (!error && ::symlink(target.c_str(), destination.c_str()) == 0) {
         LinkedSource linked;
         linked.bytes = file.bytes().size();

@@ -679,7 +679,8 @@ std::string StorePage(const std::filesystem::path& destination, std::string_view
         }
         return "cannot write the page " + destination.string() + ": " + std::strerror(error);
     };
-    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+    // Never through a link: a kept page may be a link to the user's own picture.
+    const int fd = ::open(destination.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0666);
     if (fd < 0) {
         return failed(errno);
     }

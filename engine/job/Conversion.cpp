@@ -1,13 +1,14 @@
 #include "Conversion.h"
 
+#include "DocumentProperties.h"
 #include "FolderTree.h"
 #include "OcrLanguages.h"
 #include "OutputFolder.h"
 #include "PageSize.h"
 #include "PdfStage.h"
 #include "PrepareImages.h"
-#include "WorkerProgram.h"
 #include "ScratchFolder.h"
+#include "WorkerProgram.h"
 
 #include <cerrno>
 #include <optional>
@@ -113,6 +114,12 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     }
     if (auto refusal = CheckQuality(job.options.jpegQuality)) {
         job.report.Fail(JobRefusal::Options, *refusal);
+        return false;
+    }
+    // Refused before anything is made: an archival document cannot be encrypted.
+    if (job.options.pdfa != PdfA::None &&
+        (job.options.usePassword.load() == 1 || job.options.forbidPrint == 1)) {
+        job.report.Fail(JobRefusal::Options, kPdfANoEncryption);
         return false;
     }
     JobRefusal outputRefusal = JobRefusal::None;

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentProperties.h"
 #include "FolderOrder.h"
 #include "JpegQuality.h"
 #include "PageSetup.h"
@@ -57,6 +58,10 @@ struct ConvertOptions {
     // `replaceOutputFile` is 1.
     std::filesystem::path outputFile;
     int32_t replaceOutputFile = 0;
+    DocumentProperties properties;
+    // An outline entry per picture in every merged document.
+    int32_t bookmarks = 0;
+    PdfA pdfa = PdfA::None;
 
     ConvertOptions() = default;
     ConvertOptions(const ConvertOptions& other) { *this = other; }

@@ -48,15 +48,44 @@ DocumentPlan PlanDocument(const std::vector<const PreparedPage*>& pages, const f
     DocumentPlan plan;
     for (const PreparedPage* page : pages) {
         if (!page->file.empty()) {
-            plan.pages.push_back({page->file, page->source, page->keptJpeg, page->text});
+            plan.pages.push_back(
+                {page->file, page->source, page->keptJpeg, page->text, page->picture, page->part});
         }
     }
     plan.target = target;
-    plan.info = {title.empty() ? target.stem().string() : title, ProducerName(), std::time(nullptr)};
+    const DocumentProperties& given = settings.properties;
+    plan.info.title = !given.title.empty() ? given.title : title.empty() ? target.stem().string() : title;
+    plan.info.author = given.author;
+    plan.info.subject = given.subject;
+    plan.info.keywords = given.keywords;
+    plan.info.producer = ProducerName();
+    plan.info.created = settings.fixedTime.value_or(std::time(nullptr));
+    plan.info.universalTime = settings.fixedTime.has_value();
+    plan.reproducible = settings.fixedTime.has_value();
     plan.page = settings.page;
     plan.protection = settings.protection;
     plan.protectionError = settings.protectionError;
+    plan.pdfa = settings.pdfa;
+    if (settings.bookmarks) {
+        plan.outline = OutlineOf(plan.pages);
+    }
     return plan;
+}
+
+std::vector<Bookmark> OutlineOf(const std::vector<PagePlan>& pages) {
+    std::vector<Bookmark> outline;
+    for (size_t i = 0; i < pages.size(); ++i) {
+        const PagePlan& page = pages[i];
+        const bool samePicture =
+            i > 0 && pages[i - 1].picture == page.picture && pages[i - 1].source == page.source;
+        if (samePicture && !outline.empty()) {
+            outline.back().children.push_back({"page " + std::to_string(page.part + 1), i, {}});
+            continue;
+        }
+        std::string name = (page.source.empty() ? page.file : page.source).stem().string();
+        outline.push_back({name.empty() ? "page " + std::to_string(i + 1) : name, i, {}});
+    }
+    return outline;
 }
 
 bool HasTextLayer(const DocumentPlan& plan) {
@@ -70,6 +99,9 @@ bool HasTextLayer(const DocumentPlan& plan) {
 
 PdfWriter WriterFor(const DocumentPlan& plan) {
     if (plan.protection && plan.protection->method == Encryption::Aes256) {
+        return PdfWriter::Qpdf;
+    }
+    if (!plan.outline.empty() || plan.pdfa != PdfA::None) {
         return PdfWriter::Qpdf;
     }
     for (const PagePlan& page : plan.pages) {
@@ -117,6 +149,22 @@ LocalDate LocalDateOf(std::time_t when) {
     date.ind = offset == 0 ? 'Z' : offset > 0 ? '+' : '-';
     date.offHour = static_cast<int>(std::labs(offset) / 60);
     date.offMinutes = static_cast<int>(std::labs(offset) % 60);
+    return date;
+}
+
+LocalDate CreationDateOf(const DocumentInfo& info) {
+    if (!info.universalTime) {
+        return LocalDateOf(info.created);
+    }
+    std::tm utc{};
+    gmtime_r(&info.created, &utc);
+    LocalDate date;
+    date.year = utc.tm_year + 1900;
+    date.month = utc.tm_mon + 1;
+    date.day = utc.tm_mday;
+    date.hour = utc.tm_hour;
+    date.minutes = utc.tm_min;
+    date.seconds = std::min(utc.tm_sec, 59);
     return date;
 }
 

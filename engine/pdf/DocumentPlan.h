@@ -1,5 +1,6 @@
 #pragma once
 
+#include "DocumentProperties.h"
 #include "PagePlacement.h"
 #include "PageSetup.h"
 #include "PdfProtection.h"
@@ -26,6 +27,12 @@ struct DocumentSettings {
     PageSetup page;
     std::optional<DocumentProtection> protection;
     std::string protectionError; // why the protection cannot be applied; the document then fails
+    DocumentProperties properties;
+    bool bookmarks = false; // an outline entry per picture; merged documents only
+    PdfA pdfa = PdfA::None;
+    // Set for reproducible documents: the moment every document is dated,
+    // written in universal time, and the document IDs follow from the content.
+    std::optional<std::time_t> fixedTime;
 };
 
 // One page: the page picture and how it is shown.
@@ -36,13 +43,26 @@ struct PagePlan {
     // the page picture it stands in for, not over the whole page.
     std::optional<KeptJpeg> keptJpeg;
     std::optional<PageText> text; // drawn invisibly over the page picture
+    size_t picture = 0;           // the picture's place in its list; pages of one picture share it
+    size_t part = 0;              // which page of the picture, from 0
 };
 
 // What a document tells viewers and file managers about itself.
 struct DocumentInfo {
     std::string title;
+    std::string author; // empty: none is named, as for the two below
+    std::string subject;
+    std::string keywords;
     std::string producer;
     std::time_t created = 0;
+    bool universalTime = false; // dated in UTC rather than in local time
+};
+
+// One entry of a document's outline, and the entries under it.
+struct Bookmark {
+    std::string title;
+    size_t page = 0; // the page it shows, from 0
+    std::vector<Bookmark> children;
 };
 
 struct DocumentPlan {
@@ -53,6 +73,9 @@ struct DocumentPlan {
     std::optional<DocumentProtection> protection;
     std::string protectionError; // set: the document cannot be protected as asked and fails
     bool replaceExisting = true; // false: a file already at `target` fails the document
+    std::vector<Bookmark> outline; // empty: the document has no outline
+    PdfA pdfa = PdfA::None;
+    bool reproducible = false; // the same plan gives the same bytes (unprotected documents)
 };
 
 // The plan of a document of `pages` (those without a page picture are left
@@ -61,12 +84,17 @@ struct DocumentPlan {
 DocumentPlan PlanDocument(const std::vector<const PreparedPage*>& pages, const std::filesystem::path& target,
                           const std::string& title, const DocumentSettings& settings);
 
+// One entry per picture of `plan`, named after its file without the
+// extension and showing its first page; the pages of a picture of several
+// pages under it, from "page 2" on.
+std::vector<Bookmark> OutlineOf(const std::vector<PagePlan>& pages);
+
 // The pages of `plan` that have text to show.
 bool HasTextLayer(const DocumentPlan& plan);
 
 // Which writer a plan needs: libharu writes the plain documents it has always
-// written (pictures over the page, no text, RC4 or no protection); libqpdf
-// everything beyond.
+// written (pictures over the page, no text, RC4 or no protection, the
+// document properties); libqpdf everything beyond, outlines and PDF/A included.
 enum class PdfWriter { Haru, Qpdf };
 PdfWriter WriterFor(const DocumentPlan& plan);
 
@@ -94,6 +122,8 @@ struct LocalDate {
     int offHour = 0, offMinutes = 0;
 };
 LocalDate LocalDateOf(std::time_t when);
+// The moment `info` dates its document at, in local or universal time as it asks.
+LocalDate CreationDateOf(const DocumentInfo& info);
 
 // A date as the PDF format writes it: "D:20261209175525+01'00'", "D:20261209175525Z00'00'".
 std::string PdfDate(const LocalDate& date);

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <string>
+#include <tuple>
 
 namespace fs = std::filesystem;
 
@@ -41,18 +42,28 @@ HPDF_Date HaruDate(const LocalDate& local) {
 }
 
 // The producer, the creation time and a title, so that file managers and
-// viewers show something meaningful. Text goes in as UTF-8, which the library
-// writes as the Unicode text the format expects.
+// viewers show something meaningful, and what the user added. Text goes in
+// as UTF-8, which the library writes as the Unicode text the format expects.
 bool Describe(DocumentBuilder& doc, const DocumentInfo& info) {
     HPDF_Doc pdf = doc.pdf();
-    return doc.Succeeded(HPDF_UseUTFEncodings(pdf), "registering the Unicode encoding") &&
-           doc.Succeeded(HPDF_SetCurrentEncoder(pdf, "UTF-8"), "choosing the Unicode encoding") &&
-           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_PRODUCER, info.producer.c_str()),
-                         "naming the producer") &&
-           doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_TITLE, info.title.c_str()), "setting the title") &&
-           doc.Succeeded(
-               HPDF_SetInfoDateAttr(pdf, HPDF_INFO_CREATION_DATE, HaruDate(LocalDateOf(info.created))),
-               "setting the creation date");
+    if (!doc.Succeeded(HPDF_UseUTFEncodings(pdf), "registering the Unicode encoding") ||
+        !doc.Succeeded(HPDF_SetCurrentEncoder(pdf, "UTF-8"), "choosing the Unicode encoding") ||
+        !doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_PRODUCER, info.producer.c_str()),
+                       "naming the producer") ||
+        !doc.Succeeded(HPDF_SetInfoAttr(pdf, HPDF_INFO_TITLE, info.title.c_str()), "setting the title") ||
+        !doc.Succeeded(HPDF_SetInfoDateAttr(pdf, HPDF_INFO_CREATION_DATE, HaruDate(CreationDateOf(info))),
+                       "setting the creation date")) {
+        return false;
+    }
+    for (const auto& [key, value, step] :
+         {std::tuple{HPDF_INFO_AUTHOR, &info.author, "setting the author"},
+          std::tuple{HPDF_INFO_SUBJECT, &info.subject, "setting the subject"},
+          std::tuple{HPDF_INFO_KEYWORDS, &info.keywords, "setting the keywords"}}) {
+        if (!value->empty() && !doc.Succeeded(HPDF_SetInfoAttr(pdf, key, value->c_str()), step)) {
+            return false;
+        }
+    }
+    return true;
 }
 
 HPDF_Image LoadJpeg(DocumentBuilder& doc, const fs::path& jpeg, const std::string& name) {

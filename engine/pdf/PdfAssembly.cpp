@@ -1,11 +1,13 @@
 #include "PdfAssembly.h"
 
 #include "HaruWriter.h"
+#include "IccProfile.h"
 #include "JpegMarkers.h"
 #include "PdfMessages.h"
 #include "PdfSaving.h"
 #include "PdfTextLayer.h"
 #include "QpdfWriter.h"
+#include "XmpMetadata.h"
 
 #include <sys/stat.h>
 
@@ -19,6 +21,9 @@ namespace fs = std::filesystem;
 
 namespace {
 
+constexpr const char* kNoEmbeddableFont =
+    "PDF/A needs every font embedded, and the text layer's font (Tesseract's pdf.ttf) is not installed";
+constexpr const char* kNoSrgbProfile = "the sRGB colour profile that PDF/A needs could not be made";
 constexpr const char* kNotDescribed = "is not the picture the preparation described";
 // The sizes every PDF reader takes, which libharu enforces on its own pages.
 constexpr double kSmallestSide = 3;
@@ -117,6 +122,14 @@ bool SideInRange(double side) {
     return side >= kSmallestSide && side <= kLargestSide;
 }
 
+std::vector<QpdfBookmark> QpdfOutline(const std::vector<Bookmark>& outline) {
+    std::vector<QpdfBookmark> entries;
+    for (const Bookmark& bookmark : outline) {
+        entries.push_back({bookmark.title, bookmark.page, QpdfOutline(bookmark.children)});
+    }
+    return entries;
+}
+
 // The plan as the libqpdf writer takes it: each page's header read, its place
 // computed and its text laid out. Empty, with `error` set, when a page cannot be shown.
 std::optional<QpdfDocument> QpdfDocumentFor(const DocumentPlan& plan, std::string& error) {
@@ -146,11 +159,37 @@ std::optional<QpdfDocument> QpdfDocumentFor(const DocumentPlan& plan, std::strin
     }
     if (HasTextLayer(plan)) {
         document.textFont = QpdfTextFont{text.ToUnicodeMap(), TextLayerGlyphMap(), GlyphlessFontProgram()};
+        if (plan.pdfa != PdfA::None && document.textFont->program.empty()) {
+            error = kNoEmbeddableFont;
+            return std::nullopt;
+        }
     }
     document.title = plan.info.title;
+    document.author = plan.info.author;
+    document.subject = plan.info.subject;
+    document.keywords = plan.info.keywords;
     document.producer = plan.info.producer;
-    document.creationDate = PdfDate(LocalDateOf(plan.info.created));
+    LocalDate created = CreationDateOf(plan.info);
+    if (plan.pdfa != PdfA::None && created.ind == 'Z') {
+        // The same moment, in the form validators read as universal time:
+        // PDFBox takes "Z00'00'" for another moment than its metadata's.
+        created.ind = '+';
+    }
+    document.creationDate = PdfDate(created);
     document.protection = plan.protection;
+    document.outline = QpdfOutline(plan.outline);
+    document.deterministicId = plan.reproducible;
+    if (plan.pdfa != PdfA::None) {
+        QpdfArchival& archival = document.archival.emplace();
+        archival.version = plan.pdfa == PdfA::A1b ? "1.4" : "1.7";
+        archival.metadata = XmpMetadataFor(plan.info, plan.pdfa);
+        archival.iccProfile = MakeSrgbV2Profile();
+        archival.modificationDate = document.creationDate;
+        if (archival.iccProfile.empty()) {
+            error = kNoSrgbProfile;
+            return std::nullopt;
+        }
+    }
     return document;
 }
 

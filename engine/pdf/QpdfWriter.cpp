@@ -215,7 +215,7 @@ Object ImageStream(QPDF& pdf, const QpdfImage& image, const std::shared_ptr<Page
     return stream;
 }
 
-Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object& cjkFont, const Object* textFont,
+Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object* cjkFont, const Object* textFont,
                const std::shared_ptr<PageImages>& images) {
     Object page = pdf.makeIndirectObject(
         Object::parse("<< /Type /Page /Resources << /ProcSet [ /PDF /Text /ImageB /ImageC /ImageI ] >> >>"));
@@ -223,14 +223,17 @@ Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object& cjkFont, const Obj
                                                    NumberObject(plan.width), NumberObject(plan.height)}));
     Object resources = page.getKey("/Resources");
     Object fonts = Object::newDictionary();
-    fonts.replaceKey("/F1", cjkFont);
+    if (cjkFont != nullptr) {
+        fonts.replaceKey("/F1", *cjkFont);
+    }
     Object xobjects = Object::newDictionary();
     xobjects.replaceKey("/X1", ImageStream(pdf, plan.image, images));
     resources.replaceKey("/XObject", xobjects);
     const auto& m = plan.matrix;
-    Object content = Object::newStream(&pdf, "/F1 12 Tf\nq\n" + Number(m[0]) + " " + Number(m[1]) + " " +
-                                                 Number(m[2]) + " " + Number(m[3]) + " " + Number(m[4]) +
-                                                 " " + Number(m[5]) + " cm\n/X1 Do\nQ\n");
+    Object content =
+        Object::newStream(&pdf, std::string(cjkFont != nullptr ? "/F1 12 Tf\n" : "") + "q\n" + Number(m[0]) +
+                                    " " + Number(m[1]) + " " + Number(m[2]) + " " + Number(m[3]) + " " +
+                                    Number(m[4]) + " " + Number(m[5]) + " cm\n/X1 Do\nQ\n");
     if (plan.text.empty() || textFont == nullptr) {
         page.replaceKey("/Contents", content);
     } else {
@@ -238,7 +241,11 @@ Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object& cjkFont, const Obj
         fonts.replaceKey(std::string("/") + kTextFontResource, *textFont);
         page.replaceKey("/Contents", Object::newArray({content, Object::newStream(&pdf, plan.text)}));
     }
-    resources.replaceKey("/Font", fonts);
+    if (fonts.getKeys().empty()) {
+        resources.removeKey("/Font");
+    } else {
+        resources.replaceKey("/Font", fonts);
+    }
     pdf.addPage(page, false);
     return page;
 }
@@ -248,11 +255,74 @@ void Describe(QPDF& pdf, const QpdfDocument& document, const Object& lastPage, d
     info.replaceKey("/Producer", Object::newUnicodeString(document.producer));
     info.replaceKey("/Title", Object::newUnicodeString(document.title));
     info.replaceKey("/CreationDate", Object::newString(document.creationDate));
+    for (const auto& [key, value] :
+         {std::pair{"/Author", &document.author}, std::pair{"/Subject", &document.subject},
+          std::pair{"/Keywords", &document.keywords}}) {
+        if (!value->empty()) {
+            info.replaceKey(key, Object::newUnicodeString(*value));
+        }
+    }
+    if (document.archival) {
+        info.replaceKey("/ModDate", Object::newString(document.archival->modificationDate));
+    }
     pdf.getTrailer().replaceKey("/Info", info);
     // The document opens at its last page, at 100 %, showing its top-left corner.
     pdf.getRoot().replaceKey("/OpenAction",
                              Object::newArray({lastPage, Object::newName("/XYZ"), Object::newInteger(0),
                                                NumberObject(lastHeight), Object::newInteger(1)}));
+}
+
+// The entries of one level of the outline under `parent`, linked both ways;
+// every entry shows the top-left corner of its page at the zoom the reader has.
+void AddBookmarks(QPDF& pdf, Object parent, const std::vector<QpdfBookmark>& entries,
+                  const std::vector<Object>& pages, const std::vector<double>& heights) {
+    Object previous;
+    for (const QpdfBookmark& entry : entries) {
+        Object item = pdf.makeIndirectObject(Object::newDictionary());
+        item.replaceKey("/Title", Object::newUnicodeString(entry.title));
+        item.replaceKey("/Parent", parent);
+        item.replaceKey(
+            "/Dest", Object::newArray({pages.at(entry.page), Object::newName("/XYZ"), Object::newInteger(0),
+                                       NumberObject(heights.at(entry.page)), Object::newNull()}));
+        if (previous.isInitialized()) {
+            previous.replaceKey("/Next", item);
+            item.replaceKey("/Prev", previous);
+        } else {
+            parent.replaceKey("/First", item);
+        }
+        if (!entry.children.empty()) {
+            AddBookmarks(pdf, item, entry.children, pages, heights);
+            // Negative: a picture's pages stay folded under it until opened.
+            item.replaceKey("/Count", Object::newInteger(-static_cast<long long>(entry.children.size())));
+        }
+        previous = item;
+    }
+    parent.replaceKey("/Last", previous);
+}
+
+void AddOutline(QPDF& pdf, const std::vector<QpdfBookmark>& outline, const std::vector<Object>& pages,
+                const std::vector<double>& heights) {
+    Object outlines = pdf.makeIndirectObject(Object::parse("<< /Type /Outlines >>"));
+    AddBookmarks(pdf, outlines, outline, pages, heights);
+    outlines.replaceKey("/Count", Object::newInteger(static_cast<long long>(outline.size())));
+    pdf.getRoot().replaceKey("/Outlines", outlines);
+    pdf.getRoot().replaceKey("/PageMode", Object::newName("/UseOutlines"));
+}
+
+// The metadata and the output intent that declare the document PDF/A: its
+// device RGB colours are sRGB, as the pictures were made.
+void MakeArchival(QPDF& pdf, const QpdfArchival& archival) {
+    Object metadata = Object::newStream(&pdf, archival.metadata);
+    metadata.getDict().replaceKey("/Type", Object::newName("/Metadata"));
+    metadata.getDict().replaceKey("/Subtype", Object::newName("/XML"));
+    pdf.getRoot().replaceKey("/Metadata", metadata);
+    Object profile = Object::newStream(&pdf, archival.iccProfile);
+    profile.getDict().replaceKey("/N", Object::newInteger(3));
+    Object intent = pdf.makeIndirectObject(
+        Object::parse("<< /Type /OutputIntent /S /GTS_PDFA1 /OutputConditionIdentifier (sRGB IEC61966-2.1) "
+                      "/Info (sRGB IEC61966-2.1) /RegistryName (http://www.color.org) >>"));
+    intent.replaceKey("/DestOutputProfile", profile);
+    pdf.getRoot().replaceKey("/OutputIntents", Object::newArray({intent}));
 }
 
 void Protect(QPDFWriter& writer, const DocumentProtection& protection) {
@@ -279,19 +349,32 @@ std::string WriteQpdfDocument(const QpdfDocument& document, const std::string& f
         pdf.emptyPDF();
         pdf.setSuppressWarnings(true);
         auto images = std::make_shared<PageImages>(cancel);
-        const Object cjkFont = CjkFont(pdf);
+        std::optional<Object> cjkFont;
+        if (!document.archival) {
+            cjkFont = CjkFont(pdf);
+        }
         std::optional<Object> textFont;
         if (document.textFont) {
             textFont = TextFont(pdf, *document.textFont);
         }
-        Object lastPage;
+        std::vector<Object> pages;
+        std::vector<double> heights;
         for (const QpdfPage& page : document.pages) {
             if (cancel != nullptr && cancel->load()) {
                 return kCancelled;
             }
-            lastPage = AddPage(pdf, page, cjkFont, textFont ? &*textFont : nullptr, images);
+            pages.push_back(
+                AddPage(pdf, page, cjkFont ? &*cjkFont : nullptr, textFont ? &*textFont : nullptr, images));
+            heights.push_back(page.height);
         }
-        Describe(pdf, document, lastPage, document.pages.empty() ? 0 : document.pages.back().height);
+        Describe(pdf, document, pages.empty() ? Object() : pages.back(),
+                 heights.empty() ? 0 : heights.back());
+        if (!document.outline.empty()) {
+            AddOutline(pdf, document.outline, pages, heights);
+        }
+        if (document.archival) {
+            MakeArchival(pdf, *document.archival);
+        }
 
         out.reset(std::fopen(file.c_str(), "wb"));
         if (!out) {
@@ -305,6 +388,13 @@ std::string WriteQpdfDocument(const QpdfDocument& document, const std::string& f
         writer.setCompressStreams(true);
         if (document.protection) {
             Protect(writer, *document.protection);
+        } else if (document.deterministicId) {
+            writer.setDeterministicID(true);
+        }
+        if (document.archival) {
+            writer.setMinimumPDFVersion(document.archival->version);
+            // PDF/A wants the end of every stream's data marked by a line break.
+            writer.setNewlineBeforeEndstream(true);
         }
         writer.write();
     } catch (const Cancelled&) {

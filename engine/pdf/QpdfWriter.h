@@ -47,13 +47,36 @@ struct QpdfTextFont {
     std::string program; // empty: the font is not embedded
 };
 
+// An entry of the outline: the page it shows (from 0) and the entries under it.
+struct QpdfBookmark {
+    std::string title; // UTF-8
+    size_t page = 0;
+    std::vector<QpdfBookmark> children;
+};
+
+// What makes a document PDF/A: the version it declares, the metadata that
+// repeats its information, and the colour profile its device colours mean.
+struct QpdfArchival {
+    std::string version;  // "1.4" for PDF/A-1, "1.7" for PDF/A-2
+    std::string metadata; // the XMP packet
+    std::string iccProfile;
+    std::string modificationDate; // as creationDate; the metadata names the same moments
+};
+
 struct QpdfDocument {
     std::vector<QpdfPage> pages;
     std::optional<QpdfTextFont> textFont; // set when any page has text
-    std::string title;                    // UTF-8
+    std::string title;                    // UTF-8, as the three below; empty ones are left out
+    std::string author;
+    std::string subject;
+    std::string keywords;
     std::string producer;
     std::string creationDate; // as the format writes it: "D:20261209175525+01'00'"
     std::optional<DocumentProtection> protection;
+    std::vector<QpdfBookmark> outline;
+    // Set for PDF/A: then no unembedded font is referred to either.
+    std::optional<QpdfArchival> archival;
+    bool deterministicId = false; // the document ID follows from the content (unprotected documents)
 };
 
 // Writes `document` with libqpdf into `file` (created empty beforehand) in

@@ -612,5 +612,61 @@ Order of pictures from a folder: %5</translation>
         <source>、</source>
         <translation>, </translation>
     </message>
+    <message>
+        <source>合并的PDF中为每张图片添加书签</source>
+        <translation>Bookmark every picture in merged PDFs</translation>
+    </message>
+    <message>
+        <source>书签以图片的文件名命名；多页图片的各页列在其下。</source>
+        <translation>Each bookmark is named after its picture's file; the pages of a multi-page picture are listed under it.</translation>
+    </message>
+    <message>
+        <source>存档格式：</source>
+        <translation>Archival format:</translation>
+    </message>
+    <message>
+        <source>普通PDF</source>
+        <translation>Plain PDF</translation>
+    </message>
+    <message>
+        <source>PDF/A-1b（长期存档）</source>
+        <translation>PDF/A-1b (long-term archiving)</translation>
+    </message>
+    <message>
+        <source>PDF/A-2b（长期存档）</source>
+        <translation>PDF/A-2b (long-term archiving)</translation>
+    </message>
+    <message>
+        <source>PDF/A 不允许加密：不能同时设置密码或禁止打印。</source>
+        <translation>PDF/A does not allow encryption: it cannot be combined with a password or with forbidding printing.</translation>
+    </message>
+    <message>
+        <source>PDF/A 不允许加密：请取消密码和禁止打印，或不使用 PDF/A。</source>
+        <translation>PDF/A does not allow encryption: turn off the password and the print restriction, or PDF/A.</translation>
+    </message>
+    <message>
+        <source>文档属性</source>
+        <translation>Document properties</translation>
+    </message>
+    <message>
+        <source>标题：</source>
+        <translation>Title:</translation>
+    </message>
+    <message>
+        <source>留空则以目录或图片的名称为标题</source>
+        <translation>Empty: each document is titled after its folder or picture</translation>
+    </message>
+    <message>
+        <source>作者：</source>
+        <translation>Author:</translation>
+    </message>
+    <message>
+        <source>主题：</source>
+        <translation>Subject:</translation>
+    </message>
+    <message>
+        <source>关键词：</source>
+        <translation>Keywords:</translation>
+    </message>
 </context>
 </TS>

@@ -2,9 +2,10 @@
 #include "Conversion.h"
 #include "ConvertOptions.h"
 #include "JpegMarkers.h"
+#include "NormalizeImage.h"
 #include "PageNotes.h"
-#include "PdfTestDocuments.h"
 #include "PdfProbe.h"
+#include "PdfTestDocuments.h"
 #include "Pictures.h"
 #include "RenderPage.h"
 #include "StageTestSupport.h"
@@ -12,6 +13,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -319,6 +321,30 @@ TEST(KeptJpeg, ASourceChangedBeforeItsDocumentIsReported) {
         EXPECT_NE(job.report.documentProblems[0].reason.find("photo.jpg"), std::string::npos)
             << job.report.documentProblems[0].reason;
     }
+}
+
+// A page kept a second time, where the first attempt left a link to another
+// picture: the link is replaced, and no picture of the user's is written to.
+TEST(KeptJpeg, APageKeptAgainNeverWritesThroughItsOldLink) {
+    TempDir dir;
+    const fs::path source = dir / "photo.jpg";
+    const fs::path other = dir / "other.jpg";
+    fs::copy_file(Corpus() / "jpeg" / "flower.jpg", source);
+    fs::copy_file(Corpus() / "jpeg" / "flower.jpg", other);
+    const std::string before = ReadBytes(other);
+    const fs::path page = dir / "0.jpg";
+    fs::create_symlink(other, page);
+    ConvertOptions options;
+    options.pageWidth = 480;
+    options.pageHeight = 360;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        ASSERT_TRUE(KeepJpegAsIs(source, page, PageSetupOf(options)).kept.has_value());
+    }
+    EXPECT_EQ(ReadBytes(other), before);
+    EXPECT_EQ(ReadBytes(source), before);
+    EXPECT_EQ(StorePage(page, "x"), "cannot write the page " + page.string() + ": " + std::strerror(ELOOP))
+        << "a page is never written through a link";
+    EXPECT_EQ(ReadBytes(source), before);
 }
 
 TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {

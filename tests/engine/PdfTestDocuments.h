@@ -14,6 +14,9 @@ inline PdfOutcome WritePages(const std::vector<PagePlan>& pages, const std::file
                              const DocumentSettings& settings, const std::string& title = {}) {
     DocumentPlan plan = PlanDocument({}, target, title, settings);
     plan.pages = pages;
+    if (settings.bookmarks) {
+        plan.outline = OutlineOf(plan.pages);
+    }
     return WritePdfDocument(plan);
 }
 

@@ -98,6 +98,58 @@ std::optional<PdfOpenAction> ReadOpenAction(QPDF& pdf, const std::vector<QPDFPag
     return result;
 }
 
+int PageIndexOf(QPDFObjectHandle page, const std::vector<QPDFPageObjectHelper>& pages) {
+    for (std::size_t i = 0; i < pages.size(); ++i) {
+        if (pages[i].getObjectHandle().getObjGen() == page.getObjGen()) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
+// The entries from `first` on, following /Next; a loop ends the walk.
+std::vector<PdfOutlineEntry> ReadOutline(QPDFObjectHandle first,
+                                         const std::vector<QPDFPageObjectHelper>& pages, int depth = 0) {
+    std::vector<PdfOutlineEntry> entries;
+    for (QPDFObjectHandle item = first; item.isDictionary() && entries.size() < 10000 && depth < 32;
+         item = item.getKey("/Next")) {
+        PdfOutlineEntry& entry = entries.emplace_back();
+        entry.title = item.getKey("/Title").isString() ? item.getKey("/Title").getUTF8Value() : "";
+        QPDFObjectHandle dest = item.getKey("/Dest");
+        if (dest.isArray() && dest.getArrayNItems() > 0) {
+            entry.pageIndex = PageIndexOf(dest.getArrayItem(0), pages);
+        }
+        entry.children = ReadOutline(item.getKey("/First"), pages, depth + 1);
+    }
+    return entries;
+}
+
+void ReadCatalog(QPDF& pdf, const std::vector<QPDFPageObjectHelper>& pages, PdfProbe& probe) {
+    QPDFObjectHandle root = pdf.getRoot();
+    // Looked up only where there is a dictionary: qpdf warns of a lookup in anything else.
+    QPDFObjectHandle outlines = root.getKey("/Outlines");
+    if (outlines.isDictionary()) {
+        probe.outline = ReadOutline(outlines.getKey("/First"), pages);
+    }
+    QPDFObjectHandle metadata = root.getKey("/Metadata");
+    if (metadata.isStream()) {
+        std::shared_ptr<Buffer> data = metadata.getStreamData();
+        probe.metadata.assign(reinterpret_cast<const char*>(data->getBuffer()), data->getSize());
+    }
+    QPDFObjectHandle intents = root.getKey("/OutputIntents");
+    for (int i = 0; intents.isArray() && i < intents.getArrayNItems(); ++i) {
+        QPDFObjectHandle intent = intents.getArrayItem(i);
+        if (!intent.isDictionary()) {
+            continue;
+        }
+        QPDFObjectHandle profile = intent.getKey("/DestOutputProfile");
+        const size_t size = profile.isStream() ? profile.getStreamData()->getSize() : 0;
+        probe.outputIntents.push_back(intent.getKey("/S").unparse() + " " + std::to_string(size));
+    }
+    QPDFObjectHandle id = pdf.getTrailer().getKey("/ID");
+    probe.trailerId = id.isArray() ? id.unparse() : "";
+}
+
 PdfEncryption ReadEncryption(QPDF& pdf) {
     PdfEncryption result;
     QPDF::encryption_method_e stream, string, file;
@@ -130,6 +182,7 @@ PdfProbe ProbePdf(const std::filesystem::path& pdf, const std::string& password)
             probe.pages.push_back(ReadPage(page));
         }
         probe.openAction = ReadOpenAction(reader, pages);
+        ReadCatalog(reader, pages, probe);
         QPDFObjectHandle info = reader.getTrailer().getKey("/Info");
         if (info.isDictionary()) {
             for (auto& [key, value] : info.getDictAsMap()) {

@@ -45,6 +45,12 @@ struct PdfEncryption {
     bool allowExtract = false; // copying text and pictures
 };
 
+struct PdfOutlineEntry {
+    std::string title;  // UTF-8
+    int pageIndex = -1; // the page its destination shows
+    std::vector<PdfOutlineEntry> children;
+};
+
 struct PdfProbe {
     bool opened = false;           // the file was read whole (with the password, if encrypted), no repair needed
     bool passwordRejected = false; // encrypted, and the password opened it neither as user nor as owner
@@ -54,6 +60,10 @@ struct PdfProbe {
     std::vector<PdfPage> pages;
     std::optional<PdfOpenAction> openAction;
     std::map<std::string, std::string> info; // the document information, as UTF-8 ("/Title", ...)
+    std::vector<PdfOutlineEntry> outline;
+    std::string metadata;                   // the catalog's XMP packet; empty when none
+    std::vector<std::string> outputIntents; // the /S of each, with the size of its profile: "/GTS_PDFA1 3144"
+    std::string trailerId;                  // the trailer's /ID as written, empty when none
 };
 
 // Reads `pdf`, trying `password` as the user or the owner password.

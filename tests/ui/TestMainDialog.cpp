@@ -324,6 +324,10 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
     const std::vector<std::string> installed = InstalledOcrLanguages();
     PageChoice chosen{PaperSize::Letter,      300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
                       FolderOrder::WriteTime, true};
+    chosen.bookmarks = true;
+    chosen.pdfa = PdfA::A1b;
+    chosen.title = QStringLiteral("Title");
+    chosen.subject = QStringLiteral("Subject");
     if (!installed.empty()) {
         chosen.recognizeText = true;
         chosen.ocrLanguages = QString::fromStdString(installed.back());
@@ -344,9 +348,11 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
     }
     QCOMPARE(shown, titles);
     const std::pair<const char*, const char*> fields[] = {
-        {"paper", "pageTab"},        {"dpi", "pageTab"},     {"orientation", "pageTab"},
-        {"margin", "pageTab"},       {"fit", "picturesTab"}, {"order", "picturesTab"},
-        {"keepJpeg", "documentTab"}, {"ocr", "textTab"},     {"ocrLanguages", "textTab"}};
+        {"paper", "pageTab"},        {"dpi", "pageTab"},           {"orientation", "pageTab"},
+        {"margin", "pageTab"},       {"fit", "picturesTab"},       {"order", "picturesTab"},
+        {"keepJpeg", "documentTab"}, {"bookmarks", "documentTab"}, {"pdfa", "documentTab"},
+        {"title", "documentTab"},    {"author", "documentTab"},    {"subject", "documentTab"},
+        {"keywords", "documentTab"}, {"ocr", "textTab"},           {"ocrLanguages", "textTab"}};
     for (const auto& [name, tabName] : fields) {
         auto* field = dialog.findChild<QWidget*>(name);
         auto* tab = dialog.findChild<QWidget*>(tabName);

@@ -42,7 +42,12 @@ const PageChoice kPage{.paper = PaperSize::A4,
                        .fit = PictureFit::Shrink,
                        .order = FolderOrder::Name,
                        .recognizeText = true,
-                       .ocrLanguages = QStringLiteral("chi_sim+eng")};
+                       .ocrLanguages = QStringLiteral("chi_sim+eng"),
+                       .bookmarks = true,
+                       .pdfa = PdfA::A2b,
+                       .title = QStringLiteral("Akten 第一"),
+                       .author = QStringLiteral("Zoë"),
+                       .keywords = QStringLiteral("a, b")};
 
 // Closes the window as the user does, answering Yes.
 void Close(CQuillmarkDlg& dlg, FakeShell& shell) {

@@ -229,3 +229,23 @@ std::string WhyProfileUnfit(std::string_view bytes, int colourBands) {
     }
     return {};
 }
+
+std::string MakeSrgbV2Profile() {
+    const ProfilePtr profile(cmsCreate_sRGBProfile(), &cmsCloseProfile);
+    if (!profile) {
+        return {};
+    }
+    // Version 2 profiles hold their tone curves as tables, which lcms writes
+    // in place of the parametric ones of version 4.
+    cmsSetProfileVersion(profile.get(), 2.1);
+    std::string bytes = Serialise(profile.get());
+    // lcms dates a profile when it is made; the same profile in every document
+    // keeps documents of the same pictures identical byte for byte.
+    constexpr size_t kDateAt = 24; // twelve bytes: year, month, day, hours, minutes, seconds
+    constexpr unsigned char kFixedDate[12] = {0x07, 0xD0, 0, 1, 0, 1, 0, 0, 0, 0, 0, 0}; // 2000-01-01
+    if (bytes.size() >= kDateAt + sizeof kFixedDate) {
+        bytes.replace(kDateAt, sizeof kFixedDate, reinterpret_cast<const char*>(kFixedDate),
+                      sizeof kFixedDate);
+    }
+    return bytes;
+}

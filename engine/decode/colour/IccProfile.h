@@ -51,3 +51,8 @@ bool DescribesSrgb(std::string_view profile);
 // this picture is RGB". Empty when it is whole, lcms can read it and it is
 // made for exactly those channels.
 std::string WhyProfileUnfit(std::string_view profile, int colourBands);
+
+// The sRGB profile as an ICC version 2 profile, the version every PDF reader
+// and PDF/A-1 take: what archival documents declare their colours to be.
+// Empty only when lcms cannot make it (out of memory).
+std::string MakeSrgbV2Profile();
