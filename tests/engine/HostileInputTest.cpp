@@ -267,15 +267,17 @@ TEST(HostileInput, APictureIsGivenUpForTheTimeItsDecoderTookNotForWaiting) {
         const char* what;
         fs::path decoder;
         const char* standIn; // what the stand-in decoder does, if it is the decoder
-        const char* reason;  // empty: the picture converts cleanly
+        // Empty: the picture converts cleanly. The reason, not the clock,
+        // tells which limit ended a picture: a busy machine stretches every
+        // wait, so only lower bounds of time are checked.
+        const char* reason;
         int atLeastSeconds;
-        int atMostSeconds;
     };
     const Row rows[] = {
-        {"a decoder that waits three seconds", QUILLMARK_PAGE_CRASH_WORKER, "slow", "", 3, 9},
-        {"a decoder that spins", spinning, nullptr, "gave up after 1 seconds of decoding", 1, 8},
+        {"a decoder that waits three seconds", QUILLMARK_PAGE_CRASH_WORKER, "slow", "", 3},
+        {"a decoder that spins", spinning, nullptr, "gave up after 1 seconds of decoding", 1},
         // Its white page waits for ever too: twice the backstop.
-        {"a decoder that never answers", stuck, nullptr, "did not answer for 10 seconds", 20, 35},
+        {"a decoder that never answers", stuck, nullptr, "did not answer for 10 seconds", 20},
     };
     for (const Row& row : rows) {
         SCOPED_TRACE(row.what);
@@ -293,7 +295,6 @@ TEST(HostileInput, APictureIsGivenUpForTheTimeItsDecoderTookNotForWaiting) {
         const auto took = std::chrono::steady_clock::now() - start;
         ::unsetenv("QUILLMARK_STAND_IN");
         EXPECT_GE(took, std::chrono::seconds(row.atLeastSeconds));
-        EXPECT_LE(took, std::chrono::seconds(row.atMostSeconds));
         EXPECT_EQ(log.notifications, std::vector<Stage>{Stage::Prepare});
         if (*row.reason == '\0') {
             EXPECT_TRUE(job.report.pictureProblems.empty()) << job.report.pictureProblems[0].reason;
