@@ -5,6 +5,7 @@
 #include "DamageWarnings.h"
 #include "EmfPicture.h"
 #include "PngColour.h"
+#include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
 #include "VipsRuntime.h"
@@ -246,8 +247,12 @@ VImage BitmapImage(BmpPicture& bitmap) {
                          delete static_cast<std::vector<uint8_t>*>(data);
                      }),
                      pixels.release());
-    image = image.copy(VImage::option()->set("interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W
-                                                                                 : VIPS_INTERPRETATION_sRGB));
+    auto* options = VImage::option()->set(
+        "interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    if (bitmap.xPixelsPerMetre > 0 && bitmap.yPixelsPerMetre > 0) {
+        options->set("xres", bitmap.xPixelsPerMetre / 1000.0)->set("yres", bitmap.yPixelsPerMetre / 1000.0);
+    }
+    image = image.copy(options);
     return bitmap.iccProfile.empty() ? image : WithProfile(image, bitmap.iccProfile);
 }
 
@@ -324,9 +329,9 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
 }
 
 // The page a picture goes on, laid out for the size it is shown at (EXIF
-// orientation applied): the job's page, or for a preview a page of the
-// picture's own proportions.
-using PageFor = std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)>;
+// orientation applied, its pixels made square): the job's page, or for a
+// preview a page of the picture's own proportions.
+using PageFor = std::function<PageGeometry(const ShownPicture& shown)>;
 
 // Returns why the picture's colour profile could not be used, empty when it
 // could or there was none.
@@ -343,9 +348,12 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
                                  std::to_string(kMaxPicturePixels / 1'000'000) + " megapixels)");
     }
     const bool swap = SwapsSides(orientation);
-    const int shownWidth = swap ? header.height() : header.width();
-    const int shownHeight = swap ? header.width() : header.height();
-    const PageGeometry page = pageFor(shownWidth, shownHeight);
+    const PictureResolution stored = StatedResolution(header);
+    // A quarter turn takes each axis's resolution along with it.
+    const ShownPicture shown =
+        swap ? ShowPicture(header.height(), header.width(), {stored.y, stored.x})
+             : ShowPicture(header.width(), header.height(), stored);
+    const PageGeometry page = pageFor(shown);
     const PagePlacement& place = page.picture;
 
     LoadRequest request;
@@ -360,9 +368,9 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    const DisplayColours shown = ToOpaqueEightBit(picture);
-    SavePage(PlaceOnPage(shown.image, place, page.widthPx, page.heightPx), destination, quality);
-    return shown.profileProblem;
+    const DisplayColours colours = ToOpaqueEightBit(picture);
+    SavePage(PlaceOnPage(colours.image, place, page.widthPx, page.heightPx), destination, quality);
+    return colours.profileProblem;
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -391,7 +399,8 @@ std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
     const VImage drawing = ToOpaqueEightBit(drawn.image).image;
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
-    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
+    // Drawn at the page's resolution, so a page of its own size keeps that size.
+    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height(), setup.dpi);
     SavePage(PlaceOnPage(drawing, page.picture, page.widthPx, page.heightPx), destination, quality);
     return drawn.problem;
 }
@@ -572,11 +581,11 @@ namespace {
 // A preview keeps the picture's proportions, scaled down to fit inside
 // maxSide x maxSide; a smaller picture keeps its size.
 PageFor PreviewPage(int32_t maxSide) {
-    return [maxSide](int32_t shownWidth, int32_t shownHeight) {
-        const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
-        return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shownWidth * scale)),
-                                    std::max(1, static_cast<int32_t>(shownHeight * scale))),
-                          shownWidth, shownHeight);
+    return [maxSide](const ShownPicture& shown) {
+        const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shown.width, shown.height));
+        return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shown.width * scale)),
+                                    std::max(1, static_cast<int32_t>(shown.height * scale))),
+                          shown.width, shown.height);
     };
 }
 
@@ -703,8 +712,8 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
             }
             return result;
         }
-        const PageFor jobPage = [&](int32_t shownWidth, int32_t shownHeight) {
-            return LayOutPage(page, shownWidth, shownHeight);
+        const PageFor jobPage = [&](const ShownPicture& shown) {
+            return LayOutPage(page, shown.width, shown.height, shown.pixelsPerInch);
         };
         result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,
                                     quality, failure);

@@ -203,3 +203,51 @@ TEST(NormalizeImage, MetafileThatDrawsOnlyInEmfPlusIsDrawnWithoutComplaint) {
     EXPECT_FALSE(result.problem.has_value()) << result.reason;
     EXPECT_FALSE(Near(ReadPixel(out / "p.jpg", 150, 150), kWhite, 5)) << "the drawing's yellow ground shows";
 }
+
+// A fax at 204 x 98 dpi has pixels twice as tall as wide: shown square, it
+// would come out at half its height.
+TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
+    struct Row {
+        const char* name;
+        bool faxTiff;
+    };
+    const Row rows[] = {{"fax.tif", true}, {"plain.tif", false}, {"phys.png", false},
+                        {"jfif.jpg", false}, {"pels.bmp", false}};
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path source = dir / row.name;
+        // 2 x 2 inches: 408 x 196 pixels at 204 x 98 dpi.
+        WriteSolidPictureAt(source, 408, 196, {0, 0, 0}, 204, 98, row.faxTiff);
+
+        // On a square page the picture is nearly square, centred with a thin band above and below.
+        const fs::path custom = dir / (std::string(row.name) + ".custom.jpg");
+        ASSERT_TRUE(NormalizeImage(400, 400, source, custom).written);
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 20), {0, 0, 0}, 40));
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 2), kWhite));
+
+        // On a page of its own size: 2 x 2 inches at the job's 150 dpi.
+        PageSetup own;
+        own.paper = PaperSize::Picture;
+        own.dpi = 150;
+        const fs::path sized = dir / (std::string(row.name) + ".own.jpg");
+        ASSERT_TRUE(NormalizeImage(own, source, sized).written);
+        const PictureSize size = ReadSize(sized);
+        EXPECT_EQ(size.width, 300);
+        EXPECT_EQ(size.height, 300);
+        EXPECT_TRUE(Near(ReadPixel(sized, 150, 3), {0, 0, 0}, 40));
+    }
+
+    // A picture turned a quarter by its EXIF takes its resolutions along.
+    const fs::path upright = dir / "upright.png";
+    WriteSolidPictureAt(upright, 196, 408, {0, 0, 0}, 98, 204);
+    const fs::path turned = dir / "turned.jpg";
+    WriteTurnedJpeg(upright, turned);
+    PageSetup own;
+    own.paper = PaperSize::Picture;
+    own.dpi = 150;
+    const fs::path page = dir / "turned.page.jpg";
+    ASSERT_TRUE(NormalizeImage(own, turned, page).written);
+    EXPECT_EQ(ReadSize(page).width, 300);
+    EXPECT_EQ(ReadSize(page).height, 300);
+}
