@@ -220,11 +220,12 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         // 2 x 2 inches: 408 x 196 pixels at 204 x 98 dpi.
         WriteSolidPictureAt(source, 408, 196, {0, 0, 0}, 204, 98, row.faxTiff);
 
-        // On a square page the picture is nearly square, centred with a thin band above and below.
+        // Nearly square (400 x 384 from row 48), where square pixels would
+        // leave it 192 rows tall from row 144.
         const fs::path custom = dir / (std::string(row.name) + ".custom.jpg");
-        ASSERT_TRUE(NormalizeImage(400, 400, source, custom).written);
-        EXPECT_TRUE(Near(ReadPixel(custom, 200, 20), {0, 0, 0}, 40));
-        EXPECT_TRUE(Near(ReadPixel(custom, 200, 2), kWhite));
+        ASSERT_TRUE(NormalizeImage(400, 480, source, custom).written);
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 60), {0, 0, 0}, 40));
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 20), kWhite));
 
         // On a page of its own size: 2 x 2 inches at the job's 150 dpi.
         PageSetup own;
@@ -238,9 +239,11 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         EXPECT_TRUE(Near(ReadPixel(sized, 150, 3), {0, 0, 0}, 40));
     }
 
-    // A picture turned a quarter by its EXIF takes its resolutions along.
+    // A picture turned a quarter by its EXIF takes its resolutions along: stored
+    // 408 x 196 at 204 x 98 dpi, it is shown 196 x 408 at 98 x 204 dpi, still
+    // 2 x 2 inches. (The turn that writes it leaves the resolutions as given.)
     const fs::path upright = dir / "upright.png";
-    WriteSolidPictureAt(upright, 196, 408, {0, 0, 0}, 98, 204);
+    WriteSolidPictureAt(upright, 196, 408, {0, 0, 0}, 204, 98);
     const fs::path turned = dir / "turned.jpg";
     WriteTurnedJpeg(upright, turned);
     PageSetup own;
