@@ -211,8 +211,11 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         const char* name;
         bool faxTiff;
     };
-    const Row rows[] = {{"fax.tif", true}, {"plain.tif", false}, {"phys.png", false},
-                        {"jfif.jpg", false}, {"pels.bmp", false}};
+    const Row rows[] = {{"fax.tif", true},
+                        {"plain.tif", false},
+                        {"phys.png", false},
+                        {"jfif.jpg", false},
+                        {"pels.bmp", false}};
     TempDir dir;
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);
@@ -220,8 +223,8 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         // 2 x 2 inches: 408 x 196 pixels at 204 x 98 dpi.
         WriteSolidPictureAt(source, 408, 196, {0, 0, 0}, 204, 98, row.faxTiff);
 
-        // Nearly square (400 x 384 from row 48), where square pixels would
-        // leave it 192 rows tall from row 144.
+        // Square (400 x 400 from row 40), where square pixels would leave it
+        // 192 rows tall from row 144.
         const fs::path custom = dir / (std::string(row.name) + ".custom.jpg");
         ASSERT_TRUE(NormalizeImage(400, 480, source, custom).written);
         EXPECT_TRUE(Near(ReadPixel(custom, 200, 60), {0, 0, 0}, 40));
