@@ -113,13 +113,14 @@ struct HeaderFacts {
 // a kept picture turns and stretches exactly as a rendered one would; empty
 // when the picture library cannot read the header (the normalisation then
 // reports why).
-std::optional<HeaderFacts> HeaderFactsOf(std::string_view bytes) {
+std::optional<HeaderFacts> HeaderFactsOf(std::string_view bytes, const JpegLayout& layout) {
     EnsureVipsStarted();
     VipsBlob* blob = vips_blob_new(nullptr, bytes.data(), bytes.size());
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
     try {
         const vips::VImage header = vips::VImage::jpegload_buffer(blob);
-        return HeaderFacts{vips_image_get_orientation(header.get_image()), StatedResolution(header)};
+        return HeaderFacts{vips_image_get_orientation(header.get_image()),
+                           StatedResolution(WithJpegDensity(header, layout))};
     } catch (const vips::VError&) {
         ClearVipsMessages();
         return std::nullopt;
@@ -144,7 +145,7 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     if (!layout || !ShowsAsItIs(*layout) || !ReachesEndOfImage(bytes, *layout)) {
         return result;
     }
-    const std::optional<HeaderFacts> facts = HeaderFactsOf(bytes);
+    const std::optional<HeaderFacts> facts = HeaderFactsOf(bytes, *layout);
     if (!facts) {
         return result;
     }

@@ -31,6 +31,9 @@ namespace {
 // tiny pages must not fill the disk, and no scanned document is this long.
 constexpr size_t kMaxPicturePages = 5000;
 
+// Enough of a JPEG for the markers before its picture data, profile and EXIF included.
+constexpr size_t kJpegHeaderBytes = 1 << 20;
+
 constexpr const char* kUnknownKind =
     "not a JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL or JPEG 2000 picture";
 
@@ -502,8 +505,13 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
     switch (format) {
     case PictureFormat::Jpeg:
         return {[=, &file] {
+            // The header's density, which libvips reads only in part.
+            const std::optional<JpegLayout> layout = ReadJpegLayout(file.Read(kJpegHeaderBytes));
             PageTrouble trouble = render(
-                [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); }, true);
+                [&](const LoadRequest& request) {
+                    return WithJpegDensity(LoadWithLibvips(file, format, request), layout);
+                },
+                true);
             // libvips names only the first of libjpeg's warnings, and that one
             // may be harmless while a later one is not: look at them all.
             if (trouble.damage.empty() && RecentVipsWarnings().find("VipsJpeg") != std::string::npos) {

@@ -1,7 +1,6 @@
 #include "StatedResolution.h"
 
 #include <algorithm>
-#include <cmath>
 #include <string>
 
 namespace {
@@ -31,14 +30,28 @@ PictureResolution StatedResolution(const vips::VImage& picture) {
     }
     PictureResolution resolution{xPerMm * kMillimetresPerInch, yPerMm * kMillimetresPerInch};
     const std::string loader = LoaderOf(picture);
-    if (loader.rfind("jpegload", 0) == 0 && !HasField(picture, "exif-ifd0-XResolution") &&
-        std::abs(resolution.x - 72) < 1e-6 && std::abs(resolution.y - 72) < 1e-6) {
-        return {};
-    }
     if (loader.rfind("tiffload", 0) == 0 && !HasField(picture, "resolution-unit") && xPerMm > 0 &&
         yPerMm > 0) {
         const double finer = std::max(xPerMm, yPerMm);
         return {xPerMm / finer * kUnstatedPixelsPerInch, yPerMm / finer * kUnstatedPixelsPerInch};
     }
     return resolution;
+}
+
+vips::VImage WithJpegDensity(vips::VImage picture, const std::optional<JpegLayout>& layout) {
+    if (!layout || HasField(picture, "exif-ifd0-XResolution")) {
+        return picture;
+    }
+    const std::optional<JfifDensity>& jfif = layout->jfif;
+    if (jfif && jfif->unit != 0 && jfif->x > 1 && jfif->y > 1) {
+        return picture;
+    }
+    double xPerMm = 1.0; // none, as libvips says it
+    double yPerMm = 1.0;
+    if (jfif && jfif->unit == 0 && jfif->x > 0 && jfif->y > 0 && jfif->x != jfif->y) {
+        const double finer = std::max(jfif->x, jfif->y);
+        xPerMm = jfif->x / finer * kUnstatedPixelsPerInch / kMillimetresPerInch;
+        yPerMm = jfif->y / finer * kUnstatedPixelsPerInch / kMillimetresPerInch;
+    }
+    return picture.copy(vips::VImage::option()->set("xres", xPerMm)->set("yres", yPerMm));
 }

@@ -1,4 +1,5 @@
 #include "NormalizeImage.h"
+#include "KeepJpeg.h"
 #include "Pictures.h"
 #include "TempDir.h"
 
@@ -256,4 +257,39 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
     ASSERT_TRUE(NormalizeImage(own, turned, page).written);
     EXPECT_EQ(ReadSize(page).width, 300);
     EXPECT_EQ(ReadSize(page).height, 300);
+}
+
+// A JPEG's own header decides its size on a page of its own, rendered or kept
+// alike: libvips alone would say 72 dpi for one that states nothing.
+TEST(NormalizeImage, AJpegsOwnDensitySizesItsPage) {
+    struct Row {
+        const char* what;
+        int unit, x, y;
+        int pageWidth, pageHeight;
+    };
+    const Row rows[] = {
+        {"no JFIF segment: 96 dpi", -1, 0, 0, 469, 313},
+        {"JFIF shape only, square: 96 dpi", 0, 1, 1, 469, 313},
+        {"JFIF shape only, wide pixels", 0, 1, 2, 938, 313},
+        {"72 dpi said in inches", 1, 72, 72, 625, 417},
+        {"118 per centimetre, 300 dpi", 2, 118, 118, 150, 100},
+    };
+    PageSetup own;
+    own.paper = PaperSize::Picture;
+    own.dpi = 150;
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path source = dir / "picture.jpg";
+        WriteJfifJpeg(source, 300, 200, row.unit, row.x, row.y);
+        const fs::path rendered = dir / "rendered.jpg";
+        ASSERT_TRUE(NormalizeImage(own, source, rendered).written);
+        EXPECT_NEAR(ReadSize(rendered).width, row.pageWidth, 1);
+        EXPECT_NEAR(ReadSize(rendered).height, row.pageHeight, 1);
+        const KeepJpegResult kept = KeepJpegAsIs(source, dir / "kept.jpg", own);
+        ASSERT_TRUE(kept.kept);
+        EXPECT_EQ(kept.kept->pageWidth, ReadSize(rendered).width);
+        EXPECT_EQ(kept.kept->pageHeight, ReadSize(rendered).height);
+        fs::remove(dir / "kept.jpg");
+    }
 }

@@ -108,6 +108,27 @@ void WriteSolidPictureAt(const std::filesystem::path& path, int width, int heigh
     Save(image, path);
 }
 
+void WriteJfifJpeg(const std::filesystem::path& path, int width, int height, int unit, int x, int y) {
+    StartVips();
+    VipsBlob* blob =
+        SolidImage(width, height, {90, 90, 90}).jpegsave_buffer(VImage::option()->set("strip", true));
+    std::string bytes(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length);
+    vips_area_unref(VIPS_AREA(blob));
+    // Stripped, libvips writes no JFIF segment: one goes in after the start marker.
+    if (unit >= 0) {
+        std::string jfif("\xFF\xE0\x00\x10JFIF\x00\x01\x01", 11);
+        jfif += {static_cast<char>(unit),
+                 static_cast<char>(x >> 8),
+                 static_cast<char>(x & 0xFF),
+                 static_cast<char>(y >> 8),
+                 static_cast<char>(y & 0xFF),
+                 '\0',
+                 '\0'};
+        bytes.insert(2, jfif);
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
 void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to) {
     StartVips();
     Save(VImage::new_from_file(from.c_str()), to);
