@@ -1,5 +1,6 @@
 #include "NormalizeImage.h"
 #include "KeepJpeg.h"
+#include "MultiPageTiff.h"
 #include "Pictures.h"
 #include "TempDir.h"
 
@@ -241,6 +242,25 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         EXPECT_EQ(size.width, 300);
         EXPECT_EQ(size.height, 300);
         EXPECT_TRUE(Near(ReadPixel(sized, 150, 3), {0, 0, 0}, 40));
+    }
+
+    // Each page of a TIFF has its own resolution: a standard and a fine fax
+    // page, both 2 x 2 inches, and one page that states none (96 dpi).
+    const fs::path scan = dir / "scan.tif";
+    WriteMultiPageTiff(scan, {{408, 196, {0, 0, 0}, 0, false, 204, 98},
+                              {408, 392, {0, 0, 0}, 0, false, 204, 196},
+                              {192, 96, {0, 0, 0}}});
+    const PicturePages pages(scan);
+    ASSERT_EQ(pages.count(), 3u);
+    const PictureSize expected[] = {{300, 300}, {300, 300}, {300, 150}};
+    for (size_t part = 0; part < pages.count(); ++part) {
+        PageSetup own;
+        own.paper = PaperSize::Picture;
+        own.dpi = 150;
+        const fs::path page = dir / ("scan" + std::to_string(part) + ".jpg");
+        ASSERT_TRUE(pages.Render(part, own, page).written);
+        EXPECT_EQ(ReadSize(page).width, expected[part].width) << part;
+        EXPECT_EQ(ReadSize(page).height, expected[part].height) << part;
     }
 
     // A picture turned a quarter by its EXIF takes its resolutions along: stored
