@@ -2,12 +2,16 @@
 #include "KeepJpeg.h"
 #include "MultiPageTiff.h"
 #include "Pictures.h"
+#include "StatedResolution.h"
 #include "TempDir.h"
+#include "TiffFallback.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -261,6 +265,16 @@ TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
         ASSERT_TRUE(pages.Render(part, own, page).written);
         EXPECT_EQ(ReadSize(page).width, expected[part].width) << part;
         EXPECT_EQ(ReadSize(page).height, expected[part].height) << part;
+    }
+
+    // libtiff's own reader, for TIFFs libvips cannot read, gives the same resolutions.
+    {
+        const int fd = ::open(scan.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const PictureResolution fallback = StatedResolution(ReadTiffAsRgba(fd, 0, 1'000'000, true));
+        ::close(fd);
+        EXPECT_NEAR(fallback.x, 204, 0.01);
+        EXPECT_NEAR(fallback.y, 98, 0.01);
     }
 
     // A picture turned a quarter by its EXIF takes its resolutions along: stored
