@@ -200,7 +200,8 @@ void AddPageOptions(CLI::App& app, TypedOptions& typed) {
             ->capture_default_str();
     auto* pageOption = app.add_option("--page", typed.paper,
                                       "paper size instead: A5, A4, A3, A2, B5, Letter, Legal or Tabloid "
-                                      "(a PDF page of the true sheet size)")
+                                      "(a PDF page of the true sheet size), or picture (each page the "
+                                      "picture's own size at its resolution, 96 dpi when it states none)")
                            ->option_text("NAME");
     pageOption->excludes(sizeOption);
     app.add_option("--dpi", typed.dpi, "resolution of the pages of a --page size (72 to 600)")

@@ -23,7 +23,14 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
 }
 
 QString PaperText(PaperSize paper) {
-    return paper == PaperSize::Custom ? UiTexts::PaperCustom() : QString::fromLatin1(PaperName(paper));
+    switch (paper) {
+    case PaperSize::Custom:
+        return UiTexts::PaperCustom();
+    case PaperSize::Picture:
+        return UiTexts::PaperPicture();
+    default:
+        return QString::fromLatin1(PaperName(paper));
+    }
 }
 
 QString MarginText(const PageChoice& choice) {

@@ -221,8 +221,10 @@ void CQuillmarkDlg::ShowPageSizeFields() {
         ConvertOptions options;
         ApplyPageChoice(pageChoice, options);
         const PageGeometry page = LayOutPage(PageSetupOf(options), 0, 0);
-        width->setText(QString::number(page.widthPx));
-        height->setText(QString::number(page.heightPx));
+        // Pages of each picture's own size have no one size to show.
+        const bool perPicture = pageChoice.paper == PaperSize::Picture;
+        width->setText(perPicture ? QString() : QString::number(page.widthPx));
+        height->setText(perPicture ? QString() : QString::number(page.heightPx));
     }
     OnCustomSizeBox();
 }

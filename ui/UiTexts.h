@@ -102,6 +102,7 @@ class UiTexts {
     static QString TextTab() { return tr("文字识别"); }
     static QString PaperLabel() { return tr("纸张大小："); }
     static QString PaperCustom() { return tr("自定义尺寸（像素）"); }
+    static QString PaperPicture() { return tr("图片尺寸"); }
     static QString PaperWithDpi() { return tr("%1，%2 dpi"); }
     static QString DpiLabel() { return tr("分辨率："); }
     static QString DpiSuffix() { return tr(" dpi"); }

@@ -9,6 +9,7 @@ constexpr uint8_t kEndOfImage = 0xD9;
 constexpr uint8_t kFirstRestart = 0xD0;
 constexpr uint8_t kExifMarker = 0xE1;
 constexpr uint8_t kAdobeMarker = 0xEE;
+constexpr uint8_t kJfifMarker = 0xE0;
 
 // Markers that stand alone, without a length: TEM and the restart markers.
 bool StandsAlone(uint8_t marker) {
@@ -93,6 +94,11 @@ std::optional<JpegLayout> ReadJpegLayout(std::string_view bytes) {
             haveFrame = true;
         } else if (marker == kExifMarker && body.substr(0, 6) == std::string_view("Exif\0\0", 6)) {
             layout.exifSegments.emplace_back(markerAt, at - markerAt);
+        } else if (marker == kJfifMarker && !layout.jfif && body.size() >= 12 &&
+                   body.substr(0, 5) == std::string_view("JFIF\0", 5)) {
+            layout.jfif =
+                JfifDensity{static_cast<uint8_t>(Byte(body, 7)), static_cast<uint16_t>(BigEndian16(body, 8)),
+                            static_cast<uint16_t>(BigEndian16(body, 10))};
         } else if (marker == kAdobeMarker && body.size() >= 12 && body.substr(0, 5) == "Adobe") {
             layout.adobeTransform = static_cast<uint8_t>(Byte(body, 11));
         }

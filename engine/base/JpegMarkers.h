@@ -6,6 +6,13 @@
 #include <string_view>
 #include <vector>
 
+// The density of a JFIF segment.
+struct JfifDensity {
+    uint8_t unit = 0; // 0: the numbers give only the pixels' shape; 1: per inch; 2: per centimetre
+    uint16_t x = 0;
+    uint16_t y = 0;
+};
+
 // The layout of a JPEG file as its markers tell it, read up to the start of
 // the first scan without decoding any picture data.
 struct JpegLayout {
@@ -15,12 +22,12 @@ struct JpegLayout {
     int height = 0;
     std::vector<uint8_t> componentIds;
     std::optional<uint8_t> adobeTransform; // the Adobe segment's colour transform, when there is one
+    std::optional<JfifDensity> jfif;       // the JFIF segment's density, when there is one
     // Every APP1 segment that holds EXIF data, as {offset, length} of the
     // whole segment (marker included).
     std::vector<std::pair<size_t, size_t>> exifSegments;
     size_t firstScan = 0; // where the first scan's marker begins
 };
-
 
 // Empty when `bytes` does not begin with a well-formed JPEG header: a start
 // marker, then marker segments whose lengths stay inside the file, exactly one

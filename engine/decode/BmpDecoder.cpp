@@ -47,6 +47,8 @@ struct Header {
     uint32_t compression = kDibRgb;
     uint32_t imageSize = 0;
     uint32_t coloursUsed = 0;
+    int32_t xPixelsPerMetre = 0;
+    int32_t yPixelsPerMetre = 0;
     bool os2 = false;
     std::array<uint32_t, 4> masks{}; // red, green, blue, alpha
     bool alphaMaskGiven = false;
@@ -81,6 +83,8 @@ Header ReadHeader(std::string_view file) {
     h.bitCount = U16(fields, 14);
     h.compression = U32(fields, 16);
     h.imageSize = U32(fields, 20);
+    h.xPixelsPerMetre = static_cast<int32_t>(U32(fields, 24));
+    h.yPixelsPerMetre = static_cast<int32_t>(U32(fields, 28));
     h.coloursUsed = U32(fields, 32);
     if (h.os2) {
         if (h.compression == kOs2Huffman || h.compression == kOs2Rle24) {
@@ -386,6 +390,8 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     }
     const std::string_view data = file.substr(pixelsAt);
     picture.iccProfile = EmbeddedProfile(file, h);
+    picture.xPixelsPerMetre = std::max(h.xPixelsPerMetre, 0);
+    picture.yPixelsPerMetre = std::max(h.yPixelsPerMetre, 0);
     if (h.compression == kDibJpeg || h.compression == kDibPng) {
         picture.stream = h.compression == kDibJpeg ? BmpPicture::Stream::Jpeg : BmpPicture::Stream::Png;
         picture.streamBytes =

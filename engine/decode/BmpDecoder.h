@@ -30,6 +30,8 @@ struct BmpPicture {
     int bands = 0;               // 1 grey, 2 grey + alpha, 3 RGB, 4 RGBA
     std::vector<uint8_t> pixels; // top row first, bands interleaved, 8 bits each
     std::string iccProfile;      // empty when the bitmap has none
+    int32_t xPixelsPerMetre = 0; // the resolution the header states, 0 when none
+    int32_t yPixelsPerMetre = 0;
     std::string damage;          // empty when the file was whole and sound
     Stream stream = Stream::None;
     std::string_view streamBytes; // the embedded JPEG or PNG, within the input

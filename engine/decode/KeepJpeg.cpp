@@ -3,6 +3,7 @@
 #include "JpegMarkers.h"
 #include "NormalizeImage.h"
 #include "PagePlacement.h"
+#include "StatedResolution.h"
 #include "VipsRuntime.h"
 
 #include <cstdio>
@@ -106,16 +107,23 @@ bool ShowsAsItIs(const JpegLayout& layout) {
     return !namedRgb || layout.adobeTransform.has_value();
 }
 
-// The EXIF orientation as the normalisation reads it, so a kept picture turns
-// exactly as a rendered one would; empty when the picture library cannot read
-// the header (the normalisation then reports why).
-std::optional<int> OrientationOf(std::string_view bytes) {
+struct HeaderFacts {
+    int orientation = 1;
+    PictureResolution resolution;
+};
+
+// The EXIF orientation and the resolution as the normalisation reads them, so
+// a kept picture turns and stretches exactly as a rendered one would; empty
+// when the picture library cannot read the header (the normalisation then
+// reports why).
+std::optional<HeaderFacts> HeaderFactsOf(std::string_view bytes, const JpegLayout& layout) {
     EnsureVipsStarted();
     VipsBlob* blob = vips_blob_new(nullptr, bytes.data(), bytes.size());
     std::unique_ptr<VipsArea, decltype(&vips_area_unref)> owner(VIPS_AREA(blob), &vips_area_unref);
     try {
         const vips::VImage header = vips::VImage::jpegload_buffer(blob);
-        return vips_image_get_orientation(header.get_image());
+        return HeaderFacts{vips_image_get_orientation(header.get_image()),
+                           StatedResolution(WithJpegDensity(header, layout))};
     } catch (const vips::VError&) {
         ClearVipsMessages();
         return std::nullopt;
@@ -140,17 +148,21 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     if (!layout || !ShowsAsItIs(*layout) || !ReachesEndOfImage(bytes, *layout)) {
         return result;
     }
-    const std::optional<int> orientation = OrientationOf(bytes);
-    if (!orientation) {
+    const std::optional<HeaderFacts> facts = HeaderFactsOf(bytes, *layout);
+    if (!facts) {
         return result;
     }
     KeptJpeg kept;
     kept.width = layout->width;
     kept.height = layout->height;
-    kept.orientation = *orientation;
+    kept.orientation = facts->orientation;
     const bool swap = SwapsSides(kept.orientation);
-    const PageGeometry geometry =
-        LayOutPage(page, swap ? kept.height : kept.width, swap ? kept.width : kept.height);
+    const PictureResolution& stored = facts->resolution;
+    // The page's matrix stretches the picture to its place, so non-square
+    // pixels show at their true shape as in a rendered page.
+    const ShownPicture shown = swap ? ShowPicture(kept.height, kept.width, {stored.y, stored.x})
+                                    : ShowPicture(kept.width, kept.height, stored);
+    const PageGeometry geometry = LayOutPage(page, shown.width, shown.height, shown.pixelsPerInch);
     kept.pageWidth = geometry.widthPx;
     kept.pageHeight = geometry.heightPx;
     kept.place = geometry.picture;

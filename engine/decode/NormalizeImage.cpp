@@ -5,6 +5,7 @@
 #include "DamageWarnings.h"
 #include "EmfPicture.h"
 #include "PngColour.h"
+#include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
 #include "VipsRuntime.h"
@@ -30,6 +31,9 @@ namespace {
 // A TIFF with more pages than this is taken as far as this: a hostile chain of
 // tiny pages must not fill the disk, and no scanned document is this long.
 constexpr size_t kMaxPicturePages = 5000;
+
+// Enough of a JPEG for the markers before its picture data, profile and EXIF included.
+constexpr size_t kJpegHeaderBytes = 1 << 20;
 
 constexpr const char* kUnknownKind =
     "not a JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL or JPEG 2000 picture";
@@ -247,8 +251,12 @@ VImage BitmapImage(BmpPicture& bitmap) {
                          delete static_cast<std::vector<uint8_t>*>(data);
                      }),
                      pixels.release());
-    image = image.copy(VImage::option()->set("interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W
-                                                                                 : VIPS_INTERPRETATION_sRGB));
+    auto* options = VImage::option()->set(
+        "interpretation", bitmap.bands <= 2 ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    if (bitmap.xPixelsPerMetre > 0 && bitmap.yPixelsPerMetre > 0) {
+        options->set("xres", bitmap.xPixelsPerMetre / 1000.0)->set("yres", bitmap.yPixelsPerMetre / 1000.0);
+    }
+    image = image.copy(options);
     return bitmap.iccProfile.empty() ? image : WithProfile(image, bitmap.iccProfile);
 }
 
@@ -329,11 +337,11 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
 }
 
 // The page a picture goes on, laid out for the size it is shown at (EXIF
-// orientation applied): the job's page, or for a preview a page of the
-// picture's own proportions.
+// orientation applied, its pixels made square): the job's page, or for a
+// preview a page of the picture's own proportions.
 // `shown`, when set, hears the picture before it is placed.
 struct PageFor {
-    std::function<PageGeometry(int32_t shownWidth, int32_t shownHeight)> layout;
+    std::function<PageGeometry(const ShownPicture& picture)> layout;
     const ShownPictureSink* shown = nullptr;
 };
 
@@ -377,7 +385,12 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     const bool swap = SwapsSides(orientation);
     const int shownWidth = swap ? header.height() : header.width();
     const int shownHeight = swap ? header.width() : header.height();
-    const PageGeometry page = pageFor.layout(shownWidth, shownHeight);
+    const PictureResolution stored = StatedResolution(header);
+    // A quarter turn takes each axis's resolution along with it.
+    const ShownPicture shownPicture =
+        swap ? ShowPicture(header.height(), header.width(), {stored.y, stored.x})
+             : ShowPicture(header.width(), header.height(), stored);
+    const PageGeometry page = pageFor.layout(shownPicture);
     const PagePlacement& place = page.picture;
 
     LoadRequest request;
@@ -408,9 +421,9 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     if (orientation > 1) {
         picture = picture.autorot();
     }
-    const DisplayColours shown = ToOpaqueEightBit(picture);
-    SavePage(PlaceOnPage(shown.image, place, page.widthPx, page.heightPx), destination, quality);
-    return shown.profileProblem;
+    const DisplayColours colours = ToOpaqueEightBit(picture);
+    SavePage(PlaceOnPage(colours.image, place, page.widthPx, page.heightPx), destination, quality);
+    return colours.profileProblem;
 }
 
 std::string ReadMetafile(const SourceFile& file) {
@@ -440,7 +453,8 @@ std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
     const VImage drawing = ToOpaqueEightBit(drawn.image).image;
     PageSetup fitted = setup;
     fitted.fit = PictureFit::Fit;
-    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height());
+    // Drawn at the page's resolution, so a page of its own size keeps that size.
+    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height(), setup.dpi);
     SavePage(PlaceOnPage(LetHear(shown, drawing, page), page.picture, page.widthPx, page.heightPx),
              destination, quality);
     return drawn.problem;
@@ -543,8 +557,13 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
     switch (format) {
     case PictureFormat::Jpeg:
         return {[=, &file] {
+            // The header's density, which libvips reads only in part.
+            const std::optional<JpegLayout> layout = ReadJpegLayout(file.Read(kJpegHeaderBytes));
             PageTrouble trouble = render(
-                [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); }, true);
+                [&](const LoadRequest& request) {
+                    return WithJpegDensity(LoadWithLibvips(file, format, request), layout);
+                },
+                true);
             // libvips names only the first of libjpeg's warnings, and that one
             // may be harmless while a later one is not: look at them all.
             if (trouble.damage.empty() && RecentVipsWarnings().find("VipsJpeg") != std::string::npos) {
@@ -622,11 +641,11 @@ namespace {
 // A preview keeps the picture's proportions, scaled down to fit inside
 // maxSide x maxSide; a smaller picture keeps its size.
 PageFor PreviewPage(int32_t maxSide) {
-    return {[maxSide](int32_t shownWidth, int32_t shownHeight) {
-        const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shownWidth, shownHeight));
-        return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shownWidth * scale)),
-                                    std::max(1, static_cast<int32_t>(shownHeight * scale))),
-                          shownWidth, shownHeight);
+    return {[maxSide](const ShownPicture& shown) {
+        const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shown.width, shown.height));
+        return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shown.width * scale)),
+                                    std::max(1, static_cast<int32_t>(shown.height * scale))),
+                          shown.width, shown.height);
     }};
 }
 
@@ -762,8 +781,8 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
             }
             return result;
         }
-        const PageFor jobPage{[&](int32_t shownWidth, int32_t shownHeight) {
-                                  return LayOutPage(page, shownWidth, shownHeight);
+        const PageFor jobPage{[&](const ShownPicture& picture) {
+                                  return LayOutPage(page, picture.width, picture.height, picture.pixelsPerInch);
                               },
                               shown};
         result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,

@@ -3,8 +3,10 @@
 #include "ColourToSrgb.h"
 #include "VipsRuntime.h"
 
+#include <algorithm>
 #include <bit>
 #include <cerrno>
+#include <cmath>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -99,8 +101,24 @@ VImage ReadTiffAsRgba(int fd, int directory, int64_t maxPixels, bool stopOnError
     } else {
         image = grey ? image.extract_band(0) : image.extract_band(0, VImage::option()->set("n", 3));
     }
-    image = image.copy(
-        VImage::option()->set("interpretation", grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB));
+    auto* options =
+        VImage::option()->set("interpretation", grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
+    // The resolution as libvips' own TIFF reader gives it, so that a fax read
+    // here keeps its true shape: pixels per millimetre, and without a unit
+    // only the pixels' shape, the finer axis at 96 dpi.
+    float xRes = 0;
+    float yRes = 0;
+    uint16_t unit = RESUNIT_INCH;
+    if (TIFFGetField(tiff.get(), TIFFTAG_XRESOLUTION, &xRes) &&
+        TIFFGetField(tiff.get(), TIFFTAG_YRESOLUTION, &yRes) && xRes > 0 && yRes > 0 && std::isfinite(xRes) &&
+        std::isfinite(yRes)) {
+        TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_RESOLUTIONUNIT, &unit);
+        const double perMm = unit == RESUNIT_CENTIMETER ? 0.1
+                             : unit == RESUNIT_NONE     ? 96.0 / 25.4 / std::max(xRes, yRes)
+                                                        : 1 / 25.4;
+        options->set("xres", xRes * perMm)->set("yres", yRes * perMm);
+    }
+    image = image.copy(options);
     image.set(VIPS_META_ORIENTATION, orientation);
 
     uint32_t profileLength = 0;

@@ -35,7 +35,52 @@ bool TurnFor(PageOrientation orientation, int32_t pageWidth, int32_t pageHeight,
     return false;
 }
 
+constexpr double kMinStatedDpi = 10;
+constexpr double kMaxStatedDpi = 100000;
+
+int32_t RoundedSide(double pixels) {
+    return static_cast<int32_t>(std::lround(std::clamp(pixels, 1.0, 1e9)));
+}
+
+// A Picture page before its margin: the picture's physical size, at most the
+// largest PDF page less the margin, in pixels of the page picture.
+void SizePicturePage(const PageSetup& setup, int32_t pictureWidth, int32_t pictureHeight,
+                     double pixelsPerInch, int32_t& width, int32_t& height) {
+    double widthIn = 210 / kMillimetresPerInch; // an unknown picture gets an A4 sheet
+    double heightIn = 297 / kMillimetresPerInch;
+    if (pictureWidth >= 1 && pictureHeight >= 1) {
+        const double perInch = pixelsPerInch > 0 ? pixelsPerInch : kUnstatedPixelsPerInch;
+        widthIn = pictureWidth / perInch;
+        heightIn = pictureHeight / perInch;
+    }
+    const double marginIn = 2.0 * MarginInPixels(setup) / setup.dpi;
+    const double roomIn = std::max(kMaxPdfPageInches - marginIn, 1.0 / setup.dpi);
+    const double scale = std::min({1.0, roomIn / widthIn, roomIn / heightIn});
+    width = RoundedSide(widthIn * scale * setup.dpi);
+    height = RoundedSide(heightIn * scale * setup.dpi);
+}
+
 } // namespace
+
+ShownPicture ShowPicture(int32_t width, int32_t height, PictureResolution resolution) {
+    const auto usable = [](double dpi) {
+        return std::isfinite(dpi) && dpi >= kMinStatedDpi && dpi <= kMaxStatedDpi;
+    };
+    const double x = resolution.x;
+    const double y = resolution.y;
+    if (!usable(x) || !usable(y) || std::max(x, y) > kMaxPixelAspect * std::min(x, y)) {
+        return {width, height, 0};
+    }
+    // The finer axis keeps its pixels; the coarser one gets as many as it
+    // would have at the finer resolution.
+    if (x < y) {
+        return {RoundedSide(width * (y / x)), height, y};
+    }
+    if (y < x) {
+        return {width, RoundedSide(height * (x / y)), x};
+    }
+    return {width, height, x};
+}
 
 PagePlacement FitPictureOnPage(int32_t pageWidth, int32_t pageHeight, int32_t pictureWidth,
                                int32_t pictureHeight) {
@@ -67,9 +112,21 @@ int32_t MarginInPixels(const PageSetup& setup) {
     return static_cast<int32_t>(std::lround(std::min(pixels, 1e9)));
 }
 
-PageGeometry LayOutPage(const PageSetup& setup, int32_t pictureWidth, int32_t pictureHeight) {
+PageGeometry LayOutPage(const PageSetup& setup, int32_t pictureWidth, int32_t pictureHeight,
+                        double pixelsPerInch) {
     PageGeometry page;
-    if (setup.paper == PaperSize::Custom) {
+    const bool ownSize = setup.paper == PaperSize::Picture;
+    if (ownSize) {
+        // The page is made for the picture: the margin goes around it.
+        int32_t width = 0;
+        int32_t height = 0;
+        SizePicturePage(setup, pictureWidth, pictureHeight, pixelsPerInch, width, height);
+        const int32_t margin = MarginInPixels(setup);
+        page.widthPx = width + 2 * margin;
+        page.heightPx = height + 2 * margin;
+        page.widthPt = page.widthPx * kPointsPerInch / setup.dpi;
+        page.heightPt = page.heightPx * kPointsPerInch / setup.dpi;
+    } else if (setup.paper == PaperSize::Custom) {
         page.widthPx = setup.pageWidth;
         page.heightPx = setup.pageHeight;
         page.widthPt = setup.pageWidth;
@@ -81,7 +138,8 @@ PageGeometry LayOutPage(const PageSetup& setup, int32_t pictureWidth, int32_t pi
         page.widthPt = sheet.widthMm * kPointsPerInch / kMillimetresPerInch;
         page.heightPt = sheet.heightMm * kPointsPerInch / kMillimetresPerInch;
     }
-    page.turned = TurnFor(setup.orientation, page.widthPx, page.heightPx, pictureWidth, pictureHeight);
+    page.turned =
+        !ownSize && TurnFor(setup.orientation, page.widthPx, page.heightPx, pictureWidth, pictureHeight);
     if (page.turned) {
         std::swap(page.widthPx, page.heightPx);
         std::swap(page.widthPt, page.heightPt);
@@ -94,8 +152,8 @@ PageGeometry LayOutPage(const PageSetup& setup, int32_t pictureWidth, int32_t pi
     const int32_t areaWidth = page.widthPx - 2 * margin;
     const int32_t areaHeight = page.heightPx - 2 * margin;
 
-    const bool keepsOwnSize = setup.fit == PictureFit::Shrink && pictureWidth >= 1 && pictureHeight >= 1 &&
-                              pictureWidth <= areaWidth && pictureHeight <= areaHeight;
+    const bool keepsOwnSize = !ownSize && setup.fit == PictureFit::Shrink && pictureWidth >= 1 &&
+                              pictureHeight >= 1 && pictureWidth <= areaWidth && pictureHeight <= areaHeight;
     if (keepsOwnSize) {
         page.picture = {(areaWidth - pictureWidth) / 2, (areaHeight - pictureHeight) / 2, pictureWidth,
                         pictureHeight};
@@ -109,6 +167,11 @@ PageGeometry LayOutPage(const PageSetup& setup, int32_t pictureWidth, int32_t pi
 
 PdfPageBox PdfPageFor(const PageSetup& setup, int32_t pagePictureWidth, int32_t pagePictureHeight) {
     PdfPageBox box;
+    if (setup.paper == PaperSize::Picture) {
+        box.pageWidth = box.imageWidth = pagePictureWidth * kPointsPerInch / setup.dpi;
+        box.pageHeight = box.imageHeight = pagePictureHeight * kPointsPerInch / setup.dpi;
+        return box;
+    }
     if (setup.paper == PaperSize::Custom) {
         const bool turned = setup.pageWidth != setup.pageHeight && pagePictureWidth == setup.pageHeight &&
                             pagePictureHeight == setup.pageWidth;

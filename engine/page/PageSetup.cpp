@@ -17,7 +17,7 @@ struct Preset {
 };
 
 // ISO 216 sheets, and the North American ones from their inches (25.4 mm each).
-constexpr std::array<Preset, 8> kPresets{{
+constexpr std::array<Preset, 9> kPresets{{
     {PaperSize::A5, "A5", {148, 210}},
     {PaperSize::A4, "A4", {210, 297}},
     {PaperSize::A3, "A3", {297, 420}},
@@ -26,11 +26,12 @@ constexpr std::array<Preset, 8> kPresets{{
     {PaperSize::Letter, "Letter", {215.9, 279.4}},
     {PaperSize::Legal, "Legal", {215.9, 355.6}},
     {PaperSize::Tabloid, "Tabloid", {279.4, 431.8}},
+    {PaperSize::Picture, "picture", {0, 0}}, // each picture's own size
 }};
 
-constexpr std::array<PaperSize, 8> kPresetOrder = {
-    PaperSize::A5, PaperSize::A4,     PaperSize::A3,    PaperSize::A2,
-    PaperSize::B5, PaperSize::Letter, PaperSize::Legal, PaperSize::Tabloid,
+constexpr std::array<PaperSize, 9> kPresetOrder = {
+    PaperSize::A5,     PaperSize::A4,    PaperSize::A3,      PaperSize::A2,      PaperSize::B5,
+    PaperSize::Letter, PaperSize::Legal, PaperSize::Tabloid, PaperSize::Picture,
 };
 
 const Preset* Find(PaperSize paper) {
@@ -91,6 +92,15 @@ std::optional<std::string> CheckMargin(const PageSetup& setup) {
     const std::string unit = custom ? " pixels" : " mm";
     if (!std::isfinite(setup.margin) || setup.margin < 0) {
         return "a margin of " + Number(setup.margin) + unit + " is not possible: it must be zero or more";
+    }
+    if (setup.paper == PaperSize::Picture) {
+        // The page grows by the margin, up to the largest page a PDF may have.
+        const double largestMm = kMaxPdfPageInches * 25.4;
+        if (setup.margin * 2 < largestMm) {
+            return std::nullopt;
+        }
+        return "a margin of " + Number(setup.margin) + unit +
+               " leaves no room for the picture on the largest page, " + Number(largestMm) + unit + " wide";
     }
     // The page picture's narrower side, in the margin's unit.
     const PageGeometry page = LayOutPage(PageSetup{setup.paper, setup.pageWidth, setup.pageHeight, setup.dpi,

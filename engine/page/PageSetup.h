@@ -10,8 +10,9 @@
 // way it is turned, the white border and how the picture is fitted.
 
 // Sheet sizes people print on; Custom is the size in pixels typed by the
-// user, where one pixel is one point of the PDF page.
-enum class PaperSize : int32_t { Custom, A5, A4, A3, A2, B5, Letter, Legal, Tabloid };
+// user, where one pixel is one point of the PDF page; Picture is a page of
+// each picture's own size at its resolution.
+enum class PaperSize : int32_t { Custom, A5, A4, A3, A2, B5, Letter, Legal, Tabloid, Picture };
 
 enum class PageOrientation : int32_t {
     AsSized,   // as the size says (presets are portrait)
@@ -35,7 +36,8 @@ struct PageSetup {
     int32_t pageHeight = 0;
     int32_t dpi = kDefaultDpi; // presets: pixels per inch of the page picture
     PageOrientation orientation = PageOrientation::AsSized;
-    double margin = 0; // the white border on every side: millimetres for presets, pixels for Custom
+    double margin =
+        0; // the white border on every side: millimetres for presets and Picture, pixels for Custom
     PictureFit fit = PictureFit::Fit;
 };
 
@@ -48,14 +50,14 @@ struct SheetSize {
 // The presets, in the order menus list them.
 std::span<const PaperSize> PaperPresets();
 
-// "A4", "Letter", ...; "custom" for Custom.
+// "A4", "Letter", ...; "custom" for Custom, "picture" for Picture.
 const char* PaperName(PaperSize paper);
 
 // The preset of that name in any letter case ("a4", "LETTER"); empty for
 // another name and for "custom".
 std::optional<PaperSize> PaperSizeNamed(std::string_view name);
 
-// The upright sheet of a preset; zero for Custom.
+// The upright sheet of a preset; zero for Custom and Picture.
 SheetSize SheetOf(PaperSize paper);
 
 // Empty when the resolution of a preset page is usable (72 to 600 dots per

@@ -465,6 +465,10 @@ It is %1 now.</translation>
         <translation>Custom size (pixels)</translation>
     </message>
     <message>
+        <source>图片尺寸</source>
+        <translation>Picture size</translation>
+    </message>
+    <message>
         <source>%1，%2 dpi</source>
         <translation>%1, %2 dpi</translation>
     </message>

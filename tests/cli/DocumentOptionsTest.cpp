@@ -1,4 +1,5 @@
 #include "PdfProbe.h"
+#include "Pictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -52,7 +53,8 @@ TEST(CliDocuments, OutputFileIsWrittenExactlyThereAndReplacedOnlyWhenForced) {
     const ProgramResult first = RunCli({"-q", "--size", "100x100", "--output", scan.string(), a, b});
     ASSERT_EQ(first.exitCode, 0) << first.err;
     EXPECT_EQ(first.out, scan.string() + "\n");
-    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"scan.pdf"}) << "no folder, no scratch, no leftovers";
+    EXPECT_EQ(Entries(dir.path()), std::set<std::string>{"scan.pdf"})
+        << "no folder, no scratch, no leftovers";
     const PdfProbe probe = ProbePdf(scan);
     EXPECT_EQ(probe.pages.size(), 2u);
     EXPECT_EQ(probe.info.at("/Title"), "scan");
@@ -101,8 +103,9 @@ TEST(CliDocuments, KeptJpegsInAes256Documents) {
         SCOPED_TRACE(kind);
         const fs::path save = dir / kind;
         fs::create_directories(save);
-        std::vector<std::string> arguments = {"-q", "--keep-jpeg", "--encryption", "aes256", "--password-file",
-                                              (dir / "pw").string(), "-o", save.string(), photo, photo};
+        std::vector<std::string> arguments = {
+            "-q", "--keep-jpeg", "--encryption", "aes256", "--password-file", (dir / "pw").string(),
+            "-o", save.string(), photo,          photo};
         if (std::string(kind) == "--separate") {
             arguments.push_back(kind);
         }
@@ -175,8 +178,8 @@ TEST(CliDocuments, PasswordTypedOnATerminalIsAskedTwiceAndNotShown) {
         const pid_t child = ::forkpty(&terminal, nullptr, nullptr, nullptr);
         ASSERT_GE(child, 0);
         if (child == 0) {
-            ::execl(QUILLMARK_CLI, QUILLMARK_CLI, "-q", "--password-stdin", "--force", "--output", pdf.c_str(),
-                    Picture("png", "basn2c08.png").c_str(), static_cast<char*>(nullptr));
+            ::execl(QUILLMARK_CLI, QUILLMARK_CLI, "-q", "--password-stdin", "--force", "--output",
+                    pdf.c_str(), Picture("png", "basn2c08.png").c_str(), static_cast<char*>(nullptr));
             ::_exit(127);
         }
         std::string screen;
@@ -204,4 +207,53 @@ TEST(CliDocuments, PasswordTypedOnATerminalIsAskedTwiceAndNotShown) {
     }
     EXPECT_TRUE(ProbePdf(pdf, "geheim").opened);
     EXPECT_TRUE(ProbePdf(pdf, "").passwordRejected);
+}
+
+TEST(CliDocuments, PagesShowPicturesAtTheirTrueShapeAndOwnSize) {
+    TempDir dir;
+    // 2 x 2 inches at 204 x 98 dpi, as a fax stores it, and 3 x 2 inches at 100 dpi.
+    const fs::path fax = dir / "fax.jpg";
+    WriteSolidPictureAt(fax, 408, 196, {0, 0, 0}, 204, 98);
+    const fs::path photo = dir / "photo.jpg";
+    WriteSolidPictureAt(photo, 300, 200, {0, 0, 0}, 100, 100);
+    for (const bool keep : {false, true}) {
+        SCOPED_TRACE(keep ? "kept" : "rendered");
+        const fs::path own = dir / (keep ? "own-kept.pdf" : "own.pdf");
+        std::vector<std::string> arguments = {"-q",       "--page",     "picture",    "--margin",    "0",
+                                              "--output", own.string(), fax.string(), photo.string()};
+        const fs::path square = dir / (keep ? "square-kept.pdf" : "square.pdf");
+        std::vector<std::string> squareArguments = {"-q",       "--size",        "400x400",
+                                                    "--output", square.string(), fax.string()};
+        if (keep) {
+            arguments.insert(arguments.begin(), "--keep-jpeg");
+            squareArguments.insert(squareArguments.begin(), "--keep-jpeg");
+        }
+        const ProgramResult result = RunCli(arguments);
+        ASSERT_EQ(result.exitCode, 0) << result.err;
+        const PdfProbe probe = ProbePdf(own);
+        ASSERT_EQ(probe.pages.size(), 2u);
+        const std::array<std::array<double, 2>, 2> sizes{{{144, 144}, {216, 144}}};
+        for (size_t i = 0; i < 2; ++i) {
+            EXPECT_NEAR(probe.pages[i].mediaBox[2] - probe.pages[i].mediaBox[0], sizes[i][0], 0.5) << i;
+            EXPECT_NEAR(probe.pages[i].mediaBox[3] - probe.pages[i].mediaBox[1], sizes[i][1], 0.5) << i;
+        }
+
+        // The default page: the fax fills the square page, not half of it.
+        const ProgramResult squared = RunCli(squareArguments);
+        ASSERT_EQ(squared.exitCode, 0) << squared.err;
+        const PdfProbe page = ProbePdf(square);
+        ASSERT_EQ(page.pages.size(), 1u);
+        if (keep) {
+            ASSERT_FALSE(page.pages[0].matrices.empty());
+            const auto& m = page.pages[0].matrices[0];
+            EXPECT_NEAR(m[0], 400, 1);
+            EXPECT_NEAR(m[3], 400, 1);
+        } else {
+            std::string why;
+            const fs::path shown = RenderPdfPage(square, 1, 72, why);
+            if (!shown.empty()) {
+                EXPECT_TRUE(NearColour(ReadPixel(shown, 200, 20), {0, 0, 0}, 40));
+            }
+        }
+    }
 }

@@ -1,11 +1,17 @@
 #include "NormalizeImage.h"
+#include "KeepJpeg.h"
+#include "MultiPageTiff.h"
 #include "Pictures.h"
+#include "StatedResolution.h"
 #include "TempDir.h"
+#include "TiffFallback.h"
 
 #include <algorithm>
+#include <fcntl.h>
 #include <fstream>
 #include <gtest/gtest.h>
 #include <set>
+#include <unistd.h>
 
 namespace fs = std::filesystem;
 
@@ -202,4 +208,122 @@ TEST(NormalizeImage, MetafileThatDrawsOnlyInEmfPlusIsDrawnWithoutComplaint) {
     EXPECT_TRUE(result.written);
     EXPECT_FALSE(result.problem.has_value()) << result.reason;
     EXPECT_FALSE(Near(ReadPixel(out / "p.jpg", 150, 150), kWhite, 5)) << "the drawing's yellow ground shows";
+}
+
+// A fax at 204 x 98 dpi has pixels twice as tall as wide: shown square, it
+// would come out at half its height.
+TEST(NormalizeImage, NonSquarePixelsShowAtTheirTrueShape) {
+    struct Row {
+        const char* name;
+        bool faxTiff;
+    };
+    const Row rows[] = {{"fax.tif", true},
+                        {"plain.tif", false},
+                        {"phys.png", false},
+                        {"jfif.jpg", false},
+                        {"pels.bmp", false}};
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        const fs::path source = dir / row.name;
+        // 2 x 2 inches: 408 x 196 pixels at 204 x 98 dpi.
+        WriteSolidPictureAt(source, 408, 196, {0, 0, 0}, 204, 98, row.faxTiff);
+
+        // Square (400 x 400 from row 40), where square pixels would leave it
+        // 192 rows tall from row 144.
+        const fs::path custom = dir / (std::string(row.name) + ".custom.jpg");
+        ASSERT_TRUE(NormalizeImage(400, 480, source, custom).written);
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 60), {0, 0, 0}, 40));
+        EXPECT_TRUE(Near(ReadPixel(custom, 200, 20), kWhite));
+
+        // On a page of its own size: 2 x 2 inches at the job's 150 dpi.
+        PageSetup own;
+        own.paper = PaperSize::Picture;
+        own.dpi = 150;
+        const fs::path sized = dir / (std::string(row.name) + ".own.jpg");
+        ASSERT_TRUE(NormalizeImage(own, source, sized).written);
+        const PictureSize size = ReadSize(sized);
+        EXPECT_EQ(size.width, 300);
+        EXPECT_EQ(size.height, 300);
+        EXPECT_TRUE(Near(ReadPixel(sized, 150, 3), {0, 0, 0}, 40));
+    }
+
+    // Each page of a TIFF has its own resolution: a standard and a fine fax
+    // page, both 2 x 2 inches, and one page that states none (96 dpi).
+    const fs::path scan = dir / "scan.tif";
+    WriteMultiPageTiff(scan, {{408, 196, {0, 0, 0}, 0, false, 204, 98},
+                              {408, 392, {0, 0, 0}, 0, false, 204, 196},
+                              {192, 96, {0, 0, 0}}});
+    const PicturePages pages(scan);
+    ASSERT_EQ(pages.count(), 3u);
+    const PictureSize expected[] = {{300, 300}, {300, 300}, {300, 150}};
+    for (size_t part = 0; part < pages.count(); ++part) {
+        PageSetup own;
+        own.paper = PaperSize::Picture;
+        own.dpi = 150;
+        const fs::path page = dir / ("scan" + std::to_string(part) + ".jpg");
+        ASSERT_TRUE(pages.Render(part, own, page).written);
+        EXPECT_EQ(ReadSize(page).width, expected[part].width) << part;
+        EXPECT_EQ(ReadSize(page).height, expected[part].height) << part;
+    }
+
+    // libtiff's own reader, for TIFFs libvips cannot read, gives the same resolutions.
+    {
+        const int fd = ::open(scan.c_str(), O_RDONLY | O_CLOEXEC);
+        ASSERT_GE(fd, 0);
+        const PictureResolution fallback = StatedResolution(ReadTiffAsRgba(fd, 0, 1'000'000, true));
+        ::close(fd);
+        EXPECT_NEAR(fallback.x, 204, 0.01);
+        EXPECT_NEAR(fallback.y, 98, 0.01);
+    }
+
+    // A picture turned a quarter by its EXIF takes its resolutions along: stored
+    // 408 x 196 at 204 x 98 dpi, it is shown 196 x 408 at 98 x 204 dpi, still
+    // 2 x 2 inches. (The turn that writes it leaves the resolutions as given.)
+    const fs::path upright = dir / "upright.png";
+    WriteSolidPictureAt(upright, 196, 408, {0, 0, 0}, 204, 98);
+    const fs::path turned = dir / "turned.jpg";
+    WriteTurnedJpeg(upright, turned);
+    PageSetup own;
+    own.paper = PaperSize::Picture;
+    own.dpi = 150;
+    const fs::path page = dir / "turned.page.jpg";
+    ASSERT_TRUE(NormalizeImage(own, turned, page).written);
+    EXPECT_EQ(ReadSize(page).width, 300);
+    EXPECT_EQ(ReadSize(page).height, 300);
+}
+
+// A JPEG's own header decides its size on a page of its own, rendered or kept
+// alike: libvips alone would say 72 dpi for one that states nothing.
+TEST(NormalizeImage, AJpegsOwnDensitySizesItsPage) {
+    struct Row {
+        const char* what;
+        int unit, x, y;
+        int pageWidth, pageHeight;
+    };
+    const Row rows[] = {
+        {"no JFIF segment: 96 dpi", -1, 0, 0, 469, 313},
+        {"JFIF shape only, square: 96 dpi", 0, 1, 1, 469, 313},
+        {"JFIF shape only, wide pixels", 0, 1, 2, 938, 313},
+        {"72 dpi said in inches", 1, 72, 72, 625, 417},
+        {"118 per centimetre, 300 dpi", 2, 118, 118, 150, 100},
+    };
+    PageSetup own;
+    own.paper = PaperSize::Picture;
+    own.dpi = 150;
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path source = dir / "picture.jpg";
+        WriteJfifJpeg(source, 300, 200, row.unit, row.x, row.y);
+        const fs::path rendered = dir / "rendered.jpg";
+        ASSERT_TRUE(NormalizeImage(own, source, rendered).written);
+        EXPECT_NEAR(ReadSize(rendered).width, row.pageWidth, 1);
+        EXPECT_NEAR(ReadSize(rendered).height, row.pageHeight, 1);
+        const KeepJpegResult kept = KeepJpegAsIs(source, dir / "kept.jpg", own);
+        ASSERT_TRUE(kept.kept);
+        EXPECT_EQ(kept.kept->pageWidth, ReadSize(rendered).width);
+        EXPECT_EQ(kept.kept->pageHeight, ReadSize(rendered).height);
+        fs::remove(dir / "kept.jpg");
+    }
 }

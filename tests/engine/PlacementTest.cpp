@@ -192,3 +192,136 @@ TEST(Placement, MarginsAndResolutionsAJobRefuses) {
     EXPECT_FALSE(PaperSizeNamed("A6"));
     EXPECT_FALSE(PaperSizeNamed("custom"));
 }
+
+TEST(Placement, NonSquarePixelsShowAtTheirTrueShape) {
+    struct Row {
+        const char* what;
+        int width, height;
+        PictureResolution resolution;
+        ShownPicture shown;
+    };
+    const double nan = std::numeric_limits<double>::quiet_NaN();
+    const Row rows[] = {
+        {"standard fax", 1728, 1100, {204, 98}, {1728, 2290, 204}},
+        {"fine fax", 1728, 2200, {204, 196}, {1728, 2290, 204}},
+        {"wide pixels", 100, 50, {150, 300}, {200, 50, 300}},
+        {"square pixels", 100, 50, {300, 300}, {100, 50, 300}},
+        {"no resolution", 100, 50, {0, 0}, {100, 50, 0}},
+        {"one axis only", 100, 50, {300, 0}, {100, 50, 0}},
+        {"beyond 1:8", 100, 50, {100, 900}, {100, 50, 0}},
+        {"too coarse to be meant", 100, 50, {5, 9}, {100, 50, 0}},
+        {"not a number", 100, 50, {nan, 300}, {100, 50, 0}},
+    };
+    for (const Row& row : rows) {
+        EXPECT_EQ(ShowPicture(row.width, row.height, row.resolution), row.shown) << row.what;
+    }
+}
+
+TEST(Placement, APictureSizedPageIsThePictureAtItsResolutionWithTheMarginAround) {
+    struct Row {
+        const char* what;
+        PageSetup setup;
+        int pictureWidth, pictureHeight;
+        double pixelsPerInch;
+        int pageWidthPx, pageHeightPx;
+        double pageWidthPt, pageHeightPt;
+        PagePlacement picture;
+    };
+    const Row rows[] = {
+        {"100 dpi, no margin",
+         Paper(PaperSize::Picture, 150),
+         300,
+         200,
+         100,
+         450,
+         300,
+         216,
+         144,
+         {0, 0, 450, 300}},
+        {"the job's dpi keeps the pixels",
+         Paper(PaperSize::Picture, 100),
+         300,
+         200,
+         100,
+         300,
+         200,
+         216,
+         144,
+         {0, 0, 300, 200}},
+        {"10 mm margin",
+         Paper(PaperSize::Picture, 150, O::AsSized, 10),
+         300,
+         200,
+         100,
+         568,
+         418,
+         272.64,
+         200.64,
+         {59, 59, 450, 300}},
+        {"no resolution: 96 dpi",
+         Paper(PaperSize::Picture, 150),
+         300,
+         200,
+         0,
+         469,
+         313,
+         225.12,
+         150.24,
+         {0, 0, 469, 312}},
+        {"never turned",
+         Paper(PaperSize::Picture, 150, O::Portrait),
+         300,
+         200,
+         100,
+         450,
+         300,
+         216,
+         144,
+         {0, 0, 450, 300}},
+        {"never kept small",
+         Paper(PaperSize::Picture, 150, O::AsSized, 0, F::Shrink),
+         300,
+         200,
+         100,
+         450,
+         300,
+         216,
+         144,
+         {0, 0, 450, 300}},
+        {"no larger than a PDF page",
+         Paper(PaperSize::Picture, 72),
+         40000,
+         20000,
+         100,
+         14400,
+         7200,
+         14400,
+         7200,
+         {0, 0, 14400, 7200}},
+        {"unknown picture: an A4 sheet",
+         Paper(PaperSize::Picture, 150),
+         0,
+         0,
+         0,
+         1240,
+         1754,
+         595.2,
+         841.92,
+         {0, 0, 1240, 1754}},
+    };
+    for (const Row& row : rows) {
+        const PageGeometry page =
+            LayOutPage(row.setup, row.pictureWidth, row.pictureHeight, row.pixelsPerInch);
+        EXPECT_EQ(page.widthPx, row.pageWidthPx) << row.what;
+        EXPECT_EQ(page.heightPx, row.pageHeightPx) << row.what;
+        EXPECT_NEAR(page.widthPt, row.pageWidthPt, 1e-3) << row.what;
+        EXPECT_NEAR(page.heightPt, row.pageHeightPt, 1e-3) << row.what;
+        EXPECT_EQ(page.picture, row.picture) << row.what;
+        const PdfPageBox box = PdfPageFor(row.setup, page.widthPx, page.heightPx);
+        EXPECT_NEAR(box.pageWidth, row.pageWidthPt, 1e-3) << row.what;
+        EXPECT_NEAR(box.pageHeight, row.pageHeightPt, 1e-3) << row.what;
+    }
+    EXPECT_EQ(PaperSizeNamed("Picture"), PaperSize::Picture);
+    EXPECT_FALSE(CheckMargin(Paper(PaperSize::Picture, 150, O::AsSized, 500)));
+    EXPECT_TRUE(CheckMargin(Paper(PaperSize::Picture, 150, O::AsSized, 2540)));
+}

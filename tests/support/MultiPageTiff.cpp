@@ -21,6 +21,11 @@ void WriteMultiPageTiff(const std::filesystem::path& path, const std::vector<Tif
         TIFFSetField(t, TIFFTAG_PLANARCONFIG, PLANARCONFIG_CONTIG);
         TIFFSetField(t, TIFFTAG_COMPRESSION, COMPRESSION_ADOBE_DEFLATE);
         TIFFSetField(t, TIFFTAG_ROWSPERSTRIP, static_cast<uint32_t>(page.height));
+        if (page.xDpi > 0 && page.yDpi > 0) {
+            TIFFSetField(t, TIFFTAG_XRESOLUTION, page.xDpi);
+            TIFFSetField(t, TIFFTAG_YRESOLUTION, page.yDpi);
+            TIFFSetField(t, TIFFTAG_RESOLUTIONUNIT, uint16_t{RESUNIT_INCH});
+        }
         if (page.corrupt) {
             std::string garbage(256, '\0');
             for (size_t i = 0; i < garbage.size(); ++i) {

@@ -4,7 +4,9 @@
 
 #include <jpeglib.h>
 
+#include <cmath>
 #include <cstdio>
+#include <fstream>
 #include <mutex>
 #include <stdexcept>
 #include <vector>
@@ -45,6 +47,86 @@ void Save(const VImage& image, const std::filesystem::path& path) {
 void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb) {
     StartVips();
     Save(SolidImage(width, height, {double(rgb[0]), double(rgb[1]), double(rgb[2])}), path);
+}
+
+namespace {
+
+void Put32(std::string& bytes, uint32_t value) {
+    for (int i = 0; i < 4; ++i) {
+        bytes.push_back(static_cast<char>((value >> (8 * i)) & 0xFF));
+    }
+}
+
+// A 24-bit bitmap written by hand: libvips has no writer of its own for it.
+void WriteBmpAt(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb,
+                double xDpi, double yDpi) {
+    const uint32_t rowBytes = (static_cast<uint32_t>(width) * 3 + 3) & ~3u;
+    std::string bytes = "BM";
+    Put32(bytes, 54 + rowBytes * height);
+    Put32(bytes, 0);
+    Put32(bytes, 54);
+    Put32(bytes, 40);
+    Put32(bytes, width);
+    Put32(bytes, height);
+    Put32(bytes, 1 | (24 << 16));
+    Put32(bytes, 0);
+    Put32(bytes, rowBytes * height);
+    Put32(bytes, static_cast<uint32_t>(std::lround(xDpi / 0.0254)));
+    Put32(bytes, static_cast<uint32_t>(std::lround(yDpi / 0.0254)));
+    Put32(bytes, 0);
+    Put32(bytes, 0);
+    for (int y = 0; y < height; ++y) {
+        std::string row;
+        for (int x = 0; x < width; ++x) {
+            row += {static_cast<char>(rgb[2]), static_cast<char>(rgb[1]), static_cast<char>(rgb[0])};
+        }
+        row.resize(rowBytes, '\0');
+        bytes += row;
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+} // namespace
+
+void WriteSolidPictureAt(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb,
+                         double xDpi, double yDpi, bool faxTiff) {
+    StartVips();
+    if (path.extension() == ".bmp") {
+        WriteBmpAt(path, width, height, rgb, xDpi, yDpi);
+        return;
+    }
+    const VImage image = SolidImage(width, height, {double(rgb[0]), double(rgb[1]), double(rgb[2])})
+                             .copy(VImage::option()->set("xres", xDpi / 25.4)->set("yres", yDpi / 25.4));
+    if (faxTiff) {
+        image.colourspace(VIPS_INTERPRETATION_B_W)
+            .tiffsave(path.c_str(), VImage::option()
+                                        ->set("compression", VIPS_FOREIGN_TIFF_COMPRESSION_CCITTFAX4)
+                                        ->set("bitdepth", 1)
+                                        ->set("resunit", VIPS_FOREIGN_TIFF_RESUNIT_INCH));
+        return;
+    }
+    Save(image, path);
+}
+
+void WriteJfifJpeg(const std::filesystem::path& path, int width, int height, int unit, int x, int y) {
+    StartVips();
+    VipsBlob* blob =
+        SolidImage(width, height, {90, 90, 90}).jpegsave_buffer(VImage::option()->set("strip", true));
+    std::string bytes(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length);
+    vips_area_unref(VIPS_AREA(blob));
+    // Stripped, libvips writes no JFIF segment: one goes in after the start marker.
+    if (unit >= 0) {
+        std::string jfif("\xFF\xE0\x00\x10JFIF\x00\x01\x01", 11);
+        jfif += {static_cast<char>(unit),
+                 static_cast<char>(x >> 8),
+                 static_cast<char>(x & 0xFF),
+                 static_cast<char>(y >> 8),
+                 static_cast<char>(y & 0xFF),
+                 '\0',
+                 '\0'};
+        bytes.insert(2, jfif);
+    }
+    std::ofstream(path, std::ios::binary) << bytes;
 }
 
 void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to) {

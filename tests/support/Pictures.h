@@ -12,6 +12,17 @@
 // (.jpg .png .tif .gif .bmp).
 void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb);
 
+// The same at a resolution of xDpi x yDpi pixels per inch, as the format
+// stores it (TIFF tags, PNG pHYs, JPEG JFIF density, BMP pixels per metre);
+// `faxTiff` writes a TIFF as a fax does, one bit per pixel in Group 4.
+void WriteSolidPictureAt(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb,
+                         double xDpi, double yDpi, bool faxTiff = false);
+
+// A JPEG of one colour whose header holds only a JFIF segment with this
+// density (unit 0: only the pixels' shape, 1: per inch, 2: per centimetre),
+// or no JFIF segment at all when `unit` is negative.
+void WriteJfifJpeg(const std::filesystem::path& path, int width, int height, int unit, int x, int y);
+
 // `from` written again in the kind the extension of `to` names. Throws
 // vips::VError when this libvips cannot write that kind.
 void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to);

@@ -286,6 +286,8 @@ void TestMainDialog::paperSizeShowsInTheSizeFields() {
     QVERIFY(!width->isEnabled());
     choose(PageChoice{PaperSize::A4, 150, PageOrientation::Landscape});
     QCOMPARE(fields(), (QStringList{"1754", "1240"}));
+    choose(PageChoice{PaperSize::Picture, 150});
+    QCOMPARE(fields(), (QStringList{"", ""})); // each page is as large as its picture
 
     choose(PageChoice{});
     QCOMPARE(fields(), (QStringList{"800", "600"}));
