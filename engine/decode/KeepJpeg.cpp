@@ -160,7 +160,7 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     const PictureResolution& stored = facts->resolution;
     // The page's matrix stretches the picture to its place, so non-square
     // pixels show at their true shape as in a rendered page.
-    const ShownPicture shown = swap ? ShowPicture(kept.height, kept.width, {stored.y, stored.x})
+    const ShownSize shown = swap ? ShowPicture(kept.height, kept.width, {stored.y, stored.x})
                                     : ShowPicture(kept.width, kept.height, stored);
     const PageGeometry geometry = LayOutPage(page, shown.width, shown.height, shown.pixelsPerInch);
     kept.pageWidth = geometry.widthPx;

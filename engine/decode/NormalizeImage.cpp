@@ -341,7 +341,7 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
 // preview a page of the picture's own proportions.
 // `shown`, when set, hears the picture before it is placed.
 struct PageFor {
-    std::function<PageGeometry(const ShownPicture& picture)> layout;
+    std::function<PageGeometry(const ShownSize& picture)> layout;
     const ShownPictureSink* shown = nullptr;
 };
 
@@ -387,7 +387,7 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     const int shownHeight = swap ? header.width() : header.height();
     const PictureResolution stored = StatedResolution(header);
     // A quarter turn takes each axis's resolution along with it.
-    const ShownPicture shownPicture =
+    const ShownSize shownPicture =
         swap ? ShowPicture(header.height(), header.width(), {stored.y, stored.x})
              : ShowPicture(header.width(), header.height(), stored);
     const PageGeometry page = pageFor.layout(shownPicture);
@@ -641,7 +641,7 @@ namespace {
 // A preview keeps the picture's proportions, scaled down to fit inside
 // maxSide x maxSide; a smaller picture keeps its size.
 PageFor PreviewPage(int32_t maxSide) {
-    return {[maxSide](const ShownPicture& shown) {
+    return {[maxSide](const ShownSize& shown) {
         const double scale = std::min(1.0, static_cast<double>(maxSide) / std::max(shown.width, shown.height));
         return LayOutPage(PixelPage(std::max(1, static_cast<int32_t>(shown.width * scale)),
                                     std::max(1, static_cast<int32_t>(shown.height * scale))),
@@ -781,7 +781,7 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
             }
             return result;
         }
-        const PageFor jobPage{[&](const ShownPicture& picture) {
+        const PageFor jobPage{[&](const ShownSize& picture) {
                                   return LayOutPage(page, picture.width, picture.height, picture.pixelsPerInch);
                               },
                               shown};

@@ -62,7 +62,7 @@ void SizePicturePage(const PageSetup& setup, int32_t pictureWidth, int32_t pictu
 
 } // namespace
 
-ShownPicture ShowPicture(int32_t width, int32_t height, PictureResolution resolution) {
+ShownSize ShowPicture(int32_t width, int32_t height, PictureResolution resolution) {
     const auto usable = [](double dpi) {
         return std::isfinite(dpi) && dpi >= kMinStatedDpi && dpi <= kMaxStatedDpi;
     };

@@ -44,11 +44,11 @@ struct PictureResolution {
 // square by stretching the axis of lower resolution, so that its proportions
 // are those of its physical size; and the pixels per inch of that size, 0 when
 // the picture states none.
-struct ShownPicture {
+struct ShownSize {
     int32_t width = 0;
     int32_t height = 0;
     double pixelsPerInch = 0;
-    bool operator==(const ShownPicture&) const = default;
+    bool operator==(const ShownSize&) const = default;
 };
 
 // Pictures whose two resolutions differ more than this have a number wrong
@@ -59,7 +59,7 @@ inline constexpr double kMaxPixelAspect = 8;
 // swapped with its sides) at `resolution`. A resolution that is missing, not
 // finite, below 10 or above 100000 dpi on either axis, or whose axes differ
 // more than kMaxPixelAspect, counts as none: the picture keeps w x h.
-ShownPicture ShowPicture(int32_t width, int32_t height, PictureResolution resolution);
+ShownSize ShowPicture(int32_t width, int32_t height, PictureResolution resolution);
 
 // One page laid out for one picture.
 struct PageGeometry {

@@ -198,7 +198,7 @@ TEST(Placement, NonSquarePixelsShowAtTheirTrueShape) {
         const char* what;
         int width, height;
         PictureResolution resolution;
-        ShownPicture shown;
+        ShownSize shown;
     };
     const double nan = std::numeric_limits<double>::quiet_NaN();
     const Row rows[] = {
