@@ -27,7 +27,8 @@ constexpr off_t kMaxKeptBytes = off_t{512} << 20;
 class MappedFile {
   public:
     explicit MappedFile(const std::filesystem::path& source) {
-        const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC);
+        // O_NONBLOCK: a named pipe is refused below instead of waited on.
+        const int fd = ::open(source.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd < 0) {
             return;
         }

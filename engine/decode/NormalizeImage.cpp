@@ -102,7 +102,9 @@ PictureFormat SniffFormat(std::string_view head) {
 class SourceFile {
   public:
     explicit SourceFile(const std::filesystem::path& path) {
-        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+        // Without O_NONBLOCK, opening a named pipe waits for a writer that may
+        // never come; with it, the check below refuses the pipe at once.
+        fd_ = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
         if (fd_ < 0) {
             throw std::runtime_error(std::strerror(errno));
         }

@@ -1,6 +1,7 @@
 // Faults from outside: the converter killed at random points, a full disk, a
 // save folder it cannot write, two copies at once. Nothing under a final name
 // may be truncated, and the user's pictures never change.
+#include "EndlessDecoding.h"
 #include "PdfProbe.h"
 #include "ReadOnlyFolder.h"
 #include "RunProgram.h"
@@ -175,10 +176,11 @@ TEST(Faults, CtrlCStopsCleanly) {
 
 TEST(Faults, CtrlCToTheConverterAloneEndsAPictureBeingDecoded) {
     TempDir dir;
-    // A named pipe nobody writes to: its decoder waits for ever. The signal
-    // goes to the converter only, not to its decoders, as `kill -INT` does.
-    const fs::path endless = dir / "endless.png";
-    ASSERT_EQ(::mkfifo(endless.c_str(), 0600), 0);
+    // A picture whose decoder waits for ever. The signal goes to the
+    // converter only, not to its decoders, as `kill -INT` does.
+    const EndlessDecoding endlessDecoding;
+    const fs::path endless = dir / "endless.jpg";
+    fs::copy_file(Corpus() / "jpeg" / "flower.jpg", endless);
     const fs::path save = dir / "save";
     fs::create_directory(save);
     const pid_t cli = StartCli({"-o", save.string(), "-j", "1", endless.string(), endless.string()});

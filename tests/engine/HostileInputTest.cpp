@@ -11,6 +11,7 @@
 #include <cstring>
 #include <fstream>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <iostream>
 #include <map>
 #include <vips/vips8>
@@ -186,6 +187,10 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
     add("text.jpg", "This is a shopping list, not a picture.\n");
     fs::create_directory(in / "x.png");
     set.push_back({"x.png", true});
+    // Named on its own in the list: opening it to read would wait for a
+    // writer until the picture's time limit.
+    ASSERT_EQ(::mkfifo((in / "pipe.jpg").c_str(), 0600), 0);
+    set.push_back({"pipe.jpg", true});
     add("huge-header.png", Png(100000, 100000, 0));
     add("bomb.png", Png(30000, 30000, 30000));
     // Under the pixel limit a bomb is a real (black) picture: it must still
@@ -249,6 +254,9 @@ TEST(HostileInput, EveryFileEndsAsAPageAndAReportLine) {
             EXPECT_NE(found, problems.end()) << set[n].name << " converted as if it were a good picture";
         }
     }
+    const auto pipe = problems.find(in / "pipe.jpg");
+    ASSERT_NE(pipe, problems.end());
+    EXPECT_NE(pipe->second->reason.find("not a regular file"), std::string::npos) << pipe->second->reason;
     DeleteFolderTree(job.workFolderPath);
 }
 

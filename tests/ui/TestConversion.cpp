@@ -3,6 +3,7 @@
 // during a job.
 #include "Conversion.h"
 #include "DialogTemplate.h"
+#include "EndlessDecoding.h"
 #include "FakeShell.h"
 #include "JobState.h"
 #include "PdfProbe.h"
@@ -30,6 +31,7 @@
 #include <QToolButton>
 #include <QTreeWidget>
 #include <algorithm>
+#include <optional>
 #include <atomic>
 #include <cerrno>
 #include <mutex>
@@ -409,11 +411,10 @@ void TestConversion::closingDuringAJob() {
     for (int i = 0; i < (small ? 2 : 16); ++i) {
         pictures << f.noise(QString("p%1.png").arg(i), small ? QSize(40, 30) : QSize(400, 400), i);
     }
+    std::optional<EndlessDecoding> endlessDecoding; // its decoder waits for ever
     if (endlessPicture) {
-        // A named pipe nobody writes to: its decoder waits for ever.
-        const QString pipe = f.folder.filePath("pictures/endless.png");
-        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-        pictures.prepend(pipe);
+        endlessDecoding.emplace();
+        pictures.prepend(f.picture("endless.png", Qt::green));
     }
     f.list(pictures);
     if (!merge) {
@@ -495,11 +496,11 @@ void TestConversion::jobLivesOnItsOwnThread() {
     QFETCH(bool, closeDuringTheJob);
     Fixture f;
     QStringList pictures{f.picture("a.png", Qt::red), f.picture("b.png", Qt::blue)};
+    // A picture that never finishes decoding holds the job until the window closes.
+    std::optional<EndlessDecoding> endlessDecoding;
     if (closeDuringTheJob) {
-        // A picture that never finishes decoding holds the job until the window closes.
-        const QString pipe = f.folder.filePath("pictures/endless.png");
-        QVERIFY(::mkfifo(QFile::encodeName(pipe).constData(), 0600) == 0);
-        pictures << pipe;
+        endlessDecoding.emplace();
+        pictures << f.picture("endless.png", Qt::green);
     }
     f.list(pictures);
     errno = 0;

@@ -6,12 +6,16 @@
 //   crash-reading-second-page  it dies on the second page only while reading
 //                           its text, as a recognizer that crashes would;
 //   slow                    it waits three seconds, using no processor, before
-//                           each request, as a starved decoder does.
+//                           each request, as a starved decoder does;
+//   endless                 a picture whose name begins with "endless" is never
+//                           finished: its decoder waits for ever, using no
+//                           processor; other pictures are rendered as usual.
 #include "PreparedPages.h"
 #include "RenderPage.h"
 
 #include <chrono>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <unistd.h>
@@ -25,6 +29,11 @@ int main() {
     while (const auto request = ReceiveRequest(kSocket)) {
         if (failure == "slow") {
             std::this_thread::sleep_for(std::chrono::seconds(3));
+        }
+        if (failure == "endless" && std::filesystem::path(request->source).filename().string().starts_with("endless")) {
+            for (;;) {
+                ::pause();
+            }
         }
         RenderPages(
             *request, recognizer,
