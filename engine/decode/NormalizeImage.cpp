@@ -8,6 +8,7 @@
 #include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
+#include "TiffQuirks.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
@@ -214,6 +215,8 @@ VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRe
         return VImage::jpegload_buffer(blob, options->set("shrink", request.shrink));
     case PictureFormat::Png:
         return VImage::pngload_buffer(blob, options);
+    case PictureFormat::Tiff:
+        return VImage::tiffload_buffer(blob, options->set("page", page));
     default:
         // ImageMagick reads from memory: given a file name it would take
         // "scan[1].tif" as page 1 of "scan.tif".
@@ -585,19 +588,34 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
                         [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); });
                 },
                 withImageMagick};
-    case PictureFormat::Tiff:
-        return {[=, &file] {
-                    return render([&](const LoadRequest& request) {
-                        return LoadWithLibvips(file, format, request, directory);
-                    });
-                },
-                [=, &file] {
-                    return render(DecodeOnce([&](VipsFailOn failOn) {
-                        return ReadTiffAsRgba(file.descriptor(), directory, kMaxPicturePixels,
-                                              failOn != VIPS_FAIL_ON_NONE);
-                    }));
-                },
-                withImageMagick};
+    case PictureFormat::Tiff: {
+        const TiffQuirks quirks = FindTiffQuirks(file.descriptor(), directory);
+        std::vector<Attempt> attempts;
+        if (quirks.floatWithoutPhotometric) {
+            attempts.push_back([=, &file] {
+                const std::string grey = WithGreyPhotometric(file.Read(file.size()), directory);
+                return render([&](const LoadRequest& request) {
+                    return LoadFromMemory(grey, PictureFormat::Tiff, request, directory);
+                });
+            });
+        }
+        // libvips would give such a file stripes without a word of complaint.
+        if (!quirks.greyPlanesApart) {
+            attempts.push_back([=, &file] {
+                return render([&](const LoadRequest& request) {
+                    return LoadWithLibvips(file, format, request, directory);
+                });
+            });
+        }
+        attempts.push_back([=, &file] {
+            return render(DecodeOnce([&](VipsFailOn failOn) {
+                return ReadTiffAsRgba(file.descriptor(), directory, kMaxPicturePixels,
+                                      failOn != VIPS_FAIL_ON_NONE);
+            }));
+        });
+        attempts.push_back(withImageMagick);
+        return attempts;
+    }
     case PictureFormat::Heif:
     case PictureFormat::Webp:
     case PictureFormat::JpegXl:
