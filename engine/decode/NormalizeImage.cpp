@@ -5,6 +5,7 @@
 #include "DamageWarnings.h"
 #include "EmfPicture.h"
 #include "PngColour.h"
+#include "PngTextOrientation.h"
 #include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
@@ -243,6 +244,17 @@ VImage WithPngColour(VImage picture, const PngColour& colour) {
     const int colourBands = picture.bands() - (picture.has_alpha() ? 1 : 0);
     const std::string profile = PngProfile(colour, colourBands == 1);
     return profile.empty() ? picture : WithProfile(picture, profile);
+}
+
+// A PNG turned as the orientation in its text chunks says, unless an eXIf
+// chunk, which libvips reads, gives one of its own.
+VImage WithTextOrientation(VImage picture, std::optional<int> orientation) {
+    if (!orientation || picture.get_typeof(VIPS_META_ORIENTATION) != 0) {
+        return picture;
+    }
+    picture = picture.copy();
+    picture.set(VIPS_META_ORIENTATION, *orientation);
+    return picture;
 }
 
 // A bitmap decoded by our own reader, as a libvips picture that owns its pixels.
@@ -576,10 +588,12 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
         }};
     case PictureFormat::Png:
         return {[=, &file] {
-            const PngColour colour =
-                ReadPngColour([&](uint64_t offset, size_t count) { return file.ReadAt(offset, count); });
+            const ReadBytesAt read = [&](uint64_t offset, size_t count) { return file.ReadAt(offset, count); };
+            const PngColour colour = ReadPngColour(read);
+            const std::optional<int> orientation = ReadPngTextOrientation(read);
             return render([&](const LoadRequest& request) {
-                return WithPngColour(LoadWithLibvips(file, format, request), colour);
+                return WithTextOrientation(WithPngColour(LoadWithLibvips(file, format, request), colour),
+                                           orientation);
             });
         }};
     case PictureFormat::Gif:
