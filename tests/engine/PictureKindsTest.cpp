@@ -220,24 +220,24 @@ TEST(MultiPageTiff, AnAnimationIsOnePageItsFirstFrame) {
 namespace {
 
 // A 16 x 16 TIFF in one strip: grey, then alpha in a plane of its own.
-void WriteGreyAlphaPlanesTiff(const fs::path& path) {
+void WriteGreyAlphaPlanesTiff(const fs::path& path, uint16_t photometric) {
     TIFF* tiff = TIFFOpen(path.c_str(), "w");
     ASSERT_NE(tiff, nullptr);
     TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 16);
     TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 16);
     TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 2);
     TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
-    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, PHOTOMETRIC_MINISBLACK);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
     TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
     const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
     TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, alpha);
     TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
-    // Black on the left, grey on the right; opaque above, clear below.
+    // Levels 50 on the left, 200 on the right; opaque above, clear below.
     for (uint16_t plane = 0; plane < 2; ++plane) {
         for (uint32_t y = 0; y < 16; ++y) {
             std::array<uint8_t, 16> row{};
             for (int x = 0; x < 16; ++x) {
-                row[x] = plane == 0 ? (x < 8 ? 0 : 200) : (y < 8 ? 255 : 0);
+                row[x] = plane == 0 ? (x < 8 ? 50 : 200) : (y < 8 ? 255 : 0);
             }
             TIFFWriteScanline(tiff, row.data(), y, plane);
         }
@@ -339,8 +339,13 @@ INSTANTIATE_TEST_SUITE_P(
         ShownRow{
             "grey and alpha in planes of their own",
             "planes.tif",
-            WriteGreyAlphaPlanesTiff,
-            {{{25, 25}, {0, 0, 0}}, {{75, 25}, {200, 200, 200}}, {{25, 75}, kWhite}, {{75, 75}, kWhite}}},
+            [](const fs::path& path) { WriteGreyAlphaPlanesTiff(path, PHOTOMETRIC_MINISBLACK); },
+            {{{25, 25}, {50, 50, 50}}, {{75, 25}, {200, 200, 200}}, {{25, 75}, kWhite}, {{75, 75}, kWhite}}},
+        ShownRow{
+            "white-is-zero grey and alpha in planes of their own",
+            "planes.tif",
+            [](const fs::path& path) { WriteGreyAlphaPlanesTiff(path, PHOTOMETRIC_MINISWHITE); },
+            {{{25, 25}, {205, 205, 205}}, {{75, 25}, {55, 55, 55}}, {{25, 75}, kWhite}, {{75, 75}, kWhite}}},
         ShownRow{"floating point without a photometric tag is grey",
                  "float.tif",
                  WriteFloatTiffWithoutPhotometric,
