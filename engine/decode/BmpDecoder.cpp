@@ -10,6 +10,7 @@ namespace {
 using metafile::kDibAlphaBitfields;
 using metafile::kDibBitfields;
 using metafile::kDibJpeg;
+using metafile::kDibOs2Rle24;
 using metafile::kDibPng;
 using metafile::kDibRgb;
 using metafile::kDibRle4;
@@ -87,9 +88,11 @@ Header ReadHeader(std::string_view file) {
     h.yPixelsPerMetre = static_cast<int32_t>(U32(fields, 28));
     h.coloursUsed = U32(fields, 32);
     if (h.os2) {
-        if (h.compression == kOs2Huffman || h.compression == kOs2Rle24) {
-            throw BmpError(h.compression == kOs2Huffman ? "OS/2 Huffman-compressed bitmaps are not supported"
-                                                        : "OS/2 RLE24-compressed bitmaps are not supported");
+        if (h.compression == kOs2Huffman) {
+            throw BmpError("OS/2 Huffman-compressed bitmaps are not supported");
+        }
+        if (h.compression == kOs2Rle24) {
+            h.compression = kDibOs2Rle24;
         }
         return h;
     }
@@ -270,24 +273,33 @@ void DecodeUncompressed(std::string_view data, const metafile::DibFormat& format
 // Pixels the runs skip stay transparent.
 void DecodeRunLength(std::string_view data, const metafile::DibFormat& format, const Palette& palette,
                      Canvas& canvas, Faults& faults) {
+    const bool rgb = format.compression == kDibOs2Rle24;
     const metafile::DibRunFaults runs =
-        metafile::PlayDibRuns(data, format, [&](int64_t x, int64_t storedRow, unsigned index) {
-            canvas.Put(x, storedRow, Colour(palette, index, faults));
+        metafile::PlayDibRuns(data, format, [&](int64_t x, int64_t storedRow, unsigned value) {
+            if (rgb) {
+                canvas.Put(x, storedRow,
+                           {static_cast<uint8_t>(value >> 16), static_cast<uint8_t>(value >> 8),
+                            static_cast<uint8_t>(value)});
+            } else {
+                canvas.Put(x, storedRow, Colour(palette, value, faults));
+            }
         });
     faults.spilled = runs.spilled;
     faults.runsCutShort = runs.cutShort;
 }
 
 enum class Alpha {
-    None,     // every pixel is opaque
-    Written,  // pixels never written (skipped by runs, rows missing) are clear
-    FromFile, // the file's own alpha channel
+    None,         // every pixel is opaque
+    Written,      // pixels never written (skipped by runs, rows missing) are clear
+    FromFile,     // the file's own alpha byte of a 32-bit pixel
+    FromFileBits, // the alpha bits of a 16-bit pixel, taken as they are
 };
 
 // Pictures whose palette holds only greys are stored as grey, and an alpha
-// channel that says nothing is dropped: all opaque, or, when it comes from the
-// file, all clear (a writer that left the byte at zero did not mean an
-// invisible picture).
+// channel that says nothing is dropped: all opaque, or, when it is the alpha
+// byte of 32-bit pixels, all clear (a writer that left the byte at zero did
+// not mean an invisible picture). A 16-bit pixel has room for alpha only when
+// its writer gives up colour bits for it: there, all clear means clear.
 void Pack(BmpPicture& picture, bool grey, Alpha alpha) {
     const size_t count = static_cast<size_t>(picture.width) * picture.height;
     std::vector<uint8_t>& p = picture.pixels;
@@ -299,7 +311,7 @@ void Pack(BmpPicture& picture, bool grey, Alpha alpha) {
             anyClear = anyClear || p[i * 4 + 3] != 255;
             anyOpaque = anyOpaque || p[i * 4 + 3] != 0;
         }
-        keepAlpha = anyClear && (anyOpaque || alpha == Alpha::Written);
+        keepAlpha = anyClear && (anyOpaque || alpha == Alpha::Written || alpha == Alpha::FromFileBits);
     }
     picture.bands = (grey ? 1 : 3) + (keepAlpha ? 1 : 0);
     if (picture.bands == 4) {
@@ -349,8 +361,10 @@ std::string EmbeddedProfile(std::string_view file, const Header& h) {
 // Refuses compressions this decoder does not know, and those that do not fit
 // the bit count, so that another decoder may try.
 void CheckCompression(const Header& h) {
-    const bool runLength = h.compression == kDibRle8 || h.compression == kDibRle4;
-    if (runLength && h.bitCount != (h.compression == kDibRle8 ? 8u : 4u)) {
+    const bool runLength =
+        h.compression == kDibRle8 || h.compression == kDibRle4 || h.compression == kDibOs2Rle24;
+    const uint32_t runBits = h.compression == kDibRle8 ? 8 : h.compression == kDibRle4 ? 4 : 24;
+    if (runLength && h.bitCount != runBits) {
         throw BmpError("the bitmap's compression does not match its " + std::to_string(h.bitCount) +
                        "-bit pixels");
     }
@@ -417,7 +431,7 @@ BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels) {
     }
     const bool grey = h.bitCount <= 8 && palette.grey;
     if (h.alphaMaskGiven) {
-        Pack(picture, grey, Alpha::FromFile);
+        Pack(picture, grey, h.bitCount == 16 ? Alpha::FromFileBits : Alpha::FromFile);
     } else if ((format.RunLength() && !canvas.AllWritten()) || faults.rowsMissing) {
         Pack(picture, grey, Alpha::Written);
     } else {

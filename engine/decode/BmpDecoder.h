@@ -14,9 +14,10 @@
 //   black, and the picture is reported damaged.
 // - 16, 24 and 32 bits, with or without bit masks. The fourth byte of a 32-bit
 //   pixel is alpha only when the header gives an alpha mask (a V3 to V5
-//   header, or BI_ALPHABITFIELDS); an alpha channel that is zero everywhere is
-//   a writer's mistake and is ignored.
-// - RLE4 and RLE8; pixels the runs skip are transparent.
+//   header, or BI_ALPHABITFIELDS); an alpha byte that is zero everywhere is
+//   a writer's mistake and is ignored. The alpha bits of 16-bit pixels are
+//   taken as they are, all clear too.
+// - RLE4, RLE8 and OS/2's RLE24; pixels the runs skip are transparent.
 // - A JPEG or PNG stream inside a bitmap is handed back undecoded.
 // - A profile embedded in a V5 header is handed back with the pixels.
 //
@@ -43,6 +44,6 @@ struct BmpError : std::runtime_error {
 
 // Decodes `file`, a whole .bmp file. Throws BmpError with the reason when the
 // file cannot be shown at all, when it declares more than `maxPixels` pixels,
-// and when it uses an encoding this decoder does not know (OS/2 Huffman or
-// RLE24, 64-bit pixels), so that another decoder may try.
+// and when it uses an encoding this decoder does not know (OS/2 Huffman,
+// 64-bit pixels), so that another decoder may try.
 BmpPicture DecodeBmp(std::string_view file, int64_t maxPixels);

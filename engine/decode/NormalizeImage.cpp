@@ -5,9 +5,11 @@
 #include "DamageWarnings.h"
 #include "EmfPicture.h"
 #include "PngColour.h"
+#include "PngTextOrientation.h"
 #include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
+#include "TiffQuirks.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
@@ -216,6 +218,8 @@ VImage LoadFromMemory(std::string_view bytes, PictureFormat format, const LoadRe
         return VImage::jpegload_buffer(blob, options->set("shrink", request.shrink));
     case PictureFormat::Png:
         return VImage::pngload_buffer(blob, options);
+    case PictureFormat::Tiff:
+        return VImage::tiffload_buffer(blob, options->set("page", page));
     default:
         // ImageMagick reads from memory: given a file name it would take
         // "scan[1].tif" as page 1 of "scan.tif".
@@ -242,6 +246,17 @@ VImage WithPngColour(VImage picture, const PngColour& colour) {
     const int colourBands = picture.bands() - (picture.has_alpha() ? 1 : 0);
     const std::string profile = PngProfile(colour, colourBands == 1);
     return profile.empty() ? picture : WithProfile(picture, profile);
+}
+
+// A PNG turned as the orientation in its text chunks says, unless an eXIf
+// chunk, which libvips reads, gives one of its own.
+VImage WithTextOrientation(VImage picture, std::optional<int> orientation) {
+    if (!orientation || picture.get_typeof(VIPS_META_ORIENTATION) != 0) {
+        return picture;
+    }
+    picture = picture.copy();
+    picture.set(VIPS_META_ORIENTATION, *orientation);
+    return picture;
 }
 
 // A bitmap decoded by our own reader, as a libvips picture that owns its pixels.
@@ -575,10 +590,12 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
         }};
     case PictureFormat::Png:
         return {[=, &file] {
-            const PngColour colour =
-                ReadPngColour([&](uint64_t offset, size_t count) { return file.ReadAt(offset, count); });
+            const ReadBytesAt read = [&](uint64_t offset, size_t count) { return file.ReadAt(offset, count); };
+            const PngColour colour = ReadPngColour(read);
+            const std::optional<int> orientation = ReadPngTextOrientation(read);
             return render([&](const LoadRequest& request) {
-                return WithPngColour(LoadWithLibvips(file, format, request), colour);
+                return WithTextOrientation(WithPngColour(LoadWithLibvips(file, format, request), colour),
+                                           orientation);
             });
         }};
     case PictureFormat::Gif:
@@ -587,19 +604,34 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
                         [&](const LoadRequest& request) { return LoadWithLibvips(file, format, request); });
                 },
                 withImageMagick};
-    case PictureFormat::Tiff:
-        return {[=, &file] {
-                    return render([&](const LoadRequest& request) {
-                        return LoadWithLibvips(file, format, request, directory);
-                    });
-                },
-                [=, &file] {
-                    return render(DecodeOnce([&](VipsFailOn failOn) {
-                        return ReadTiffAsRgba(file.descriptor(), directory, kMaxPicturePixels,
-                                              failOn != VIPS_FAIL_ON_NONE);
-                    }));
-                },
-                withImageMagick};
+    case PictureFormat::Tiff: {
+        const TiffQuirks quirks = FindTiffQuirks(file.descriptor(), directory);
+        std::vector<Attempt> attempts;
+        if (quirks.floatWithoutPhotometric) {
+            attempts.push_back([=, &file] {
+                const std::string grey = WithGreyPhotometric(file.Read(file.size()), directory);
+                return render([&](const LoadRequest& request) {
+                    return LoadFromMemory(grey, PictureFormat::Tiff, request, directory);
+                });
+            });
+        }
+        // libvips would give such a file stripes without a word of complaint.
+        if (!quirks.greyPlanesApart) {
+            attempts.push_back([=, &file] {
+                return render([&](const LoadRequest& request) {
+                    return LoadWithLibvips(file, format, request, directory);
+                });
+            });
+        }
+        attempts.push_back([=, &file] {
+            return render(DecodeOnce([&](VipsFailOn failOn) {
+                return ReadTiffAsRgba(file.descriptor(), directory, kMaxPicturePixels,
+                                      failOn != VIPS_FAIL_ON_NONE);
+            }));
+        });
+        attempts.push_back(withImageMagick);
+        return attempts;
+    }
     case PictureFormat::Heif:
     case PictureFormat::Webp:
     case PictureFormat::JpegXl:

@@ -101,6 +101,14 @@ VImage ReadTiffAsRgba(int fd, int directory, int64_t maxPixels, bool stopOnError
     } else {
         image = grey ? image.extract_band(0) : image.extract_band(0, VImage::option()->set("n", 3));
     }
+    uint16_t planar = PLANARCONFIG_CONTIG;
+    TIFFGetFieldDefaulted(tiff.get(), TIFFTAG_PLANARCONFIG, &planar);
+    // libtiff turns white-is-zero grey the right way up only when its samples
+    // are interleaved; from planes of their own it gives the stored levels.
+    if (grey && photometric == PHOTOMETRIC_MINISWHITE && planar == PLANARCONFIG_SEPARATE && samples > 1) {
+        const VImage level = image.extract_band(0).invert();
+        image = image.bands() == 2 ? level.bandjoin(image.extract_band(1)) : level;
+    }
     auto* options =
         VImage::option()->set("interpretation", grey ? VIPS_INTERPRETATION_B_W : VIPS_INTERPRETATION_sRGB);
     // The resolution as libvips' own TIFF reader gives it, so that a fax read

@@ -404,7 +404,7 @@ void Canvas::DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& picture
 }
 
 void Canvas::MaskedFill(const Paint& paint, cairo_surface_t* mask, const cairo_matrix_t& maskToOutput,
-                        const Path& area, const Clip& clip) {
+                        const Path& area, bool smooth, const Clip& clip) {
     cairo_matrix_t outputToMask = maskToOutput;
     if (mask == nullptr || cairo_matrix_invert(&outputToMask) != CAIRO_STATUS_SUCCESS) {
         return;
@@ -416,7 +416,7 @@ void Canvas::MaskedFill(const Paint& paint, cairo_surface_t* mask, const cairo_m
     if (SetSource(paint)) {
         cairo_pattern_t* pattern = cairo_pattern_create_for_surface(mask);
         cairo_pattern_set_matrix(pattern, &outputToMask);
-        cairo_pattern_set_filter(pattern, CAIRO_FILTER_GOOD);
+        cairo_pattern_set_filter(pattern, smooth ? CAIRO_FILTER_GOOD : CAIRO_FILTER_NEAREST);
         cairo_mask(cr_, pattern);
         cairo_pattern_destroy(pattern);
     }

@@ -133,9 +133,9 @@ class Canvas {
     void DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& pictureToOutput, const Path& area,
                      cairo_operator_t op, double opacity, bool smooth, const Clip& clip);
     // Fills `area` with `paint` where `mask` (its alpha, placed by
-    // maskToOutput) lets it through.
+    // maskToOutput, smoothed when stretched or its pixels repeated) lets it through.
     void MaskedFill(const Paint& paint, cairo_surface_t* mask, const cairo_matrix_t& maskToOutput,
-                    const Path& area, const Clip& clip);
+                    const Path& area, bool smooth, const Clip& clip);
     // Sets the clip on the cairo context, outside any cairo_save of the
     // caller's (drawing done outside this class calls it before its save).
     // The clip stays set while it does not change, so that cairo rasterises a

@@ -21,6 +21,10 @@ enum DibCompression : uint32_t {
     kDibJpeg = 4,
     kDibPng = 5,
     kDibAlphaBitfields = 6,
+    // OS/2 bitmaps store 24-bit pixels in runs under code 4, which Windows
+    // gives to JPEG. No header holds this value: the reader of an OS/2 header
+    // puts it in place of that header's 4.
+    kDibOs2Rle24 = 0x10004,
 };
 
 // How a bitmap's pixels are stored.
@@ -35,7 +39,9 @@ struct DibFormat {
     // always blue, green, red and opaque.
     std::array<uint32_t, 4> masks{0x00FF0000, 0x0000FF00, 0x000000FF, 0};
 
-    bool RunLength() const { return compression == kDibRle8 || compression == kDibRle4; }
+    bool RunLength() const {
+        return compression == kDibRle8 || compression == kDibRle4 || compression == kDibOs2Rle24;
+    }
     bool Masked() const { return compression == kDibBitfields || compression == kDibAlphaBitfields; }
     // The stored row that holds picture row `y` (0 the top).
     int64_t StoredRow(int64_t y) const { return topDown ? y : height - 1 - y; }
@@ -74,11 +80,13 @@ struct DibRunFaults {
     bool cutShort = false; // the data ended before the picture did
 };
 
-// Plays the runs of an RLE4 or RLE8 bitmap: runs of one index, literal
-// stretches, and jumps that leave pixels unwritten. Calls put(x, storedRow,
-// index) for every pixel inside the picture; pixels outside are dropped.
+// Plays the runs of an RLE4, RLE8 or OS/2 RLE24 bitmap: runs of one value,
+// literal stretches, and jumps that leave pixels unwritten. Calls put(x,
+// storedRow, value) for every pixel inside the picture, the value a palette
+// index, or 0x00RRGGBB for RLE24; pixels outside are dropped.
 template <typename Put> DibRunFaults PlayDibRuns(std::string_view data, const DibFormat& format, Put put) {
     const bool four = format.compression == kDibRle4;
+    const bool triples = format.compression == kDibOs2Rle24; // a pixel is three bytes: blue, green, red
     const auto* bytes = reinterpret_cast<const unsigned char*>(data.data());
     const size_t size = data.size();
     DibRunFaults faults;
@@ -97,8 +105,22 @@ template <typename Put> DibRunFaults PlayDibRuns(std::string_view data, const Di
     auto nibbleOrByte = [four](unsigned i, unsigned byte) {
         return four ? (i % 2 == 0 ? byte >> 4 : byte & 0x0F) : byte;
     };
+    auto triple = [bytes](size_t from) {
+        return (unsigned{bytes[from + 2]} << 16) | (unsigned{bytes[from + 1]} << 8) | bytes[from];
+    };
     while (!ended && row < format.height && size - at >= 2) {
         const unsigned count = bytes[at];
+        if (count > 0 && triples) {
+            if (size - at < 4) {
+                break;
+            }
+            const unsigned colour = triple(at + 1);
+            at += 4;
+            for (unsigned i = 0; i < count; ++i) {
+                one(colour);
+            }
+            continue;
+        }
         const unsigned value = bytes[at + 1];
         at += 2;
         if (count > 0) {
@@ -125,13 +147,13 @@ template <typename Put> DibRunFaults PlayDibRuns(std::string_view data, const Di
             at += 2;
             break;
         default: { // a literal stretch of `value` pixels, padded to an even byte count
-            const size_t length = four ? (value + 1) / 2 : value;
+            const size_t length = four ? (value + 1) / 2 : triples ? size_t{3} * value : value;
             if (size - at < length) {
                 at = size;
                 break;
             }
             for (unsigned i = 0; i < value; ++i) {
-                one(nibbleOrByte(i, bytes[at + (four ? i / 2 : i)]));
+                one(triples ? triple(at + size_t{3} * i) : nibbleOrByte(i, bytes[at + (four ? i / 2 : i)]));
             }
             at += std::min(length + length % 2, size - at);
             break;

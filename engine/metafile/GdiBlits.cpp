@@ -312,6 +312,15 @@ cairo_operator_t BlitOperator(uint32_t rop) {
     }
 }
 
+// Whether a stretched source is smoothed. Only the halftone mode smooths, and
+// never a source that is combined with the page (AND, OR, XOR): those are the
+// masks and images of transparency drawn in two blits, whose pixels must meet
+// exactly, or the mask's softened edge shows as a grey outline.
+bool SmoothsWhenStretched(uint32_t rop, int stretchMode) {
+    constexpr int kHalftone = 4;
+    return stretchMode == kHalftone && BlitOperator(rop) == CAIRO_OPERATOR_OVER;
+}
+
 } // namespace
 
 bool GdiPlayer::PlayBitmaps(uint32_t type, ByteReader in) {
@@ -404,7 +413,8 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
     case kPatWhereSourceBlack:
     case kPatWhereSourceWhite: {
         Surface mask = BrightnessMask(picture.get(), b.rop == kPatWhereSourceBlack);
-        target_.canvas.MaskedFill(CurrentFill(), mask.get(), pictureToOutput, area, state_.clip);
+        target_.canvas.MaskedFill(CurrentFill(), mask.get(), pictureToOutput, area,
+                                  SmoothsWhenStretched(b.rop, state_.stretchMode), state_.clip);
         return;
     }
     case kNotSrcCopy:
@@ -421,9 +431,9 @@ void GdiPlayer::Blit(ByteReader in, uint32_t type) {
         FillRectWithRop(area, b.rop);
         return;
     }
-    const bool smooth = true;
     target_.canvas.DrawPicture(picture.get(), pictureToOutput, area, BlitOperator(b.rop),
-                               b.alphaBlend ? b.constantAlpha : 1.0, smooth, state_.clip);
+                               b.alphaBlend ? b.constantAlpha : 1.0,
+                               SmoothsWhenStretched(b.rop, state_.stretchMode), state_.clip);
 }
 
 } // namespace metafile

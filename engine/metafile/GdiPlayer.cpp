@@ -418,7 +418,6 @@ void GdiPlayer::Play(const EmfRecord& record) {
     case kEmrComment:
     case kEmrSetMapperFlags:
     case kEmrSetColorAdjustment:
-    case kEmrSetStretchBltMode:
     case kEmrSetMetaRgn:
     case kEmrSelectPalette:
     case kEmrCreatePalette:
@@ -575,6 +574,9 @@ bool GdiPlayer::PlayModes(uint32_t type, ByteReader in) {
         return true;
     case kEmrSetRop2:
         state_.rop2 = static_cast<int>(in.U32());
+        return true;
+    case kEmrSetStretchBltMode:
+        state_.stretchMode = static_cast<int>(in.U32());
         return true;
     case kEmrSetArcDirection:
         state_.clockwiseArcs = in.U32() == 2;

@@ -41,6 +41,9 @@ class GdiPlayer {
         int polyFillMode = 1;   // ALTERNATE
         uint32_t textAlign = 0;
         int rop2 = 13; // R2_COPYPEN
+        // How stretched bitmaps are resampled: only HALFTONE (4) smooths;
+        // GDI's default, BLACKONWHITE (1), and the others repeat or drop pixels.
+        int stretchMode = 1;
         bool clockwiseArcs = false;
         double miterLimit = 10;
         Point position;    // current position, logical units

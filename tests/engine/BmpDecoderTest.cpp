@@ -83,6 +83,12 @@ TEST(BmpDecoder, FollowsWindowsRulesForPalettesAndAlpha) {
                                           12);
     const std::string os2Palette = std::string("\x01\x02\x03\x04\x05\x06", 6) + std::string(3 * 254, '\0');
     const std::string greys = std::string("\x00\x00\x00\0\x55\x55\x55\0\xAA\xAA\xAA\0\xFF\xFF\xFF\0", 16);
+    const std::string masks1555 = std::string("\x00\x7C\0\0\xE0\x03\0\0\x1F\0\0\0\x00\x80\0\0", 16);
+    // One pixel run, then a literal stretch of three, padded to an even length.
+    const std::string rle24 = std::string("\x01\x01\x02\x03"
+                                          "\x00\x03\x0A\x0B\x0C\x14\x15\x16\x1E\x1F\x20\x00"
+                                          "\x00\x01",
+                                          18);
     // clang-format off
     const Row rows[] = {
         {"BI_RGB 32-bit: the fourth byte is not alpha",
@@ -107,6 +113,12 @@ TEST(BmpDecoder, FollowsWindowsRulesForPalettesAndAlpha) {
          1, {0, 0x55, 0xAA, 0xFF}},
         {"16-bit without masks is 5-5-5",
          {.bits = 16, .pixels = std::string("\x00\x7C\xE0\x03", 4)}, 3, {255, 0, 0, 0, 255, 0}},
+        {"16-bit whose 1-bit alpha is clear everywhere is clear",
+         {.bits = 16, .compression = 6, .extra = masks1555, .pixels = std::string("\x00\x7C\xE0\x03", 4)},
+         4, {255, 0, 0, 0, 0, 255, 0, 0}},
+        {"OS/2 2.x RLE24: runs and literal stretches of blue, green, red",
+         {.headerSize = 64, .width = 4, .bits = 24, .compression = 4, .pixels = rle24},
+         3, {3, 2, 1, 12, 11, 10, 22, 21, 20, 32, 31, 30}},
     };
     // clang-format on
     for (const Row& row : rows) {
@@ -178,17 +190,27 @@ TEST(BmpDecoder, HeadersThatLieAreCaughtOrDecodedAsFarAsTheDataGoes) {
         }
     }
     // Every prefix of a sound file decodes or is refused, never read past its end.
-    const std::string whole =
+    const std::string rle8 =
         MakeBmp({.width = 5,
                  .height = 3,
                  .bits = 8,
                  .compression = 1,
                  .extra = palette8(),
                  .pixels = std::string("\x03\x07\x00\x04\x01\x02\x03\x04\x00\x00\x00\x01", 12)});
-    for (size_t length = 0; length < whole.size(); ++length) {
-        try {
-            DecodeBmp(std::string_view(whole).substr(0, length), kMaxPixels);
-        } catch (const BmpError&) {
+    const std::string rle24 = MakeBmp({.headerSize = 64,
+                                       .width = 5,
+                                       .height = 2,
+                                       .bits = 24,
+                                       .compression = 4,
+                                       .pixels = std::string("\x02\x01\x02\x03\x00\x03\x01\x02\x03\x04\x05"
+                                                             "\x06\x07\x08\x09\x00\x00\x00\x00\x01",
+                                                             20)});
+    for (const std::string& whole : {rle8, rle24}) {
+        for (size_t length = 0; length < whole.size(); ++length) {
+            try {
+                DecodeBmp(std::string_view(whole).substr(0, length), kMaxPixels);
+            } catch (const BmpError&) {
+            }
         }
     }
 }

@@ -3,13 +3,14 @@
 // turned text, bitmaps' alpha and EMF+ records show as GDI and GDI+ show them.
 #include "EmfPicture.h"
 #include "EmfWriter.h"
-#include "VipsRuntime.h"
 #include "RecordTypes.h"
+#include "VipsRuntime.h"
 
 #include <gtest/gtest.h>
 
 #include <array>
 #include <functional>
+#include <optional>
 #include <vips/vips8>
 
 using namespace metafile;
@@ -27,9 +28,11 @@ struct Page {
     vips::VImage image;
     std::string problem;
 
+    // Read from memory: libvips' getpoint is too slow for tests that look at every pixel.
     Rgb At(int x, int y) const {
-        const std::vector<double> p = image.getpoint(x, y);
-        return {static_cast<int>(p[0]), static_cast<int>(p[1]), static_cast<int>(p[2])};
+        const auto* p = static_cast<const uint8_t*>(image.data()) +
+                        (static_cast<size_t>(y) * image.width() + x) * image.bands();
+        return {p[0], p[1], p[2]};
     }
     bool Dark(int x, int y) const {
         const Rgb p = At(x, y);
@@ -70,6 +73,8 @@ Page Draw(const EmfWriter& writer) {
     EnsureVipsStarted();
     const std::string bytes = writer.Bytes();
     EmfDrawing drawn = RenderEmf(bytes, kSize, kSize);
+    EXPECT_EQ(drawn.image.format(), VIPS_FORMAT_UCHAR);
+    EXPECT_GE(drawn.image.bands(), 3);
     return {drawn.image.copy_memory(), drawn.problem};
 }
 
@@ -361,24 +366,45 @@ TEST(MetafileText, OpaqueBackgroundFillsBehindTheText) {
 
 // ---- bitmaps and brushes -----------------------------------------------------
 
+// A StretchDIBits of a whole width x height bitmap over the whole frame.
+std::string StretchDibitsOver(const std::string& info, const std::string& pixels, int width, int height,
+                              uint32_t rop = 0xCC0020) {
+    // bounds, dest x y, src x y cx cy, offBmi cbBmi offBits cbBits, usage, rop, dest cx cy
+    const int64_t offBmi = 80, offBits = offBmi + static_cast<int64_t>(info.size());
+    std::string body;
+    for (int64_t v : {0, 0, 99, 99, 0, 0, 0, 0, width, height}) {
+        body += W::Word(v);
+    }
+    for (int64_t v : {offBmi, static_cast<int64_t>(info.size()), offBits, static_cast<int64_t>(pixels.size()),
+                      int64_t{0}, int64_t{rop}, int64_t{100}, int64_t{100}}) {
+        body += W::Word(v);
+    }
+    return body + info + pixels;
+}
+
+// A StretchBlt of a whole width x height bitmap over the whole frame.
+std::string StretchBltOver(const std::string& info, const std::string& bits, int width, int height,
+                           uint32_t rop = 0xCC0020) {
+    const int64_t offBmi = 108, offBits = offBmi + static_cast<int64_t>(info.size());
+    std::string body;
+    // bounds, dest x y cx cy, rop, src x y, source transform, background, usage, bitmap, src cx cy
+    for (int64_t v : {int64_t{0}, int64_t{0}, int64_t{99}, int64_t{99}, int64_t{0}, int64_t{0}, int64_t{100},
+                      int64_t{100}, int64_t{rop}, int64_t{0}, int64_t{0}}) {
+        body += W::Word(v);
+    }
+    body += W::Float(1) + W::Float(0) + W::Float(0) + W::Float(1) + W::Float(0) + W::Float(0);
+    body += W::Word(0) + W::Word(0) + W::Word(offBmi) + W::Word(static_cast<int64_t>(info.size())) +
+            W::Word(offBits) + W::Word(static_cast<int64_t>(bits.size())) + W::Word(width) + W::Word(height);
+    return body + info + bits;
+}
+
 // A StretchDIBits of a 2 x 2 bitmap of `pixel` (0xAARRGGBB as stored) over the whole frame.
 std::string StretchDibits(uint32_t pixel, int bits = 32) {
-    const std::string info = W::BitmapInfo(2, 2, bits);
     std::string pixels;
     for (int i = 0; i < 4; ++i) {
         pixels += W::Word(pixel);
     }
-    // bounds, dest x y, src x y cx cy, offBmi cbBmi offBits cbBits, usage, rop, dest cx cy
-    const int64_t offBmi = 80, offBits = offBmi + static_cast<int64_t>(info.size());
-    std::string body;
-    for (int64_t v : {0, 0, 99, 99, 0, 0, 0, 0, 2, 2}) {
-        body += W::Word(v);
-    }
-    for (int64_t v : {offBmi, static_cast<int64_t>(info.size()), offBits, static_cast<int64_t>(pixels.size()),
-                      int64_t{0}, int64_t{0xCC0020}, int64_t{100}, int64_t{100}}) {
-        body += W::Word(v);
-    }
-    return body + info + pixels;
+    return StretchDibitsOver(W::BitmapInfo(2, 2, bits), pixels, 2, 2);
 }
 
 // An AlphaBlend of the same bitmap with `blend` as BLENDFUNCTION.
@@ -449,6 +475,105 @@ TEST(MetafileBitmaps, MonochromeBlitTakesTheTextAndBackgroundColours) {
     const Page page = Draw(w);
     EXPECT_TRUE(Near(page.At(40, 100), kBlueRgb, 40));
     EXPECT_TRUE(Near(page.At(160, 100), kGreenRgb, 40));
+}
+
+// How many pixels of the page are neither near black nor near white, nor
+// near `colour` when given: the soft edges of a smoothed bitmap.
+int InBetween(const Page& page, std::optional<Rgb> colour = std::nullopt) {
+    int n = 0;
+    for (int y = 0; y < page.image.height(); ++y) {
+        for (int x = 0; x < page.image.width(); ++x) {
+            const Rgb p = page.At(x, y);
+            n += !Near(p, {0, 0, 0}, 40) && !Near(p, kWhiteRgb, 40) && !(colour && Near(p, *colour, 40));
+        }
+    }
+    return n;
+}
+
+// A 10 x 10 chequerboard of black and white pixels, 8 bits with a palette.
+std::pair<std::string, std::string> Chequerboard() {
+    std::string rows;
+    for (int y = 0; y < 10; ++y) {
+        for (int x = 0; x < 12; ++x) { // rows are padded to 12 bytes
+            rows += static_cast<char>(x < 10 && (x + y) % 2);
+        }
+    }
+    return {W::BitmapInfo(10, 10, 8, {0x000000, 0xFFFFFF}), rows};
+}
+
+struct StretchRow {
+    const char* name;
+    std::optional<int> mode; // SetStretchBltMode, none when unset
+    bool stretchBlt;         // StretchBlt rather than StretchDIBits
+    bool smooth;
+};
+void PrintTo(const StretchRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class StretchModes : public testing::TestWithParam<StretchRow> {};
+
+TEST_P(StretchModes, SmoothOnlyInHalftone) {
+    const StretchRow& row = GetParam();
+    const auto [info, pixels] = Chequerboard();
+    EmfWriter w;
+    if (row.mode) {
+        w.Record(kEmrSetStretchBltMode, {*row.mode});
+    }
+    w.Raw(row.stretchBlt ? kEmrStretchBlt : kEmrStretchDiBits,
+          row.stretchBlt ? StretchBltOver(info, pixels, 10, 10) : StretchDibitsOver(info, pixels, 10, 10));
+    const Page page = Draw(w);
+    // Each bitmap pixel covers 20 x 20 page pixels.
+    EXPECT_NE(page.Dark(10, 10), page.Dark(30, 10)) << row.name;
+    if (row.smooth) {
+        EXPECT_GT(InBetween(page), 1000) << row.name;
+    } else {
+        EXPECT_EQ(InBetween(page), 0) << row.name << ": the cells must stay sharp";
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Metafile, StretchModes,
+                         testing::Values(StretchRow{"unset", std::nullopt, false, false},
+                                         StretchRow{"blackonwhite", 1, false, false},
+                                         StretchRow{"whiteonblack", 2, true, false},
+                                         StretchRow{"coloroncolor", 3, false, false},
+                                         StretchRow{"coloroncolor stretchblt", 3, true, false},
+                                         StretchRow{"halftone", 4, false, true},
+                                         StretchRow{"halftone stretchblt", 4, true, true}),
+                         RowName());
+
+TEST(MetafileBitmaps, TransparencyDrawnWithTwoMaskBlitsHasNoOutline) {
+    // A 10 x 10 picture whose middle 4 x 4 is red and the rest transparent,
+    // drawn as Windows programs draw it: the 1-bit mask (0 where the picture
+    // is) ANDed onto the page, then the picture (black where it is
+    // transparent) XORed over it, both stretched and in halftone mode.
+    auto inside = [](int x, int y) { return x >= 3 && x < 7 && y >= 3 && y < 7; };
+    std::string mask, picture;
+    for (int y = 0; y < 10; ++y) {
+        uint16_t bits = 0;
+        for (int x = 0; x < 10; ++x) {
+            bits |= inside(x, y) ? 0 : 0x8000 >> x;
+            picture += inside(x, y) ? std::string("\0\0\xFF", 3) : std::string(3, '\0');
+        }
+        mask += std::string{static_cast<char>(bits >> 8), static_cast<char>(bits & 0xFF), 0, 0};
+        picture += std::string(2, '\0'); // rows are padded to 32 bytes
+    }
+    EmfWriter w;
+    w.Record(kEmrSetStretchBltMode, {4});
+    w.Raw(kEmrStretchBlt,
+          StretchBltOver(W::BitmapInfo(10, 10, 1, {0x000000, 0xFFFFFF}), mask, 10, 10, 0x8800C6));
+    w.Raw(kEmrStretchBlt, StretchBltOver(W::BitmapInfo(10, 10, 24), picture, 10, 10, 0x660046));
+    const Page page = Draw(w);
+    EXPECT_TRUE(Near(page.At(100, 100), kRedRgb));
+    EXPECT_TRUE(Near(page.At(20, 100), kWhiteRgb));
+    EXPECT_EQ(InBetween(page, kRedRgb), 0) << "no grey outline around the picture";
+    int dark = 0;
+    for (int y = 0; y < kSize; ++y) {
+        for (int x = 0; x < kSize; ++x) {
+            dark += Near(page.At(x, y), {0, 0, 0}, 40);
+        }
+    }
+    EXPECT_EQ(dark, 0) << "no black outline around the picture";
 }
 
 TEST(MetafileBrushes, DefaultBrushIsWhiteAndDefaultPenBlack) {

@@ -39,7 +39,6 @@ constexpr Rgb kWhite{255, 255, 255};
 const std::set<std::string> kKnownProblems = {
     "jpeg/ultrahdr.jpg",        // primary image cut short
     "jpeg/icc-after-SOF.jpg",   // its "profile" is the seven letters of the word
-    "tiff/10ct_32bit_128.tiff", // no photometric tag
     "emf/test-183.emf",         // Hebrew drawn by glyph numbers of a font we do not have
 };
 

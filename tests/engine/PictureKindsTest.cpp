@@ -1,5 +1,6 @@
-// HEIC, AVIF, WebP, JPEG XL and JPEG 2000 pictures, and every page of a
-// multi-page TIFF, come out as a viewer shows them.
+// HEIC, AVIF, WebP, JPEG XL and JPEG 2000 pictures, every page of a
+// multi-page TIFF, and TIFFs and PNGs that libvips alone reads otherwise,
+// come out as a viewer shows them.
 #include "MultiPageTiff.h"
 #include "NormalizeImage.h"
 #include "StageTestSupport.h"
@@ -8,9 +9,12 @@
 
 #include <fcntl.h>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
+#include <tiffio.h>
 #include <unistd.h>
 #include <vips/vips8>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 using vips::VImage;
@@ -212,3 +216,152 @@ TEST(MultiPageTiff, AnAnimationIsOnePageItsFirstFrame) {
         EXPECT_TRUE(NearColour(ReadPixel(dir / "page.jpg", 30, 20), {220, 30, 30})) << kind;
     }
 }
+
+namespace {
+
+// A 16 x 16 TIFF in one strip: grey, then alpha in a plane of its own.
+void WriteGreyAlphaPlanesTiff(const fs::path& path, uint16_t photometric) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 16);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 2);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 8);
+    TIFFSetField(tiff, TIFFTAG_PHOTOMETRIC, photometric);
+    TIFFSetField(tiff, TIFFTAG_PLANARCONFIG, PLANARCONFIG_SEPARATE);
+    const uint16_t alpha[] = {EXTRASAMPLE_UNASSALPHA};
+    TIFFSetField(tiff, TIFFTAG_EXTRASAMPLES, 1, alpha);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
+    // Levels 50 on the left, 200 on the right; opaque above, clear below.
+    for (uint16_t plane = 0; plane < 2; ++plane) {
+        for (uint32_t y = 0; y < 16; ++y) {
+            std::array<uint8_t, 16> row{};
+            for (int x = 0; x < 16; ++x) {
+                row[x] = plane == 0 ? (x < 8 ? 50 : 200) : (y < 8 ? 255 : 0);
+            }
+            TIFFWriteScanline(tiff, row.data(), y, plane);
+        }
+    }
+    TIFFClose(tiff);
+}
+
+// A 16 x 16 TIFF of one floating-point sample a pixel, without the tag that
+// says what the samples mean: 30 on the left, 220 on the right.
+void WriteFloatTiffWithoutPhotometric(const fs::path& path) {
+    TIFF* tiff = TIFFOpen(path.c_str(), "w");
+    ASSERT_NE(tiff, nullptr);
+    TIFFSetField(tiff, TIFFTAG_IMAGEWIDTH, 16);
+    TIFFSetField(tiff, TIFFTAG_IMAGELENGTH, 16);
+    TIFFSetField(tiff, TIFFTAG_SAMPLESPERPIXEL, 1);
+    TIFFSetField(tiff, TIFFTAG_BITSPERSAMPLE, 32);
+    TIFFSetField(tiff, TIFFTAG_SAMPLEFORMAT, SAMPLEFORMAT_IEEEFP);
+    TIFFSetField(tiff, TIFFTAG_ROWSPERSTRIP, 16);
+    for (uint32_t y = 0; y < 16; ++y) {
+        std::array<float, 16> row{};
+        for (int x = 0; x < 16; ++x) {
+            row[x] = x < 8 ? 30.0f : 220.0f;
+        }
+        TIFFWriteScanline(tiff, row.data(), y, 0);
+    }
+    TIFFClose(tiff);
+}
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    const std::string typed = type + data;
+    const uint32_t crc =
+        crc32(0, reinterpret_cast<const Bytef*>(typed.data()), static_cast<uInt>(typed.size()));
+    return BigEndian32(static_cast<uint32_t>(data.size())) + typed + BigEndian32(crc);
+}
+
+// A 40 x 20 PNG, red on the left and blue on the right, whose EXIF
+// orientation is kept as ImageMagick keeps it: in hex, in a text chunk.
+void WritePngWithTextOrientation(const fs::path& path, int orientation, bool compressed) {
+    const std::string exif = std::string("Exif\0\0II*\0\x08\0\0\0\x01\0\x12\x01\x03\0\x01\0\0\0", 24) +
+                             static_cast<char>(orientation) + std::string(7, '\0');
+    std::string text = "\nexif\n" + std::to_string(exif.size()) + "\n";
+    for (size_t i = 0; i < exif.size(); ++i) {
+        static const char kHex[] = "0123456789abcdef";
+        text += {kHex[static_cast<uint8_t>(exif[i]) >> 4], kHex[exif[i] & 0x0F]};
+        text += i % 36 == 35 ? "\n" : "";
+    }
+    text += "\n";
+    std::string chunk;
+    if (compressed) {
+        uLongf size = compressBound(static_cast<uLong>(text.size()));
+        std::string deflated(size, '\0');
+        compress2(reinterpret_cast<Bytef*>(deflated.data()), &size,
+                  reinterpret_cast<const Bytef*>(text.data()), static_cast<uLong>(text.size()), 9);
+        deflated.resize(size);
+        chunk = PngChunk("zTXt", std::string("Raw profile type exif\0\0", 23) + deflated);
+    } else {
+        chunk = PngChunk("tEXt", std::string("Raw profile type exif\0", 22) + text);
+    }
+    const VImage picture =
+        Solid(20, 20, {220, 30, 30}).join(Solid(20, 20, {30, 30, 220}), VIPS_DIRECTION_HORIZONTAL);
+    VipsBlob* blob = picture.pngsave_buffer();
+    const std::string png(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length);
+    vips_area_unref(VIPS_AREA(blob));
+    constexpr size_t kAfterHeader = 8 + 25; // the signature and the IHDR chunk
+    std::ofstream(path, std::ios::binary) << png.substr(0, kAfterHeader) << chunk << png.substr(kAfterHeader);
+}
+
+struct ShownRow {
+    const char* name;
+    const char* file;
+    std::function<void(const fs::path&)> write;
+    std::vector<std::pair<std::array<int, 2>, Rgb>> expected; // points of a 100 x 100 page and their colours
+};
+void PrintTo(const ShownRow& row, std::ostream* out) {
+    *out << row.name;
+}
+
+class OtherViewers : public testing::TestWithParam<ShownRow> {};
+
+} // namespace
+
+TEST_P(OtherViewers, ShowThePictureSo) {
+    const ShownRow& row = GetParam();
+    TempDir dir;
+    row.write(dir / row.file);
+    const NormalizeResult result = NormalizeImage(100, 100, dir / row.file, dir / "page.jpg");
+    ASSERT_TRUE(result.written);
+    EXPECT_FALSE(result.problem.has_value()) << result.reason;
+    for (const auto& [at, colour] : row.expected) {
+        const Rgb got = ReadPixel(dir / "page.jpg", at[0], at[1]);
+        EXPECT_TRUE(NearColour(got, colour, 30)) << "at " << at[0] << ", " << at[1] << ": " << int(got[0])
+                                                 << " " << int(got[1]) << " " << int(got[2]);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Rasters, OtherViewers,
+    testing::Values(
+        ShownRow{
+            "grey and alpha in planes of their own",
+            "planes.tif",
+            [](const fs::path& path) { WriteGreyAlphaPlanesTiff(path, PHOTOMETRIC_MINISBLACK); },
+            {{{25, 25}, {50, 50, 50}}, {{75, 25}, {200, 200, 200}}, {{25, 75}, kWhite}, {{75, 75}, kWhite}}},
+        ShownRow{
+            "white-is-zero grey and alpha in planes of their own",
+            "planes.tif",
+            [](const fs::path& path) { WriteGreyAlphaPlanesTiff(path, PHOTOMETRIC_MINISWHITE); },
+            {{{25, 25}, {205, 205, 205}}, {{75, 25}, {55, 55, 55}}, {{25, 75}, kWhite}, {{75, 75}, kWhite}}},
+        ShownRow{"floating point without a photometric tag is grey",
+                 "float.tif",
+                 WriteFloatTiffWithoutPhotometric,
+                 {{{25, 50}, {30, 30, 30}}, {{75, 50}, {220, 220, 220}}}},
+        ShownRow{"PNG turned by the EXIF in a compressed text chunk",
+                 "turned.png",
+                 [](const fs::path& path) { WritePngWithTextOrientation(path, 6, true); },
+                 {{{50, 20}, {220, 30, 30}}, {{50, 80}, {30, 30, 220}}, {{10, 50}, kWhite}}},
+        ShownRow{"PNG turned by the EXIF in a plain text chunk",
+                 "turned.png",
+                 [](const fs::path& path) { WritePngWithTextOrientation(path, 8, false); },
+                 {{{50, 20}, {30, 30, 220}}, {{50, 80}, {220, 30, 30}}, {{10, 50}, kWhite}}}),
+    [](const testing::TestParamInfo<ShownRow>& info) {
+        std::string name = info.param.name;
+        for (char& c : name) {
+            c = std::isalnum(static_cast<unsigned char>(c)) ? c : '_';
+        }
+        return name;
+    });
