@@ -3,9 +3,12 @@
 // images, and give way to the picture wherever vectors cannot go.
 #include "Conversion.h"
 #include "ConvertOptions.h"
+#include "FolderTree.h"
+#include "OcrLanguages.h"
 #include "PageNotes.h"
 #include "PdfProbe.h"
 #include "PdfTestDocuments.h"
+#include "PrepareImages.h"
 #include "Pictures.h"
 #include "PreparedPages.h"
 #include "RenderPage.h"
@@ -14,6 +17,8 @@
 #include "TempDir.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
 
 #include <sstream>
 
@@ -274,4 +279,48 @@ TEST(VectorPages, AJobDrawsMetafilesAsVectorsWhereTheDocumentTakesThem) {
             }
         }
     }
+}
+
+std::string WordsOf(const PreparedPage& page) {
+    std::string words;
+    if (page.text) {
+        for (const RecognizedLine& line : page.text->lines) {
+            for (const RecognizedWord& word : line.words) {
+                words += word.text + " ";
+            }
+        }
+    }
+    return words;
+}
+
+// Text recognition reads the page picture of the same metafile: a page
+// shown as vectors has the text it has without them.
+TEST(VectorPages, TheirTextIsReadFromThePagePicture) {
+    const std::vector<std::string> installed = InstalledOcrLanguages();
+    if (std::find(installed.begin(), installed.end(), "eng") == installed.end()) {
+        GTEST_SKIP() << "the English recognition data are not installed";
+    }
+    std::string read[2];
+    for (const int lossless : {0, 1}) {
+        TempDir dir;
+        JobState job;
+        SetUpJob(job, {Corpus() / "emf" / "test-142.emf"}, dir.path());
+        job.options.paper = PaperSize::A4;
+        job.options.lossless = lossless;
+        job.options.ocrLanguages = "eng";
+        PrepareImagesProc(job, {});
+        ASSERT_TRUE(job.report.jobError.empty()) << job.report.jobError;
+        ASSERT_EQ(job.prepared.size(), 1u);
+        ASSERT_EQ(job.prepared[0].pages.size(), 1u);
+        const PreparedPage& page = job.prepared[0].pages[0];
+        EXPECT_EQ(page.vectorPage.has_value(), lossless == 1);
+        if (page.vectorPage) {
+            EXPECT_EQ(page.vectorPage->file, VectorPagePath(page.file));
+            EXPECT_TRUE(fs::exists(page.vectorPage->file));
+        }
+        read[lossless] = WordsOf(page);
+        DeleteFolderTree(job.workFolderPath);
+    }
+    EXPECT_FALSE(read[0].empty());
+    EXPECT_EQ(read[1], read[0]);
 }
