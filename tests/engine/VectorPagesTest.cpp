@@ -19,6 +19,9 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <fstream>
+#include <iterator>
 
 #include <sstream>
 
@@ -323,4 +326,26 @@ TEST(VectorPages, TheirTextIsReadFromThePagePicture) {
     }
     EXPECT_FALSE(read[0].empty());
     EXPECT_EQ(read[1], read[0]);
+}
+
+// A reproducible document stays reproducible with vectors in it: nothing of
+// the moment or the run they were drawn in reaches the document.
+TEST(VectorPages, KeepAReproducibleDocumentTheSameBytes) {
+    struct SourceDate {
+        SourceDate() { ::setenv("SOURCE_DATE_EPOCH", "1765300000", 1); }
+        ~SourceDate() { ::unsetenv("SOURCE_DATE_EPOCH"); } // no later test sees it
+    } fixed;
+    std::string documents[2];
+    for (std::string& bytes : documents) {
+        TempDir dir;
+        JobState job;
+        SetUpJob(job, {Corpus() / "emf" / "test-142.emf", Corpus() / "emf" / "test-013.emf"}, {});
+        job.options.lossless = 1;
+        ASSERT_TRUE(RunJob(job, dir.path(), std::time(nullptr), {}));
+        ASSERT_EQ(job.report.documentsWritten.size(), 1u);
+        std::ifstream in(job.report.documentsWritten[0], std::ios::binary);
+        bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    EXPECT_FALSE(documents[0].empty());
+    EXPECT_TRUE(documents[0] == documents[1]) << "the two documents differ";
 }
