@@ -156,9 +156,9 @@ void NoInterpolation(Object object, std::set<QPDFObjGen>& seen) {
 
 // The drawings of a document's pages, each read from its file as a form.
 // libqpdf copies a drawing's data only when it writes the document, so the
-// documents it comes from stay open until then; each reads its file only
-// while it is being read, since a merged document may show more drawings
-// than a process may hold files open.
+// documents the drawings come from are kept until then; each opens its file
+// only while libqpdf reads from it, since a merged document may show more
+// drawings than a process may hold files open.
 class Drawings {
   public:
     Object Form(QPDF& pdf, const QpdfDrawing& drawing, bool archival) {
