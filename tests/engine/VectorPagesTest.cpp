@@ -22,7 +22,6 @@
 #include <cstdlib>
 #include <fstream>
 #include <iterator>
-
 #include <sstream>
 
 namespace fs = std::filesystem;
