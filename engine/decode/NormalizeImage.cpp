@@ -456,22 +456,10 @@ std::string ReadMetafile(const SourceFile& file) {
 std::string SaveMetafilePage(const SourceFile& file, const PageSetup& setup,
                              const std::filesystem::path& destination, int quality,
                              const ShownPictureSink* shown) {
-    // A drawing has no pixel size of its own: it is drawn to fit the area
-    // inside the margins. When the page turns by the drawing's shape, that
-    // shape is known only once drawn, so it is drawn to fit a square that
-    // holds the area either way up.
-    const PagePlacement area = LayOutPage(setup, 0, 0).picture;
-    int boxWidth = area.width;
-    int boxHeight = area.height;
-    if (setup.orientation == PageOrientation::Auto) {
-        boxWidth = boxHeight = std::max(area.width, area.height);
-    }
-    const EmfDrawing drawn = RenderEmf(ReadMetafile(file), boxWidth, boxHeight);
+    const MetafileBox box = MetafileBoxFor(setup);
+    const EmfDrawing drawn = RenderEmf(ReadMetafile(file), box.width, box.height);
     const VImage drawing = ToOpaqueEightBit(drawn.image).image;
-    PageSetup fitted = setup;
-    fitted.fit = PictureFit::Fit;
-    // Drawn at the page's resolution, so a page of its own size keeps that size.
-    const PageGeometry page = LayOutPage(fitted, drawing.width(), drawing.height(), setup.dpi);
+    const PageGeometry page = MetafilePageFor(setup, drawing.width(), drawing.height());
     SavePage(PlaceOnPage(LetHear(shown, drawing, page), page.picture, page.widthPx, page.heightPx),
              destination, quality);
     return drawn.problem;
@@ -848,6 +836,20 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
     result.reason = white.written ? failure : white.reason + "\n" + failure;
     result.diskFullNeeding = white.diskFullNeeding;
     return result;
+}
+
+VectorPageResult PicturePages::DrawAsVectors(const PageSetup& page,
+                                             const std::filesystem::path& destination) const {
+    if (!opened_->file || opened_->format != PictureFormat::Emf) {
+        return {};
+    }
+    std::string bytes;
+    try {
+        bytes = ReadMetafile(*opened_->file);
+    } catch (const std::exception&) {
+        return {}; // Render says why
+    }
+    return WriteVectorPage(page, bytes, destination);
 }
 
 NormalizeResult NormalizeImage(const PageSetup& page, const std::filesystem::path& source,

@@ -3,6 +3,7 @@
 #include "JpegQuality.h"
 #include "PagePlacement.h"
 #include "PictureOutcome.h"
+#include "VectorPage.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -101,6 +102,11 @@ class PicturePages {
     NormalizeResult Render(size_t part, const PageSetup& page, const std::filesystem::path& destination,
                            int32_t quality = kDefaultJpegQuality,
                            const ShownPictureSink* shown = nullptr) const;
+
+    // Draws a metafile's page as vectors into `destination`, as
+    // WriteVectorPage does. Any other picture, or a metafile that cannot be
+    // read, gives nothing: its page is the one Render makes.
+    VectorPageResult DrawAsVectors(const PageSetup& page, const std::filesystem::path& destination) const;
 
   private:
     struct Opened;

@@ -51,6 +51,7 @@ struct ConvertOptions {
     // Additions to the window's settings; their defaults keep its behaviour.
     int32_t jpegQuality = kDefaultJpegQuality; // 1 to 100, for every page that is rendered
     int32_t keepJpeg = 0; // a JPEG the PDF can show as it is goes in byte for byte
+    int32_t lossless = 0; // every page shows the picture's own pixels, never resampled
     Encryption encryption = Encryption::Rc4;
     DocumentNames documentNames = DocumentNames::Numbered;
     // When set, the one merged document goes exactly here and no time-stamped

@@ -97,6 +97,10 @@ PreparedPage PreparedPageOf(const PrepareTask& task, const RenderedPage& rendere
         page.file = PartPagePath(task.destination, rendered.part);
         page.keptJpeg = made.keptJpeg;
         page.text = made.text;
+        if (made.vectorPage) {
+            page.vectorPage = made.vectorPage;
+            page.vectorPage->file = VectorPagePath(page.file);
+        }
     }
     return page;
 }
@@ -164,12 +168,13 @@ void Prepare(JobState& job, const StageObserver& observer) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});
     }
     const ConvertOptions& options = job.options;
-    const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1},
-                                   options.ocrLanguages,
-                                   job.renderProgram,
-                                   job.workFolderPath,
-                                   job.workers,
-                                   job.pictureTimeLimit};
+    const PrepareSettings settings{
+        {PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1, options.lossless == 1},
+        options.ocrLanguages,
+        job.renderProgram,
+        job.workFolderPath,
+        job.workers,
+        job.pictureTimeLimit};
     std::vector<TaskPages> results;
     try {
         results = PreparePictures(tasks, settings, job.cancelRequested, [&](int done, int total) {

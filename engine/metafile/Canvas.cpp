@@ -224,8 +224,10 @@ void Path::AppendTo(cairo_t* cr) const {
 }
 
 Canvas::Canvas(int width, int height)
-    : width_(width), height_(height), surface_(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height)),
-      cr_(cairo_create(surface_)) {
+    : Canvas(cairo_image_surface_create(CAIRO_FORMAT_RGB24, width, height), width, height) {}
+
+Canvas::Canvas(cairo_surface_t* surface, int width, int height)
+    : width_(width), height_(height), surface_(surface), cr_(cairo_create(surface_)) {
     cairo_set_source_rgb(cr_, 1, 1, 1);
     cairo_paint(cr_);
     cairo_set_antialias(cr_, CAIRO_ANTIALIAS_GOOD);

@@ -114,7 +114,12 @@ bool CombineClip(Clip& clip, const Path& region, cairo_fill_rule_t rule, uint32_
 // the clip in force; none of them fails, a shape cairo cannot draw is skipped.
 class Canvas {
   public:
+    // A page of pixels in memory.
     Canvas(int width, int height);
+    // A page on `surface` (a PDF page, say), width x height of its units,
+    // which the canvas owns from then on. The players draw on it as on
+    // pixels; only what becomes of the drawing differs.
+    Canvas(cairo_surface_t* surface, int width, int height);
     Canvas(const Canvas&) = delete;
     Canvas& operator=(const Canvas&) = delete;
     ~Canvas();
@@ -122,7 +127,7 @@ class Canvas {
     int width() const { return width_; }
     int height() const { return height_; }
     cairo_t* cr() const { return cr_; }
-    // The pixels, 0x00RRGGBB per pixel, `stride` bytes per row.
+    // The pixels of a page in memory, 0x00RRGGBB per pixel, `stride` bytes per row.
     const unsigned char* data() const;
     int stride() const;
 

@@ -25,4 +25,17 @@ struct RenderedMetafile {
 // has an empty or absurd frame.
 RenderedMetafile DrawMetafileToFit(std::string_view bytes, int fitWidth, int fitHeight);
 
+// The same drawing, by the same players, as a one-page PDF of `width` x
+// `height` units, the pixels DrawMetafileToFit draws: shapes as paths, text as
+// text in embedded font subsets, bitmaps as images; what PDF cannot draw
+// (raster operations) as pixels at one a unit. Throws as DrawMetafileToFit
+// does, and when cairo cannot write the page.
+struct DrawnPdf {
+    int width = 0;
+    int height = 0;
+    std::string pdf;
+    std::string problem;
+};
+DrawnPdf DrawMetafileAsPdf(std::string_view bytes, int fitWidth, int fitHeight);
+
 } // namespace metafile

@@ -23,22 +23,28 @@ constexpr std::array<std::array<double, 6>, 9> kTurns{{
     {0, 1, -1, 0, 1, 0},  // 8 turned a quarter anticlockwise
 }};
 
-// The kept picture in the place the rendered page would have shown it: the
-// place is measured in pixels of that page picture from its top-left corner,
-// and the page shows that picture from its lower-left corner, `box` large.
+// A picture in its place on the page picture it stands in for, turned by an
+// EXIF orientation: the place is measured in pixels of that page picture
+// from its top-left corner, and the page shows that picture from its
+// lower-left corner, `box` large.
 // The numbers go through single precision, as the page's drawing operators
 // have always been written.
-std::array<double, 6> KeptJpegMatrix(const KeptJpeg& kept, const PdfPageBox& box) {
-    const double scaleX = box.imageWidth / kept.pageWidth;
-    const double scaleY = box.imageHeight / kept.pageHeight;
-    const double width = kept.place.width * scaleX;
-    const double height = kept.place.height * scaleY;
-    const double left = kept.place.left * scaleX;
-    const double bottom = box.imageHeight - (kept.place.top + kept.place.height) * scaleY;
-    const auto& turn = kTurns[static_cast<size_t>(kept.orientation) < kTurns.size() ? kept.orientation : 1];
+std::array<double, 6> PlaceMatrix(int32_t pageWidth, int32_t pageHeight, const PagePlacement& place,
+                                  int32_t orientation, const PdfPageBox& box) {
+    const double scaleX = box.imageWidth / pageWidth;
+    const double scaleY = box.imageHeight / pageHeight;
+    const double width = place.width * scaleX;
+    const double height = place.height * scaleY;
+    const double left = place.left * scaleX;
+    const double bottom = box.imageHeight - (place.top + place.height) * scaleY;
+    const auto& turn = kTurns[static_cast<size_t>(orientation) < kTurns.size() ? orientation : 1];
     return {static_cast<float>(width * turn[0]),        static_cast<float>(height * turn[1]),
             static_cast<float>(width * turn[2]),        static_cast<float>(height * turn[3]),
             static_cast<float>(left + width * turn[4]), static_cast<float>(bottom + height * turn[5])};
+}
+
+std::array<double, 6> KeptJpegMatrix(const KeptJpeg& kept, const PdfPageBox& box) {
+    return PlaceMatrix(kept.pageWidth, kept.pageHeight, kept.place, kept.orientation, box);
 }
 
 } // namespace
@@ -48,8 +54,15 @@ DocumentPlan PlanDocument(const std::vector<const PreparedPage*>& pages, const f
     DocumentPlan plan;
     for (const PreparedPage* page : pages) {
         if (!page->file.empty()) {
-            plan.pages.push_back(
-                {page->file, page->source, page->keptJpeg, page->text, page->picture, page->part});
+            plan.pages.push_back({page->file, page->source, page->keptJpeg, page->text, page->picture,
+                                  page->part, page->vectorPage});
+            // PDF/A-1b wants every font subset to list the glyphs it holds
+            // (CIDSet), which cairo's subsets do not, and no transparency,
+            // which a drawing may have: such a document shows the page
+            // picture of the same drawing instead.
+            if (settings.pdfa == PdfA::A1b) {
+                plan.pages.back().vectorPage.reset();
+            }
         }
     }
     plan.target = target;
@@ -105,7 +118,7 @@ PdfWriter WriterFor(const DocumentPlan& plan) {
         return PdfWriter::Qpdf;
     }
     for (const PagePlan& page : plan.pages) {
-        if (page.keptJpeg) {
+        if (page.keptJpeg || page.vectorPage) {
             return PdfWriter::Qpdf;
         }
     }
@@ -120,6 +133,11 @@ PagePlace PlacePage(const PagePlan& page, const PageSetup& setup, int32_t pictur
     if (page.keptJpeg) {
         place.box = PdfPageFor(setup, page.keptJpeg->pageWidth, page.keptJpeg->pageHeight);
         place.matrix = KeptJpegMatrix(*page.keptJpeg, place.box);
+        return place;
+    }
+    if (const auto& vector = page.vectorPage) {
+        place.box = PdfPageFor(setup, vector->pageWidth, vector->pageHeight);
+        place.matrix = PlaceMatrix(vector->pageWidth, vector->pageHeight, vector->place, 1, place.box);
         return place;
     }
     // From the lower-left corner: over the whole sheet for a paper size, one

@@ -45,6 +45,9 @@ struct PagePlan {
     std::optional<PageText> text; // drawn invisibly over the page picture
     size_t picture = 0;           // the picture's place in its list; pages of one picture share it
     size_t part = 0;              // which page of the picture, from 0
+    // Set when the page is shown as vectors, drawn into the place the page
+    // picture shows the drawing at; `file` then is not drawn.
+    std::optional<VectorPage> vectorPage;
 };
 
 // What a document tells viewers and file managers about itself.
@@ -80,7 +83,8 @@ struct DocumentPlan {
 
 // The plan of a document of `pages` (those without a page picture are left
 // out) written to `target` with `settings`. An empty `title` names the
-// document after the file.
+// document after the file. A PDF/A-1b document shows the page pictures of
+// pages drawn as vectors too (see there why).
 DocumentPlan PlanDocument(const std::vector<const PreparedPage*>& pages, const std::filesystem::path& target,
                           const std::string& title, const DocumentSettings& settings);
 
@@ -94,7 +98,8 @@ bool HasTextLayer(const DocumentPlan& plan);
 
 // Which writer a plan needs: libharu writes the plain documents it has always
 // written (pictures over the page, no text, RC4 or no protection, the
-// document properties); libqpdf everything beyond, outlines and PDF/A included.
+// document properties); libqpdf everything beyond, outlines, PDF/A and pages
+// drawn as vectors included.
 enum class PdfWriter { Haru, Qpdf };
 PdfWriter WriterFor(const DocumentPlan& plan);
 
@@ -102,13 +107,14 @@ PdfWriter WriterFor(const DocumentPlan& plan);
 struct PagePlace {
     PdfPageBox box; // the sheet, and the size the page picture is drawn at
     // {a, b, c, d, e, f} of the "cm" that draws the picture's unit square:
-    // over the page picture, or for a kept JPEG into its place, turned as its
-    // EXIF orientation says.
+    // over the page picture, for a kept JPEG into its place, turned as its
+    // EXIF orientation says, and for vectors into the drawing's place.
     std::array<double, 6> matrix{};
 };
 
 // The place of `page` on a sheet of `setup`, for a page picture of w x h
-// pixels (as stored; for a kept JPEG the page picture it stands in for counts).
+// pixels (as stored; for a kept JPEG or vectors the page picture they stand
+// in for counts).
 PagePlace PlacePage(const PagePlan& page, const PageSetup& setup, int32_t pictureWidth,
                     int32_t pictureHeight);
 

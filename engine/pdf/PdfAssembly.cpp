@@ -136,11 +136,16 @@ std::optional<QpdfDocument> QpdfDocumentFor(const DocumentPlan& plan, std::strin
     QpdfDocument document;
     TextLayer text;
     for (const PagePlan& page : plan.pages) {
-        std::optional<QpdfImage> image = ImageOf(page, error);
-        if (!image) {
-            return std::nullopt;
+        std::optional<QpdfImage> image;
+        if (!page.vectorPage) {
+            image = ImageOf(page, error);
+            if (!image) {
+                return std::nullopt;
+            }
         }
-        const PagePlace place = PlacePage(page, plan.page, image->width, image->height);
+        // Vectors go where the page picture they stand in for shows the drawing.
+        const PagePlace place = image ? PlacePage(page, plan.page, image->width, image->height)
+                                      : PlacePage(page, plan.page, 0, 0);
         if (!SideInRange(place.box.pageWidth) || !SideInRange(place.box.pageHeight)) {
             char size[64];
             std::snprintf(size, sizeof size, "%.6gx%.6g", place.box.pageWidth, place.box.pageHeight);
@@ -151,7 +156,12 @@ std::optional<QpdfDocument> QpdfDocumentFor(const DocumentPlan& plan, std::strin
         added.width = place.box.pageWidth;
         added.height = place.box.pageHeight;
         added.matrix = place.matrix;
-        added.image = std::move(*image);
+        if (image) {
+            added.image = std::move(*image);
+        } else {
+            added.drawing = QpdfDrawing{page.vectorPage->file.string(),
+                                        Quoted(page.source.empty() ? page.file : page.source)};
+        }
         if (page.text) {
             // The text goes over the page picture it was read from, wherever that lies.
             added.text = text.PageContent(*page.text, {0, 0, place.box.imageWidth, place.box.imageHeight});

@@ -5,9 +5,11 @@
 
 // The newer smart-pointer interface of libqpdf, without its transition warning.
 #define POINTERHOLDER_TRANSITION 4
+#include <qpdf/ClosedFileInputSource.hh>
 #include <qpdf/Pipeline.hh>
 #include <qpdf/QPDF.hh>
 #include <qpdf/QPDFObjectHandle.hh>
+#include <qpdf/QPDFPageDocumentHelper.hh>
 #include <qpdf/QPDFWriter.hh>
 
 #include <sys/stat.h>
@@ -19,6 +21,7 @@
 #include <limits>
 #include <map>
 #include <memory>
+#include <set>
 #include <stdexcept>
 #include <system_error>
 
@@ -127,6 +130,75 @@ class PageImages : public QPDFObjectHandle::StreamDataProvider {
     std::map<QPDFObjGen, const QpdfImage*> images_;
 };
 
+// PDF/A wants no image smoothed as it is enlarged, which cairo asks of the
+// pictures it scales smoothly: every image `object` reaches draws its pixels
+// as they are.
+void NoInterpolation(Object object, std::set<QPDFObjGen>& seen) {
+    if (object.isIndirect() && !seen.insert(object.getObjGen()).second) {
+        return;
+    }
+    if (object.isStream()) {
+        Object dict = object.getDict();
+        if (dict.getKey("/Subtype").isNameAndEquals("/Image")) {
+            dict.removeKey("/Interpolate");
+        }
+        NoInterpolation(dict, seen);
+    } else if (object.isDictionary()) {
+        for (const std::string& key : object.getKeys()) {
+            NoInterpolation(object.getKey(key), seen);
+        }
+    } else if (object.isArray()) {
+        for (Object& item : object.getArrayAsVector()) {
+            NoInterpolation(item, seen);
+        }
+    }
+}
+
+// The drawings of a document's pages, each read from its file as a form.
+// libqpdf copies a drawing's data only when it writes the document, so the
+// documents the drawings come from are kept until then; each opens its file
+// only while libqpdf reads from it, since a merged document may show more
+// drawings than a process may hold files open.
+class Drawings {
+  public:
+    Object Form(QPDF& pdf, const QpdfDrawing& drawing, bool archival) {
+        try {
+            QPDF& source = *sources_.emplace_back(std::make_unique<QPDF>());
+            source.setSuppressWarnings(true);
+            source.processInputSource(std::make_shared<ClosedFileInputSource>(drawing.file.c_str()));
+            std::vector<QPDFPageObjectHelper> pages = QPDFPageDocumentHelper(source).getAllPages();
+            if (pages.size() != 1) {
+                throw std::runtime_error("it has " + std::to_string(pages.size()) + " pages, not one");
+            }
+            Object form = pdf.copyForeignObject(pages[0].getFormXObjectForPage(false));
+            Object dict = form.getDict();
+            // The form maps its box onto the unit square, so that the page
+            // draws it as it draws a picture.
+            const Object::Rectangle box = dict.getKey("/BBox").getArrayAsRectangle();
+            const double width = box.urx - box.llx, height = box.ury - box.lly;
+            if (!(width > 0 && height > 0)) {
+                throw std::runtime_error("its page is empty");
+            }
+            dict.replaceKey("/Matrix",
+                            Object::newArray({Object::newReal(1 / width, 12), Object::newInteger(0),
+                                              Object::newInteger(0), Object::newReal(1 / height, 12),
+                                              Object::newReal(-box.llx / width, 12),
+                                              Object::newReal(-box.lly / height, 12)}));
+            if (archival) {
+                std::set<QPDFObjGen> seen;
+                NoInterpolation(form, seen);
+            }
+            return form;
+        } catch (const std::exception& error) {
+            throw std::runtime_error("the vector drawing of " + drawing.name +
+                                     " cannot be read: " + error.what());
+        }
+    }
+
+  private:
+    std::vector<std::unique_ptr<QPDF>> sources_;
+};
+
 // The widths libharu gives the SimHei font: runs of half-width codes.
 std::string SimHeiWidths() {
     std::string widths = "[";
@@ -215,8 +287,15 @@ Object ImageStream(QPDF& pdf, const QpdfImage& image, const std::shared_ptr<Page
     return stream;
 }
 
+// What the pages of a document draw: pictures and drawings.
+struct PagePictures {
+    std::shared_ptr<PageImages> images;
+    Drawings drawings;
+    bool archival = false;
+};
+
 Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object* cjkFont, const Object* textFont,
-               const std::shared_ptr<PageImages>& images) {
+               PagePictures& pictures) {
     Object page = pdf.makeIndirectObject(
         Object::parse("<< /Type /Page /Resources << /ProcSet [ /PDF /Text /ImageB /ImageC /ImageI ] >> >>"));
     page.replaceKey("/MediaBox", Object::newArray({Object::newInteger(0), Object::newInteger(0),
@@ -227,7 +306,8 @@ Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object* cjkFont, const Obj
         fonts.replaceKey("/F1", *cjkFont);
     }
     Object xobjects = Object::newDictionary();
-    xobjects.replaceKey("/X1", ImageStream(pdf, plan.image, images));
+    xobjects.replaceKey("/X1", plan.drawing ? pictures.drawings.Form(pdf, *plan.drawing, pictures.archival)
+                                            : ImageStream(pdf, plan.image, pictures.images));
     resources.replaceKey("/XObject", xobjects);
     const auto& m = plan.matrix;
     Object content =
@@ -348,7 +428,7 @@ std::string WriteQpdfDocument(const QpdfDocument& document, const std::string& f
         QPDF pdf;
         pdf.emptyPDF();
         pdf.setSuppressWarnings(true);
-        auto images = std::make_shared<PageImages>(cancel);
+        PagePictures pictures{std::make_shared<PageImages>(cancel), {}, document.archival.has_value()};
         std::optional<Object> cjkFont;
         if (!document.archival) {
             cjkFont = CjkFont(pdf);
@@ -364,7 +444,7 @@ std::string WriteQpdfDocument(const QpdfDocument& document, const std::string& f
                 return kCancelled;
             }
             pages.push_back(
-                AddPage(pdf, page, cjkFont ? &*cjkFont : nullptr, textFont ? &*textFont : nullptr, images));
+                AddPage(pdf, page, cjkFont ? &*cjkFont : nullptr, textFont ? &*textFont : nullptr, pictures));
             heights.push_back(page.height);
         }
         Describe(pdf, document, pages.empty() ? Object() : pages.back(),

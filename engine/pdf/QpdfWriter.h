@@ -32,11 +32,19 @@ struct QpdfImage {
     int64_t modifiedNs = 0;
 };
 
+// A one-page PDF our metafile players drew, shown instead of a picture: its
+// page goes in as a form, every path, text and image of it as it is.
+struct QpdfDrawing {
+    std::string file;
+    std::string name; // how messages name it: the picture it was drawn from
+};
+
 struct QpdfPage {
     double width = 0; // the sheet, in points
     double height = 0;
-    std::array<double, 6> matrix{}; // draws the image's unit square
+    std::array<double, 6> matrix{}; // draws the image's (or the drawing's) unit square
     QpdfImage image;
+    std::optional<QpdfDrawing> drawing; // set: drawn instead of `image`
     std::string text; // the content of the page's invisible text layer; empty: none
 };
 

@@ -3,6 +3,7 @@
 #include "KeptJpeg.h"
 #include "PageText.h"
 #include "PictureOutcome.h"
+#include "VectorPage.h"
 
 #include <cstddef>
 #include <filesystem>
@@ -27,6 +28,9 @@ struct PreparedPage {
     // a link to the source): it is placed as this says, not over the page.
     std::optional<KeptJpeg> keptJpeg;
     std::optional<PageText> text;          // the page's recognised text, when it has any
+    // Set when the page was drawn as vectors too: shown instead of `file`
+    // where the document can take them.
+    std::optional<VectorPage> vectorPage;
     std::optional<PictureOutcome> problem; // empty for a page that converted cleanly
     std::string reason;                    // why, when there is a problem
 };

@@ -46,6 +46,28 @@ int32_t Bounded(const json& in, const char* key, int64_t low, int64_t high) {
     return static_cast<int32_t>(value);
 }
 
+// A rectangle that lies inside a page picture of `width` x `height` pixels.
+PagePlacement ReadPlace(const json& place, int32_t width, int32_t height) {
+    PagePlacement read;
+    read.left = Bounded(place, "left", 0, width - 1);
+    read.top = Bounded(place, "top", 0, height - 1);
+    read.width = Bounded(place, "width", 1, width - read.left);
+    read.height = Bounded(place, "height", 1, height - read.top);
+    return read;
+}
+
+json PlaceToJson(const PagePlacement& place) {
+    return {{"left", place.left}, {"top", place.top}, {"width", place.width}, {"height", place.height}};
+}
+
+VectorPage ReadVectorPage(const json& in) {
+    VectorPage page;
+    page.pageWidth = Bounded(in, "pageWidth", 1, kMaxJpegSide);
+    page.pageHeight = Bounded(in, "pageHeight", 1, kMaxJpegSide);
+    page.place = ReadPlace(in.at("place"), page.pageWidth, page.pageHeight);
+    return page;
+}
+
 KeptJpeg ReadKeptJpeg(const json& in) {
     KeptJpeg kept;
     kept.width = Bounded(in, "width", 1, kMaxJpegSide);
@@ -53,11 +75,7 @@ KeptJpeg ReadKeptJpeg(const json& in) {
     kept.orientation = Bounded(in, "orientation", 1, 8);
     kept.pageWidth = Bounded(in, "pageWidth", 1, kMaxJpegSide);
     kept.pageHeight = Bounded(in, "pageHeight", 1, kMaxJpegSide);
-    const json& place = in.at("place");
-    kept.place.left = Bounded(place, "left", 0, kept.pageWidth - 1);
-    kept.place.top = Bounded(place, "top", 0, kept.pageHeight - 1);
-    kept.place.width = Bounded(place, "width", 1, kept.pageWidth - kept.place.left);
-    kept.place.height = Bounded(place, "height", 1, kept.pageHeight - kept.place.top);
+    kept.place = ReadPlace(in.at("place"), kept.pageWidth, kept.pageHeight);
     if (auto linked = in.find("linked"); linked != in.end()) {
         LinkedSource source;
         source.bytes = linked->at("bytes").get<uint64_t>();
@@ -91,11 +109,7 @@ std::string PageNotesToJson(const PageNotes& notes) {
                            {"orientation", kept->orientation},
                            {"pageWidth", kept->pageWidth},
                            {"pageHeight", kept->pageHeight},
-                           {"place",
-                            {{"left", kept->place.left},
-                             {"top", kept->place.top},
-                             {"width", kept->place.width},
-                             {"height", kept->place.height}}}};
+                           {"place", PlaceToJson(kept->place)}};
         if (kept->linked) {
             out["keptJpeg"]["linked"] = {{"bytes", kept->linked->bytes},
                                          {"modifiedNs", kept->linked->modifiedNs},
@@ -104,6 +118,11 @@ std::string PageNotesToJson(const PageNotes& notes) {
     }
     if (notes.text) {
         out["text"] = PageTextToJson(*notes.text);
+    }
+    if (const auto& vector = notes.vectorPage) {
+        out["vectorPage"] = {{"pageWidth", vector->pageWidth},
+                             {"pageHeight", vector->pageHeight},
+                             {"place", PlaceToJson(vector->place)}};
     }
     return out.dump();
 }
@@ -122,6 +141,9 @@ PageNotesRead PageNotesFromJson(const std::string& text) {
         }
         if (auto recognised = in.find("text"); recognised != in.end()) {
             read.notes.text = PageTextFromJson(*recognised);
+        }
+        if (auto vector = in.find("vectorPage"); vector != in.end()) {
+            read.notes.vectorPage = ReadVectorPage(*vector);
         }
     } catch (const std::exception& problem) {
         read.notes = {};

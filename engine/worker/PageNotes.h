@@ -2,6 +2,7 @@
 
 #include "KeptJpeg.h"
 #include "PageText.h"
+#include "VectorPage.h"
 
 #include <cstdint>
 #include <filesystem>
@@ -11,12 +12,15 @@
 #include <vector>
 
 // What a decoder worker tells about each page it made beyond its pixels: the
-// kept JPEG's place and the recognised text. Each note is optional.
+// kept JPEG's place, the recognised text and the place of the page drawn as
+// vectors (never its file: the reader knows where its pages are). Each note
+// is optional.
 
 struct PageNotes {
     std::filesystem::path source; // the picture the page was made from; empty when not known
     std::optional<KeptJpeg> keptJpeg;
     std::optional<PageText> text; // the page's recognised text, when it has any
+    std::optional<VectorPage> vectorPage;
     bool operator==(const PageNotes&) const = default;
 };
 

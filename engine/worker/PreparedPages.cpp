@@ -6,6 +6,8 @@ namespace {
 
 constexpr const char* kPageExtension = ".jpg";
 
+constexpr const char* kVectorPageExtension = ".pdf";
+
 constexpr char kPartSeparator = '-';
 
 } // namespace
@@ -26,3 +28,6 @@ std::filesystem::path PartPagePath(const std::filesystem::path& firstPage, size_
                                       firstPage.extension().string());
 }
 
+std::filesystem::path VectorPagePath(const std::filesystem::path& page) {
+    return std::filesystem::path(page).replace_extension(kVectorPageExtension);
+}

@@ -15,3 +15,7 @@ std::filesystem::path PreparedPagePath(const std::filesystem::path& folder, size
 // Where page `part` of a picture goes, given where its first page goes
 // ("folder/7.jpg" gives "folder/7-2.jpg" for part 2; part 0 is the first page).
 std::filesystem::path PartPagePath(const std::filesystem::path& firstPage, size_t part);
+
+// Where the vectors of a page go, given where its page picture goes
+// ("folder/7.jpg" gives "folder/7.pdf").
+std::filesystem::path VectorPagePath(const std::filesystem::path& page);

@@ -13,6 +13,23 @@ void Take(RecognitionResult recognised, PageMade& page) {
     }
 }
 
+// A metafile's page drawn as vectors too, beside its page picture. A page
+// that cannot be stored fails as a page picture that cannot: the disk that
+// lacks room for it lacks it for every page after.
+void AddVectors(const PicturePages& pages, const PageSetup& setup, const std::filesystem::path& destination,
+                PageMade& page) {
+    VectorPageResult vectors = pages.DrawAsVectors(setup, destination);
+    if (vectors.page) {
+        page.vectorPage = std::move(vectors.page);
+    } else if (!vectors.writeError.empty()) {
+        page.result.written = false;
+        page.result.problem = PictureOutcome::NotPrepared;
+        page.result.reason = vectors.writeError;
+        page.result.diskFullNeeding = vectors.diskFullNeeding;
+        page.text.reset();
+    }
+}
+
 } // namespace
 
 void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
@@ -59,6 +76,9 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             kMaxRecognitionPixels};
         page.result = pages.Render(part, settings.page, PartPagePath(first, part), settings.quality,
                                    languages.empty() ? nullptr : &recognise);
+        if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
+            AddVectors(pages, settings.page, VectorPagePath(PartPagePath(first, part)), page);
+        }
         if (!onPage(part, page)) {
             return;
         }

@@ -15,7 +15,9 @@
 // the request names languages, each page that shows its picture has the text
 // of that picture read by `recognizer`, from the picture as decoded, not from
 // the page written from it; a page whose text cannot be read is still a page,
-// with the reason.
+// with the reason. With lossless settings a metafile's page is drawn as
+// vectors too, beside its page picture (VectorPagePath), and says where they
+// go; a metafile the players cannot draw so has its page picture alone.
 void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
                  const std::function<bool(size_t count)>& onCount,
                  const std::function<bool(size_t part, const PageMade& page)>& onPage);

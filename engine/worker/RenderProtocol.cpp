@@ -141,6 +141,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.I32(static_cast<int32_t>(page.fit));
     out.I32(request.settings.quality);
     out.U8(request.settings.keepJpeg ? 1 : 0);
+    out.U8(request.settings.lossless ? 1 : 0);
     out.U32(request.firstPart);
     out.Text(request.source);
     out.Text(request.destination);
@@ -151,16 +152,18 @@ bool SendRequest(int socket, const RenderRequest& request) {
 std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, nullptr, nullptr);
     RenderRequest request;
-    uint8_t white = 0, keepJpeg = 0;
+    uint8_t white = 0, keepJpeg = 0, lossless = 0;
     PageSetup& page = request.settings.page;
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
-        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U32(request.firstPart) ||
-        !in.Text(request.source) || !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
+        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U8(lossless) ||
+        !in.U32(request.firstPart) || !in.Text(request.source) || !in.Text(request.destination) ||
+        !in.Text(request.ocrLanguages)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;
     request.settings.keepJpeg = keepJpeg != 0;
+    request.settings.lossless = lossless != 0;
     return request;
 }
 
@@ -175,8 +178,9 @@ bool SendMessage(int socket, const RenderMessage& message) {
         out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
         out.Text(result.reason);
         out.I64(static_cast<int64_t>(result.diskFullNeeding));
-        const bool hasNotes = message.page.keptJpeg || message.page.text;
-        out.Text(hasNotes ? PageNotesToJson({{}, message.page.keptJpeg, message.page.text}) : std::string());
+        const PageMade& page = message.page;
+        const bool hasNotes = page.keptJpeg || page.text || page.vectorPage;
+        out.Text(hasNotes ? PageNotesToJson({{}, page.keptJpeg, page.text, page.vectorPage}) : std::string());
         out.Text(message.page.recognitionFailure);
     }
     return out.SendTo(socket);
@@ -211,6 +215,7 @@ std::optional<RenderMessage> ReceiveMessage(int socket, const std::function<bool
             if (read.error.empty()) {
                 message.page.keptJpeg = std::move(read.notes.keptJpeg);
                 message.page.text = std::move(read.notes.text);
+                message.page.vectorPage = std::move(read.notes.vectorPage);
             } else {
                 result.written = false;
                 result.problem = PictureOutcome::NotPrepared;

@@ -3,6 +3,7 @@
 #include "KeptJpeg.h"
 #include "NormalizeImage.h"
 #include "PageText.h"
+#include "VectorPage.h"
 
 #include <atomic>
 #include <chrono>
@@ -16,6 +17,9 @@ struct RenderSettings {
     PageSetup page;
     int32_t quality = kDefaultJpegQuality;
     bool keepJpeg = false; // a JPEG the PDF can show as it is goes in byte for byte
+    // Every page shows the picture's own pixels, never resampled; a
+    // metafile, which has none, goes in as vectors.
+    bool lossless = false;
 };
 
 // The messages between the preparation stage and a render worker process
@@ -39,6 +43,10 @@ struct PageMade {
     NormalizeResult result;
     std::optional<KeptJpeg> keptJpeg; // set when the page file is the source JPEG itself
     std::optional<PageText> text;     // the page's recognised text, when it has any
+    // Set when the page was drawn as vectors as well, beside its page
+    // picture (VectorPagePath). Its file does not travel to the preparation,
+    // which knows where it is.
+    std::optional<VectorPage> vectorPage;
     std::string
         recognitionFailure; // why its text could not be read; empty when it could, or was not asked for
 };
