@@ -1,5 +1,7 @@
 #include "Canvas.h"
 
+#include "PathGradient.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -320,18 +322,31 @@ bool Canvas::SetSource(const Paint& paint) {
         return true;
     }
     case Paint::Kind::LinearGradient:
-    case Paint::Kind::RadialGradient: {
-        cairo_pattern_t* pattern =
-            paint.kind == Paint::Kind::LinearGradient
-                ? cairo_pattern_create_linear(paint.from.x, paint.from.y, paint.to.x, paint.to.y)
-                : cairo_pattern_create_radial(
-                      paint.from.x, paint.from.y, 0, paint.from.x, paint.from.y,
-                      std::hypot(paint.to.x - paint.from.x, paint.to.y - paint.from.y));
-        for (const auto& [offset, colour] : paint.stops) {
-            cairo_pattern_add_color_stop_rgba(pattern, std::clamp(offset, 0.0, 1.0), colour.r, colour.g,
-                                              colour.b, colour.a);
+    case Paint::Kind::RadialGradient:
+    case Paint::Kind::PathGradient: {
+        cairo_matrix_t outputToGradient = paint.pictureToOutput;
+        if (cairo_matrix_invert(&outputToGradient) != CAIRO_STATUS_SUCCESS) {
+            return false;
         }
-        cairo_pattern_set_extend(pattern, paint.extend);
+        cairo_pattern_t* pattern = nullptr;
+        if (paint.kind == Paint::Kind::PathGradient) {
+            pattern = NewPathGradientPattern(paint);
+            if (pattern == nullptr) {
+                return false;
+            }
+        } else {
+            pattern = paint.kind == Paint::Kind::LinearGradient
+                          ? cairo_pattern_create_linear(paint.from.x, paint.from.y, paint.to.x, paint.to.y)
+                          : cairo_pattern_create_radial(
+                                paint.from.x, paint.from.y, 0, paint.from.x, paint.from.y,
+                                std::hypot(paint.to.x - paint.from.x, paint.to.y - paint.from.y));
+            for (const auto& [offset, colour] : paint.stops) {
+                cairo_pattern_add_color_stop_rgba(pattern, std::clamp(offset, 0.0, 1.0), colour.r, colour.g,
+                                                  colour.b, colour.a);
+            }
+            cairo_pattern_set_extend(pattern, paint.extend);
+        }
+        cairo_pattern_set_matrix(pattern, &outputToGradient);
         cairo_set_source(cr_, pattern);
         const bool ok = cairo_pattern_status(pattern) == CAIRO_STATUS_SUCCESS;
         cairo_pattern_destroy(pattern);

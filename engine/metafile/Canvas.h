@@ -59,7 +59,7 @@ class Path {
 
 // What fills an area: nothing, a colour, a hatch, a tiled picture or a gradient.
 struct Paint {
-    enum class Kind { None, Solid, Hatch, Pattern, LinearGradient, RadialGradient };
+    enum class Kind { None, Solid, Hatch, Pattern, LinearGradient, RadialGradient, PathGradient };
     Kind kind = Kind::None;
     Rgba colour;     // solid colour, hatch lines
     Rgba background; // behind hatch lines when opaque
@@ -67,8 +67,16 @@ struct Paint {
     int hatchStyle = 0;                               // HS_HORIZONTAL .. HS_DIAGCROSS
     std::shared_ptr<cairo_surface_t> picture;         // tiled picture
     cairo_matrix_t pictureToOutput{1, 0, 0, 1, 0, 0}; // also places the 8 x 8 hatch cell
-    Point from, to; // linear: the gradient's axis; radial: centre and a point on the rim
+    // Gradients are laid out in their own space, placed by pictureToOutput.
+    Point from, to; // linear: the gradient's axis; radial and path: centre (and a point on the rim)
     std::vector<std::pair<double, Rgba>> stops;
+    // Path gradients: `colour` at the centre, blending into the rim's colours
+    // (one for the whole rim, or one a rim point). `blend` says, from the
+    // centre (0) to the rim (1), how much of the rim's colour shows; `stops`,
+    // when given, set the colours from centre to rim instead.
+    std::vector<Point> rim;
+    std::vector<Rgba> rimColours;
+    std::vector<std::pair<double, double>> blend;
     cairo_extend_t extend = CAIRO_EXTEND_PAD;
     cairo_operator_t op = CAIRO_OPERATOR_OVER; // raster operations, approximated
 

@@ -541,38 +541,6 @@ std::vector<Point> ReadGradientBoundary(ByteReader& in, uint32_t flags) {
     return ReadPlusPoints(in, count, false, false);
 }
 
-// A path gradient, drawn as a radial blend from the centre to the rim: the
-// boundary's farthest point from the centre sets the radius.
-bool ReadPathGradientBrush(ByteReader& in, PlusBrush& brush) {
-    brush.kind = PlusBrush::Kind::PathGradient;
-    const uint32_t flags = in.U32();
-    in.I32(); // wrap
-    const uint32_t centre = in.U32();
-    brush.from = {in.F32(), 0};
-    brush.from.y = in.F32();
-    const uint32_t surrounding = in.U32();
-    if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
-        return false;
-    }
-    uint32_t rim = centre;
-    for (uint32_t i = 0; i < surrounding; ++i) {
-        const uint32_t colour = in.U32();
-        if (i == 0) {
-            rim = colour;
-        }
-    }
-    double radius = 0;
-    for (const Point& p : ReadGradientBoundary(in, flags)) {
-        radius = std::max(radius, std::hypot(p.x - brush.from.x, p.y - brush.from.y));
-    }
-    brush.to = {brush.from.x + radius, brush.from.y};
-    brush.stops = {{0.0, centre}, {1.0, rim}};
-    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
-        brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
-    }
-    return true;
-}
-
 // Preset colours: positions, then a colour for each.
 void ReadPresetColours(ByteReader& in, PlusBrush& brush) {
     const uint32_t count = in.U32();
@@ -587,6 +555,52 @@ void ReadPresetColours(ByteReader& in, PlusBrush& brush) {
     for (uint32_t i = 0; i < count; ++i) {
         brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, in.U32()});
     }
+}
+
+// A path gradient: a centre colour blending into the colours of the rim.
+// GDI+ counts blend positions and preset colours from the rim (0) inwards;
+// they are kept here from the centre out.
+bool ReadPathGradientBrush(ByteReader& in, PlusBrush& brush) {
+    brush.kind = PlusBrush::Kind::PathGradient;
+    const uint32_t flags = in.U32();
+    brush.wrap = in.I32();
+    const uint32_t centre = in.U32();
+    brush.from = {in.F32(), 0};
+    brush.from.y = in.F32();
+    const uint32_t surrounding = in.U32();
+    if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
+        return false;
+    }
+    for (uint32_t i = 0; i < surrounding; ++i) {
+        brush.surround.push_back(in.U32());
+    }
+    brush.colour = centre;
+    brush.boundary = ReadGradientBoundary(in, flags);
+    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
+        brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
+    }
+    if (flags & 0x04) {
+        PlusBrush preset;
+        ReadPresetColours(in, preset);
+        for (const auto& [position, colour] : preset.stops) {
+            brush.stops.push_back({1 - position, colour});
+        }
+    } else if (flags & 0x08) {
+        const uint32_t count = in.U32();
+        if (in.Holds(count, 8) && count >= 2 && count <= 4096) {
+            std::vector<double> positions;
+            for (uint32_t i = 0; i < count; ++i) {
+                positions.push_back(in.F32());
+            }
+            for (uint32_t i = 0; i < count; ++i) {
+                const double factor = in.F32();
+                if (Finite(positions[i]) && Finite(factor)) {
+                    brush.blend.push_back({1 - positions[i], 1 - std::clamp(factor, 0.0, 1.0)});
+                }
+            }
+        }
+    }
+    return true;
 }
 
 // Blend factors: positions, then how far each lies from the start colour to the end colour.
@@ -617,7 +631,7 @@ void ReadBlendFactors(ByteReader& in, uint32_t start, uint32_t end, PlusBrush& b
 bool ReadLinearGradientBrush(ByteReader& in, PlusBrush& brush) {
     brush.kind = PlusBrush::Kind::LinearGradient;
     const uint32_t flags = in.U32();
-    in.I32(); // wrap
+    brush.wrap = in.I32();
     double rect[4];
     if (!ReadPlusRect(in, false, rect)) {
         return false;

@@ -189,15 +189,29 @@ class RecordPlayer {
             paint.extend = brush.tiled ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_NONE;
             return paint;
         case PlusBrush::Kind::LinearGradient:
+            // Laid out in the brush's own space, so that a turned or sheared
+            // brush keeps its bands parallel to the rectangle's sides.
             paint.kind = Paint::Kind::LinearGradient;
-            paint.from = Apply(m, brush.from);
-            paint.to = Apply(m, brush.to);
+            paint.from = brush.from;
+            paint.to = brush.to;
+            paint.pictureToOutput = m;
+            // Beyond its rectangle a GDI+ gradient repeats, mirrored when flipped along its axis.
+            paint.extend = brush.wrap == 4                     ? CAIRO_EXTEND_PAD
+                           : brush.wrap == 1 || brush.wrap == 3 ? CAIRO_EXTEND_REFLECT
+                                                                : CAIRO_EXTEND_REPEAT;
             stops();
             return paint;
         case PlusBrush::Kind::PathGradient:
-            paint.kind = Paint::Kind::RadialGradient;
-            paint.from = Apply(m, brush.from);
-            paint.to = Apply(m, brush.to);
+            paint.kind = Paint::Kind::PathGradient;
+            paint.from = brush.from;
+            paint.pictureToOutput = m;
+            paint.colour = FromArgb(brush.colour);
+            paint.rim = brush.boundary;
+            // Rim points past the last colour given take that colour.
+            for (size_t i = 0; i < brush.boundary.size() && !brush.surround.empty(); ++i) {
+                paint.rimColours.push_back(FromArgb(brush.surround[std::min(i, brush.surround.size() - 1)]));
+            }
+            paint.blend = brush.blend;
             stops();
             return paint;
         }
@@ -994,12 +1008,21 @@ void RecordPlayer::PlayImage(uint16_t type, ByteReader& in) {
                       (corners[2].x - corners[0].x) / src[3], (corners[2].y - corners[0].y) / src[3],
                       corners[0].x, corners[0].y);
     const cairo_matrix_t pictureToOutput = Then(Then(Then(unsample, pick), place), m);
+    // A source rectangle reaching past the picture shows nothing there: only
+    // the part of it the picture covers is painted, not its edges stretched.
+    const double left = std::max(std::min(src[0], src[0] + src[2]), 0.0);
+    const double right = std::min(std::max(src[0], src[0] + src[2]), image->width);
+    const double top = std::max(std::min(src[1], src[1] + src[3]), 0.0);
+    const double bottom = std::min(std::max(src[1], src[1] + src[3]), image->height);
+    if (!(left < right && top < bottom)) {
+        return;
+    }
+    const cairo_matrix_t sourceToOutput = Then(Then(pick, place), m);
     Path area;
-    area.MoveTo(Apply(m, corners[0]));
-    area.LineTo(Apply(m, corners[1]));
-    area.LineTo(
-        Apply(m, {corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y}));
-    area.LineTo(Apply(m, corners[2]));
+    area.MoveTo(Apply(sourceToOutput, {left, top}));
+    area.LineTo(Apply(sourceToOutput, {right, top}));
+    area.LineTo(Apply(sourceToOutput, {right, bottom}));
+    area.LineTo(Apply(sourceToOutput, {left, bottom}));
     area.Close();
     t_.canvas.DrawPicture(image->surface.get(), pictureToOutput, area, CAIRO_OPERATOR_OVER, 1.0, true,
                           s_.clip);
