@@ -206,6 +206,82 @@ double Path::Length() const {
     return length;
 }
 
+namespace {
+
+bool Same(Point a, Point b) {
+    return std::fabs(a.x - b.x) < 1e-9 && std::fabs(a.y - b.y) < 1e-9;
+}
+
+} // namespace
+
+std::vector<std::array<Path::End, 2>> Path::OpenEnds() const {
+    std::vector<std::array<End, 2>> ends;
+    size_t first = 0;
+    while (first < ops_.size()) {
+        size_t last = first + 1;
+        while (last < ops_.size() && ops_[last].kind != Kind::Move) {
+            ++last;
+        }
+        // ops_[first, last) is one figure; a closed one has no ends.
+        const bool closed = ops_[last - 1].kind == Kind::Close;
+        if (ops_[first].kind == Kind::Move && !closed && last - first > 1) {
+            // The points of the figure in order, control points included:
+            // the first one away from an end gives the direction there.
+            std::vector<Point> points{ops_[first].p[0]};
+            for (size_t i = first + 1; i < last; ++i) {
+                const int n = ops_[i].kind == Kind::Curve ? 3 : 1;
+                for (int k = 0; k < n; ++k) {
+                    points.push_back(ops_[i].p[k]);
+                }
+            }
+            const Point start = points.front(), end = points.back();
+            auto away = [&](auto begin, auto stop, Point from) -> const Point* {
+                for (auto it = begin; it != stop; ++it) {
+                    if (!Same(*it, from)) {
+                        return &*it;
+                    }
+                }
+                return nullptr;
+            };
+            const Point* afterStart = away(points.begin(), points.end(), start);
+            const Point* beforeEnd = away(points.rbegin(), points.rend(), end);
+            if (afterStart != nullptr && beforeEnd != nullptr) {
+                ends.push_back({End{start, *afterStart}, End{end, *beforeEnd}});
+            }
+        }
+        first = last;
+    }
+    return ends;
+}
+
+void Path::TrimOpenEnds(double atStart, double atEnd) {
+    auto pull = [](Point& moved, Point fixed, double by) {
+        const double length = std::hypot(moved.x - fixed.x, moved.y - fixed.y);
+        if (length > 0 && by > 0) {
+            const double f = std::min(by, length) / length;
+            moved = {moved.x + (fixed.x - moved.x) * f, moved.y + (fixed.y - moved.y) * f};
+        }
+    };
+    size_t first = 0;
+    while (first < ops_.size()) {
+        size_t last = first + 1;
+        while (last < ops_.size() && ops_[last].kind != Kind::Move) {
+            ++last;
+        }
+        const bool closed = ops_[last - 1].kind == Kind::Close;
+        if (ops_[first].kind == Kind::Move && !closed && last - first > 1) {
+            if (ops_[first + 1].kind == Kind::Line) {
+                pull(ops_[first].p[0], ops_[first + 1].p[0], atStart);
+            }
+            if (ops_[last - 1].kind == Kind::Line) {
+                const Point before = ops_[last - 2].kind == Kind::Curve ? ops_[last - 2].p[2] : ops_[last - 2].p[0];
+                pull(ops_[last - 1].p[0], before, atEnd);
+            }
+        }
+        first = last;
+    }
+}
+
 void Path::AppendTo(cairo_t* cr) const {
     for (const Op& op : ops_) {
         switch (op.kind) {

@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 
+#include <array>
 #include <cairo.h>
 #include <memory>
 #include <vector>
@@ -44,6 +45,19 @@ class Path {
     // The length of its lines and control polygons: how long a dash pattern runs.
     double Length() const;
     void AppendTo(cairo_t* cr) const;
+
+    // Where an open figure ends, and a point before it on its line: the
+    // direction a line cap at that end points in.
+    struct End {
+        Point at;
+        Point before;
+    };
+    // The two ends (start, then end) of every open figure that has a length.
+    std::vector<std::array<End, 2>> OpenEnds() const;
+    // Shortens the straight first and last segments of every open figure by
+    // these lengths (never past the segment's other end), so that a line
+    // stops short of a cap drawn at its end.
+    void TrimOpenEnds(double atStart, double atEnd);
 
   private:
     enum class Kind { Move, Line, Curve, Close };

@@ -36,6 +36,51 @@ double ReadCompactInteger(ByteReader& in) {
     return value;
 }
 
+// A custom line cap: its own paths, or an arrow head made from its sizes.
+// A cap it cannot read draws nothing; the line is still drawn.
+std::optional<PlusLineCap> ReadLineCap(ByteReader& in) {
+    in.U32(); // version
+    const uint32_t type = in.U32();
+    PlusLineCap cap;
+    if (type == 1) {
+        const double width = in.F32(), height = in.F32(), middleInset = in.F32();
+        const bool filled = in.U32() != 0;
+        in.Skip(12); // the arrow's own line caps and join
+        in.F32();    // miter limit
+        cap.widthScale = in.F32();
+        if (!in.ok() || !Finite(width) || !Finite(height) || !Finite(middleInset) || !Finite(cap.widthScale)) {
+            return std::nullopt;
+        }
+        PlusPath::Figure head;
+        head.points = {{0, 0}, {-width / 2, -height}, {0, -height + middleInset}, {width / 2, -height}};
+        head.bezier.assign(3, false);
+        head.closed = true;
+        (filled ? cap.fill : cap.outline).figures.push_back(head);
+        cap.inset = filled ? height : 0;
+        return cap;
+    }
+    const uint32_t flags = in.U32();
+    in.U32(); // base cap
+    cap.inset = in.F32();
+    in.Skip(12); // the cap's own line caps and join
+    in.F32();    // miter limit
+    cap.widthScale = in.F32();
+    in.Skip(16); // hot spots
+    if (!in.ok() || !Finite(cap.inset) || !Finite(cap.widthScale)) {
+        return std::nullopt;
+    }
+    for (uint32_t part : {1u, 2u}) {
+        if (flags & part) {
+            const uint32_t size = in.U32();
+            ByteReader pathBytes(in.Bytes(std::min<size_t>(size, in.remaining())));
+            if (!ReadPlusPath(pathBytes, part == 1 ? cap.fill : cap.outline)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return cap;
+}
+
 bool ReadPen(ByteReader& in, PlusPen& pen) {
     in.U32(); // version
     in.U32(); // type
@@ -80,11 +125,15 @@ bool ReadPen(ByteReader& in, PlusPen& pen) {
         const uint32_t count = in.U32();
         in.Skip(static_cast<size_t>(std::min<uint64_t>(uint64_t{count} * 4, in.remaining())));
     }
-    for (uint32_t customCap : {0x0800u, 0x1000u}) {
-        if (flags & customCap) {
-            const uint32_t size = in.U32();
-            in.Skip(std::min<size_t>(size, in.remaining()));
-        }
+    if (flags & 0x0800) {
+        const uint32_t size = in.U32();
+        ByteReader cap(in.Bytes(std::min<size_t>(size, in.remaining())));
+        pen.customStartCap = ReadLineCap(cap);
+    }
+    if (flags & 0x1000) {
+        const uint32_t size = in.U32();
+        ByteReader cap(in.Bytes(std::min<size_t>(size, in.remaining())));
+        pen.customEndCap = ReadLineCap(cap);
     }
     if (!in.ok()) {
         return false;

@@ -58,6 +58,17 @@ struct PlusBrush {
     bool tiled = true;
 };
 
+// A shape a pen draws at a line's end: in units of the pen's width (times
+// widthScale), the end at the origin, the y axis pointing along the line out
+// of its end, so a shape at negative y lies over the line. The line stops
+// `inset` widths short of its end, under the shape.
+struct PlusLineCap {
+    PlusPath fill;    // filled with the pen's brush
+    PlusPath outline; // stroked with the pen
+    double widthScale = 1;
+    double inset = 0;
+};
+
 struct PlusPen {
     double width = 1;
     uint32_t unit = 0;
@@ -67,6 +78,7 @@ struct PlusPen {
     int dashStyle = 0;
     std::vector<double> dashes; // in widths
     double dashOffset = 0;
+    std::optional<PlusLineCap> customStartCap, customEndCap; // for caps of type 0xFF
     PlusBrush brush;
 };
 

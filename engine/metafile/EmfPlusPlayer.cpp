@@ -2,6 +2,7 @@
 
 #include "ByteReader.h"
 #include "EmfPlusObjects.h"
+#include "LineCaps.h"
 #include "GdiObjects.h"
 #include "RecordTypes.h"
 #include "SymbolFonts.h"
@@ -254,19 +255,6 @@ class RecordPlayer {
             width *= PixelsPerUnit(pen->unit, (s_.dpiX + s_.dpiY) / 2) * t_.outputPerDevice;
         }
         stroke.width = std::max(1.0, width); // a pen of width 0 is one pixel wide
-        auto cap = [](int c) {
-            switch (c & 0xFF) {
-            case 1:
-            case 0x11:
-                return CAIRO_LINE_CAP_SQUARE;
-            case 2:
-            case 0x12:
-                return CAIRO_LINE_CAP_ROUND;
-            default:
-                return CAIRO_LINE_CAP_BUTT;
-            }
-        };
-        stroke.cap = cap(pen->startCap);
         switch (pen->join) {
         case 1:
             stroke.join = CAIRO_LINE_JOIN_BEVEL;
@@ -312,10 +300,25 @@ class RecordPlayer {
         t_.canvas.Fill(path, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD, paint, s_.clip);
     }
     void Stroke(const Path& path, uint32_t penId) {
-        if (const auto stroke = PenStroke(penId)) {
-            t_.canvas.Stroke(path, *stroke, s_.clip);
-        } else {
+        std::optional<StrokeStyle> stroke = PenStroke(penId);
+        if (!stroke) {
             t_.report.Undrawn();
+            return;
+        }
+        const LineEnds ends = PenLineEnds(path, *Object<PlusPen>(penId), stroke->width);
+        if (stroke->dashes.empty()) {
+            stroke->cap = ends.strokeCap;
+        }
+        Path line = path;
+        line.TrimOpenEnds(ends.startInset, ends.endInset);
+        t_.canvas.Stroke(line, *stroke, s_.clip);
+        if (!ends.fill.empty()) {
+            t_.canvas.Fill(ends.fill, CAIRO_FILL_RULE_WINDING, stroke->paint, s_.clip);
+        }
+        if (!ends.outline.empty()) {
+            StrokeStyle outline = *stroke;
+            outline.dashes.clear();
+            t_.canvas.Stroke(ends.outline, outline, s_.clip);
         }
     }
 
