@@ -454,20 +454,60 @@ void Canvas::Stroke(const Path& path, const StrokeStyle& stroke, const Clip& cli
     ApplyClip(clip);
     cairo_save(cr_);
     if (SetSource(stroke.paint)) {
-        path.AppendTo(cr_);
-        cairo_set_line_width(cr_, std::min(stroke.width, kFarthest));
-        cairo_set_line_cap(cr_, stroke.cap);
-        cairo_set_line_join(cr_, stroke.join);
-        cairo_set_miter_limit(cr_, std::max(1.0, stroke.miterLimit));
-        double period = 0;
-        for (double dash : stroke.dashes) {
-            period += dash;
-        }
-        if (!stroke.dashes.empty() && period > 0 && path.Length() / period < kMostDashes) {
-            cairo_set_dash(cr_, stroke.dashes.data(), static_cast<int>(stroke.dashes.size()), 0);
-        }
-        cairo_stroke(cr_);
+        StrokeOutline(path, stroke);
     }
+    cairo_restore(cr_);
+    cairo_new_path(cr_);
+}
+
+void Canvas::StrokeOutline(const Path& path, const StrokeStyle& stroke) {
+    path.AppendTo(cr_);
+    cairo_set_line_width(cr_, std::min(stroke.width, kFarthest));
+    cairo_set_line_cap(cr_, stroke.cap);
+    cairo_set_line_join(cr_, stroke.join);
+    cairo_set_miter_limit(cr_, std::max(1.0, stroke.miterLimit));
+    double period = 0;
+    for (double dash : stroke.dashes) {
+        period += dash;
+    }
+    if (!stroke.dashes.empty() && period > 0 && path.Length() / period < kMostDashes) {
+        cairo_set_dash(cr_, stroke.dashes.data(), static_cast<int>(stroke.dashes.size()), 0);
+    }
+    cairo_stroke(cr_);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+}
+
+void Canvas::StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill,
+                            const Path& endOutline, const Clip& clip) {
+    if (endFill.empty() && endOutline.empty()) {
+        Stroke(path, stroke, clip);
+        return;
+    }
+    if (!(stroke.width > 0) || !std::isfinite(stroke.width)) {
+        return;
+    }
+    ApplyClip(clip);
+    cairo_save(cr_);
+    // The coverage of line and ends together first, then the pen's paint
+    // through it once.
+    cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+    cairo_set_source_rgba(cr_, 0, 0, 0, 1);
+    if (!path.empty()) {
+        StrokeOutline(path, stroke);
+    }
+    endFill.AppendTo(cr_);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr_);
+    if (!endOutline.empty()) {
+        StrokeStyle solid = stroke;
+        solid.dashes.clear();
+        StrokeOutline(endOutline, solid);
+    }
+    cairo_pattern_t* coverage = cairo_pop_group(cr_);
+    if (SetSource(stroke.paint)) {
+        cairo_mask(cr_, coverage);
+    }
+    cairo_pattern_destroy(coverage);
     cairo_restore(cr_);
     cairo_new_path(cr_);
 }

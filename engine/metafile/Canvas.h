@@ -150,6 +150,11 @@ class Canvas {
 
     void Fill(const Path& path, cairo_fill_rule_t rule, const Paint& paint, const Clip& clip);
     void Stroke(const Path& path, const StrokeStyle& stroke, const Clip& clip);
+    // Strokes `path` and fills `endFill` and strokes `endOutline` (the caps
+    // at its ends) as one shape, so that a translucent pen does not show
+    // darker where a cap lies over its line.
+    void StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill, const Path& endOutline,
+                        const Clip& clip);
     // Draws `picture` with `pictureToOutput` mapping its pixels onto the page,
     // limited to `area` (a path in output pixels), with `op` as the operator.
     void DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& pictureToOutput, const Path& area,
@@ -166,6 +171,8 @@ class Canvas {
 
   private:
     bool SetSource(const Paint& paint);
+    // Strokes `path` with the source already set.
+    void StrokeOutline(const Path& path, const StrokeStyle& stroke);
 
     int width_;
     int height_;

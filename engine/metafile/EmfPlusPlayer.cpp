@@ -311,15 +311,7 @@ class RecordPlayer {
         }
         Path line = path;
         line.TrimOpenEnds(ends.startInset, ends.endInset);
-        t_.canvas.Stroke(line, *stroke, s_.clip);
-        if (!ends.fill.empty()) {
-            t_.canvas.Fill(ends.fill, CAIRO_FILL_RULE_WINDING, stroke->paint, s_.clip);
-        }
-        if (!ends.outline.empty()) {
-            StrokeStyle outline = *stroke;
-            outline.dashes.clear();
-            t_.canvas.Stroke(ends.outline, outline, s_.clip);
-        }
+        t_.canvas.StrokeWithEnds(line, *stroke, ends.fill, ends.outline, s_.clip);
     }
 
     Path RectPath(const double r[4]) const {
