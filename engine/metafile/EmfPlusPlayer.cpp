@@ -475,6 +475,14 @@ class RecordPlayer {
 
     void PlayHeader(ByteReader& in);
     void PlayObject(std::string_view data, ByteReader& in);
+    void StoreObject(uint32_t id, uint32_t objectType, std::string_view bytes);
+
+  public:
+    // An object whose pieces stopped coming before they added up to its
+    // size is read from what came, before any other record is played.
+    void FinishPendingObject();
+
+  private:
     void PlaySave(uint16_t type, ByteReader& in);
     void PlayRestore(ByteReader& in);
     void PlayWorldTransform(uint16_t type, ByteReader& in);
@@ -534,30 +542,51 @@ void RecordPlayer::PlayHeader(ByteReader& in) {
 void RecordPlayer::PlayObject(std::string_view data, ByteReader& in) {
     const uint32_t id = flags_ & 0xFF;
     const uint32_t objectType = (flags_ >> 8) & 0x7F;
-    std::string_view bytes = data;
-    std::string joined;
     if (flags_ & kContinued) {
         // A large object comes in pieces, each saying the whole size.
         const uint64_t total = in.U32();
-        if (!s_.pending || s_.pending->id != id) {
+        if (s_.pending && s_.pending->id != id) {
+            FinishPendingObject();
+        }
+        if (!s_.pending) {
             s_.pending = EmfPlusState::Pending{id, objectType, std::min(total, kLargestObject), {}};
         }
         const std::string_view piece = data.substr(std::min<size_t>(4, data.size()));
         if (s_.pending->data.size() + piece.size() <= kLargestObject) {
             s_.pending->data += piece;
         }
-        if (s_.pending->data.size() < s_.pending->total) {
-            return;
+        if (s_.pending->data.size() >= s_.pending->total) {
+            FinishPendingObject();
         }
-        joined = std::move(s_.pending->data);
-        s_.pending.reset();
-        bytes = joined;
-    } else if (s_.pending && s_.pending->id == id) {
-        joined = std::move(s_.pending->data);
-        joined += data;
-        s_.pending.reset();
-        bytes = joined;
+        return;
     }
+    if (s_.pending && s_.pending->id == id) {
+        // The last piece, without the flag; some writers still put the whole
+        // size before its bytes.
+        std::string_view piece = data;
+        ByteReader size(piece);
+        const size_t missing = s_.pending->total - std::min(s_.pending->total, uint64_t{s_.pending->data.size()});
+        if (piece.size() == missing + 4 && size.U32() == s_.pending->total) {
+            piece.remove_prefix(4);
+        }
+        s_.pending->data += piece;
+        FinishPendingObject();
+        return;
+    }
+    FinishPendingObject();
+    StoreObject(id, objectType, data);
+}
+
+void RecordPlayer::FinishPendingObject() {
+    if (!s_.pending) {
+        return;
+    }
+    const EmfPlusState::Pending pending = std::move(*s_.pending);
+    s_.pending.reset();
+    StoreObject(pending.id, pending.type, pending.data);
+}
+
+void RecordPlayer::StoreObject(uint32_t id, uint32_t objectType, std::string_view bytes) {
     if (auto object = ReadPlusObject(objectType, bytes, 0)) {
         s_.objects[id] = std::move(*object);
     } else {
@@ -1090,6 +1119,9 @@ EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record)
         result.drew = result.drew || Draws(type);
         result.getDc = result.getDc || type == kPlusGetDc;
         RecordPlayer p(*state_, target_, flags);
+        if (type != kPlusObject) {
+            p.FinishPendingObject();
+        }
         ByteReader in(data);
         const bool known = p.PlayObjectRecord(type, data, in) || p.PlayStateRecord(type, in) ||
                            p.PlayClipRecord(type, in) || p.PlayShapeRecord(type, in) ||
