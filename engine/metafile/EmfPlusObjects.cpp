@@ -141,6 +141,10 @@ bool ReadPen(ByteReader& in, PlusPen& pen) {
     if (!Finite(pen.miterLimit)) {
         pen.miterLimit = 10;
     }
+    // Dashes given without a line style are a custom dash: the dashes are the style.
+    if ((flags & 0x0100) && !(flags & 0x0020) && !pen.dashes.empty()) {
+        pen.dashStyle = 5;
+    }
     return ReadPlusBrush(in, pen.brush);
 }
 

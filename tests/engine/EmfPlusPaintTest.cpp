@@ -275,6 +275,19 @@ INSTANTIATE_TEST_SUITE_P(EmfPlus, PlusPenCaps,
                                          CapRow{"AdjustableArrow", Pen(0x1004, AdjustableArrowCap())}),
                          [](const auto& info) { return std::string(info.param.name); });
 
+// Dashes given without a line style: the line still shows its gaps.
+TEST(PlusPens, CustomDashesWithoutALineStyleShowTheirGaps) {
+    const std::string dashes = W::Word(2) + Floats({2, 2}); // on and off, in widths
+    const Page page = Draw(PlusFile({Pen(0x0100, dashes), W::PlusRecord(kPlusDrawLines, 0x0002,
+                                                                         W::Word(2) + Floats({20, 50, 80, 50}))})
+                               .Bytes());
+    int changes = 0;
+    for (int x = 41; x < 160; ++x) {
+        changes += (page.DarkInColumn(x) > 0) != (page.DarkInColumn(x - 1) > 0);
+    }
+    EXPECT_GE(changes, 8);
+}
+
 // ---- the reference device -------------------------------------------------------------
 
 // The header extended with the device's size in micrometres.
