@@ -1,5 +1,6 @@
 #include "EmfPlusObjects.h"
 
+#include "EmfFile.h"
 #include "GdiObjects.h"
 #include "MetafileRenderer.h"
 #include "Playback.h"
@@ -397,6 +398,9 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
     }
     ++nesting;
     try {
+        // A drawing record's source rectangle counts a metafile in the pixels
+        // of the device it was made on, whatever size it is drawn at here.
+        const DeviceFrame frame = FrameInDevicePixels(ReadEmfFile(data));
         const RenderedMetafile inner = DrawMetafileToFit(data, kNestedMetafileSide, kNestedMetafileSide);
         --nesting;
         Surface surface = NewSurface(inner.width, inner.height);
@@ -414,8 +418,8 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
             }
         }
         cairo_surface_mark_dirty(surface.get());
-        image.width = inner.width;
-        image.height = inner.height;
+        image.width = frame.width;
+        image.height = frame.height;
         image.surface = Share(std::move(surface));
         return true;
     } catch (const std::exception&) {

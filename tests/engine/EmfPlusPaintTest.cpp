@@ -129,6 +129,33 @@ INSTANTIATE_TEST_SUITE_P(
                                                Floats({0, 0, 100, 0, 0, 100}))}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// A metafile as image object 1: red on its left half, green on its right.
+std::string HalfAndHalfMetafileImage() {
+    EmfWriter inner;
+    inner.Record(kEmrSelectObject, {0x80000008}); // no pen
+    inner.Record(kEmrCreateBrushIndirect, {1, 0, 0x0000FF, 0}).Record(kEmrSelectObject, {1});
+    inner.Record(kEmrRectangle, {0, 0, 51, 101});
+    inner.Record(kEmrCreateBrushIndirect, {2, 0, 0x00FF00, 0}).Record(kEmrSelectObject, {2});
+    inner.Record(kEmrRectangle, {50, 0, 101, 101});
+    const std::string bytes = inner.Bytes();
+    return W::PlusRecord(kPlusObject, 0x0501,
+                         W::Word(0xDBC01002) + W::Word(2) + W::Word(3) + W::Word(static_cast<int64_t>(bytes.size())) +
+                             bytes);
+}
+
+// The source rectangle counts a metafile in its own device's pixels: its
+// whole frame is 100 of them, however large it is drawn inside.
+TEST(PlusMetafileImages, SourceRectangleIsInTheMetafilesDevicePixels) {
+    const Page page = Draw(PlusFile({HalfAndHalfMetafileImage(),
+                                     W::PlusRecord(kPlusDrawImage, 0x0001,
+                                                   W::Word(0) + W::Word(2) + Floats({0, 0, 100, 100}) +
+                                                       Floats({0, 0, 100, 100}))})
+                               .Bytes());
+    EXPECT_TRUE(Near(page.At(50, 100), kRed));
+    EXPECT_TRUE(Near(page.At(150, 100), kGreen)) << "the whole metafile, not its top-left corner";
+    EXPECT_EQ(page.problem, "");
+}
+
 // The image object's bytes cut in two pieces, written as the `style` says:
 // 0 both pieces flagged as continued, 1 the last one not, 2 the last one not
 // but still with the whole size before its bytes.
