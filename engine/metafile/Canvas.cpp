@@ -274,7 +274,8 @@ void Path::TrimOpenEnds(double atStart, double atEnd) {
                 pull(ops_[first].p[0], ops_[first + 1].p[0], atStart);
             }
             if (ops_[last - 1].kind == Kind::Line) {
-                const Point before = ops_[last - 2].kind == Kind::Curve ? ops_[last - 2].p[2] : ops_[last - 2].p[0];
+                const Point before =
+                    ops_[last - 2].kind == Kind::Curve ? ops_[last - 2].p[2] : ops_[last - 2].p[0];
                 pull(ops_[last - 1].p[0], before, atEnd);
             }
         }

@@ -153,8 +153,8 @@ class Canvas {
     // Strokes `path` and fills `endFill` and strokes `endOutline` (the caps
     // at its ends) as one shape, so that a translucent pen does not show
     // darker where a cap lies over its line.
-    void StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill, const Path& endOutline,
-                        const Clip& clip);
+    void StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill,
+                        const Path& endOutline, const Clip& clip);
     // Draws `picture` with `pictureToOutput` mapping its pixels onto the page,
     // limited to `area` (a path in output pixels), with `op` as the operator.
     void DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& pictureToOutput, const Path& area,

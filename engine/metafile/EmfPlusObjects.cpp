@@ -49,7 +49,8 @@ std::optional<PlusLineCap> ReadLineCap(ByteReader& in) {
         in.Skip(12); // the arrow's own line caps and join
         in.F32();    // miter limit
         cap.widthScale = in.F32();
-        if (!in.ok() || !Finite(width) || !Finite(height) || !Finite(middleInset) || !Finite(cap.widthScale)) {
+        if (!in.ok() || !Finite(width) || !Finite(height) || !Finite(middleInset) ||
+            !Finite(cap.widthScale)) {
             return std::nullopt;
         }
         PlusPath::Figure head;

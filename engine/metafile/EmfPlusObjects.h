@@ -46,7 +46,8 @@ struct PlusBrush {
     int hatchStyle = 0;
     // Gradients: in world units, with their own transform.
     Point from, to; // linear: along the rectangle's width; path: the centre
-    std::vector<std::pair<double, uint32_t>> stops; // linear: start to end; path: preset colours, centre to rim
+    std::vector<std::pair<double, uint32_t>>
+        stops;    // linear: start to end; path: preset colours, centre to rim
     int wrap = 0; // 0 tile, 1 tile flipped in x, 2 in y, 3 in both, 4 clamp
     // Path gradients: the rim, its colours, and how much of the rim's colour
     // shows from the centre (0) to the rim (1).

@@ -2,8 +2,8 @@
 
 #include "ByteReader.h"
 #include "EmfPlusObjects.h"
-#include "LineCaps.h"
 #include "GdiObjects.h"
+#include "LineCaps.h"
 #include "RecordTypes.h"
 #include "SymbolFonts.h"
 #include "TextPainter.h"
@@ -197,7 +197,7 @@ class RecordPlayer {
             paint.to = brush.to;
             paint.pictureToOutput = m;
             // Beyond its rectangle a GDI+ gradient repeats, mirrored when flipped along its axis.
-            paint.extend = brush.wrap == 4                     ? CAIRO_EXTEND_PAD
+            paint.extend = brush.wrap == 4                      ? CAIRO_EXTEND_PAD
                            : brush.wrap == 1 || brush.wrap == 3 ? CAIRO_EXTEND_REFLECT
                                                                 : CAIRO_EXTEND_REPEAT;
             stops();
@@ -565,7 +565,8 @@ void RecordPlayer::PlayObject(std::string_view data, ByteReader& in) {
         // size before its bytes.
         std::string_view piece = data;
         ByteReader size(piece);
-        const size_t missing = s_.pending->total - std::min(s_.pending->total, uint64_t{s_.pending->data.size()});
+        const size_t missing =
+            s_.pending->total - std::min(s_.pending->total, uint64_t{s_.pending->data.size()});
         if (piece.size() == missing + 4 && size.U32() == s_.pending->total) {
             piece.remove_prefix(4);
         }

@@ -71,15 +71,21 @@ void Place(const PlusLineCap& cap, const Path::End& end, double width, LineEnds&
     }
     const double scale = width * (cap.widthScale > 0 ? cap.widthScale : 1);
     // The cap's y axis runs out of the line's end; its x axis across it.
-    const cairo_matrix_t capToOutput{-dy / length * scale, dx / length * scale, dx / length * scale,
-                                     dy / length * scale, end.at.x, end.at.y};
+    const cairo_matrix_t capToOutput{-dy / length * scale,
+                                     dx / length * scale,
+                                     dx / length * scale,
+                                     dy / length * scale,
+                                     end.at.x,
+                                     end.at.y};
     ends.fill.Append(cap.fill.Transformed(capToOutput));
     ends.outline.Append(cap.outline.Transformed(capToOutput));
     inset = std::max(inset, cap.inset * scale);
 }
 
 cairo_line_cap_t CairoCap(int type) {
-    return type == kSquare ? CAIRO_LINE_CAP_SQUARE : type == kRound ? CAIRO_LINE_CAP_ROUND : CAIRO_LINE_CAP_BUTT;
+    return type == kSquare  ? CAIRO_LINE_CAP_SQUARE
+           : type == kRound ? CAIRO_LINE_CAP_ROUND
+                            : CAIRO_LINE_CAP_BUTT;
 }
 
 } // namespace

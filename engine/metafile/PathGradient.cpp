@@ -39,9 +39,9 @@ cairo_pattern_t* NewPathGradientPattern(const Paint& paint) {
     const size_t step = paint.rim.size() / kMostRimPoints + 1;
     for (size_t i = 0; i < paint.rim.size(); i += step) {
         rim.push_back(paint.rim[i]);
-        rimColours.push_back(paint.rimColours.empty()                     ? paint.colour
+        rimColours.push_back(paint.rimColours.empty()                      ? paint.colour
                              : paint.rimColours.size() == paint.rim.size() ? paint.rimColours[i]
-                                                                          : paint.rimColours.front());
+                                                                           : paint.rimColours.front());
     }
     if (rim.size() < 3) {
         return nullptr;

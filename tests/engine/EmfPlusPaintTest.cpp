@@ -25,7 +25,8 @@ struct Page {
     std::string problem;
 
     Rgb At(int x, int y) const {
-        const auto* p = static_cast<const uint8_t*>(image.data()) + (static_cast<size_t>(y) * image.width() + x) * 3;
+        const auto* p =
+            static_cast<const uint8_t*>(image.data()) + (static_cast<size_t>(y) * image.width() + x) * 3;
         return {p[0], p[1], p[2]};
     }
     int DarkInColumn(int x) const {
@@ -139,8 +140,8 @@ std::string HalfAndHalfMetafileImage() {
     inner.Record(kEmrRectangle, {50, 0, 101, 101});
     const std::string bytes = inner.Bytes();
     return W::PlusRecord(kPlusObject, 0x0501,
-                         W::Word(0xDBC01002) + W::Word(2) + W::Word(3) + W::Word(static_cast<int64_t>(bytes.size())) +
-                             bytes);
+                         W::Word(0xDBC01002) + W::Word(2) + W::Word(3) +
+                             W::Word(static_cast<int64_t>(bytes.size())) + bytes);
 }
 
 // The source rectangle counts a metafile in its own device's pixels: its
@@ -171,8 +172,8 @@ class PlusSplitObjects : public testing::TestWithParam<int> {};
 
 TEST_P(PlusSplitObjects, ArePutTogether) {
     std::vector<std::string> records = SplitRedImage(GetParam());
-    records.push_back(W::PlusRecord(kPlusDrawImage, 0x0001,
-                                    W::Word(0) + W::Word(2) + Floats({0, 0, 2, 2}) + Floats({0, 0, 100, 100})));
+    records.push_back(W::PlusRecord(
+        kPlusDrawImage, 0x0001, W::Word(0) + W::Word(2) + Floats({0, 0, 2, 2}) + Floats({0, 0, 100, 100})));
     const Page page = Draw(PlusFile(records).Bytes());
     EXPECT_TRUE(Near(page.At(100, 100), kRed));
     EXPECT_EQ(page.problem, "");
@@ -194,9 +195,10 @@ void PrintTo(const GradientRow& row, std::ostream* out) {
 class PlusGradients : public testing::TestWithParam<GradientRow> {};
 
 TEST_P(PlusGradients, PaintAsGdiPlusDoes) {
-    const Page page = Draw(
-        PlusFile({GetParam().brush, W::PlusRecord(kPlusFillRects, 0, W::Word(1) + W::Word(1) + Floats({0, 0, 100, 100}))})
-            .Bytes());
+    const Page page =
+        Draw(PlusFile({GetParam().brush,
+                       W::PlusRecord(kPlusFillRects, 0, W::Word(1) + W::Word(1) + Floats({0, 0, 100, 100}))})
+                 .Bytes());
     EXPECT_EQ(page.problem, "");
     GetParam().check(page);
 }
@@ -211,36 +213,41 @@ std::string TiledLinear(int wrap) {
 // (counted from the rim in) that keep the inner half white.
 std::string BlendedPath() {
     const std::string rim = Floats({0, 0, 100, 0, 100, 100, 0, 100});
-    return Brush(1, W::Word(3) + W::Word(0x08) + W::Word(0) + W::Word(0xFFFFFFFF) + Floats({50, 50}) + W::Word(1) +
-                        W::Word(0xFF0000FF) + W::Word(4) + rim + W::Word(3) + Floats({0, 0.5f, 1}) +
-                        Floats({0, 1, 1}));
+    return Brush(1, W::Word(3) + W::Word(0x08) + W::Word(0) + W::Word(0xFFFFFFFF) + Floats({50, 50}) +
+                        W::Word(1) + W::Word(0xFF0000FF) + W::Word(4) + rim + W::Word(3) +
+                        Floats({0, 0.5f, 1}) + Floats({0, 1, 1}));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    EmfPlus, PlusGradients,
-    testing::Values(
-        GradientRow{"LinearRepeatsBeyondItsRectangle", TiledLinear(0),
-                    [](const Page& page) {
-                        EXPECT_TRUE(Near(page.At(4, 100), kRed, 60));
-                        EXPECT_TRUE(Near(page.At(46, 100), kBlue, 60));
-                        EXPECT_TRUE(Near(page.At(54, 100), kRed, 60)) << "the second band starts red again";
-                        EXPECT_TRUE(Near(page.At(196, 100), kBlue, 60));
-                    }},
-        GradientRow{"LinearFlippedMirrorsEachOtherBand", TiledLinear(1),
-                    [](const Page& page) {
-                        EXPECT_TRUE(Near(page.At(46, 100), kBlue, 60));
-                        EXPECT_TRUE(Near(page.At(54, 100), kBlue, 60)) << "the second band runs back from blue";
-                        EXPECT_TRUE(Near(page.At(96, 100), kRed, 60));
-                    }},
-        GradientRow{"PathFollowsItsRimAndBlend", BlendedPath(),
-                    [](const Page& page) {
-                        EXPECT_TRUE(Near(page.At(100, 100), kWhite)) << "the centre";
-                        EXPECT_TRUE(Near(page.At(130, 100), kWhite)) << "the blend keeps the inner half white";
-                        // Rings the shape of the rim: the middle of a side is as blue as a corner.
-                        EXPECT_TRUE(Near(page.At(197, 100), kBlue, 60)) << "middle of the right side";
-                        EXPECT_TRUE(Near(page.At(197, 197), kBlue, 60)) << "corner";
-                    }}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(EmfPlus, PlusGradients,
+                         testing::Values(GradientRow{"LinearRepeatsBeyondItsRectangle", TiledLinear(0),
+                                                     [](const Page& page) {
+                                                         EXPECT_TRUE(Near(page.At(4, 100), kRed, 60));
+                                                         EXPECT_TRUE(Near(page.At(46, 100), kBlue, 60));
+                                                         EXPECT_TRUE(Near(page.At(54, 100), kRed, 60))
+                                                             << "the second band starts red again";
+                                                         EXPECT_TRUE(Near(page.At(196, 100), kBlue, 60));
+                                                     }},
+                                         GradientRow{"LinearFlippedMirrorsEachOtherBand", TiledLinear(1),
+                                                     [](const Page& page) {
+                                                         EXPECT_TRUE(Near(page.At(46, 100), kBlue, 60));
+                                                         EXPECT_TRUE(Near(page.At(54, 100), kBlue, 60))
+                                                             << "the second band runs back from blue";
+                                                         EXPECT_TRUE(Near(page.At(96, 100), kRed, 60));
+                                                     }},
+                                         GradientRow{"PathFollowsItsRimAndBlend", BlendedPath(),
+                                                     [](const Page& page) {
+                                                         EXPECT_TRUE(Near(page.At(100, 100), kWhite))
+                                                             << "the centre";
+                                                         EXPECT_TRUE(Near(page.At(130, 100), kWhite))
+                                                             << "the blend keeps the inner half white";
+                                                         // Rings the shape of the rim: the middle of a side
+                                                         // is as blue as a corner.
+                                                         EXPECT_TRUE(Near(page.At(197, 100), kBlue, 60))
+                                                             << "middle of the right side";
+                                                         EXPECT_TRUE(Near(page.At(197, 197), kBlue, 60))
+                                                             << "corner";
+                                                     }}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 // ---- pen caps -------------------------------------------------------------------------
 
@@ -248,17 +255,17 @@ INSTANTIATE_TEST_SUITE_P(
 // flags say which optional fields follow.
 std::string Pen(uint32_t flags, const std::string& capData) {
     return W::PlusRecord(kPlusObject, 0x0202,
-                         W::Word(0xDBC01002) + W::Word(0) + W::Word(flags) + W::Word(0) + W::Float(3) + capData +
-                             W::Word(0xDBC01002) + W::Word(0) + W::Word(0xFF000000));
+                         W::Word(0xDBC01002) + W::Word(0) + W::Word(flags) + W::Word(0) + W::Float(3) +
+                             capData + W::Word(0xDBC01002) + W::Word(0) + W::Word(0xFF000000));
 }
 
 // A custom cap from its own fill path: an arrow head 3 widths long, 3 wide.
 std::string CustomArrowCap() {
-    const std::string path = W::Word(0xDBC01002) + W::Word(3) + W::Word(0) + Floats({1.5f, -3, 0, 0, -1.5f, -3}) +
-                             std::string("\x00\x01\x81\x00", 4);
-    const std::string cap = W::Word(0xDBC01002) + W::Word(0) + W::Word(1) + W::Word(0) + W::Float(0) + W::Word(0) +
-                            W::Word(0) + W::Word(0) + W::Float(10) + W::Float(1) + Floats({0, 0, 0, 0}) +
-                            W::Word(static_cast<int64_t>(path.size())) + path;
+    const std::string path = W::Word(0xDBC01002) + W::Word(3) + W::Word(0) +
+                             Floats({1.5f, -3, 0, 0, -1.5f, -3}) + std::string("\x00\x01\x81\x00", 4);
+    const std::string cap = W::Word(0xDBC01002) + W::Word(0) + W::Word(1) + W::Word(0) + W::Float(0) +
+                            W::Word(0) + W::Word(0) + W::Word(0) + W::Float(10) + W::Float(1) +
+                            Floats({0, 0, 0, 0}) + W::Word(static_cast<int64_t>(path.size())) + path;
     return W::Word(0xFF) + W::Word(static_cast<int64_t>(cap.size())) + cap; // end cap custom, then the cap
 }
 
@@ -305,9 +312,10 @@ INSTANTIATE_TEST_SUITE_P(EmfPlus, PlusPenCaps,
 // Dashes given without a line style: the line still shows its gaps.
 TEST(PlusPens, CustomDashesWithoutALineStyleShowTheirGaps) {
     const std::string dashes = W::Word(2) + Floats({2, 2}); // on and off, in widths
-    const Page page = Draw(PlusFile({Pen(0x0100, dashes), W::PlusRecord(kPlusDrawLines, 0x0002,
-                                                                         W::Word(2) + Floats({20, 50, 80, 50}))})
-                               .Bytes());
+    const Page page =
+        Draw(PlusFile({Pen(0x0100, dashes),
+                       W::PlusRecord(kPlusDrawLines, 0x0002, W::Word(2) + Floats({20, 50, 80, 50}))})
+                 .Bytes());
     int changes = 0;
     for (int x = 41; x < 160; ++x) {
         changes += (page.DarkInColumn(x) > 0) != (page.DarkInColumn(x - 1) > 0);
