@@ -1,5 +1,7 @@
 #include "Canvas.h"
 
+#include "PathGradient.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -204,6 +206,83 @@ double Path::Length() const {
     return length;
 }
 
+namespace {
+
+bool Same(Point a, Point b) {
+    return std::fabs(a.x - b.x) < 1e-9 && std::fabs(a.y - b.y) < 1e-9;
+}
+
+} // namespace
+
+std::vector<std::array<Path::End, 2>> Path::OpenEnds() const {
+    std::vector<std::array<End, 2>> ends;
+    size_t first = 0;
+    while (first < ops_.size()) {
+        size_t last = first + 1;
+        while (last < ops_.size() && ops_[last].kind != Kind::Move) {
+            ++last;
+        }
+        // ops_[first, last) is one figure; a closed one has no ends.
+        const bool closed = ops_[last - 1].kind == Kind::Close;
+        if (ops_[first].kind == Kind::Move && !closed && last - first > 1) {
+            // The points of the figure in order, control points included:
+            // the first one away from an end gives the direction there.
+            std::vector<Point> points{ops_[first].p[0]};
+            for (size_t i = first + 1; i < last; ++i) {
+                const int n = ops_[i].kind == Kind::Curve ? 3 : 1;
+                for (int k = 0; k < n; ++k) {
+                    points.push_back(ops_[i].p[k]);
+                }
+            }
+            const Point start = points.front(), end = points.back();
+            auto away = [&](auto begin, auto stop, Point from) -> const Point* {
+                for (auto it = begin; it != stop; ++it) {
+                    if (!Same(*it, from)) {
+                        return &*it;
+                    }
+                }
+                return nullptr;
+            };
+            const Point* afterStart = away(points.begin(), points.end(), start);
+            const Point* beforeEnd = away(points.rbegin(), points.rend(), end);
+            if (afterStart != nullptr && beforeEnd != nullptr) {
+                ends.push_back({End{start, *afterStart}, End{end, *beforeEnd}});
+            }
+        }
+        first = last;
+    }
+    return ends;
+}
+
+void Path::TrimOpenEnds(double atStart, double atEnd) {
+    auto pull = [](Point& moved, Point fixed, double by) {
+        const double length = std::hypot(moved.x - fixed.x, moved.y - fixed.y);
+        if (length > 0 && by > 0) {
+            const double f = std::min(by, length) / length;
+            moved = {moved.x + (fixed.x - moved.x) * f, moved.y + (fixed.y - moved.y) * f};
+        }
+    };
+    size_t first = 0;
+    while (first < ops_.size()) {
+        size_t last = first + 1;
+        while (last < ops_.size() && ops_[last].kind != Kind::Move) {
+            ++last;
+        }
+        const bool closed = ops_[last - 1].kind == Kind::Close;
+        if (ops_[first].kind == Kind::Move && !closed && last - first > 1) {
+            if (ops_[first + 1].kind == Kind::Line) {
+                pull(ops_[first].p[0], ops_[first + 1].p[0], atStart);
+            }
+            if (ops_[last - 1].kind == Kind::Line) {
+                const Point before =
+                    ops_[last - 2].kind == Kind::Curve ? ops_[last - 2].p[2] : ops_[last - 2].p[0];
+                pull(ops_[last - 1].p[0], before, atEnd);
+            }
+        }
+        first = last;
+    }
+}
+
 void Path::AppendTo(cairo_t* cr) const {
     for (const Op& op : ops_) {
         switch (op.kind) {
@@ -322,18 +401,31 @@ bool Canvas::SetSource(const Paint& paint) {
         return true;
     }
     case Paint::Kind::LinearGradient:
-    case Paint::Kind::RadialGradient: {
-        cairo_pattern_t* pattern =
-            paint.kind == Paint::Kind::LinearGradient
-                ? cairo_pattern_create_linear(paint.from.x, paint.from.y, paint.to.x, paint.to.y)
-                : cairo_pattern_create_radial(
-                      paint.from.x, paint.from.y, 0, paint.from.x, paint.from.y,
-                      std::hypot(paint.to.x - paint.from.x, paint.to.y - paint.from.y));
-        for (const auto& [offset, colour] : paint.stops) {
-            cairo_pattern_add_color_stop_rgba(pattern, std::clamp(offset, 0.0, 1.0), colour.r, colour.g,
-                                              colour.b, colour.a);
+    case Paint::Kind::RadialGradient:
+    case Paint::Kind::PathGradient: {
+        cairo_matrix_t outputToGradient = paint.pictureToOutput;
+        if (cairo_matrix_invert(&outputToGradient) != CAIRO_STATUS_SUCCESS) {
+            return false;
         }
-        cairo_pattern_set_extend(pattern, paint.extend);
+        cairo_pattern_t* pattern = nullptr;
+        if (paint.kind == Paint::Kind::PathGradient) {
+            pattern = NewPathGradientPattern(paint);
+            if (pattern == nullptr) {
+                return false;
+            }
+        } else {
+            pattern = paint.kind == Paint::Kind::LinearGradient
+                          ? cairo_pattern_create_linear(paint.from.x, paint.from.y, paint.to.x, paint.to.y)
+                          : cairo_pattern_create_radial(
+                                paint.from.x, paint.from.y, 0, paint.from.x, paint.from.y,
+                                std::hypot(paint.to.x - paint.from.x, paint.to.y - paint.from.y));
+            for (const auto& [offset, colour] : paint.stops) {
+                cairo_pattern_add_color_stop_rgba(pattern, std::clamp(offset, 0.0, 1.0), colour.r, colour.g,
+                                                  colour.b, colour.a);
+            }
+            cairo_pattern_set_extend(pattern, paint.extend);
+        }
+        cairo_pattern_set_matrix(pattern, &outputToGradient);
         cairo_set_source(cr_, pattern);
         const bool ok = cairo_pattern_status(pattern) == CAIRO_STATUS_SUCCESS;
         cairo_pattern_destroy(pattern);
@@ -365,20 +457,60 @@ void Canvas::Stroke(const Path& path, const StrokeStyle& stroke, const Clip& cli
     ApplyClip(clip);
     cairo_save(cr_);
     if (SetSource(stroke.paint)) {
-        path.AppendTo(cr_);
-        cairo_set_line_width(cr_, std::min(stroke.width, kFarthest));
-        cairo_set_line_cap(cr_, stroke.cap);
-        cairo_set_line_join(cr_, stroke.join);
-        cairo_set_miter_limit(cr_, std::max(1.0, stroke.miterLimit));
-        double period = 0;
-        for (double dash : stroke.dashes) {
-            period += dash;
-        }
-        if (!stroke.dashes.empty() && period > 0 && path.Length() / period < kMostDashes) {
-            cairo_set_dash(cr_, stroke.dashes.data(), static_cast<int>(stroke.dashes.size()), 0);
-        }
-        cairo_stroke(cr_);
+        StrokeOutline(path, stroke);
     }
+    cairo_restore(cr_);
+    cairo_new_path(cr_);
+}
+
+void Canvas::StrokeOutline(const Path& path, const StrokeStyle& stroke) {
+    path.AppendTo(cr_);
+    cairo_set_line_width(cr_, std::min(stroke.width, kFarthest));
+    cairo_set_line_cap(cr_, stroke.cap);
+    cairo_set_line_join(cr_, stroke.join);
+    cairo_set_miter_limit(cr_, std::max(1.0, stroke.miterLimit));
+    double period = 0;
+    for (double dash : stroke.dashes) {
+        period += dash;
+    }
+    if (!stroke.dashes.empty() && period > 0 && path.Length() / period < kMostDashes) {
+        cairo_set_dash(cr_, stroke.dashes.data(), static_cast<int>(stroke.dashes.size()), 0);
+    }
+    cairo_stroke(cr_);
+    cairo_set_dash(cr_, nullptr, 0, 0);
+}
+
+void Canvas::StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill,
+                            const Path& endOutline, const Clip& clip) {
+    if (endFill.empty() && endOutline.empty()) {
+        Stroke(path, stroke, clip);
+        return;
+    }
+    if (!(stroke.width > 0) || !std::isfinite(stroke.width)) {
+        return;
+    }
+    ApplyClip(clip);
+    cairo_save(cr_);
+    // The coverage of line and ends together first, then the pen's paint
+    // through it once.
+    cairo_push_group_with_content(cr_, CAIRO_CONTENT_ALPHA);
+    cairo_set_source_rgba(cr_, 0, 0, 0, 1);
+    if (!path.empty()) {
+        StrokeOutline(path, stroke);
+    }
+    endFill.AppendTo(cr_);
+    cairo_set_fill_rule(cr_, CAIRO_FILL_RULE_WINDING);
+    cairo_fill(cr_);
+    if (!endOutline.empty()) {
+        StrokeStyle solid = stroke;
+        solid.dashes.clear();
+        StrokeOutline(endOutline, solid);
+    }
+    cairo_pattern_t* coverage = cairo_pop_group(cr_);
+    if (SetSource(stroke.paint)) {
+        cairo_mask(cr_, coverage);
+    }
+    cairo_pattern_destroy(coverage);
     cairo_restore(cr_);
     cairo_new_path(cr_);
 }

@@ -2,6 +2,7 @@
 
 #include "Bitmap.h"
 
+#include <array>
 #include <cairo.h>
 #include <memory>
 #include <vector>
@@ -45,6 +46,19 @@ class Path {
     double Length() const;
     void AppendTo(cairo_t* cr) const;
 
+    // Where an open figure ends, and a point before it on its line: the
+    // direction a line cap at that end points in.
+    struct End {
+        Point at;
+        Point before;
+    };
+    // The two ends (start, then end) of every open figure that has a length.
+    std::vector<std::array<End, 2>> OpenEnds() const;
+    // Shortens the straight first and last segments of every open figure by
+    // these lengths (never past the segment's other end), so that a line
+    // stops short of a cap drawn at its end.
+    void TrimOpenEnds(double atStart, double atEnd);
+
   private:
     enum class Kind { Move, Line, Curve, Close };
     struct Op {
@@ -59,7 +73,7 @@ class Path {
 
 // What fills an area: nothing, a colour, a hatch, a tiled picture or a gradient.
 struct Paint {
-    enum class Kind { None, Solid, Hatch, Pattern, LinearGradient, RadialGradient };
+    enum class Kind { None, Solid, Hatch, Pattern, LinearGradient, RadialGradient, PathGradient };
     Kind kind = Kind::None;
     Rgba colour;     // solid colour, hatch lines
     Rgba background; // behind hatch lines when opaque
@@ -67,8 +81,16 @@ struct Paint {
     int hatchStyle = 0;                               // HS_HORIZONTAL .. HS_DIAGCROSS
     std::shared_ptr<cairo_surface_t> picture;         // tiled picture
     cairo_matrix_t pictureToOutput{1, 0, 0, 1, 0, 0}; // also places the 8 x 8 hatch cell
-    Point from, to; // linear: the gradient's axis; radial: centre and a point on the rim
+    // Gradients are laid out in their own space, placed by pictureToOutput.
+    Point from, to; // linear: the gradient's axis; radial and path: centre (and a point on the rim)
     std::vector<std::pair<double, Rgba>> stops;
+    // Path gradients: `colour` at the centre, blending into the rim's colours
+    // (one for the whole rim, or one a rim point). `blend` says, from the
+    // centre (0) to the rim (1), how much of the rim's colour shows; `stops`,
+    // when given, set the colours from centre to rim instead.
+    std::vector<Point> rim;
+    std::vector<Rgba> rimColours;
+    std::vector<std::pair<double, double>> blend;
     cairo_extend_t extend = CAIRO_EXTEND_PAD;
     cairo_operator_t op = CAIRO_OPERATOR_OVER; // raster operations, approximated
 
@@ -133,6 +155,11 @@ class Canvas {
 
     void Fill(const Path& path, cairo_fill_rule_t rule, const Paint& paint, const Clip& clip);
     void Stroke(const Path& path, const StrokeStyle& stroke, const Clip& clip);
+    // Strokes `path` and fills `endFill` and strokes `endOutline` (the caps
+    // at its ends) as one shape, so that a translucent pen does not show
+    // darker where a cap lies over its line.
+    void StrokeWithEnds(const Path& path, const StrokeStyle& stroke, const Path& endFill,
+                        const Path& endOutline, const Clip& clip);
     // Draws `picture` with `pictureToOutput` mapping its pixels onto the page,
     // limited to `area` (a path in output pixels), with `op` as the operator.
     void DrawPicture(cairo_surface_t* picture, const cairo_matrix_t& pictureToOutput, const Path& area,
@@ -149,6 +176,8 @@ class Canvas {
 
   private:
     bool SetSource(const Paint& paint);
+    // Strokes `path` with the source already set.
+    void StrokeOutline(const Path& path, const StrokeStyle& stroke);
 
     int width_;
     int height_;

@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "RecordTypes.h"
 
+#include <cmath>
 #include <stdexcept>
 #include <string>
 
@@ -110,7 +111,14 @@ EmfFile ReadEmfFile(std::string_view bytes) {
     const int32_t micrometresY = extension.I32();
     const bool extended =
         (descriptionAt == 0 || descriptionAt >= 108) && (pixelFormatAt == 0 || pixelFormatAt >= 108);
-    if (extension.ok() && extended && micrometresX > 0 && micrometresY > 0) {
+    // They only refine the millimetres: a program that wrote other numbers
+    // there (a 500 mm square for a 192 x 108 mm screen) would squash the
+    // picture, so they count only where they agree.
+    auto agrees = [](int32_t micrometres, double millimetres) {
+        return std::fabs(micrometres / 1000.0 - millimetres) <= 1.0;
+    };
+    if (extension.ok() && extended && micrometresX > 0 && micrometresY > 0 &&
+        agrees(micrometresX, millimetresX) && agrees(micrometresY, millimetresY)) {
         millimetresX = micrometresX / 1000.0;
         millimetresY = micrometresY / 1000.0;
     }

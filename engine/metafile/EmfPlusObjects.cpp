@@ -1,5 +1,6 @@
 #include "EmfPlusObjects.h"
 
+#include "EmfFile.h"
 #include "GdiObjects.h"
 #include "MetafileRenderer.h"
 #include "Playback.h"
@@ -34,6 +35,52 @@ double ReadCompactInteger(ByteReader& in) {
         value -= 0x8000;
     }
     return value;
+}
+
+// A custom line cap: its own paths, or an arrow head made from its sizes.
+// A cap it cannot read draws nothing; the line is still drawn.
+std::optional<PlusLineCap> ReadLineCap(ByteReader& in) {
+    in.U32(); // version
+    const uint32_t type = in.U32();
+    PlusLineCap cap;
+    if (type == 1) {
+        const double width = in.F32(), height = in.F32(), middleInset = in.F32();
+        const bool filled = in.U32() != 0;
+        in.Skip(12); // the arrow's own line caps and join
+        in.F32();    // miter limit
+        cap.widthScale = in.F32();
+        if (!in.ok() || !Finite(width) || !Finite(height) || !Finite(middleInset) ||
+            !Finite(cap.widthScale)) {
+            return std::nullopt;
+        }
+        PlusPath::Figure head;
+        head.points = {{0, 0}, {-width / 2, -height}, {0, -height + middleInset}, {width / 2, -height}};
+        head.bezier.assign(3, false);
+        head.closed = true;
+        (filled ? cap.fill : cap.outline).figures.push_back(head);
+        cap.inset = filled ? height : 0;
+        return cap;
+    }
+    const uint32_t flags = in.U32();
+    in.U32(); // base cap
+    cap.inset = in.F32();
+    in.Skip(12); // the cap's own line caps and join
+    in.F32();    // miter limit
+    cap.widthScale = in.F32();
+    in.Skip(16); // hot spots
+    if (!in.ok() || !Finite(cap.inset) || !Finite(cap.widthScale)) {
+        return std::nullopt;
+    }
+    for (uint32_t part : {1u, 2u}) {
+        if (flags & part) {
+            const uint32_t size = in.U32();
+            ByteReader pathBytes(in.Bytes(std::min<size_t>(size, in.remaining())));
+            if (!ReadPlusPath(pathBytes, part == 1 ? cap.fill : cap.outline)) {
+                return std::nullopt;
+            }
+        }
+    }
+    return cap;
 }
 
 bool ReadPen(ByteReader& in, PlusPen& pen) {
@@ -80,17 +127,25 @@ bool ReadPen(ByteReader& in, PlusPen& pen) {
         const uint32_t count = in.U32();
         in.Skip(static_cast<size_t>(std::min<uint64_t>(uint64_t{count} * 4, in.remaining())));
     }
-    for (uint32_t customCap : {0x0800u, 0x1000u}) {
-        if (flags & customCap) {
-            const uint32_t size = in.U32();
-            in.Skip(std::min<size_t>(size, in.remaining()));
-        }
+    if (flags & 0x0800) {
+        const uint32_t size = in.U32();
+        ByteReader cap(in.Bytes(std::min<size_t>(size, in.remaining())));
+        pen.customStartCap = ReadLineCap(cap);
+    }
+    if (flags & 0x1000) {
+        const uint32_t size = in.U32();
+        ByteReader cap(in.Bytes(std::min<size_t>(size, in.remaining())));
+        pen.customEndCap = ReadLineCap(cap);
     }
     if (!in.ok()) {
         return false;
     }
     if (!Finite(pen.miterLimit)) {
         pen.miterLimit = 10;
+    }
+    // Dashes given without a line style are a custom dash: the dashes are the style.
+    if ((flags & 0x0100) && !(flags & 0x0020) && !pen.dashes.empty()) {
+        pen.dashStyle = 5;
     }
     return ReadPlusBrush(in, pen.brush);
 }
@@ -344,6 +399,9 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
     }
     ++nesting;
     try {
+        // A drawing record's source rectangle counts a metafile in the pixels
+        // of the device it was made on, whatever size it is drawn at here.
+        const DeviceFrame frame = FrameInDevicePixels(ReadEmfFile(data));
         const RenderedMetafile inner = DrawMetafileToFit(data, kNestedMetafileSide, kNestedMetafileSide);
         --nesting;
         Surface surface = NewSurface(inner.width, inner.height);
@@ -361,8 +419,8 @@ bool ReadImage(ByteReader& in, PlusImage& image) {
             }
         }
         cairo_surface_mark_dirty(surface.get());
-        image.width = inner.width;
-        image.height = inner.height;
+        image.width = frame.width;
+        image.height = frame.height;
         image.surface = Share(std::move(surface));
         return true;
     } catch (const std::exception&) {
@@ -541,38 +599,6 @@ std::vector<Point> ReadGradientBoundary(ByteReader& in, uint32_t flags) {
     return ReadPlusPoints(in, count, false, false);
 }
 
-// A path gradient, drawn as a radial blend from the centre to the rim: the
-// boundary's farthest point from the centre sets the radius.
-bool ReadPathGradientBrush(ByteReader& in, PlusBrush& brush) {
-    brush.kind = PlusBrush::Kind::PathGradient;
-    const uint32_t flags = in.U32();
-    in.I32(); // wrap
-    const uint32_t centre = in.U32();
-    brush.from = {in.F32(), 0};
-    brush.from.y = in.F32();
-    const uint32_t surrounding = in.U32();
-    if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
-        return false;
-    }
-    uint32_t rim = centre;
-    for (uint32_t i = 0; i < surrounding; ++i) {
-        const uint32_t colour = in.U32();
-        if (i == 0) {
-            rim = colour;
-        }
-    }
-    double radius = 0;
-    for (const Point& p : ReadGradientBoundary(in, flags)) {
-        radius = std::max(radius, std::hypot(p.x - brush.from.x, p.y - brush.from.y));
-    }
-    brush.to = {brush.from.x + radius, brush.from.y};
-    brush.stops = {{0.0, centre}, {1.0, rim}};
-    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
-        brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
-    }
-    return true;
-}
-
 // Preset colours: positions, then a colour for each.
 void ReadPresetColours(ByteReader& in, PlusBrush& brush) {
     const uint32_t count = in.U32();
@@ -587,6 +613,52 @@ void ReadPresetColours(ByteReader& in, PlusBrush& brush) {
     for (uint32_t i = 0; i < count; ++i) {
         brush.stops.push_back({Finite(positions[i]) ? positions[i] : 0.0, in.U32()});
     }
+}
+
+// A path gradient: a centre colour blending into the colours of the rim.
+// GDI+ counts blend positions and preset colours from the rim (0) inwards;
+// they are kept here from the centre out.
+bool ReadPathGradientBrush(ByteReader& in, PlusBrush& brush) {
+    brush.kind = PlusBrush::Kind::PathGradient;
+    const uint32_t flags = in.U32();
+    brush.wrap = in.I32();
+    const uint32_t centre = in.U32();
+    brush.from = {in.F32(), 0};
+    brush.from.y = in.F32();
+    const uint32_t surrounding = in.U32();
+    if (!in.Holds(surrounding, 4) || !Finite(brush.from.x) || !Finite(brush.from.y)) {
+        return false;
+    }
+    for (uint32_t i = 0; i < surrounding; ++i) {
+        brush.surround.push_back(in.U32());
+    }
+    brush.colour = centre;
+    brush.boundary = ReadGradientBoundary(in, flags);
+    if ((flags & 0x02) && !ReadMatrix(in, brush.transform)) {
+        brush.transform = cairo_matrix_t{1, 0, 0, 1, 0, 0};
+    }
+    if (flags & 0x04) {
+        PlusBrush preset;
+        ReadPresetColours(in, preset);
+        for (const auto& [position, colour] : preset.stops) {
+            brush.stops.push_back({1 - position, colour});
+        }
+    } else if (flags & 0x08) {
+        const uint32_t count = in.U32();
+        if (in.Holds(count, 8) && count >= 2 && count <= 4096) {
+            std::vector<double> positions;
+            for (uint32_t i = 0; i < count; ++i) {
+                positions.push_back(in.F32());
+            }
+            for (uint32_t i = 0; i < count; ++i) {
+                const double factor = in.F32();
+                if (Finite(positions[i]) && Finite(factor)) {
+                    brush.blend.push_back({1 - positions[i], 1 - std::clamp(factor, 0.0, 1.0)});
+                }
+            }
+        }
+    }
+    return true;
 }
 
 // Blend factors: positions, then how far each lies from the start colour to the end colour.
@@ -617,7 +689,7 @@ void ReadBlendFactors(ByteReader& in, uint32_t start, uint32_t end, PlusBrush& b
 bool ReadLinearGradientBrush(ByteReader& in, PlusBrush& brush) {
     brush.kind = PlusBrush::Kind::LinearGradient;
     const uint32_t flags = in.U32();
-    in.I32(); // wrap
+    brush.wrap = in.I32();
     double rect[4];
     if (!ReadPlusRect(in, false, rect)) {
         return false;

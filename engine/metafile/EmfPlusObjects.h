@@ -45,11 +45,29 @@ struct PlusBrush {
     uint32_t background = 0;      // hatch background
     int hatchStyle = 0;
     // Gradients: in world units, with their own transform.
-    Point from, to; // linear: along the rectangle's width; path: centre and rim
-    std::vector<std::pair<double, uint32_t>> stops;
+    Point from, to; // linear: along the rectangle's width; path: the centre
+    std::vector<std::pair<double, uint32_t>>
+        stops;    // linear: start to end; path: preset colours, centre to rim
+    int wrap = 0; // 0 tile, 1 tile flipped in x, 2 in y, 3 in both, 4 clamp
+    // Path gradients: the rim, its colours, and how much of the rim's colour
+    // shows from the centre (0) to the rim (1).
+    std::vector<Point> boundary;
+    std::vector<uint32_t> surround;
+    std::vector<std::pair<double, double>> blend;
     cairo_matrix_t transform{1, 0, 0, 1, 0, 0};
     std::shared_ptr<cairo_surface_t> texture;
     bool tiled = true;
+};
+
+// A shape a pen draws at a line's end: in units of the pen's width (times
+// widthScale), the end at the origin, the y axis pointing along the line out
+// of its end, so a shape at negative y lies over the line. The line stops
+// `inset` widths short of its end, under the shape.
+struct PlusLineCap {
+    PlusPath fill;    // filled with the pen's brush
+    PlusPath outline; // stroked with the pen
+    double widthScale = 1;
+    double inset = 0;
 };
 
 struct PlusPen {
@@ -61,6 +79,7 @@ struct PlusPen {
     int dashStyle = 0;
     std::vector<double> dashes; // in widths
     double dashOffset = 0;
+    std::optional<PlusLineCap> customStartCap, customEndCap; // for caps of type 0xFF
     PlusBrush brush;
 };
 

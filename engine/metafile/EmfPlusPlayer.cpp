@@ -3,6 +3,7 @@
 #include "ByteReader.h"
 #include "EmfPlusObjects.h"
 #include "GdiObjects.h"
+#include "LineCaps.h"
 #include "RecordTypes.h"
 #include "SymbolFonts.h"
 #include "TextPainter.h"
@@ -189,15 +190,29 @@ class RecordPlayer {
             paint.extend = brush.tiled ? CAIRO_EXTEND_REPEAT : CAIRO_EXTEND_NONE;
             return paint;
         case PlusBrush::Kind::LinearGradient:
+            // Laid out in the brush's own space, so that a turned or sheared
+            // brush keeps its bands parallel to the rectangle's sides.
             paint.kind = Paint::Kind::LinearGradient;
-            paint.from = Apply(m, brush.from);
-            paint.to = Apply(m, brush.to);
+            paint.from = brush.from;
+            paint.to = brush.to;
+            paint.pictureToOutput = m;
+            // Beyond its rectangle a GDI+ gradient repeats, mirrored when flipped along its axis.
+            paint.extend = brush.wrap == 4                      ? CAIRO_EXTEND_PAD
+                           : brush.wrap == 1 || brush.wrap == 3 ? CAIRO_EXTEND_REFLECT
+                                                                : CAIRO_EXTEND_REPEAT;
             stops();
             return paint;
         case PlusBrush::Kind::PathGradient:
-            paint.kind = Paint::Kind::RadialGradient;
-            paint.from = Apply(m, brush.from);
-            paint.to = Apply(m, brush.to);
+            paint.kind = Paint::Kind::PathGradient;
+            paint.from = brush.from;
+            paint.pictureToOutput = m;
+            paint.colour = FromArgb(brush.colour);
+            paint.rim = brush.boundary;
+            // Rim points past the last colour given take that colour.
+            for (size_t i = 0; i < brush.boundary.size() && !brush.surround.empty(); ++i) {
+                paint.rimColours.push_back(FromArgb(brush.surround[std::min(i, brush.surround.size() - 1)]));
+            }
+            paint.blend = brush.blend;
             stops();
             return paint;
         }
@@ -240,19 +255,6 @@ class RecordPlayer {
             width *= PixelsPerUnit(pen->unit, (s_.dpiX + s_.dpiY) / 2) * t_.outputPerDevice;
         }
         stroke.width = std::max(1.0, width); // a pen of width 0 is one pixel wide
-        auto cap = [](int c) {
-            switch (c & 0xFF) {
-            case 1:
-            case 0x11:
-                return CAIRO_LINE_CAP_SQUARE;
-            case 2:
-            case 0x12:
-                return CAIRO_LINE_CAP_ROUND;
-            default:
-                return CAIRO_LINE_CAP_BUTT;
-            }
-        };
-        stroke.cap = cap(pen->startCap);
         switch (pen->join) {
         case 1:
             stroke.join = CAIRO_LINE_JOIN_BEVEL;
@@ -298,11 +300,18 @@ class RecordPlayer {
         t_.canvas.Fill(path, winding ? CAIRO_FILL_RULE_WINDING : CAIRO_FILL_RULE_EVEN_ODD, paint, s_.clip);
     }
     void Stroke(const Path& path, uint32_t penId) {
-        if (const auto stroke = PenStroke(penId)) {
-            t_.canvas.Stroke(path, *stroke, s_.clip);
-        } else {
+        std::optional<StrokeStyle> stroke = PenStroke(penId);
+        if (!stroke) {
             t_.report.Undrawn();
+            return;
         }
+        const LineEnds ends = PenLineEnds(path, *Object<PlusPen>(penId), stroke->width);
+        if (stroke->dashes.empty()) {
+            stroke->cap = ends.strokeCap;
+        }
+        Path line = path;
+        line.TrimOpenEnds(ends.startInset, ends.endInset);
+        t_.canvas.StrokeWithEnds(line, *stroke, ends.fill, ends.outline, s_.clip);
     }
 
     Path RectPath(const double r[4]) const {
@@ -466,6 +475,14 @@ class RecordPlayer {
 
     void PlayHeader(ByteReader& in);
     void PlayObject(std::string_view data, ByteReader& in);
+    void StoreObject(uint32_t id, uint32_t objectType, std::string_view bytes);
+
+  public:
+    // An object whose pieces stopped coming before they added up to its
+    // size is read from what came, before any other record is played.
+    void FinishPendingObject();
+
+  private:
     void PlaySave(uint16_t type, ByteReader& in);
     void PlayRestore(ByteReader& in);
     void PlayWorldTransform(uint16_t type, ByteReader& in);
@@ -525,30 +542,52 @@ void RecordPlayer::PlayHeader(ByteReader& in) {
 void RecordPlayer::PlayObject(std::string_view data, ByteReader& in) {
     const uint32_t id = flags_ & 0xFF;
     const uint32_t objectType = (flags_ >> 8) & 0x7F;
-    std::string_view bytes = data;
-    std::string joined;
     if (flags_ & kContinued) {
         // A large object comes in pieces, each saying the whole size.
         const uint64_t total = in.U32();
-        if (!s_.pending || s_.pending->id != id) {
+        if (s_.pending && s_.pending->id != id) {
+            FinishPendingObject();
+        }
+        if (!s_.pending) {
             s_.pending = EmfPlusState::Pending{id, objectType, std::min(total, kLargestObject), {}};
         }
         const std::string_view piece = data.substr(std::min<size_t>(4, data.size()));
         if (s_.pending->data.size() + piece.size() <= kLargestObject) {
             s_.pending->data += piece;
         }
-        if (s_.pending->data.size() < s_.pending->total) {
-            return;
+        if (s_.pending->data.size() >= s_.pending->total) {
+            FinishPendingObject();
         }
-        joined = std::move(s_.pending->data);
-        s_.pending.reset();
-        bytes = joined;
-    } else if (s_.pending && s_.pending->id == id) {
-        joined = std::move(s_.pending->data);
-        joined += data;
-        s_.pending.reset();
-        bytes = joined;
+        return;
     }
+    if (s_.pending && s_.pending->id == id) {
+        // The last piece, without the flag; some writers still put the whole
+        // size before its bytes.
+        std::string_view piece = data;
+        ByteReader size(piece);
+        const size_t missing =
+            s_.pending->total - std::min(s_.pending->total, uint64_t{s_.pending->data.size()});
+        if (piece.size() == missing + 4 && size.U32() == s_.pending->total) {
+            piece.remove_prefix(4);
+        }
+        s_.pending->data += piece;
+        FinishPendingObject();
+        return;
+    }
+    FinishPendingObject();
+    StoreObject(id, objectType, data);
+}
+
+void RecordPlayer::FinishPendingObject() {
+    if (!s_.pending) {
+        return;
+    }
+    const EmfPlusState::Pending pending = std::move(*s_.pending);
+    s_.pending.reset();
+    StoreObject(pending.id, pending.type, pending.data);
+}
+
+void RecordPlayer::StoreObject(uint32_t id, uint32_t objectType, std::string_view bytes) {
     if (auto object = ReadPlusObject(objectType, bytes, 0)) {
         s_.objects[id] = std::move(*object);
     } else {
@@ -994,12 +1033,21 @@ void RecordPlayer::PlayImage(uint16_t type, ByteReader& in) {
                       (corners[2].x - corners[0].x) / src[3], (corners[2].y - corners[0].y) / src[3],
                       corners[0].x, corners[0].y);
     const cairo_matrix_t pictureToOutput = Then(Then(Then(unsample, pick), place), m);
+    // A source rectangle reaching past the picture shows nothing there: only
+    // the part of it the picture covers is painted, not its edges stretched.
+    const double left = std::max(std::min(src[0], src[0] + src[2]), 0.0);
+    const double right = std::min(std::max(src[0], src[0] + src[2]), image->width);
+    const double top = std::max(std::min(src[1], src[1] + src[3]), 0.0);
+    const double bottom = std::min(std::max(src[1], src[1] + src[3]), image->height);
+    if (!(left < right && top < bottom)) {
+        return;
+    }
+    const cairo_matrix_t sourceToOutput = Then(Then(pick, place), m);
     Path area;
-    area.MoveTo(Apply(m, corners[0]));
-    area.LineTo(Apply(m, corners[1]));
-    area.LineTo(
-        Apply(m, {corners[1].x + corners[2].x - corners[0].x, corners[1].y + corners[2].y - corners[0].y}));
-    area.LineTo(Apply(m, corners[2]));
+    area.MoveTo(Apply(sourceToOutput, {left, top}));
+    area.LineTo(Apply(sourceToOutput, {right, top}));
+    area.LineTo(Apply(sourceToOutput, {right, bottom}));
+    area.LineTo(Apply(sourceToOutput, {left, bottom}));
     area.Close();
     t_.canvas.DrawPicture(image->surface.get(), pictureToOutput, area, CAIRO_OPERATOR_OVER, 1.0, true,
                           s_.clip);
@@ -1072,6 +1120,9 @@ EmfPlusPlayer::CommentResult EmfPlusPlayer::PlayComment(const EmfRecord& record)
         result.drew = result.drew || Draws(type);
         result.getDc = result.getDc || type == kPlusGetDc;
         RecordPlayer p(*state_, target_, flags);
+        if (type != kPlusObject) {
+            p.FinishPendingObject();
+        }
         ByteReader in(data);
         const bool known = p.PlayObjectRecord(type, data, in) || p.PlayStateRecord(type, in) ||
                            p.PlayClipRecord(type, in) || p.PlayShapeRecord(type, in) ||

@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <utility>
 
 namespace metafile {
 namespace {
@@ -194,7 +195,14 @@ void GdiPlayer::DrawTextRecord(ByteReader& in, size_t at, bool wide) {
     const uint32_t count = std::min(in.U32(), kMostCharacters);
     const uint32_t offString = in.U32();
     const uint32_t options = in.U32();
-    const double rl = in.I32(), rt = in.I32(), rr = in.I32(), rb = in.I32();
+    // A rectangle given right to left or bottom to top is the same rectangle.
+    double rl = in.I32(), rt = in.I32(), rr = in.I32(), rb = in.I32();
+    if (rl > rr) {
+        std::swap(rl, rr);
+    }
+    if (rt > rb) {
+        std::swap(rt, rb);
+    }
     const uint32_t offDx = in.U32();
     if (!in.ok()) {
         target_.report.Undrawn();
