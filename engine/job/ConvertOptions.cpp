@@ -46,6 +46,7 @@ ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     folderOrder = other.folderOrder;
     jpegQuality = other.jpegQuality;
     keepJpeg = other.keepJpeg;
+    lossless = other.lossless;
     encryption = other.encryption;
     documentNames = other.documentNames;
     outputFile = other.outputFile;

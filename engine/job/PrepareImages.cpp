@@ -164,7 +164,8 @@ void Prepare(JobState& job, const StageObserver& observer) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});
     }
     const ConvertOptions& options = job.options;
-    const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1},
+    const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1,
+                                    options.lossless == 1, options.pdfa == PdfA::A1b},
                                    options.ocrLanguages,
                                    job.renderProgram,
                                    job.workFolderPath,
