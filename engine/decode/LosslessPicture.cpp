@@ -277,36 +277,33 @@ NormalizeResult RenderInOwnPixels(const PicturePages& pages, size_t part, const 
                                   const ShownPictureSink* text, std::optional<KeptJpeg>& kept) {
     std::optional<VImage> picture;
     ShownPicture heard;
-    // Every pixel, however many: the page is made of them.
+    // Every pixel, however many: the page is made of them, and only of them.
     const ShownPictureSink keep{[&](const ShownPicture& shown) {
-                                    try {
-                                        picture = VImage(shown.image, vips::NOSTEAL).copy_memory();
-                                        heard = shown;
-                                    } catch (const vips::VError&) {
-                                        picture.reset(); // the rendered page stands
-                                        ClearVipsMessages();
-                                    }
+                                    picture = VImage(shown.image, vips::NOSTEAL);
+                                    heard = shown;
                                     if (text != nullptr && text->hear) {
                                         text->hear(shown);
                                     }
                                 },
-                                0};
+                                0, false};
     NormalizeResult result = pages.Render(part, page, destination, quality, &keep);
-    const bool clean =
-        result.written && (!result.problem || *result.problem == PictureOutcome::ProfileUnused);
-    if (!clean || !picture) {
-        return result;
+    const bool clean = result.written && (!result.problem || *result.problem == PictureOutcome::ProfileUnused);
+    if (clean && picture) {
+        heard.image = picture->get_image();
+        const LosslessPageResult stored = StoreShownPicture(heard, destination, lossy, quality);
+        if (stored.kept) {
+            kept = stored.kept;
+            return result;
+        }
+        if (!stored.writeError.empty()) {
+            result.written = false;
+            result.problem = PictureOutcome::NotPrepared;
+            result.reason = stored.writeError;
+            result.diskFullNeeding = stored.diskFullNeeding;
+            return result;
+        }
     }
-    heard.image = picture->get_image();
-    const LosslessPageResult stored = StoreShownPicture(heard, destination, lossy, quality);
-    if (stored.kept) {
-        kept = stored.kept;
-    } else if (!stored.writeError.empty()) {
-        // Storing begins by emptying the file: the rendered page is gone too.
-        result.written = false;
-        result.problem = PictureOutcome::NotPrepared;
-        result.reason = stored.writeError;
-        result.diskFullNeeding = stored.diskFullNeeding;
-    }
-    return result;
+    // Damaged, unreadable, or not a picture that can be stored as itself:
+    // the page is rendered and reported as it always is.
+    return pages.Render(part, page, destination, quality, text);
 }

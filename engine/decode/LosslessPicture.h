@@ -29,11 +29,11 @@ std::string StoreOwnPixels(_VipsImage* picture, const std::filesystem::path& des
 enum class SourceCoding { Lossless, Lossy, Metafile };
 SourceCoding SourceCodingOf(const std::filesystem::path& source);
 
-// Renders page `part` of `pages` as PicturePages::Render does, then, when the
-// picture read cleanly, stores it in place of its page picture as
-// StoreShownPicture does and sets `kept` to its description. A damaged or
-// unreadable picture keeps the rendered page and its problem, as does one
-// that cannot be stored as itself. `text`, when given, hears the picture as
+// Decodes page `part` of `pages` as PicturePages::Render does and, when the
+// picture reads cleanly, stores it as StoreShownPicture does in place of a
+// page picture, and sets `kept` to its description. A damaged or unreadable
+// picture, or one that cannot be stored as itself, gets the rendered page
+// and its problem, as without this. `text`, when given, hears the picture as
 // Render's listener does.
 NormalizeResult RenderInOwnPixels(const PicturePages& pages, size_t part, const PageSetup& page,
                                   const std::filesystem::path& destination, int32_t quality, bool lossy,

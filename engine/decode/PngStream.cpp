@@ -34,9 +34,10 @@ bool InflatesToRows(const std::string& data, size_t rowBytes, uint32_t height) {
     if (inflateInit(&stream) != Z_OK) {
         return false;
     }
-    std::vector<unsigned char> chunk(1 << 16);
+    std::vector<unsigned char> chunk(1 << 20);
     const uint64_t expected = uint64_t{height} * (rowBytes + 1);
     uint64_t produced = 0;
+    uint64_t nextRow = 0; // where the next row's filter byte falls in the inflated data
     bool filtersKnown = true;
     stream.next_in = reinterpret_cast<Bytef*>(const_cast<char*>(data.data()));
     stream.avail_in = static_cast<uInt>(data.size());
@@ -46,11 +47,8 @@ bool InflatesToRows(const std::string& data, size_t rowBytes, uint32_t height) {
         stream.avail_out = static_cast<uInt>(chunk.size());
         status = inflate(&stream, Z_NO_FLUSH);
         const size_t got = chunk.size() - stream.avail_out;
-        for (size_t i = 0; i < got; ++i) {
-            const uint64_t at = produced + i;
-            if (at < expected && at % (rowBytes + 1) == 0 && chunk[i] > 4) {
-                filtersKnown = false;
-            }
+        for (; nextRow < expected && nextRow < produced + got; nextRow += rowBytes + 1) {
+            filtersKnown = filtersKnown && chunk[nextRow - produced] <= 4;
         }
         produced += got;
         if (status == Z_BUF_ERROR && got == 0) {

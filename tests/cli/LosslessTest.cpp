@@ -133,3 +133,21 @@ TEST(CliLossless, LossyPicturesStayJpegsAndDamagedOnesAreDecoded) {
     EXPECT_EQ(probe.pages[0].images[0].width, photo.width());
     EXPECT_EQ(probe.pages[1].images[0].filters, std::vector<std::string>{"/DCTDecode"});
 }
+
+// Text recognition reads the picture itself, whether its data was copied
+// (a PNG) or decoded and stored again (a TIFF in PackBits), and the text
+// lies over it.
+TEST(CliLossless, CopiedAndDecodedPagesAreSearchable) {
+    TempDir dir;
+    WriteTextPicture(dir / "letter.png", "Quarterly invoice", 18, 900);
+    ReencodePicture(dir / "letter.png", dir / "letter.tif");
+    const ProgramResult run =
+        RunCli({"-q", "--lossless", "--ocr", "eng", "--output", (dir / "text.pdf").string(),
+                (dir / "letter.png").string(), (dir / "letter.tif").string()});
+    ASSERT_EQ(run.exitCode, 0) << run.err;
+    for (const char* page : {"1", "2"}) {
+        const ProgramResult text =
+            RunProgram("/usr/bin/pdftotext", {"-f", page, "-l", page, (dir / "text.pdf").string(), "-"});
+        EXPECT_NE(text.out.find("invoice"), std::string::npos) << "page " << page << ": " << text.out;
+    }
+}
