@@ -84,11 +84,13 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
     if (!onCount(pages.count())) {
         return;
     }
-    // Metafiles are drawn as they always are, lossless or not.
-    const SourceCoding coding = settings.lossless ? SourceCodingOf(request.source) : SourceCoding::Metafile;
+    // Without --lossless every page is rendered as it always is, and so is a
+    // metafile's with it.
+    const SourceCoding coding = settings.lossless ? SourceCodingOf(request.source) : SourceCoding::Lossless;
+    const bool rendered = !settings.lossless || coding == SourceCoding::Metafile;
     for (size_t part = request.firstPart; part < pages.count(); ++part) {
         const std::filesystem::path destination = PartPagePath(first, part);
-        if (coding == SourceCoding::Lossless) {
+        if (!rendered && coding == SourceCoding::Lossless) {
             const LosslessPageResult copied =
                 CopyImageData(request.source, part, destination, settings.page, settings.pdf14);
             if (copied.kept || !copied.writeError.empty()) {
@@ -107,7 +109,7 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
             kMaxRecognitionPixels};
         const ShownPictureSink* text = languages.empty() ? nullptr : &recognise;
-        if (coding == SourceCoding::Metafile) {
+        if (rendered) {
             page.result = pages.Render(part, settings.page, destination, settings.quality, text);
         } else {
             page.result = RenderInOwnPixels(pages, part, settings.page, destination, settings.quality,
