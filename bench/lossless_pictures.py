@@ -2,7 +2,7 @@
 """Helpers of bench/lossless.sh (Pillow, as img2pdf uses it).
 
 lossless_pictures.py make FOLDER CORPUS  makes the 80 pictures of the set
-lossless_pictures.py compare PDF FOLDER PICTURE...  counts the pixels of each
+lossless_pictures.py compare[-every-frame] PDF FOLDER PICTURE...  counts the pixels of each
     page that differ from its picture: as pdfimages extracts the page's image,
     and as pdftoppm and mutool draw the page at the image's own size
 """
@@ -123,7 +123,7 @@ def first_frame(path):
     return image
 
 
-def compare(pdf, folder, pictures):
+def compare(pdf, folder, pictures, every_frame):
     work = tempfile.mkdtemp(dir=folder)
     subprocess.run(["pdfimages", "-png", pdf, os.path.join(work, "x")], check=True)
     # The pages' own images, not the soft masks img2pdf adds for transparency.
@@ -134,7 +134,10 @@ def compare(pdf, folder, pictures):
     pages = []  # (picture, frame)
     for picture in pictures:
         image = Image.open(picture)
-        for frame in range(getattr(image, "n_frames", 1) if picture.lower().endswith((".tif", ".tiff")) else 1):
+        # Quillmark makes a page of every TIFF page and of a GIF's first
+        # frame; img2pdf of every frame.
+        frames = getattr(image, "n_frames", 1)
+        for frame in range(frames if every_frame or picture.lower().endswith((".tif", ".tiff")) else 1):
             pages.append((picture, frame))
     totals = {"pdfimages": 0, "pdftoppm": 0, "mutool": 0}
     info = subprocess.run(["pdfinfo", "-f", "1", "-l", str(len(pages)), pdf], check=True, capture_output=True,
@@ -176,4 +179,4 @@ if __name__ == "__main__":
     if sys.argv[1] == "make":
         make(sys.argv[2], sys.argv[3])
     else:
-        compare(sys.argv[2], sys.argv[3], sys.argv[4:])
+        compare(sys.argv[2], sys.argv[3], sys.argv[4:], sys.argv[1] == "compare-every-frame")
