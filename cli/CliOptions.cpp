@@ -250,6 +250,10 @@ void AddDocumentOptions(CLI::App& app, TypedOptions& typed, CliRequest& request)
         ->capture_default_str();
     app.add_flag("--keep-jpeg", request.keepJpeg,
                  "put JPEG pictures into the PDF byte for byte instead of rendering them again");
+    app.add_flag("--lossless", request.lossless,
+                 "show every picture's own pixels, never resampled: JPEGs, PNGs, Group 4 scans and JPEG 2000 "
+                 "go in as they are, other pictures compressed losslessly (HEIC, AVIF, lossy WebP and JPEG XL "
+                 "stay lossy, as JPEGs of their own size)");
     app.add_option("--encryption", typed.encryption, "how protected documents are encrypted: rc4 or aes256")
         ->type_name("rc4|aes256")
         ->capture_default_str();

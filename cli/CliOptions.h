@@ -29,6 +29,7 @@ struct CliRequest {
     bool quiet = false;
     int quality = 75;
     bool keepJpeg = false;
+    bool lossless = false;
     bool aes256 = false;
     bool namesBySource = false;
     std::filesystem::path outputFile; // empty: documents go into a time-stamped folder

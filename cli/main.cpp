@@ -43,6 +43,7 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.folderOrder = request.order;
     options.jpegQuality = request.quality;
     options.keepJpeg = request.keepJpeg ? 1 : 0;
+    options.lossless = request.lossless ? 1 : 0;
     options.encryption = request.aes256 ? Encryption::Aes256 : Encryption::Rc4;
     options.documentNames = request.namesBySource ? DocumentNames::BySource : DocumentNames::Numbered;
     options.outputFile = request.outputFile;

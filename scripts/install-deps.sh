@@ -18,7 +18,7 @@ packages=(
 )
 # Optional extras: `QUILLMARK_BENCH=1` adds the peers the benchmark compares with.
 if [ "${QUILLMARK_BENCH:-0}" = 1 ]; then
-    packages+=(imagemagick libvips-tools img2pdf libturbojpeg0-dev)
+    packages+=(imagemagick libvips-tools img2pdf libturbojpeg0-dev mupdf-tools)
 fi
 
 missing=()

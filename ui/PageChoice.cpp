@@ -14,6 +14,7 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.fit = choice.fit;
     options.folderOrder = choice.order;
     options.keepJpeg = choice.keepJpeg ? 1 : 0;
+    options.lossless = choice.lossless ? 1 : 0;
     options.ocrLanguages = choice.recognizeText ? choice.ocrLanguages.toStdString() : std::string();
     options.bookmarks = choice.bookmarks ? 1 : 0;
     options.pdfa = choice.pdfa;

@@ -23,6 +23,7 @@ struct PageChoice {
     // What the documents tell about themselves; empty fields are left out
     // (an empty title keeps each document's own).
     QString title, author, subject, keywords;
+    bool lossless = false; // every page shows the picture's own pixels, never resampled
     bool operator==(const PageChoice&) const = default;
 };
 

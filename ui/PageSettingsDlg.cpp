@@ -105,6 +105,9 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     keepJpeg = new QCheckBox(UiTexts::KeepJpeg());
     keepJpeg->setObjectName(QStringLiteral("keepJpeg"));
     keepJpeg->setToolTip(UiTexts::KeepJpegHint());
+    lossless = new QCheckBox(UiTexts::Lossless());
+    lossless->setObjectName(QStringLiteral("lossless"));
+    lossless->setToolTip(UiTexts::LosslessHint());
     bookmarks = new QCheckBox(UiTexts::Bookmarks());
     bookmarks->setObjectName(QStringLiteral("bookmarks"));
     bookmarks->setToolTip(UiTexts::BookmarksHint());
@@ -138,6 +141,7 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     auto* picturesForm = AddTab(tabs, QStringLiteral("picturesTab"), UiTexts::PicturesTab());
     picturesForm->addRow(UiTexts::FitLabel(), fit);
     picturesForm->addRow(UiTexts::OrderLabel(), order);
+    picturesForm->addRow(lossless);
     auto* documentForm = AddTab(tabs, QStringLiteral("documentTab"), UiTexts::DocumentTab());
     documentForm->addRow(keepJpeg);
     documentForm->addRow(bookmarks);
@@ -171,6 +175,7 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     Select(fit, choice.fit);
     Select(order, choice.order);
     keepJpeg->setChecked(choice.keepJpeg);
+    lossless->setChecked(choice.lossless);
     bookmarks->setChecked(choice.bookmarks);
     Select(pdfa, choice.pdfa);
     ocr->setChecked(choice.recognizeText);
@@ -206,6 +211,7 @@ PageChoice PageSettingsDlg::Choice() const {
     choice.fit = Selected<PictureFit>(fit);
     choice.order = Selected<FolderOrder>(order);
     choice.keepJpeg = keepJpeg->isChecked();
+    choice.lossless = lossless->isChecked();
     choice.bookmarks = bookmarks->isChecked();
     choice.pdfa = Selected<PdfA>(pdfa);
     choice.title = title->text();

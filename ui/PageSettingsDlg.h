@@ -37,6 +37,7 @@ class PageSettingsDlg : public QDialog {
     QComboBox* fit;
     QComboBox* order;
     QCheckBox* keepJpeg;
+    QCheckBox* lossless;
     QCheckBox* bookmarks;
     QComboBox* pdfa;
     QLineEdit* title;

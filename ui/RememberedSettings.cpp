@@ -21,6 +21,7 @@ const QString kOrientation = QStringLiteral("page/orientation");
 const QString kMargin = QStringLiteral("page/margin");
 const QString kFit = QStringLiteral("page/fit");
 const QString kKeepJpeg = QStringLiteral("page/keepJpeg");
+const QString kLossless = QStringLiteral("page/lossless");
 const QString kFolderOrder = QStringLiteral("list/folderOrder");
 const QString kRecognizeText = QStringLiteral("page/recognizeText");
 const QString kOcrLanguages = QStringLiteral("page/ocrLanguages");
@@ -98,6 +99,7 @@ PageChoice ReadPageChoice(const QSettings& settings) {
     page.fit = ReadNamed(settings, kFit, kFits, page.fit);
     page.order = ReadNamed(settings, kFolderOrder, kOrders, page.order);
     page.keepJpeg = ReadFlag(settings, kKeepJpeg, page.keepJpeg);
+    page.lossless = ReadFlag(settings, kLossless, page.lossless);
     page.bookmarks = ReadFlag(settings, kBookmarks, page.bookmarks);
     page.pdfa = ReadNamed(settings, kPdfA, kPdfALevels, page.pdfa);
     page.title = settings.value(kTitle).toString();
@@ -122,6 +124,7 @@ void WritePageChoice(QSettings& settings, const PageChoice& page) {
     settings.setValue(kFit, NameOf(kFits, page.fit));
     settings.setValue(kFolderOrder, NameOf(kOrders, page.order));
     settings.setValue(kKeepJpeg, page.keepJpeg);
+    settings.setValue(kLossless, page.lossless);
     settings.setValue(kBookmarks, page.bookmarks);
     settings.setValue(kPdfA, NameOf(kPdfALevels, page.pdfa));
     WriteOrRemove(settings, kTitle, page.title);

@@ -122,6 +122,11 @@ class UiTexts {
     static QString KeepJpegHint() {
         return tr("灰度或彩色的JPEG图片原样放入PDF，不损失画质，速度更快；其他图片照常转换。");
     }
+    static QString Lossless() { return tr("图片原样保留（不缩放、无损压缩）"); }
+    static QString LosslessHint() {
+        return tr("每页显示图片本身的像素，不缩放：PNG、黑白扫描和JPEG 2000原样放入，其他图片无损压缩；"
+                  "HEIC、AVIF、有损WebP和JPEG XL本身有损，仍按JPEG质量保存。");
+    }
     static QString Bookmarks() { return tr("合并的PDF中为每张图片添加书签"); }
     static QString BookmarksHint() { return tr("书签以图片的文件名命名；多页图片的各页列在其下。"); }
     static QString PdfALabel() { return tr("存档格式："); }

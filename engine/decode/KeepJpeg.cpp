@@ -1,6 +1,7 @@
 #include "KeepJpeg.h"
 
 #include "JpegMarkers.h"
+#include "KeptPlacement.h"
 #include "NormalizeImage.h"
 #include "PagePlacement.h"
 #include "StatedResolution.h"
@@ -131,10 +132,6 @@ std::optional<HeaderFacts> HeaderFactsOf(std::string_view bytes, const JpegLayou
     }
 }
 
-bool SwapsSides(int orientation) {
-    return orientation >= 5 && orientation <= 8;
-}
-
 } // namespace
 
 KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::filesystem::path& destination,
@@ -153,20 +150,8 @@ KeepJpegResult KeepJpegAsIs(const std::filesystem::path& source, const std::file
     if (!facts) {
         return result;
     }
-    KeptJpeg kept;
-    kept.width = layout->width;
-    kept.height = layout->height;
-    kept.orientation = facts->orientation;
-    const bool swap = SwapsSides(kept.orientation);
-    const PictureResolution& stored = facts->resolution;
-    // The page's matrix stretches the picture to its place, so non-square
-    // pixels show at their true shape as in a rendered page.
-    const ShownSize shown = swap ? ShowPicture(kept.height, kept.width, {stored.y, stored.x})
-                                    : ShowPicture(kept.width, kept.height, stored);
-    const PageGeometry geometry = LayOutPage(page, shown.width, shown.height, shown.pixelsPerInch);
-    kept.pageWidth = geometry.widthPx;
-    kept.pageHeight = geometry.heightPx;
-    kept.place = geometry.picture;
+    KeptJpeg kept =
+        PlaceKeptPicture(layout->width, layout->height, facts->orientation, facts->resolution, page);
     if (kept.place.width < 1 || kept.place.height < 1) {
         return result; // a sliver thinner than a pixel: the normalisation draws it one pixel wide
     }

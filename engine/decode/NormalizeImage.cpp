@@ -427,8 +427,13 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
         if (orientation > 1) {
             picture = picture.autorot();
         }
-        const VImage shown = ToOpaqueEightBit(picture).image;
-        pageFor.shown->hear({shown.get_image(), place, page.widthPx, page.heightPx});
+        const DisplayColours shown = ToOpaqueEightBit(picture);
+        if (!pageFor.shown->pageNeeded) {
+            const VImage whole = shown.image.copy_memory();
+            pageFor.shown->hear({whole.get_image(), place, page.widthPx, page.heightPx});
+            return shown.profileProblem;
+        }
+        pageFor.shown->hear({shown.image.get_image(), place, page.widthPx, page.heightPx});
     }
     if (shrinksOnLoad) {
         request.shrink = swap ? JpegShrinkFor(header.width(), header.height(), place.height, place.width)

@@ -49,6 +49,11 @@ struct ShownPicture {
 struct ShownPictureSink {
     std::function<void(const ShownPicture&)> hear;
     int64_t maxPixels = 0;
+    // False when the listener makes the page itself from what it hears: no
+    // page picture is written then (a white page still is, for a picture
+    // that cannot be read), and the picture it hears is decoded whole, so
+    // that damage is found and reported as it is for a page.
+    bool pageNeeded = true;
 };
 
 // Renders `source` (JPEG, PNG, BMP, TIFF, GIF, EMF, HEIC, AVIF, WebP, JPEG XL

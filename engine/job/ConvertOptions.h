@@ -51,7 +51,11 @@ struct ConvertOptions {
     // Additions to the window's settings; their defaults keep its behaviour.
     int32_t jpegQuality = kDefaultJpegQuality; // 1 to 100, for every page that is rendered
     int32_t keepJpeg = 0; // a JPEG the PDF can show as it is goes in byte for byte
-    int32_t lossless = 0; // every page shows the picture's own pixels, never resampled
+    // Every page shows the picture's own pixels (its own data where the PDF
+    // can show it, else losslessly compressed), never resampled; pictures
+    // that are lossy already become JPEGs of their own size, and metafiles,
+    // which have no pixels, go in as vectors.
+    int32_t lossless = 0;
     Encryption encryption = Encryption::Rc4;
     DocumentNames documentNames = DocumentNames::Numbered;
     // When set, the one merged document goes exactly here and no time-stamped

@@ -168,13 +168,13 @@ void Prepare(JobState& job, const StageObserver& observer) {
         observer.progress({Stage::Prepare, 0, report.picturesTotal});
     }
     const ConvertOptions& options = job.options;
-    const PrepareSettings settings{
-        {PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1, options.lossless == 1},
-        options.ocrLanguages,
-        job.renderProgram,
-        job.workFolderPath,
-        job.workers,
-        job.pictureTimeLimit};
+    const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1,
+                                    options.lossless == 1, options.pdfa == PdfA::A1b},
+                                   options.ocrLanguages,
+                                   job.renderProgram,
+                                   job.workFolderPath,
+                                   job.workers,
+                                   job.pictureTimeLimit};
     std::vector<TaskPages> results;
     try {
         results = PreparePictures(tasks, settings, job.cancelRequested, [&](int done, int total) {

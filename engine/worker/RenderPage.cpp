@@ -1,7 +1,11 @@
 #include "RenderPage.h"
 
+#include "CopyImageData.h"
 #include "KeepJpeg.h"
+#include "LosslessPicture.h"
 #include "PreparedPages.h"
+
+#include <system_error>
 
 namespace {
 
@@ -30,6 +34,34 @@ void AddVectors(const PicturePages& pages, const PageSetup& setup, const std::fi
     }
 }
 
+// The text of a page whose picture went in as its own data: read from the
+// picture decoded as a rendered page would show it, the page made for that
+// thrown away.
+void RecogniseCopied(const PicturePages& pages, size_t part, const RenderRequest& request,
+                     const std::filesystem::path& page, TextRecognizer& recognizer, PageMade& made) {
+    const ShownPictureSink recognise{
+        [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, request.ocrLanguages), made); },
+        kMaxRecognitionPixels};
+    std::filesystem::path scratch = page;
+    scratch += ".text.jpg";
+    pages.Render(part, request.settings.page, scratch, request.settings.quality, &recognise);
+    std::error_code ignored;
+    std::filesystem::remove(scratch, ignored);
+}
+
+PageMade CopiedPage(const LosslessPageResult& copied) {
+    PageMade page;
+    if (copied.kept) {
+        page.result.written = true;
+        page.keptJpeg = copied.kept;
+    } else {
+        page.result.problem = PictureOutcome::NotPrepared;
+        page.result.reason = copied.writeError;
+        page.result.diskFullNeeding = copied.diskFullNeeding;
+    }
+    return page;
+}
+
 } // namespace
 
 void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
@@ -44,7 +76,7 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
         }
         return;
     }
-    if (settings.keepJpeg && request.firstPart == 0) {
+    if ((settings.keepJpeg || settings.lossless) && request.firstPart == 0) {
         const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
         if (kept.kept || !kept.writeError.empty()) {
             PageMade page;
@@ -69,15 +101,39 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
     if (!onCount(pages.count())) {
         return;
     }
+    // Without --lossless every page is rendered as it always is, and so is a
+    // metafile's with it.
+    const SourceCoding coding = settings.lossless ? SourceCodingOf(request.source) : SourceCoding::Lossless;
+    const bool rendered = !settings.lossless || coding == SourceCoding::Metafile;
     for (size_t part = request.firstPart; part < pages.count(); ++part) {
+        const std::filesystem::path destination = PartPagePath(first, part);
+        if (!rendered && coding == SourceCoding::Lossless) {
+            const LosslessPageResult copied =
+                CopyImageData(request.source, part, destination, settings.page, settings.pdf14);
+            if (copied.kept || !copied.writeError.empty()) {
+                PageMade page = CopiedPage(copied);
+                if (copied.kept && !languages.empty()) {
+                    RecogniseCopied(pages, part, request, destination, recognizer, page);
+                }
+                if (!onPage(part, page)) {
+                    return;
+                }
+                continue;
+            }
+        }
         PageMade page;
         const ShownPictureSink recognise{
             [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
             kMaxRecognitionPixels};
-        page.result = pages.Render(part, settings.page, PartPagePath(first, part), settings.quality,
-                                   languages.empty() ? nullptr : &recognise);
-        if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
-            AddVectors(pages, settings.page, VectorPagePath(PartPagePath(first, part)), page);
+        const ShownPictureSink* text = languages.empty() ? nullptr : &recognise;
+        if (rendered) {
+            page.result = pages.Render(part, settings.page, destination, settings.quality, text);
+            if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
+                AddVectors(pages, settings.page, VectorPagePath(destination), page);
+            }
+        } else {
+            page.result = RenderInOwnPixels(pages, part, settings.page, destination, settings.quality,
+                                            coding == SourceCoding::Lossy, text, page.keptJpeg);
         }
         if (!onPage(part, page)) {
             return;

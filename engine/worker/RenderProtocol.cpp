@@ -142,6 +142,7 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.I32(request.settings.quality);
     out.U8(request.settings.keepJpeg ? 1 : 0);
     out.U8(request.settings.lossless ? 1 : 0);
+    out.U8(request.settings.pdf14 ? 1 : 0);
     out.U32(request.firstPart);
     out.Text(request.source);
     out.Text(request.destination);
@@ -152,18 +153,19 @@ bool SendRequest(int socket, const RenderRequest& request) {
 std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, nullptr, nullptr);
     RenderRequest request;
-    uint8_t white = 0, keepJpeg = 0, lossless = 0;
+    uint8_t white = 0, keepJpeg = 0, lossless = 0, pdf14 = 0;
     PageSetup& page = request.settings.page;
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
-        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U8(lossless) ||
-        !in.U32(request.firstPart) || !in.Text(request.source) || !in.Text(request.destination) ||
-        !in.Text(request.ocrLanguages)) {
+        !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U8(lossless) || !in.U8(pdf14) ||
+        !in.U32(request.firstPart) ||
+        !in.Text(request.source) || !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
         return std::nullopt;
     }
     request.whitePageOnly = white != 0;
     request.settings.keepJpeg = keepJpeg != 0;
     request.settings.lossless = lossless != 0;
+    request.settings.pdf14 = pdf14 != 0;
     return request;
 }
 

@@ -17,9 +17,11 @@ struct RenderSettings {
     PageSetup page;
     int32_t quality = kDefaultJpegQuality;
     bool keepJpeg = false; // a JPEG the PDF can show as it is goes in byte for byte
-    // Every page shows the picture's own pixels, never resampled; a
-    // metafile, which has none, goes in as vectors.
+    // Every page shows the picture's own pixels, in its own coding where the
+    // PDF can show it, never resampled; a metafile, which has none, goes in
+    // as vectors.
     bool lossless = false;
+    bool pdf14 = false; // the documents stay within PDF 1.4 (PDF/A-1): no JPEG 2000, no 16-bit samples
 };
 
 // The messages between the preparation stage and a render worker process

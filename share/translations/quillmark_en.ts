@@ -171,6 +171,14 @@ Choose another folder.</translation>
         <translation>Grey or colour JPEG pictures go into the PDF byte for byte: no loss of quality, and faster. Other pictures are converted as usual.</translation>
     </message>
     <message>
+        <source>图片原样保留（不缩放、无损压缩）</source>
+        <translation>Keep pictures exactly</translation>
+    </message>
+    <message>
+        <source>每页显示图片本身的像素，不缩放：PNG、黑白扫描和JPEG 2000原样放入，其他图片无损压缩；HEIC、AVIF、有损WebP和JPEG XL本身有损，仍按JPEG质量保存。</source>
+        <translation>Every page shows the picture's own pixels, never resampled: PNGs, black-and-white scans and JPEG 2000 go in as they are, other pictures are compressed losslessly. HEIC, AVIF, lossy WebP and JPEG XL are lossy already and are stored as JPEGs at the JPEG quality.</translation>
+    </message>
+    <message>
         <source>加密方式</source>
         <translation>Encryption</translation>
     </message>

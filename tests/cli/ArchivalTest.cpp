@@ -1,4 +1,5 @@
 #include "PdfProbe.h"
+#include "Pictures.h"
 #include "RunProgram.h"
 #include "TempDir.h"
 
@@ -76,7 +77,9 @@ TEST(CliArchival, PreflightAcceptsEveryMode) {
     fs::copy_file(Corpus() / "tiff" / "g4-multi.tiff", dir / "groups" / "b" / "scan.tiff");
     const std::vector<std::string> pictures = {
         Picture("jpeg", "flower.jpg"), Picture("jpeg", "hopper_gray.jpg"), Picture("png", "basn2c08.png"),
-        Picture("tiff", "g4-multi.tiff")};
+        Picture("tiff", "g4-multi.tiff"), Picture("png", "basn0g16.png"), Picture("png", "basn3p04.png"),
+        (dir / "photo.jp2").string()};
+    ReencodePicture(Corpus() / "png" / "basn2c08.png", dir / "photo.jp2");
     const std::vector<std::string> groups = {(dir / "groups" / "a").string(),
                                              (dir / "groups" / "b").string()};
     struct Row {
@@ -90,6 +93,8 @@ TEST(CliArchival, PreflightAcceptsEveryMode) {
                         {"folders-separate", {"--folders", "--separate"}, true},
                         {"text", {"--ocr", "eng"}, false},
                         {"kept", {"--keep-jpeg"}, false},
+                        // PDF 1.4 has neither 16-bit samples nor JPEG 2000.
+                        {"lossless", {"--lossless"}, false},
                         {"a4", {"--page", "A4"}, false}};
     for (const Row& row : rows) {
         SCOPED_TRACE(row.name);

@@ -351,15 +351,25 @@ TEST(PageNotes, TravelWithAnyFileNameAndRefuseWhatIsOutOfBounds) {
     KeptJpeg kept{640, 480, 6, 200, 300, {0, 0, 200, 267}};
     const PageNotes notes{fs::path("/photos/caf\xE9/IMG_0001.jpg"), kept}; // not UTF-8
     EXPECT_EQ(PageNotesFromJson(PageNotesToJson(notes)).notes, notes);
+    PageNotes indexed = notes;
+    indexed.keptJpeg->coding = StreamCoding{StreamCoding::Filter::Flate, 1, 2, true, false, std::string("\0\xFF\x10", 3)};
+    EXPECT_EQ(PageNotesFromJson(PageNotesToJson(indexed)).notes, indexed);
 
     const std::string good = R"({"width":40,"height":60,"orientation":1,"pageWidth":200,"pageHeight":300,)";
+    const std::string place = R"("place":{"left":0,"top":0,"width":20,"height":10},)";
     for (const std::string& bad :
          {std::string("not json"), std::string(R"({"keptJpeg": 5})"),
           R"({"keptJpeg":)" + good + R"("place":{"left":0,"top":0,"width":201,"height":10}}})",
           R"({"keptJpeg":)" + good + R"("place":{"left":-1,"top":0,"width":20,"height":10}}})",
           std::string(
               R"({"keptJpeg":{"width":40,"height":60,"orientation":9,"pageWidth":200,"pageHeight":300,)"
-              R"("place":{"left":0,"top":0,"width":20,"height":10}}})")}) {
+              R"("place":{"left":0,"top":0,"width":20,"height":10}}})"),
+          // A coding no document shows: Group 4 in 8 bits, a palette larger than its indices reach.
+          R"({"keptJpeg":)" + good + place +
+              R"("coding":{"filter":1,"components":1,"bits":8,"pngPredictors":false,"blackIs1":false,"palette":[]}}})",
+          R"({"keptJpeg":)" + good + place +
+              R"("coding":{"filter":0,"components":1,"bits":1,"pngPredictors":true,"blackIs1":false,)"
+              R"("palette":[0,0,0,1,1,1,2,2,2]}}})"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(PageNotesFromJson(bad).error.empty());
     }

@@ -327,6 +327,7 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
     PageChoice chosen{PaperSize::Letter,      300, PageOrientation::Landscape, 12.5, PictureFit::Shrink,
                       FolderOrder::WriteTime, true};
     chosen.bookmarks = true;
+    chosen.lossless = true;
     chosen.pdfa = PdfA::A1b;
     chosen.title = QStringLiteral("Title");
     chosen.subject = QStringLiteral("Subject");
@@ -352,6 +353,7 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
     const std::pair<const char*, const char*> fields[] = {
         {"paper", "pageTab"},        {"dpi", "pageTab"},           {"orientation", "pageTab"},
         {"margin", "pageTab"},       {"fit", "picturesTab"},       {"order", "picturesTab"},
+        {"lossless", "picturesTab"},
         {"keepJpeg", "documentTab"}, {"bookmarks", "documentTab"}, {"pdfa", "documentTab"},
         {"title", "documentTab"},    {"author", "documentTab"},    {"subject", "documentTab"},
         {"keywords", "documentTab"}, {"ocr", "textTab"},           {"ocrLanguages", "textTab"}};

@@ -47,7 +47,8 @@ const PageChoice kPage{.paper = PaperSize::A4,
                        .pdfa = PdfA::A2b,
                        .title = QStringLiteral("Akten 第一"),
                        .author = QStringLiteral("Zoë"),
-                       .keywords = QStringLiteral("a, b")};
+                       .keywords = QStringLiteral("a, b"),
+                       .lossless = true};
 
 // Closes the window as the user does, answering Yes.
 void Close(CQuillmarkDlg& dlg, FakeShell& shell) {
