@@ -1,6 +1,7 @@
 #include "RenderPage.h"
 
 #include "KeepJpeg.h"
+#include "PageOrientation.h"
 #include "PreparedPages.h"
 
 namespace {
@@ -27,7 +28,8 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
         }
         return;
     }
-    if (settings.keepJpeg && request.firstPart == 0) {
+    // A cleaned scan is a new picture: its JPEG cannot go in as it was.
+    if (settings.keepJpeg && !settings.cleaning.Any() && request.firstPart == 0) {
         const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
         if (kept.kept || !kept.writeError.empty()) {
             PageMade page;
@@ -48,6 +50,17 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             return;
         }
     }
+    // Loaded on the first page that asks, and kept for the worker's others.
+    thread_local OrientationDetector orientation;
+    const ScanCleaner cleaner{settings.cleaning, [&](_VipsImage* grey) {
+                                  try {
+                                      return orientation.UprightTurn(grey);
+                                  } catch (const std::exception&) {
+                                      // The job checks for the data before it begins: a page
+                                      // it cannot judge stays as it was scanned.
+                                      return 0;
+                                  }
+                              }};
     const PicturePages pages(request.source);
     if (!onCount(pages.count())) {
         return;
@@ -58,7 +71,7 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
             kMaxRecognitionPixels};
         page.result = pages.Render(part, settings.page, PartPagePath(first, part), settings.quality,
-                                   languages.empty() ? nullptr : &recognise);
+                                   languages.empty() ? nullptr : &recognise, &cleaner);
         if (!onPage(part, page)) {
             return;
         }

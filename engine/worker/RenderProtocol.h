@@ -16,6 +16,7 @@ struct RenderSettings {
     PageSetup page;
     int32_t quality = kDefaultJpegQuality;
     bool keepJpeg = false; // a JPEG the PDF can show as it is goes in byte for byte
+    ScanCleaning cleaning; // scans straightened, turned upright, blanks left out, black and white
 };
 
 // The messages between the preparation stage and a render worker process
