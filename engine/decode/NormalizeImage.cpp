@@ -841,6 +841,9 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
         jobPage.decided = &decided;
         result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,
                                     quality, failure);
+        if (result.scan.blank) {
+            return result; // read, and left out: no page at all
+        }
         if (result.written) {
             if (opened_->more && part + 1 == count()) {
                 const std::string note = "the file has more than " + std::to_string(kMaxPicturePages) +
