@@ -82,9 +82,51 @@ bool LinkedSourceUnchanged(const PagePlan& page, const LinkedSource& linked, std
     return true;
 }
 
+// A page file that is an image stream ready for the document: what the
+// worker said of it stands in for a header, and the file must be there.
+std::optional<QpdfImage> StreamImageOf(const PagePlan& page, const StreamCoding& coding, std::string& error) {
+    const std::string name = Quoted(page.file);
+    struct stat info {};
+    if (::stat(page.file.c_str(), &info) != 0) {
+        error = "cannot read " + name + ": " + SystemMessage(errno);
+        return std::nullopt;
+    }
+    QpdfImage image;
+    image.file = page.file.string();
+    image.name = name;
+    image.width = page.keptJpeg->width;
+    image.height = page.keptJpeg->height;
+    image.components = coding.components;
+    image.bitsPerComponent = coding.bits;
+    image.palette = coding.palette;
+    const std::string columns = " /Columns " + std::to_string(image.width);
+    switch (coding.filter) {
+    case StreamCoding::Filter::Flate:
+        image.filter = "/FlateDecode";
+        if (coding.pngPredictors) {
+            image.decodeParms = "<< /Predictor 15 /Colors " + std::to_string(coding.components) +
+                                " /BitsPerComponent " + std::to_string(coding.bits) + columns + " >>";
+        }
+        break;
+    case StreamCoding::Filter::G4:
+        image.filter = "/CCITTFaxDecode";
+        image.decodeParms = "<< /K -1" + columns + " /Rows " + std::to_string(image.height) +
+                            (coding.blackIs1 ? " /BlackIs1 true" : "") + " >>";
+        break;
+    case StreamCoding::Filter::Jpx:
+        image.filter = "/JPXDecode";
+        image.bitsPerComponent = 0;
+        break;
+    }
+    return image;
+}
+
 // The image of one page for the libqpdf writer, as its file's header says.
 // A kept JPEG must still be the picture the preparation checked.
 std::optional<QpdfImage> ImageOf(const PagePlan& page, std::string& error) {
+    if (page.keptJpeg && page.keptJpeg->coding) {
+        return StreamImageOf(page, *page.keptJpeg->coding, error);
+    }
     const std::optional<LinkedSource>& linked = page.keptJpeg ? page.keptJpeg->linked : std::nullopt;
     // A page linked to its source sees the source itself, which the user may
     // have changed or removed since it was checked.

@@ -204,15 +204,36 @@ Object ImageStream(QPDF& pdf, const QpdfImage& image, const std::shared_ptr<Page
     const char* space = image.components == 1   ? "/DeviceGray"
                         : image.components == 4 ? "/DeviceCMYK"
                                                 : "/DeviceRGB";
-    dict.replaceKey("/ColorSpace", Object::newName(space));
+    if (!image.palette.empty()) {
+        const auto highest = static_cast<long long>(image.palette.size() / 3) - 1;
+        dict.replaceKey("/ColorSpace", Object::newArray({Object::newName("/Indexed"), Object::newName("/DeviceRGB"),
+                                                         Object::newInteger(highest),
+                                                         Object::newString(image.palette)}));
+    } else if (image.bitsPerComponent > 0) {
+        dict.replaceKey("/ColorSpace", Object::newName(space));
+    }
     if (image.components == 4) {
         // As libharu takes CMYK JPEGs: stored inverted, as Adobe's writers do.
         dict.replaceKey("/Decode", Object::parse("[ 1 0 1 0 1 0 1 0 ]"));
     }
-    dict.replaceKey("/BitsPerComponent", Object::newInteger(8));
+    if (image.bitsPerComponent > 0) {
+        dict.replaceKey("/BitsPerComponent", Object::newInteger(image.bitsPerComponent));
+    }
     images->Add(stream.getObjGen(), image);
-    stream.replaceStreamData(images, Object::newArray({Object::newName("/DCTDecode")}), Object::newNull());
+    stream.replaceStreamData(images, Object::newArray({Object::newName(image.filter)}),
+                             image.decodeParms.empty() ? Object::newNull()
+                                                       : Object::newArray({Object::parse(image.decodeParms)}));
     return stream;
+}
+
+// 16-bit samples and JPEG 2000 streams came with PDF 1.5.
+bool NeedsPdf15(const QpdfDocument& document) {
+    for (const QpdfPage& page : document.pages) {
+        if (page.image.bitsPerComponent == 16 || page.image.filter == "/JPXDecode") {
+            return true;
+        }
+    }
+    return false;
 }
 
 Object AddPage(QPDF& pdf, const QpdfPage& plan, const Object* cjkFont, const Object* textFont,
@@ -390,6 +411,9 @@ std::string WriteQpdfDocument(const QpdfDocument& document, const std::string& f
             Protect(writer, *document.protection);
         } else if (document.deterministicId) {
             writer.setDeterministicID(true);
+        }
+        if (NeedsPdf15(document)) {
+            writer.setMinimumPDFVersion("1.5");
         }
         if (document.archival) {
             writer.setMinimumPDFVersion(document.archival->version);

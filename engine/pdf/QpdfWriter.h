@@ -15,14 +15,19 @@
 #include <utility>
 #include <vector>
 
-// A JPEG file as the document shows it: its bytes go in as they are, read
-// from the file while the document is written.
+// A picture file as the document shows it: its bytes go in as they are, read
+// from the file while the document is written. A JPEG file by default;
+// otherwise an image stream made ready for the document.
 struct QpdfImage {
     std::string file;
     std::string name; // how messages name it: the page picture, or the source it links to
     int width = 0;
     int height = 0;
     int components = 3; // 1 grey, 3 colour, 4 CMYK
+    std::string filter = "/DCTDecode";
+    std::string decodeParms; // the filter's parameters as a PDF dictionary; empty: none
+    int bitsPerComponent = 8; // 0: the stream says (JPEG 2000), as it does its colours
+    std::string palette;      // RGB triples: the values index an Indexed colour space
     // A file that is the source itself: the parts of it to leave out
     // ({offset, length}, in order), and the size and modification time it
     // had when it was checked, which it must still have.

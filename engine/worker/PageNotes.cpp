@@ -46,6 +46,39 @@ int32_t Bounded(const json& in, const char* key, int64_t low, int64_t high) {
     return static_cast<int32_t>(value);
 }
 
+json CodingToJson(const StreamCoding& coding) {
+    return {{"filter", static_cast<int>(coding.filter)},
+            {"components", coding.components},
+            {"bits", coding.bits},
+            {"pngPredictors", coding.pngPredictors},
+            {"blackIs1", coding.blackIs1},
+            {"palette", std::vector<uint8_t>(coding.palette.begin(), coding.palette.end())}};
+}
+
+// Only what a PDF image can be: a reader shown anything else would show noise.
+StreamCoding ReadCoding(const json& in) {
+    StreamCoding coding;
+    coding.filter = static_cast<StreamCoding::Filter>(
+        Bounded(in, "filter", 0, static_cast<int>(StreamCoding::Filter::Jpx)));
+    coding.components = Bounded(in, "components", 1, 3);
+    coding.bits = Bounded(in, "bits", 1, 16);
+    coding.pngPredictors = in.at("pngPredictors").get<bool>();
+    coding.blackIs1 = in.at("blackIs1").get<bool>();
+    const auto palette = in.at("palette").get<std::vector<uint8_t>>();
+    coding.palette.assign(palette.begin(), palette.end());
+    const int bits = coding.bits;
+    const bool depthFits = bits == 1 || bits == 2 || bits == 4 || bits == 8 || bits == 16;
+    const bool shapeFits = coding.components != 2 && (coding.palette.empty() || coding.components == 1);
+    const size_t entries = coding.palette.size() / 3;
+    const bool paletteFits = coding.palette.empty() ||
+                             (coding.palette.size() % 3 == 0 && bits <= 8 && entries <= (size_t{1} << bits));
+    const bool g4Fits = coding.filter != StreamCoding::Filter::G4 || (bits == 1 && coding.components == 1);
+    if (!depthFits || !shapeFits || !paletteFits || !g4Fits) {
+        throw std::out_of_range("the page's image coding is not one a document can show");
+    }
+    return coding;
+}
+
 KeptJpeg ReadKeptJpeg(const json& in) {
     KeptJpeg kept;
     kept.width = Bounded(in, "width", 1, kMaxJpegSide);
@@ -75,6 +108,9 @@ KeptJpeg ReadKeptJpeg(const json& in) {
         }
         kept.linked = std::move(source);
     }
+    if (auto coding = in.find("coding"); coding != in.end()) {
+        kept.coding = ReadCoding(*coding);
+    }
     return kept;
 }
 
@@ -100,6 +136,9 @@ std::string PageNotesToJson(const PageNotes& notes) {
             out["keptJpeg"]["linked"] = {{"bytes", kept->linked->bytes},
                                          {"modifiedNs", kept->linked->modifiedNs},
                                          {"leaveOut", kept->linked->leaveOut}};
+        }
+        if (kept->coding) {
+            out["keptJpeg"]["coding"] = CodingToJson(*kept->coding);
         }
     }
     if (notes.text) {
