@@ -1,6 +1,7 @@
 #pragma once
 
 #include "JpegQuality.h"
+#include "KeptJpeg.h"
 #include "PagePlacement.h"
 #include "PictureOutcome.h"
 #include "ScanCleaning.h"
@@ -30,6 +31,9 @@ struct NormalizeResult {
     // What cleaning the scan did; a blank page left out is not `written`
     // and has no problem.
     ScanDecisions scan;
+    // Set when the page file is no JPEG but an image stream (a page stored
+    // in black and white): how the document shows it.
+    std::optional<KeptJpeg> stream;
 };
 
 struct _VipsImage;

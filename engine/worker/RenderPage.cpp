@@ -72,6 +72,8 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             kMaxRecognitionPixels};
         page.result = pages.Render(part, settings.page, PartPagePath(first, part), settings.quality,
                                    languages.empty() ? nullptr : &recognise, &cleaner);
+        // A page stored as an image stream is shown as its descriptor says.
+        page.keptJpeg = page.result.stream;
         if (!onPage(part, page)) {
             return;
         }

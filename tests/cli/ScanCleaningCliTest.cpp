@@ -66,6 +66,9 @@ TEST(CliScans, StraightUprightBlackAndWhitePagesWithoutTheBlankBacks) {
     ASSERT_EQ(sidewaysPdf.pages[0].images.size(), 1u);
     const PdfImage& page = sidewaysPdf.pages[0].images[0];
     EXPECT_LT(page.width, page.height);
+    // Black and white pages go in as Group 4, a fraction of a grey page.
+    EXPECT_EQ(page.filters, std::vector<std::string>{"/CCITTFaxDecode"});
+    EXPECT_LT(page.bytes.size(), 60'000u);
 }
 
 TEST(CliScans, OnlyBlankPagesWriteNothingAndSaySo) {
