@@ -45,6 +45,7 @@ const PageChoice kPage{.paper = PaperSize::A4,
                        .ocrLanguages = QStringLiteral("chi_sim+eng"),
                        .bookmarks = true,
                        .pdfa = PdfA::A2b,
+                       .scans = {.deskew = true, .skipBlank = true, .bilevel = true},
                        .title = QStringLiteral("Akten 第一"),
                        .author = QStringLiteral("Zoë"),
                        .keywords = QStringLiteral("a, b")};
