@@ -19,12 +19,12 @@ namespace {
 constexpr int kMinMeasuredSide = 100;
 
 // Skew is measured on at most this long a side: lines of text are found as
-// well at 150 to 200 dpi as at 600, in a fraction of the time.
-constexpr int kSkewSide = 2400;
+// well at about 120 dpi as at 600, in a fraction of the time.
+constexpr int kSkewSide = 1400;
 
-// Blankness is judged on at most this long a side (about 200 dpi on A4):
-// a fine pencil stroke still keeps its darkness, and it is quick.
-constexpr int kBlankSide = 2400;
+// Blankness is judged on at most this long a side (300 dpi on A4): shrunk
+// further, a fine pencil stroke would fade into the paper.
+constexpr int kBlankSide = 3600;
 
 // Leptonica's own least confidence for a skew it would correct (pixDeskew).
 constexpr float kMinSkewConfidence = 3.0f;

@@ -17,9 +17,9 @@ namespace {
 constexpr const char* kOrientationLanguage = "osd";
 constexpr const char* kOrientationPackage = "tesseract-ocr-osd";
 
-// Text is judged at about 300 dpi on an A4 page: more pixels make the
+// Text is judged at about 200 dpi on an A4 page: more pixels make the
 // detection slower, not surer.
-constexpr int kOrientationSide = 3600;
+constexpr int kOrientationSide = 2400;
 
 // Tesseract measures its text itself; this only keeps it from warning.
 constexpr int kNominalResolution = 300;

@@ -63,6 +63,10 @@ TEST(ScanBlank, BlankBacksAreFoundAndNoMarkIsLost) {
             EXPECT_EQ(LooksBlank(Grey(path)), row.blank) << int(row.kind) << " seed " << seed;
         }
     }
+    // A thin stroke on an A4 scan at 300 dpi keeps its darkness while judged.
+    const auto a4 = dir.path() / "a4.png";
+    WriteLightPage(a4, LightPage::PaleStamp, 4, 2480, 3508);
+    EXPECT_FALSE(LooksBlank(Grey(a4)));
     const auto text = dir.path() / "text.png";
     WriteScannedTextPage(text, {});
     EXPECT_FALSE(LooksBlank(Grey(text)));
