@@ -48,6 +48,11 @@ class UiTexts {
     static QString PicturesWithProblems() { return tr("以下 %1 张图片未能完整转换："); }
     static QString DocumentsFailed() { return tr("以下 %1 个PDF文件未能生成："); }
     static QString EmptyFolders() { return tr("以下 %1 个目录中没有图片，已跳过："); }
+    static QString ScanDecisionsHeading() { return tr("以下 %1 页扫描件经过处理："); }
+    static QString ScanBlankLeftOut() { return tr("空白页，未放入PDF"); }
+    static QString ScanTurnedUpright() { return tr("已转正（顺时针 %1°）"); }
+    static QString ScanStraightened() { return tr("已扶正（%1°）"); }
+    static QString ScanSeparator() { return tr("，"); }
     static QString PicturesWithProblemsCount() { return tr("%1 张图片未能完整转换。"); }
     static QString DocumentsFailedCount() { return tr("%1 个PDF文件未能生成。"); }
     static QString EmptyFoldersCount() { return tr("%1 个目录中没有图片，已跳过。"); }

@@ -457,6 +457,26 @@ It is %1 now.</translation>
         <translation>Text Recognition</translation>
     </message>
     <message>
+        <source>以下 %1 页扫描件经过处理：</source>
+        <translation>These %1 scanned pages were cleaned:</translation>
+    </message>
+    <message>
+        <source>空白页，未放入PDF</source>
+        <translation>blank, left out of the PDF</translation>
+    </message>
+    <message>
+        <source>已转正（顺时针 %1°）</source>
+        <translation>turned upright (%1° clockwise)</translation>
+    </message>
+    <message>
+        <source>已扶正（%1°）</source>
+        <translation>straightened (%1°)</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
         <source>扫描件</source>
         <translation>Scans</translation>
     </message>
