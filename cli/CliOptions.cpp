@@ -274,6 +274,14 @@ void AddDocumentOptions(CLI::App& app, TypedOptions& typed, CliRequest& request)
     app.add_option("--keywords", request.properties.keywords, "keywords of every document");
     app.add_flag("--bookmarks", request.bookmarks,
                  "an outline entry per picture in merged documents, named after its file");
+    app.add_flag("--deskew", request.cleaning.deskew,
+                 "straighten pages of text scanned askew (up to 10 degrees); photos and drawings stay as they are");
+    app.add_flag("--auto-rotate", request.cleaning.autoRotate,
+                 "turn pages scanned sideways or upside down upright by their text (needs tesseract-ocr-osd)");
+    app.add_flag("--skip-blank", request.cleaning.skipBlank,
+                 "leave blank pages (white paper with at most noise and dust) out of the documents");
+    app.add_flag("--bilevel", request.cleaning.bilevel,
+                 "store pages in black and white, by a threshold that follows the page's shading");
     app.add_option("--pdfa", typed.pdfa, "write archival PDF/A documents: 1b (PDF/A-1b) or 2b (PDF/A-2b)")
         ->type_name("1b|2b");
 }

@@ -37,6 +37,7 @@ struct CliRequest {
     DocumentProperties properties; // UTF-8; empty fields are left out
     bool bookmarks = false;
     PdfA pdfa = PdfA::None;
+    ScanCleaning cleaning;
 };
 
 // The outcome of reading the command line: a request to run, or an exit code

@@ -44,6 +44,15 @@ std::string JsonReport(const JobReport& report, const std::filesystem::path& out
              {"reason", problem.reason},
              {"detail", problem.detail}});
     }
+    json["scanDecisions"] = nlohmann::json::array();
+    for (const auto& decision : report.scanDecisions) {
+        json["scanDecisions"].push_back(
+            {{"source", decision.source.string()},
+             {"page", decision.page > 0 ? nlohmann::json(decision.page) : nlohmann::json()},
+             {"blank", decision.scan.blank},
+             {"turnedBy", decision.scan.turnedBy},
+             {"straightenedBy", decision.scan.straightenedBy}});
+    }
     json["documentProblems"] = nlohmann::json::array();
     for (const auto& problem : report.documentProblems) {
         json["documentProblems"].push_back({{"document", problem.document.string()},

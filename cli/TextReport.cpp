@@ -25,6 +25,13 @@ void PrintTextReport(std::FILE* out, const JobReport& report, bool quiet) {
         std::fprintf(out, "  %s%s: %s: %s\n", page.c_str(), problem.source.c_str(),
                      DescribeOutcome(problem.outcome), problem.reason.c_str());
     }
+    if (!quiet) {
+        for (const auto& decision : report.scanDecisions) {
+            const std::string page = decision.page > 0 ? "page " + std::to_string(decision.page) + " of " : "";
+            std::fprintf(out, "  %s%s: %s\n", page.c_str(), decision.source.c_str(),
+                         DescribeScanDecisions(decision.scan).c_str());
+        }
+    }
     for (const auto& problem : report.documentProblems) {
         std::fprintf(out, "  %s: not written: %s\n", problem.document.c_str(), problem.reason.c_str());
     }

@@ -51,6 +51,10 @@ void FillJob(JobState& job, const CliRequest& request, SourceList sources) {
     options.ocrLanguages = request.ocrLanguages;
     options.properties = request.properties;
     options.bookmarks = request.bookmarks ? 1 : 0;
+    options.deskew = request.cleaning.deskew ? 1 : 0;
+    options.autoRotate = request.cleaning.autoRotate ? 1 : 0;
+    options.skipBlank = request.cleaning.skipBlank ? 1 : 0;
+    options.bilevel = request.cleaning.bilevel ? 1 : 0;
     options.pdfa = request.pdfa;
     job.sourceList = std::move(sources);
     job.workers = request.jobs;

@@ -12,7 +12,7 @@ packages=(
     nlohmann-json3-dev zlib1g-dev qpdf poppler-utils xvfb xauth
     qt6-tools-dev qt6-l10n-tools
     desktop-file-utils appstream dpkg-dev file
-    libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng poppler-utils
+    libtesseract-dev tesseract-ocr-chi-sim tesseract-ocr-eng tesseract-ocr-osd poppler-utils
     # Apache PDFBox's validator, which the tests run on the PDF/A documents.
     default-jre-headless libpdfbox2-java libactivation-java libjaxb-api-java
 )

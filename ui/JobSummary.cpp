@@ -43,6 +43,23 @@ QString DocumentLine(const DocumentProblem& problem) {
     return UiTexts::ProblemLine().arg(ShownPath(problem.document), QString::fromStdString(problem.reason));
 }
 
+QString ScanLine(const ScanDecision& decision) {
+    const QString picture = decision.page > 0 ? UiTexts::PageOfPicture().arg(ShownPath(decision.source),
+                                                                             QString::number(decision.page))
+                                              : ShownPath(decision.source);
+    QStringList done;
+    if (decision.scan.blank) {
+        done << UiTexts::ScanBlankLeftOut();
+    }
+    if (decision.scan.turnedBy != 0) {
+        done << UiTexts::ScanTurnedUpright().arg(decision.scan.turnedBy);
+    }
+    if (decision.scan.straightenedBy != 0) {
+        done << UiTexts::ScanStraightened().arg(decision.scan.straightenedBy, 0, 'f', 2);
+    }
+    return UiTexts::ProblemLine().arg(picture, done.join(UiTexts::ScanSeparator()));
+}
+
 // A heading with the number of entries, then one line each.
 template <typename Items, typename Line>
 void AppendList(QStringList& lines, const QString& heading, const Items& items, Line line) {
@@ -78,6 +95,7 @@ JobEndMessage DescribeJobEnd(const JobReport& report, const QString& outputFolde
     AppendList(details, UiTexts::DocumentsFailed(), report.documentProblems, DocumentLine);
     AppendList(details, UiTexts::EmptyFolders(), report.emptyGroups,
                [](const std::filesystem::path& folder) { return ShownPath(folder); });
+    AppendList(details, UiTexts::ScanDecisionsHeading(), report.scanDecisions, ScanLine);
     message.details = details.join(QLatin1Char('\n'));
 
     if (!report.documentsWritten.empty()) {

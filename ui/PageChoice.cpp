@@ -18,6 +18,10 @@ void ApplyPageChoice(const PageChoice& choice, ConvertOptions& options) {
     options.ocrLanguages = choice.recognizeText ? choice.ocrLanguages.toStdString() : std::string();
     options.bookmarks = choice.bookmarks ? 1 : 0;
     options.pdfa = choice.pdfa;
+    options.deskew = choice.scans.deskew ? 1 : 0;
+    options.autoRotate = choice.scans.autoRotate ? 1 : 0;
+    options.skipBlank = choice.scans.skipBlank ? 1 : 0;
+    options.bilevel = choice.scans.bilevel ? 1 : 0;
     // Typed text is always whole Unicode, so its UTF-8 is too.
     options.properties = {choice.title.trimmed().toStdString(), choice.author.trimmed().toStdString(),
                           choice.subject.trimmed().toStdString(), choice.keywords.trimmed().toStdString()};

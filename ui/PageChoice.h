@@ -20,6 +20,7 @@ struct PageChoice {
     QString ocrLanguages;
     bool bookmarks = false; // an outline entry per picture in merged documents
     PdfA pdfa = PdfA::None;
+    ScanCleaning scans; // straightened, turned upright, blanks left out, black and white
     // What the documents tell about themselves; empty fields are left out
     // (an empty title keeps each document's own).
     QString title, author, subject, keywords;

@@ -3,6 +3,7 @@
 #include "UiTexts.h"
 
 #include "OcrLanguages.h"
+#include "PageOrientation.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -154,6 +155,24 @@ PageSettingsDlg::PageSettingsDlg(const PageChoice& choice, QWidget* parent)
     propertiesForm->addRow(UiTexts::SubjectLabel(), subject);
     propertiesForm->addRow(UiTexts::KeywordsLabel(), keywords);
     documentForm->addRow(properties);
+    auto* scansForm = AddTab(tabs, QStringLiteral("scansTab"), UiTexts::ScansTab());
+    auto scanBox = [&](const char* name, const QString& text, const QString& hint, bool checked) {
+        auto* box = new QCheckBox(text);
+        box->setObjectName(QLatin1String(name));
+        box->setToolTip(hint);
+        box->setChecked(checked);
+        scansForm->addRow(box);
+        return box;
+    };
+    deskew = scanBox("deskew", UiTexts::Deskew(), UiTexts::DeskewHint(), choice.scans.deskew);
+    autoRotate = scanBox("autoRotate", UiTexts::AutoRotate(), UiTexts::AutoRotateHint(), choice.scans.autoRotate);
+    skipBlank = scanBox("skipBlank", UiTexts::SkipBlank(), UiTexts::SkipBlankHint(), choice.scans.skipBlank);
+    bilevel = scanBox("bilevel", UiTexts::Bilevel(), UiTexts::BilevelHint(), choice.scans.bilevel);
+    if (CheckOrientationData()) {
+        autoRotate->setChecked(false);
+        autoRotate->setEnabled(false);
+        autoRotate->setToolTip(UiTexts::AutoRotateNotInstalled());
+    }
     auto* textForm = AddTab(tabs, QStringLiteral("textTab"), UiTexts::TextTab());
     textForm->addRow(UiTexts::OcrLabel(), ocr);
     textForm->addRow(UiTexts::OcrLanguagesLabel(), ocrLanguages);
@@ -212,6 +231,7 @@ PageChoice PageSettingsDlg::Choice() const {
     choice.order = Selected<FolderOrder>(order);
     choice.keepJpeg = keepJpeg->isChecked();
     choice.lossless = lossless->isChecked();
+    choice.scans = {deskew->isChecked(), autoRotate->isChecked(), skipBlank->isChecked(), bilevel->isChecked()};
     choice.bookmarks = bookmarks->isChecked();
     choice.pdfa = Selected<PdfA>(pdfa);
     choice.title = title->text();

@@ -31,6 +31,10 @@ const QString kTitle = QStringLiteral("document/title");
 const QString kAuthor = QStringLiteral("document/author");
 const QString kSubject = QStringLiteral("document/subject");
 const QString kKeywords = QStringLiteral("document/keywords");
+const QString kDeskew = QStringLiteral("scans/deskew");
+const QString kAutoRotate = QStringLiteral("scans/autoRotate");
+const QString kSkipBlank = QStringLiteral("scans/skipBlank");
+const QString kBilevel = QStringLiteral("scans/bilevel");
 
 // Choices are stored by name, so the file stays readable and a value from a
 // newer or hand-edited file that means nothing here falls back to the default.
@@ -102,6 +106,10 @@ PageChoice ReadPageChoice(const QSettings& settings) {
     page.lossless = ReadFlag(settings, kLossless, page.lossless);
     page.bookmarks = ReadFlag(settings, kBookmarks, page.bookmarks);
     page.pdfa = ReadNamed(settings, kPdfA, kPdfALevels, page.pdfa);
+    page.scans.deskew = ReadFlag(settings, kDeskew, page.scans.deskew);
+    page.scans.autoRotate = ReadFlag(settings, kAutoRotate, page.scans.autoRotate);
+    page.scans.skipBlank = ReadFlag(settings, kSkipBlank, page.scans.skipBlank);
+    page.scans.bilevel = ReadFlag(settings, kBilevel, page.scans.bilevel);
     page.title = settings.value(kTitle).toString();
     page.author = settings.value(kAuthor).toString();
     page.subject = settings.value(kSubject).toString();
@@ -127,6 +135,10 @@ void WritePageChoice(QSettings& settings, const PageChoice& page) {
     settings.setValue(kLossless, page.lossless);
     settings.setValue(kBookmarks, page.bookmarks);
     settings.setValue(kPdfA, NameOf(kPdfALevels, page.pdfa));
+    settings.setValue(kDeskew, page.scans.deskew);
+    settings.setValue(kAutoRotate, page.scans.autoRotate);
+    settings.setValue(kSkipBlank, page.scans.skipBlank);
+    settings.setValue(kBilevel, page.scans.bilevel);
     WriteOrRemove(settings, kTitle, page.title);
     WriteOrRemove(settings, kAuthor, page.author);
     WriteOrRemove(settings, kSubject, page.subject);

@@ -48,6 +48,11 @@ class UiTexts {
     static QString PicturesWithProblems() { return tr("以下 %1 张图片未能完整转换："); }
     static QString DocumentsFailed() { return tr("以下 %1 个PDF文件未能生成："); }
     static QString EmptyFolders() { return tr("以下 %1 个目录中没有图片，已跳过："); }
+    static QString ScanDecisionsHeading() { return tr("以下 %1 页扫描件经过处理："); }
+    static QString ScanBlankLeftOut() { return tr("空白页，未放入PDF"); }
+    static QString ScanTurnedUpright() { return tr("已转正（顺时针 %1°）"); }
+    static QString ScanStraightened() { return tr("已扶正（%1°）"); }
+    static QString ScanSeparator() { return tr("，"); }
     static QString PicturesWithProblemsCount() { return tr("%1 张图片未能完整转换。"); }
     static QString DocumentsFailedCount() { return tr("%1 个PDF文件未能生成。"); }
     static QString EmptyFoldersCount() { return tr("%1 个目录中没有图片，已跳过。"); }
@@ -100,6 +105,16 @@ class UiTexts {
     static QString PicturesTab() { return tr("图片"); }
     static QString DocumentTab() { return tr("文档"); }
     static QString TextTab() { return tr("文字识别"); }
+    static QString ScansTab() { return tr("扫描件"); }
+    static QString Deskew() { return tr("纠正扫描歪斜的文字页面"); }
+    static QString DeskewHint() { return tr("按文字行把页面扶正（最多10度）；照片和图画保持原样。"); }
+    static QString AutoRotate() { return tr("按文字方向自动转正页面"); }
+    static QString AutoRotateHint() { return tr("横放或倒放扫描的页面，按其中文字的方向转正；无把握时保持原样。"); }
+    static QString AutoRotateNotInstalled() { return tr("需要安装方向识别数据（软件包 tesseract-ocr-osd）"); }
+    static QString SkipBlank() { return tr("跳过空白页"); }
+    static QString SkipBlankHint() { return tr("只有纸色、噪点和灰尘的页面不放入PDF；有任何内容（哪怕是淡淡的铅笔字）的页面都保留。"); }
+    static QString Bilevel() { return tr("以黑白保存页面"); }
+    static QString BilevelHint() { return tr("灰度和彩色扫描件转为黑白，文字页面的文件小得多。"); }
     static QString PaperLabel() { return tr("纸张大小："); }
     static QString PaperCustom() { return tr("自定义尺寸（像素）"); }
     static QString PaperPicture() { return tr("图片尺寸"); }

@@ -1,11 +1,13 @@
 #include "NormalizeImage.h"
 
+#include "BilevelPage.h"
 #include "BmpDecoder.h"
 #include "ColourToSrgb.h"
 #include "DamageWarnings.h"
 #include "EmfPicture.h"
 #include "PngColour.h"
 #include "PngTextOrientation.h"
+#include "ScanPictures.h"
 #include "StatedResolution.h"
 #include "TiffFallback.h"
 #include "TiffPages.h"
@@ -360,6 +362,11 @@ void SavePage(const VImage& page, const std::filesystem::path& destination, int 
 struct PageFor {
     std::function<PageGeometry(const ShownSize& picture)> layout;
     const ShownPictureSink* shown = nullptr;
+    // When set, the picture is cleaned as a scan before it is placed, and
+    // `decided` hears what was done.
+    const ScanCleaner* cleaner = nullptr;
+    ScanDecisions* decided = nullptr;
+    std::optional<KeptJpeg>* stream = nullptr; // hears how a page stored as an image stream is shown
 };
 
 // The size at least a picture of w x h pixels is decoded at for `shown`: its
@@ -385,6 +392,54 @@ VImage LetHear(const ShownPictureSink* shown, VImage picture, const PageGeometry
     return picture;
 }
 
+// Stores a page in black and white, as a Group 4 image stream: a page of
+// text takes a fraction of its grey JPEG's bytes and loses no edge to JPEG's
+// blur. Returns how the document shows it.
+KeptJpeg SaveBilevelPage(const VImage& page, const std::filesystem::path& destination) {
+    const VImage bilevel = BilevelPage(page).copy_memory();
+    StreamCoding coding;
+    uint64_t diskFull = 0;
+    const std::string error = StoreBilevelPage(destination, bilevel.get_image(), coding, &diskFull);
+    if (!error.empty()) {
+        throw PageWriteError(error, diskFull);
+    }
+    return OverWholePage(bilevel.width(), bilevel.height(), coding);
+}
+
+// RenderRaster for a scan to be cleaned: the whole picture is decoded once,
+// cleaned, heard by the listener as cleaned, and placed by the size it has
+// then (`turned` when it was turned a quarter). A blank picture writes no page.
+std::string RenderCleaned(const Loader& load, const PageFor& pageFor, VipsFailOn failOn, int orientation,
+                          const ShownSize& shownPicture, const ShownSize& turned,
+                          const std::filesystem::path& destination, int quality) {
+    LoadRequest request;
+    request.failOn = failOn;
+    request.sequential = false;
+    VImage picture = load(request);
+    if (orientation > 1) {
+        picture = picture.autorot();
+    }
+    const DisplayColours colours = ToOpaqueEightBit(picture);
+    ScanDecisions ignored;
+    ScanDecisions& decided = pageFor.decided != nullptr ? *pageFor.decided : ignored;
+    const std::optional<VImage> cleaned = CleanScan(colours.image.copy_memory(), *pageFor.cleaner, decided);
+    if (!cleaned) {
+        return colours.profileProblem;
+    }
+    const PageGeometry page = pageFor.layout(decided.turnedBy % 180 != 0 ? turned : shownPicture);
+    const VImage placed = PlaceOnPage(LetHear(pageFor.shown, *cleaned, page), page.picture, page.widthPx,
+                                      page.heightPx);
+    if (pageFor.cleaner->cleaning.bilevel) {
+        const KeptJpeg stored = SaveBilevelPage(placed, destination);
+        if (pageFor.stream != nullptr) {
+            *pageFor.stream = stored;
+        }
+    } else {
+        SavePage(placed, destination, quality);
+    }
+    return colours.profileProblem;
+}
+
 // Returns why the picture's colour profile could not be used, empty when it
 // could or there was none.
 std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& pageFor, VipsFailOn failOn,
@@ -407,6 +462,12 @@ std::string RenderRaster(const Loader& load, bool shrinksOnLoad, const PageFor& 
     const ShownSize shownPicture =
         swap ? ShowPicture(header.height(), header.width(), {stored.y, stored.x})
              : ShowPicture(header.width(), header.height(), stored);
+    if (pageFor.cleaner != nullptr && pageFor.cleaner->cleaning.Any()) {
+        const ShownSize turnedPicture = swap ? ShowPicture(header.width(), header.height(), stored)
+                                             : ShowPicture(header.height(), header.width(), {stored.y, stored.x});
+        return RenderCleaned(load, pageFor, failOn, orientation, shownPicture, turnedPicture, destination,
+                             quality);
+    }
     const PageGeometry page = pageFor.layout(shownPicture);
     const PagePlacement& place = page.picture;
 
@@ -691,7 +752,13 @@ NormalizeResult RenderWithDecoders(const SourceFile& file, PictureFormat format,
     for (const Attempt& attempt : AttemptsFor(file, format, directory, pageFor, destination, quality)) {
         try {
             const PageTrouble trouble = attempt();
-            result.written = true;
+            result.written = !(pageFor.decided != nullptr && pageFor.decided->blank);
+            if (pageFor.decided != nullptr) {
+                result.scan = *pageFor.decided;
+            }
+            if (pageFor.stream != nullptr) {
+                result.stream = *pageFor.stream;
+            }
             if (!trouble.damage.empty()) {
                 result.problem = PictureOutcome::Damaged;
                 result.reason = trouble.damage;
@@ -784,7 +851,7 @@ size_t PicturePages::count() const {
 
 NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
                                      const std::filesystem::path& destination, int32_t quality,
-                                     const ShownPictureSink* shown) const {
+                                     const ShownPictureSink* shown, const ScanCleaner* cleaner) const {
     // Forget warnings left by earlier pictures and pages, so that a failure
     // carries only its own reason.
     ClearVipsMessages();
@@ -808,12 +875,20 @@ NormalizeResult PicturePages::Render(size_t part, const PageSetup& page,
             }
             return result;
         }
-        const PageFor jobPage{[&](const ShownSize& picture) {
+        PageFor jobPage{[&](const ShownSize& picture) {
                                   return LayOutPage(page, picture.width, picture.height, picture.pixelsPerInch);
                               },
                               shown};
+        ScanDecisions decided;
+        std::optional<KeptJpeg> stream;
+        jobPage.cleaner = cleaner;
+        jobPage.decided = &decided;
+        jobPage.stream = &stream;
         result = RenderWithDecoders(file, opened_->format, opened_->directories[part], jobPage, destination,
                                     quality, failure);
+        if (result.scan.blank) {
+            return result; // read, and left out: no page at all
+        }
         if (result.written) {
             if (opened_->more && part + 1 == count()) {
                 const std::string note = "the file has more than " + std::to_string(kMaxPicturePages) +

@@ -1,8 +1,10 @@
 #pragma once
 
 #include "JpegQuality.h"
+#include "KeptJpeg.h"
 #include "PagePlacement.h"
 #include "PictureOutcome.h"
+#include "ScanCleaning.h"
 #include "VectorPage.h"
 
 #include <cstdint>
@@ -27,6 +29,12 @@ struct NormalizeResult {
     // the user's quota is used up): how many bytes the page needed. Every
     // page after it would fail the same way.
     uint64_t diskFullNeeding = 0;
+    // What cleaning the scan did; a blank page left out is not `written`
+    // and has no problem.
+    ScanDecisions scan;
+    // Set when the page file is no JPEG but an image stream (a page stored
+    // in black and white): how the document shows it.
+    std::optional<KeptJpeg> stream;
 };
 
 struct _VipsImage;
@@ -103,10 +111,12 @@ class PicturePages {
     // Renders page `part` (0 for the first) as NormalizeImage renders a
     // picture; a page that cannot be read gets its white page and its own
     // problem, whatever became of the others. `shown`, when given, hears the
-    // picture before it is placed (not for a white page).
+    // picture before it is placed (not for a white page). `cleaner`, when
+    // given, cleans a scanned picture (not a metafile) before it is placed,
+    // and `shown` hears it cleaned.
     NormalizeResult Render(size_t part, const PageSetup& page, const std::filesystem::path& destination,
-                           int32_t quality = kDefaultJpegQuality,
-                           const ShownPictureSink* shown = nullptr) const;
+                           int32_t quality = kDefaultJpegQuality, const ShownPictureSink* shown = nullptr,
+                           const ScanCleaner* cleaner = nullptr) const;
 
     // Draws a metafile's page as vectors into `destination`, as
     // WriteVectorPage does. Any other picture, or a metafile that cannot be

@@ -4,6 +4,7 @@
 #include "FolderTree.h"
 #include "OcrLanguages.h"
 #include "OutputFolder.h"
+#include "PageOrientation.h"
 #include "PageSize.h"
 #include "PdfStage.h"
 #include "PrepareImages.h"
@@ -135,6 +136,12 @@ bool BeginJob(JobState& job, const std::filesystem::path& saveFolder, std::time_
     }
     if (!job.options.ocrLanguages.empty()) {
         if (auto missing = CheckOcrLanguages(job.options.ocrLanguages)) {
+            job.report.Fail(JobRefusal::OcrLanguages, *missing);
+            return false;
+        }
+    }
+    if (job.options.autoRotate == 1) {
+        if (auto missing = CheckOrientationData()) {
             job.report.Fail(JobRefusal::OcrLanguages, *missing);
             return false;
         }

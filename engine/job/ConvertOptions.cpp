@@ -55,7 +55,15 @@ ConvertOptions& ConvertOptions::operator=(const ConvertOptions& other) {
     properties = other.properties;
     bookmarks = other.bookmarks;
     pdfa = other.pdfa;
+    deskew = other.deskew;
+    autoRotate = other.autoRotate;
+    skipBlank = other.skipBlank;
+    bilevel = other.bilevel;
     return *this;
+}
+
+ScanCleaning ScanCleaningOf(const ConvertOptions& options) {
+    return {options.deskew == 1, options.autoRotate == 1, options.skipBlank == 1, options.bilevel == 1};
 }
 
 PageSetup PageSetupOf(const ConvertOptions& options) {

@@ -5,6 +5,7 @@
 #include "JpegQuality.h"
 #include "PageSetup.h"
 #include "PdfProtection.h"
+#include "ScanCleaning.h"
 
 #include <atomic>
 #include <cstdint>
@@ -67,6 +68,11 @@ struct ConvertOptions {
     // An outline entry per picture in every merged document.
     int32_t bookmarks = 0;
     PdfA pdfa = PdfA::None;
+    // Scans cleaned as a scanner's own software does; each off by default.
+    int32_t deskew = 0;     // pages of text lines straightened
+    int32_t autoRotate = 0; // pages turned upright by their text (needs Tesseract's orientation data)
+    int32_t skipBlank = 0;  // blank pages left out of the documents
+    int32_t bilevel = 0;    // pages stored in black and white
 
     ConvertOptions() = default;
     ConvertOptions(const ConvertOptions& other) { *this = other; }
@@ -75,6 +81,9 @@ struct ConvertOptions {
 
 // The page settings of a job, as the preparation and the PDF stage take them.
 PageSetup PageSetupOf(const ConvertOptions& options);
+
+// The cleaning of scans the options ask for.
+ScanCleaning ScanCleaningOf(const ConvertOptions& options);
 
 struct DocumentSettings;
 // How a document begun now is written (DocumentPlan.h): the page settings and

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "PictureOutcome.h"
+#include "ScanCleaning.h"
 
 #include <filesystem>
 #include <string>
@@ -31,6 +32,13 @@ struct PictureProblem {
     size_t page = 0; // for a picture of several pages, which one (from 1); 0 for the whole picture
 };
 
+// What cleaning the scans did to a page that it changed or left out.
+struct ScanDecision {
+    std::filesystem::path source;
+    size_t page = 0; // for a picture of several pages, which one (from 1); 0 for the whole picture
+    ScanDecisions scan;
+};
+
 struct DocumentProblem {
     std::filesystem::path document;
     std::string reason;
@@ -51,6 +59,7 @@ struct JobReport {
     std::vector<PictureProblem> pictureProblems;    // in list order
     std::vector<DocumentProblem> documentProblems;  // in the order they were built
     std::vector<std::filesystem::path> emptyGroups; // folders without a picture, skipped
+    std::vector<ScanDecision> scanDecisions;        // in list order
 
     // A job that set out to convert pictures and wrote not one document.
     bool NothingWritten() const { return picturesTotal > 0 && documentsWritten.empty(); }

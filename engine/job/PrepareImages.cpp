@@ -89,6 +89,7 @@ PreparedPage PreparedPageOf(const PrepareTask& task, const RenderedPage& rendere
     PreparedPage page{task.source, task.picture, rendered.part, rendered.partCount};
     page.problem = made.result.problem;
     page.reason = made.result.reason;
+    page.scan = made.result.scan;
     if (!page.problem && !made.recognitionFailure.empty()) {
         page.problem = PictureOutcome::NotRecognised;
         page.reason = made.recognitionFailure;
@@ -169,7 +170,8 @@ void Prepare(JobState& job, const StageObserver& observer) {
     }
     const ConvertOptions& options = job.options;
     const PrepareSettings settings{{PageSetupOf(options), options.jpegQuality, options.keepJpeg == 1,
-                                    options.lossless == 1, options.pdfa == PdfA::A1b},
+                                    options.lossless == 1, options.pdfa == PdfA::A1b,
+                                    ScanCleaningOf(options)},
                                    options.ocrLanguages,
                                    job.renderProgram,
                                    job.workFolderPath,
@@ -198,8 +200,13 @@ void Prepare(JobState& job, const StageObserver& observer) {
             const NormalizeResult& result = rendered.page.result;
             job.prepared[tasks[i].group].pages.push_back(PreparedPageOf(tasks[i], rendered));
             ++report.picturesTotal;
-            if (result.written && result.problem != PictureOutcome::Undecodable) {
+            // A blank page left out was prepared as asked: it is a decision, not a failure.
+            if ((result.written && result.problem != PictureOutcome::Undecodable) || result.scan.blank) {
                 ++report.picturesPrepared;
+            }
+            if (result.scan != ScanDecisions{}) {
+                report.scanDecisions.push_back(
+                    {tasks[i].source, rendered.partCount > 1 ? rendered.part + 1 : 0, result.scan});
             }
             if (result.problem) {
                 report.AddPictureProblem(tasks[i].source, *result.problem, result.reason,

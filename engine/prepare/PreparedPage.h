@@ -3,6 +3,7 @@
 #include "KeptJpeg.h"
 #include "PageText.h"
 #include "PictureOutcome.h"
+#include "ScanCleaning.h"
 #include "VectorPage.h"
 
 #include <cstddef>
@@ -33,6 +34,7 @@ struct PreparedPage {
     std::optional<VectorPage> vectorPage;
     std::optional<PictureOutcome> problem; // empty for a page that converted cleanly
     std::string reason;                    // why, when there is a problem
+    ScanDecisions scan; // what cleaning the scan did; a blank page has no `file`
 };
 
 // The pages of a list of pictures, or of one folder of a list of folders.

@@ -3,6 +3,7 @@
 #include "CopyImageData.h"
 #include "KeepJpeg.h"
 #include "LosslessPicture.h"
+#include "PageOrientation.h"
 #include "PreparedPages.h"
 
 #include <system_error>
@@ -76,7 +77,8 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
         }
         return;
     }
-    if ((settings.keepJpeg || settings.lossless) && request.firstPart == 0) {
+    // A cleaned scan is a new picture: its JPEG cannot go in as it was.
+    if ((settings.keepJpeg || settings.lossless) && !settings.cleaning.Any() && request.firstPart == 0) {
         const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
         if (kept.kept || !kept.writeError.empty()) {
             PageMade page;
@@ -97,14 +99,25 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             return;
         }
     }
+    // Loaded on the first page that asks, and kept for the worker's others.
+    thread_local OrientationDetector orientation;
+    const ScanCleaner cleaner{settings.cleaning, [&](_VipsImage* grey) {
+                                  try {
+                                      return orientation.UprightTurn(grey);
+                                  } catch (const std::exception&) {
+                                      // The job checks for the data before it begins: a page
+                                      // it cannot judge stays as it was scanned.
+                                      return 0;
+                                  }
+                              }};
     const PicturePages pages(request.source);
     if (!onCount(pages.count())) {
         return;
     }
     // Without --lossless every page is rendered as it always is, and so is a
-    // metafile's with it.
+    // metafile's with it, and a cleaned scan's: cleaning makes a new picture.
     const SourceCoding coding = settings.lossless ? SourceCodingOf(request.source) : SourceCoding::Lossless;
-    const bool rendered = !settings.lossless || coding == SourceCoding::Metafile;
+    const bool rendered = !settings.lossless || coding == SourceCoding::Metafile || settings.cleaning.Any();
     for (size_t part = request.firstPart; part < pages.count(); ++part) {
         const std::filesystem::path destination = PartPagePath(first, part);
         if (!rendered && coding == SourceCoding::Lossless) {
@@ -127,7 +140,9 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
             kMaxRecognitionPixels};
         const ShownPictureSink* text = languages.empty() ? nullptr : &recognise;
         if (rendered) {
-            page.result = pages.Render(part, settings.page, destination, settings.quality, text);
+            page.result = pages.Render(part, settings.page, destination, settings.quality, text, &cleaner);
+            // A page stored as an image stream is shown as its descriptor says.
+            page.keptJpeg = page.result.stream;
             if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
                 AddVectors(pages, settings.page, VectorPagePath(destination), page);
             }

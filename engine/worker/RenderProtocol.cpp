@@ -1,8 +1,10 @@
 #include "RenderProtocol.h"
 
 #include "PageNotes.h"
+#include "ScanPictures.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cerrno>
 #include <cstring>
 #include <poll.h>
@@ -143,6 +145,9 @@ bool SendRequest(int socket, const RenderRequest& request) {
     out.U8(request.settings.keepJpeg ? 1 : 0);
     out.U8(request.settings.lossless ? 1 : 0);
     out.U8(request.settings.pdf14 ? 1 : 0);
+    const ScanCleaning& cleaning = request.settings.cleaning;
+    out.U8((cleaning.deskew ? 1 : 0) | (cleaning.autoRotate ? 2 : 0) | (cleaning.skipBlank ? 4 : 0) |
+           (cleaning.bilevel ? 8 : 0));
     out.U32(request.firstPart);
     out.Text(request.source);
     out.Text(request.destination);
@@ -153,12 +158,12 @@ bool SendRequest(int socket, const RenderRequest& request) {
 std::optional<RenderRequest> ReceiveRequest(int socket) {
     Reader in(socket, nullptr, nullptr);
     RenderRequest request;
-    uint8_t white = 0, keepJpeg = 0, lossless = 0, pdf14 = 0;
+    uint8_t white = 0, keepJpeg = 0, lossless = 0, pdf14 = 0, cleaning = 0;
     PageSetup& page = request.settings.page;
     if (!in.U8(white) || !in.EnumI32(page.paper) || !in.I32(page.pageWidth) || !in.I32(page.pageHeight) ||
         !in.I32(page.dpi) || !in.EnumI32(page.orientation) || !in.F64(page.margin) || !in.EnumI32(page.fit) ||
         !in.I32(request.settings.quality) || !in.U8(keepJpeg) || !in.U8(lossless) || !in.U8(pdf14) ||
-        !in.U32(request.firstPart) ||
+        !in.U8(cleaning) || !in.U32(request.firstPart) ||
         !in.Text(request.source) || !in.Text(request.destination) || !in.Text(request.ocrLanguages)) {
         return std::nullopt;
     }
@@ -166,6 +171,7 @@ std::optional<RenderRequest> ReceiveRequest(int socket) {
     request.settings.keepJpeg = keepJpeg != 0;
     request.settings.lossless = lossless != 0;
     request.settings.pdf14 = pdf14 != 0;
+    request.settings.cleaning = {(cleaning & 1) != 0, (cleaning & 2) != 0, (cleaning & 4) != 0, (cleaning & 8) != 0};
     return request;
 }
 
@@ -180,6 +186,9 @@ bool SendMessage(int socket, const RenderMessage& message) {
         out.U8(result.problem ? static_cast<uint8_t>(*result.problem) + 1 : 0);
         out.Text(result.reason);
         out.I64(static_cast<int64_t>(result.diskFullNeeding));
+        out.F64(result.scan.straightenedBy);
+        out.I32(result.scan.turnedBy);
+        out.U8(result.scan.blank ? 1 : 0);
         const PageMade& page = message.page;
         const bool hasNotes = page.keptJpeg || page.text || page.vectorPage;
         out.Text(hasNotes ? PageNotesToJson({{}, page.keptJpeg, page.text, page.vectorPage}) : std::string());
@@ -197,16 +206,24 @@ std::optional<RenderMessage> ReceiveMessage(int socket, const std::function<bool
                     in.U32(message.number) && in.I64(message.logSize);
     message.kind = static_cast<RenderMessage::Kind>(kind);
     if (complete && message.kind == RenderMessage::Kind::Page) {
-        uint8_t written = 0, problem = 0;
+        uint8_t written = 0, problem = 0, blank = 0;
         int64_t diskFull = 0;
+        ScanDecisions& scan = message.page.result.scan;
         std::string notes;
         NormalizeResult& result = message.page.result;
         complete = in.U8(written) && in.U8(problem) &&
                    problem <= static_cast<uint8_t>(PictureOutcome::ProfileUnused) + 1 &&
-                   in.Text(result.reason) && in.I64(diskFull) && in.Text(notes) &&
+                   in.Text(result.reason) && in.I64(diskFull) && in.F64(scan.straightenedBy) &&
+                   in.I32(scan.turnedBy) && in.U8(blank) && in.Text(notes) &&
                    in.Text(message.page.recognitionFailure);
         result.diskFullNeeding = static_cast<uint64_t>(std::max<int64_t>(diskFull, 0));
         result.written = written != 0;
+        scan.blank = blank != 0;
+        // Decisions no cleaning makes are not ours: the report would tell them.
+        if (!(std::abs(scan.straightenedBy) <= kMaxSkewDegrees) ||
+            (scan.turnedBy != 0 && scan.turnedBy != 90 && scan.turnedBy != 180 && scan.turnedBy != 270)) {
+            complete = false;
+        }
         if (problem != 0) {
             result.problem = static_cast<PictureOutcome>(problem - 1);
         }

@@ -22,6 +22,7 @@ struct RenderSettings {
     // as vectors.
     bool lossless = false;
     bool pdf14 = false; // the documents stay within PDF 1.4 (PDF/A-1): no JPEG 2000, no 16-bit samples
+    ScanCleaning cleaning; // scans straightened, turned upright, blanks left out, black and white
 };
 
 // The messages between the preparation stage and a render worker process

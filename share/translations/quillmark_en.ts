@@ -465,6 +465,66 @@ It is %1 now.</translation>
         <translation>Text Recognition</translation>
     </message>
     <message>
+        <source>以下 %1 页扫描件经过处理：</source>
+        <translation>These %1 scanned pages were cleaned:</translation>
+    </message>
+    <message>
+        <source>空白页，未放入PDF</source>
+        <translation>blank, left out of the PDF</translation>
+    </message>
+    <message>
+        <source>已转正（顺时针 %1°）</source>
+        <translation>turned upright (%1° clockwise)</translation>
+    </message>
+    <message>
+        <source>已扶正（%1°）</source>
+        <translation>straightened (%1°)</translation>
+    </message>
+    <message>
+        <source>，</source>
+        <translation>, </translation>
+    </message>
+    <message>
+        <source>扫描件</source>
+        <translation>Scans</translation>
+    </message>
+    <message>
+        <source>纠正扫描歪斜的文字页面</source>
+        <translation>Straighten pages of text scanned askew</translation>
+    </message>
+    <message>
+        <source>按文字行把页面扶正（最多10度）；照片和图画保持原样。</source>
+        <translation>Pages are straightened by their lines of text (up to 10 degrees); photos and drawings stay as they are.</translation>
+    </message>
+    <message>
+        <source>按文字方向自动转正页面</source>
+        <translation>Turn pages upright by their text</translation>
+    </message>
+    <message>
+        <source>横放或倒放扫描的页面，按其中文字的方向转正；无把握时保持原样。</source>
+        <translation>Pages scanned sideways or upside down are turned upright by the direction of their text; when that is not certain, they stay as they are.</translation>
+    </message>
+    <message>
+        <source>需要安装方向识别数据（软件包 tesseract-ocr-osd）</source>
+        <translation>Needs the orientation data installed (package tesseract-ocr-osd)</translation>
+    </message>
+    <message>
+        <source>跳过空白页</source>
+        <translation>Leave blank pages out</translation>
+    </message>
+    <message>
+        <source>只有纸色、噪点和灰尘的页面不放入PDF；有任何内容（哪怕是淡淡的铅笔字）的页面都保留。</source>
+        <translation>Pages of bare paper with only noise and dust do not go into the PDF; a page with any content, even faint pencil, is kept.</translation>
+    </message>
+    <message>
+        <source>以黑白保存页面</source>
+        <translation>Store pages in black and white</translation>
+    </message>
+    <message>
+        <source>灰度和彩色扫描件转为黑白，文字页面的文件小得多。</source>
+        <translation>Grey and colour scans become black and white; pages of text take far less space.</translation>
+    </message>
+    <message>
         <source>纸张大小：</source>
         <translation>Paper size:</translation>
     </message>

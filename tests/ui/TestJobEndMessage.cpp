@@ -15,6 +15,7 @@ class TestJobEndMessage : public QObject {
     void summaryStaysShort();
     void boxFitsTheScreenWithManyFailures();
     void aPageOfAPictureIsNamedWithItsNumber();
+    void cleanedScansAreToldButAreNoFailure();
 };
 
 namespace {
@@ -85,6 +86,17 @@ void TestJobEndMessage::aPageOfAPictureIsNamedWithItsNumber() {
     report.AddPictureProblem("/home/user/scans/100%2 done.tif", PictureOutcome::Undecodable, "bad strip", 3);
     const JobEndMessage message = DescribeJobEnd(report, kOutput);
     QVERIFY2(message.details.contains(QStringLiteral("/home/user/scans/100%2 done.tif 的第 3 页：")),
+             qPrintable(message.details));
+}
+
+void TestJobEndMessage::cleanedScansAreToldButAreNoFailure() {
+    JobReport report = ReportWith(2, 0, 1);
+    report.scanDecisions.push_back({"/scans/back.png", 0, {0, 0, true}});
+    report.scanDecisions.push_back({"/scans/front.png", 0, {-2.5, 180, false}});
+    const JobEndMessage message = DescribeJobEnd(report, kOutput);
+    QCOMPARE(message.summary, QStringLiteral("转换完成"));
+    QVERIFY2(message.details.contains(QStringLiteral("/scans/back.png：空白页，未放入PDF")), qPrintable(message.details));
+    QVERIFY2(message.details.contains(QStringLiteral("/scans/front.png：已转正（顺时针 180°），已扶正（-2.50°）")),
              qPrintable(message.details));
 }
 

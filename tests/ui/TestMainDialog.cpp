@@ -4,6 +4,7 @@
 #include "FakeShell.h"
 #include "JobState.h"
 #include "OcrLanguages.h"
+#include "PageOrientation.h"
 #include "PageSettingsDlg.h"
 #include "QtShell.h"
 #include "QuillmarkDlg.h"
@@ -313,8 +314,8 @@ void TestMainDialog::pageSettingsDialogEditsACopy() {
 void TestMainDialog::pageSettingsFitTheScreenInTabs_data() {
     QTest::addColumn<QString>("language");
     QTest::addColumn<QStringList>("titles");
-    QTest::newRow("zh") << "zh" << QStringList{"页面", "图片", "文档", "文字识别"};
-    QTest::newRow("en") << "en" << QStringList{"Page", "Pictures", "Document", "Text Recognition"};
+    QTest::newRow("zh") << "zh" << QStringList{"页面", "图片", "文档", "扫描件", "文字识别"};
+    QTest::newRow("en") << "en" << QStringList{"Page", "Pictures", "Document", "Scans", "Text Recognition"};
 }
 
 // Every setting the dialog has is on the tab of its subject, the dialog fits a
@@ -329,6 +330,7 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
     chosen.bookmarks = true;
     chosen.lossless = true;
     chosen.pdfa = PdfA::A1b;
+    chosen.scans = {.deskew = true, .autoRotate = !CheckOrientationData(), .bilevel = true};
     chosen.title = QStringLiteral("Title");
     chosen.subject = QStringLiteral("Subject");
     if (!installed.empty()) {
@@ -356,7 +358,9 @@ void TestMainDialog::pageSettingsFitTheScreenInTabs() {
         {"lossless", "picturesTab"},
         {"keepJpeg", "documentTab"}, {"bookmarks", "documentTab"}, {"pdfa", "documentTab"},
         {"title", "documentTab"},    {"author", "documentTab"},    {"subject", "documentTab"},
-        {"keywords", "documentTab"}, {"ocr", "textTab"},           {"ocrLanguages", "textTab"}};
+        {"keywords", "documentTab"}, {"deskew", "scansTab"},       {"autoRotate", "scansTab"},
+        {"skipBlank", "scansTab"},   {"bilevel", "scansTab"},      {"ocr", "textTab"},
+        {"ocrLanguages", "textTab"}};
     for (const auto& [name, tabName] : fields) {
         auto* field = dialog.findChild<QWidget*>(name);
         auto* tab = dialog.findChild<QWidget*>(tabName);
