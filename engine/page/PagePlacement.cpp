@@ -1,5 +1,7 @@
 #include "PagePlacement.h"
 
+#include "PageSize.h"
+
 #include <algorithm>
 #include <cmath>
 #include <utility>
@@ -58,6 +60,12 @@ void SizePicturePage(const PageSetup& setup, int32_t pictureWidth, int32_t pictu
     const double scale = std::min({1.0, roomIn / widthIn, roomIn / heightIn});
     width = RoundedSide(widthIn * scale * setup.dpi);
     height = RoundedSide(heightIn * scale * setup.dpi);
+    // A picture of a pixel or two would make a page smaller than any PDF may
+    // have, and the whole document would fail: it gets the smallest page.
+    const int32_t least = static_cast<int32_t>(std::ceil(kMinPageSide * setup.dpi / kPointsPerInch)) -
+                          2 * MarginInPixels(setup);
+    width = std::max(width, least);
+    height = std::max(height, least);
 }
 
 } // namespace
