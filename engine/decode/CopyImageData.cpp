@@ -4,6 +4,7 @@
 #include "LosslessPicture.h"
 #include "NormalizeImage.h"
 #include "PngStream.h"
+#include "PngTextOrientation.h"
 #include "StatedResolution.h"
 #include "TiffPages.h"
 #include "VipsRuntime.h"
@@ -81,11 +82,39 @@ KeptJpeg PlaceByHeader(const VImage& header, int32_t width, int32_t height, cons
                             StatedResolution(header), page);
 }
 
+// Bytes of the file behind `fd`, read where they lie.
+ReadBytesAt ReaderOf(int fd) {
+    return [fd](uint64_t offset, size_t count) {
+        std::string bytes(count, '\0');
+        ssize_t n = -1;
+        do {
+            n = ::pread(fd, bytes.data(), count, static_cast<off_t>(offset));
+        } while (n < 0 && errno == EINTR);
+        bytes.resize(n > 0 ? static_cast<size_t>(n) : 0);
+        return bytes;
+    };
+}
+
+// A PNG's header with what the normalisation reads beside libvips: the shape
+// of pixels stated without a unit, and the orientation kept in a text chunk,
+// so that a copied page lands as a rendered one does.
+VImage PngHeaderOf(const vips::VSource& source, int fd) {
+    const ReadBytesAt read = ReaderOf(fd);
+    VImage header = WithPngDensity(VImage::pngload_source(source), read);
+    if (header.get_typeof(VIPS_META_ORIENTATION) == 0) {
+        if (const std::optional<int> orientation = ReadPngTextOrientation(read)) {
+            header = header.copy();
+            header.set(VIPS_META_ORIENTATION, *orientation);
+        }
+    }
+    return header;
+}
+
 VImage HeaderOf(int fd, Kind kind, int directory) {
     const vips::VSource source = vips::VSource::new_from_descriptor(fd);
     switch (kind) {
     case Kind::Png:
-        return VImage::pngload_source(source);
+        return PngHeaderOf(source, fd);
     case Kind::Tiff:
         return VImage::tiffload_source(source, VImage::option()->set("page", directory));
     default:

@@ -648,8 +648,9 @@ std::vector<Attempt> AttemptsFor(const SourceFile& file, PictureFormat format, i
             const PngColour colour = ReadPngColour(read);
             const std::optional<int> orientation = ReadPngTextOrientation(read);
             return render([&](const LoadRequest& request) {
-                return WithTextOrientation(WithPngColour(LoadWithLibvips(file, format, request), colour),
-                                           orientation);
+                return WithTextOrientation(
+                    WithPngColour(WithPngDensity(LoadWithLibvips(file, format, request), read), colour),
+                    orientation);
             });
         }};
     case PictureFormat::Gif:

@@ -13,12 +13,6 @@ constexpr std::string_view kKeyword = "Raw profile type exif";
 // chunk far larger is something else, and is not inflated.
 constexpr uint32_t kMaxChunkBytes = 1 << 20;
 constexpr size_t kMaxTextBytes = 1 << 20;
-constexpr int kMaxChunksWalked = 1000;
-
-uint32_t BigEndian32(std::string_view bytes, size_t at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
 
 // A zlib stream inflated, no further than kMaxTextBytes; empty when damaged.
 std::string Inflate(std::string_view compressed) {
@@ -149,27 +143,16 @@ std::optional<int> ExifOrientation(std::string_view exif) {
 } // namespace
 
 std::optional<int> ReadPngTextOrientation(const ReadBytesAt& read) {
-    uint64_t at = 8; // past the signature
-    for (int walked = 0; walked < kMaxChunksWalked; ++walked) {
-        const std::string head = read(at, 8);
-        if (head.size() < 8) {
-            break;
-        }
-        const uint32_t length = BigEndian32(head, 0);
-        const std::string type = head.substr(4, 4);
-        if (length > 0x7FFFFFFF || type == "IDAT" || type == "IEND") {
-            break;
-        }
+    std::optional<int> orientation;
+    WalkPngHeaderChunks(read, [&](std::string_view type, uint32_t length, uint64_t dataAt) {
         if ((type == "tEXt" || type == "zTXt" || type == "iTXt") && length <= kMaxChunkBytes) {
-            const std::string data = read(at + 8, length);
+            const std::string data = read(dataAt, length);
             const std::string text = data.size() == length ? ProfileText(type, data) : std::string();
             if (!text.empty()) {
-                if (const std::optional<int> orientation = ExifOrientation(ProfileBytes(text))) {
-                    return orientation;
-                }
+                orientation = ExifOrientation(ProfileBytes(text));
             }
         }
-        at += uint64_t{12} + length;
-    }
-    return std::nullopt;
+        return !orientation;
+    });
+    return orientation;
 }

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "PngColour.h"
+#include "PngChunks.h"
 
 #include <optional>
 

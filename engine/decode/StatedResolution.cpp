@@ -55,3 +55,27 @@ vips::VImage WithJpegDensity(vips::VImage picture, const std::optional<JpegLayou
     }
     return picture.copy(vips::VImage::option()->set("xres", xPerMm)->set("yres", yPerMm));
 }
+
+vips::VImage WithPngDensity(vips::VImage picture, const ReadBytesAt& read) {
+    std::string density;
+    WalkPngHeaderChunks(read, [&](std::string_view type, uint32_t length, uint64_t dataAt) {
+        if (type == "pHYs" && length == 9) {
+            density = read(dataAt, 9);
+        }
+        return density.empty();
+    });
+    constexpr char kUnitUnknown = 0;
+    if (density.size() == 9 && density[8] != kUnitUnknown) {
+        return picture; // in metres: libvips reads it right
+    }
+    const double x = density.size() == 9 ? PngNumber(density, 0) : 0;
+    const double y = density.size() == 9 ? PngNumber(density, 4) : 0;
+    double xPerMm = 1.0; // none, as libvips says it
+    double yPerMm = 1.0;
+    if (x > 0 && y > 0 && x != y) {
+        const double finer = std::max(x, y);
+        xPerMm = x / finer * kUnstatedPixelsPerInch / kMillimetresPerInch;
+        yPerMm = y / finer * kUnstatedPixelsPerInch / kMillimetresPerInch;
+    }
+    return picture.copy(vips::VImage::option()->set("xres", xPerMm)->set("yres", yPerMm));
+}

@@ -2,6 +2,7 @@
 
 #include "JpegMarkers.h"
 #include "PagePlacement.h"
+#include "PngChunks.h"
 
 #include <optional>
 #include <vips/vips8>
@@ -19,3 +20,10 @@ PictureResolution StatedResolution(const vips::VImage& picture);
 // in inches or centimetres, libvips' own reading stands. `layout` is empty
 // when the header could not be read; the picture is then left as it is.
 vips::VImage WithJpegDensity(vips::VImage picture, const std::optional<JpegLayout>& layout);
+
+// A PNG as libvips loaded it, read with its pHYs chunk. libvips gives 72 dpi
+// to a PNG without one, and takes the numbers of a chunk without a unit,
+// which give only the shape of the pixels, for pixels per millimetre (a 2:1
+// chunk made a page of 50.8 x 25.4 dpi). The first states no resolution; in
+// the second the finer axis is taken at 96 dpi, as for a TIFF without a unit.
+vips::VImage WithPngDensity(vips::VImage picture, const ReadBytesAt& read);

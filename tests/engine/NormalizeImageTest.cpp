@@ -1,4 +1,5 @@
 #include "NormalizeImage.h"
+#include "CopyImageData.h"
 #include "KeepJpeg.h"
 #include "MultiPageTiff.h"
 #include "Pictures.h"
@@ -12,6 +13,7 @@
 #include <gtest/gtest.h>
 #include <set>
 #include <unistd.h>
+#include <zlib.h>
 
 namespace fs = std::filesystem;
 
@@ -324,5 +326,77 @@ TEST(NormalizeImage, AJpegsOwnDensitySizesItsPage) {
         EXPECT_EQ(kept.kept->pageWidth, ReadSize(rendered).width);
         EXPECT_EQ(kept.kept->pageHeight, ReadSize(rendered).height);
         fs::remove(dir / "kept.jpg");
+    }
+}
+
+namespace {
+
+std::string PngChunk(const std::string& type, const std::string& data) {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    const std::string typed = type + data;
+    const uint32_t crc = crc32(0, reinterpret_cast<const Bytef*>(typed.data()), typed.size());
+    return be32(static_cast<uint32_t>(data.size())) + typed + be32(crc);
+}
+
+// A mid-grey PNG of width x height, with a pHYs chunk when `unit` is 0 or 1.
+void WritePhysPng(const fs::path& path, uint32_t width, uint32_t height, int unit, uint32_t x, uint32_t y) {
+    auto be32 = [](uint32_t v) {
+        return std::string{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                           static_cast<char>(v)};
+    };
+    std::string rows;
+    for (uint32_t row = 0; row < height; ++row) {
+        rows += '\0' + std::string(width, '\x80');
+    }
+    std::string packed(compressBound(rows.size()), '\0');
+    uLongf packedSize = packed.size();
+    compress(reinterpret_cast<Bytef*>(packed.data()), &packedSize, reinterpret_cast<const Bytef*>(rows.data()),
+             rows.size());
+    packed.resize(packedSize);
+    std::string png = "\x89PNG\r\n\x1a\n" + PngChunk("IHDR", be32(width) + be32(height) + std::string("\x08\0\0\0\0", 5));
+    if (unit >= 0) {
+        png += PngChunk("pHYs", be32(x) + be32(y) + std::string(1, static_cast<char>(unit)));
+    }
+    png += PngChunk("IDAT", packed) + PngChunk("IEND", "");
+    std::ofstream(path, std::ios::binary) << png;
+}
+
+} // namespace
+
+// A pHYs chunk without a unit says only the pixels' shape: libvips takes its
+// numbers for pixels per millimetre, which made tiny, squashed pages.
+TEST(NormalizeImage, APngsOwnDensitySizesItsPage) {
+    struct Row {
+        const char* what;
+        int unit;
+        uint32_t x, y;
+        int pageWidth, pageHeight;
+    };
+    const Row rows[] = {
+        {"no pHYs: 96 dpi", -1, 0, 0, 469, 313},
+        {"pHYs shape only, square: 96 dpi", 0, 1, 1, 469, 313},
+        {"pHYs shape only, wide pixels", 0, 1, 2, 938, 313},
+        {"3780 per metre, 96 dpi", 1, 3780, 3780, 469, 313},
+    };
+    PageSetup own;
+    own.paper = PaperSize::Picture;
+    own.dpi = 150;
+    TempDir dir;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.what);
+        const fs::path source = dir / "picture.png";
+        WritePhysPng(source, 300, 200, row.unit, row.x, row.y);
+        const fs::path rendered = dir / "rendered.jpg";
+        ASSERT_TRUE(NormalizeImage(own, source, rendered).written);
+        EXPECT_NEAR(ReadSize(rendered).width, row.pageWidth, 1);
+        EXPECT_NEAR(ReadSize(rendered).height, row.pageHeight, 1);
+        const LosslessPageResult copied = CopyImageData(source, 0, dir / "copied.png", own, false);
+        ASSERT_TRUE(copied.kept);
+        EXPECT_EQ(copied.kept->pageWidth, ReadSize(rendered).width);
+        EXPECT_EQ(copied.kept->pageHeight, ReadSize(rendered).height);
+        fs::remove(dir / "copied.png");
     }
 }

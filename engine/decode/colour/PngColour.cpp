@@ -4,15 +4,6 @@
 
 namespace {
 
-uint32_t BigEndian32(const std::string& bytes, size_t at) {
-    const auto* p = reinterpret_cast<const unsigned char*>(bytes.data() + at);
-    return (static_cast<uint32_t>(p[0]) << 24) | (p[1] << 16) | (p[2] << 8) | p[3];
-}
-
-// Well-formed files hold a handful of chunks before their pixels; a file with
-// thousands is not worth walking to the end.
-constexpr int kMaxChunksWalked = 1000;
-
 // The primaries of the ITU-T H.273 code points that pictures use, or nothing.
 std::optional<Chromaticities> PrimariesOf(uint8_t code) {
     switch (code) {
@@ -83,24 +74,14 @@ std::string Profile(const Chromaticities& chromaticities, const Transfer& transf
 
 PngColour ReadPngColour(const ReadBytesAt& read) {
     PngColour colour;
-    uint64_t at = 8; // past the signature
-    for (int walked = 0; walked < kMaxChunksWalked; ++walked) {
-        const std::string head = read(at, 8);
-        if (head.size() < 8) {
-            break;
-        }
-        const uint32_t length = BigEndian32(head, 0);
-        const std::string type = head.substr(4, 4);
-        if (length > 0x7FFFFFFF || type == "IDAT" || type == "IEND") {
-            break;
-        }
+    WalkPngHeaderChunks(read, [&](std::string_view type, uint32_t length, uint64_t dataAt) {
         auto data = [&](uint32_t expected) {
-            const std::string bytes = length == expected ? read(at + 8, length) : std::string();
+            const std::string bytes = length == expected ? read(dataAt, length) : std::string();
             return bytes.size() == expected ? bytes : std::string();
         };
         if (type == "gAMA") {
             const std::string bytes = data(4);
-            const double gamma = bytes.empty() ? 0 : BigEndian32(bytes, 0) / 100000.0;
+            const double gamma = bytes.empty() ? 0 : PngNumber(bytes, 0) / 100000.0;
             // Outside this range the number is a writer's mistake, not a curve.
             if (gamma > 0.05 && gamma < 20) {
                 colour.gamma = gamma;
@@ -110,7 +91,7 @@ PngColour ReadPngColour(const ReadBytesAt& read) {
             if (!bytes.empty()) {
                 double v[8];
                 for (int i = 0; i < 8; ++i) {
-                    v[i] = BigEndian32(bytes, 4 * i) / 100000.0;
+                    v[i] = PngNumber(bytes, 4 * i) / 100000.0;
                 }
                 colour.chromaticities = Chromaticities{v[0], v[1], v[2], v[3], v[4], v[5], v[6], v[7]};
             }
@@ -126,8 +107,8 @@ PngColour ReadPngColour(const ReadBytesAt& read) {
                                             static_cast<uint8_t>(bytes[2]), bytes[3] != 0};
             }
         }
-        at += uint64_t{12} + length;
-    }
+        return true;
+    });
     return colour;
 }
 

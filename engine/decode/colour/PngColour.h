@@ -1,6 +1,7 @@
 #pragma once
 
 #include "IccProfile.h"
+#include "PngChunks.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,9 +22,6 @@ struct PngColour {
     std::optional<double> gamma;                  // gAMA: the file gamma, stored value = light ^ gamma
     std::optional<Chromaticities> chromaticities; // cHRM
 };
-
-// Reads `count` bytes at `offset` of the file; fewer at its end.
-using ReadBytesAt = std::function<std::string(uint64_t offset, size_t count)>;
 
 // Walks the chunks of a PNG file up to its first IDAT. Every length is checked
 // against the file before a chunk is read; a malformed chunk ends the walk
