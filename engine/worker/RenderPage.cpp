@@ -6,6 +6,7 @@
 #include "PageOrientation.h"
 #include "PreparedPages.h"
 
+#include <optional>
 #include <system_error>
 
 namespace {
@@ -63,41 +64,96 @@ PageMade CopiedPage(const LosslessPageResult& copied) {
     return page;
 }
 
+// The source JPEG itself as the picture's one page, when it can go in as it
+// is; nothing when it must be rendered.
+std::optional<PageMade> KeptAsIs(const RenderRequest& request, TextRecognizer& recognizer) {
+    const RenderSettings& settings = request.settings;
+    // A cleaned scan is a new picture: its JPEG cannot go in as it was.
+    if (!(settings.keepJpeg || settings.lossless) || settings.cleaning.Any() || request.firstPart != 0) {
+        return std::nullopt;
+    }
+    const std::filesystem::path first = request.destination;
+    const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
+    if (!kept.kept && kept.writeError.empty()) {
+        return std::nullopt;
+    }
+    PageMade page;
+    if (kept.kept) {
+        page.result.written = true;
+        page.keptJpeg = kept.kept;
+        if (!request.ocrLanguages.empty()) {
+            Take(recognizer.Recognize(first, *kept.kept, request.ocrLanguages), page);
+        }
+    } else {
+        page.result.problem = PictureOutcome::NotPrepared;
+        page.result.reason = kept.writeError;
+        page.result.diskFullNeeding = kept.diskFullNeeding;
+    }
+    return page;
+}
+
+// How the pages of one picture are made.
+struct PageMaking {
+    const RenderRequest& request;
+    const PicturePages& pages;
+    const ScanCleaner& cleaner;
+    SourceCoding coding;
+    bool rendered; // drawn on the page picture, as without --lossless
+};
+
+PageMade MakePage(const PageMaking& making, size_t part, TextRecognizer& recognizer) {
+    const RenderRequest& request = making.request;
+    const RenderSettings& settings = request.settings;
+    const std::string& languages = request.ocrLanguages;
+    const std::filesystem::path destination = PartPagePath(request.destination, part);
+    if (!making.rendered && making.coding == SourceCoding::Lossless) {
+        const LosslessPageResult copied =
+            CopyImageData(request.source, part, destination, settings.page, settings.pdf14);
+        if (copied.kept || !copied.writeError.empty()) {
+            PageMade page = CopiedPage(copied);
+            if (copied.kept && !languages.empty()) {
+                RecogniseCopied(making.pages, part, request, destination, recognizer, page);
+            }
+            return page;
+        }
+    }
+    PageMade page;
+    const ShownPictureSink recognise{
+        [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
+        kMaxRecognitionPixels};
+    const ShownPictureSink* text = languages.empty() ? nullptr : &recognise;
+    if (making.rendered) {
+        page.result =
+            making.pages.Render(part, settings.page, destination, settings.quality, text, &making.cleaner);
+        // A page stored as an image stream is shown as its descriptor says.
+        page.keptJpeg = page.result.stream;
+        if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
+            AddVectors(making.pages, settings.page, VectorPagePath(destination), page);
+        }
+    } else {
+        page.result = RenderInOwnPixels(making.pages, part, settings.page, destination, settings.quality,
+                                        making.coding == SourceCoding::Lossy, text, page.keptJpeg);
+    }
+    return page;
+}
+
 } // namespace
 
 void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
                  const std::function<bool(size_t count)>& onCount,
                  const std::function<bool(size_t part, const PageMade& page)>& onPage) {
     const RenderSettings& settings = request.settings;
-    const std::filesystem::path first = request.destination;
-    const std::string& languages = request.ocrLanguages;
     if (request.whitePageOnly) {
         if (onCount(1)) {
-            onPage(0, {WriteWhitePage(settings.page, first, settings.quality)});
+            onPage(0, {WriteWhitePage(settings.page, request.destination, settings.quality)});
         }
         return;
     }
-    // A cleaned scan is a new picture: its JPEG cannot go in as it was.
-    if ((settings.keepJpeg || settings.lossless) && !settings.cleaning.Any() && request.firstPart == 0) {
-        const KeepJpegResult kept = KeepJpegAsIs(request.source, first, settings.page);
-        if (kept.kept || !kept.writeError.empty()) {
-            PageMade page;
-            if (kept.kept) {
-                page.result.written = true;
-                page.keptJpeg = kept.kept;
-                if (!languages.empty()) {
-                    Take(recognizer.Recognize(first, *kept.kept, languages), page);
-                }
-            } else {
-                page.result.problem = PictureOutcome::NotPrepared;
-                page.result.reason = kept.writeError;
-                page.result.diskFullNeeding = kept.diskFullNeeding;
-            }
-            if (onCount(1)) {
-                onPage(0, page);
-            }
-            return;
+    if (const std::optional<PageMade> kept = KeptAsIs(request, recognizer)) {
+        if (onCount(1)) {
+            onPage(0, *kept);
         }
+        return;
     }
     // Loaded on the first page that asks, and kept for the worker's others.
     thread_local OrientationDetector orientation;
@@ -118,39 +174,9 @@ void RenderPages(const RenderRequest& request, TextRecognizer& recognizer,
     // metafile's with it, and a cleaned scan's: cleaning makes a new picture.
     const SourceCoding coding = settings.lossless ? SourceCodingOf(request.source) : SourceCoding::Lossless;
     const bool rendered = !settings.lossless || coding == SourceCoding::Metafile || settings.cleaning.Any();
+    const PageMaking making{request, pages, cleaner, coding, rendered};
     for (size_t part = request.firstPart; part < pages.count(); ++part) {
-        const std::filesystem::path destination = PartPagePath(first, part);
-        if (!rendered && coding == SourceCoding::Lossless) {
-            const LosslessPageResult copied =
-                CopyImageData(request.source, part, destination, settings.page, settings.pdf14);
-            if (copied.kept || !copied.writeError.empty()) {
-                PageMade page = CopiedPage(copied);
-                if (copied.kept && !languages.empty()) {
-                    RecogniseCopied(pages, part, request, destination, recognizer, page);
-                }
-                if (!onPage(part, page)) {
-                    return;
-                }
-                continue;
-            }
-        }
-        PageMade page;
-        const ShownPictureSink recognise{
-            [&](const ShownPicture& shown) { Take(recognizer.Recognize(shown, languages), page); },
-            kMaxRecognitionPixels};
-        const ShownPictureSink* text = languages.empty() ? nullptr : &recognise;
-        if (rendered) {
-            page.result = pages.Render(part, settings.page, destination, settings.quality, text, &cleaner);
-            // A page stored as an image stream is shown as its descriptor says.
-            page.keptJpeg = page.result.stream;
-            if (settings.lossless && page.result.written && page.result.problem != PictureOutcome::Undecodable) {
-                AddVectors(pages, settings.page, VectorPagePath(destination), page);
-            }
-        } else {
-            page.result = RenderInOwnPixels(pages, part, settings.page, destination, settings.quality,
-                                            coding == SourceCoding::Lossy, text, page.keptJpeg);
-        }
-        if (!onPage(part, page)) {
+        if (!onPage(part, MakePage(making, part, recognizer))) {
             return;
         }
     }

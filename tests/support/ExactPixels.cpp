@@ -2,6 +2,8 @@
 
 #include "RunProgram.h"
 
+#include "Pictures.h"
+
 #include <vips/vips8>
 
 #include <algorithm>
@@ -27,15 +29,6 @@ std::vector<fs::path> ExtractImages(const fs::path& pdf, const fs::path& folder)
 
 namespace {
 
-void StartVips() {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        if (VIPS_INIT("quillmark-tests") != 0) {
-            throw std::runtime_error("cannot start libvips");
-        }
-    });
-}
-
 // 16-bit values stay as they are, everything else becomes 8-bit values of
 // the same meaning (a 1-bit white is 255), so that depths compare.
 VImage Comparable(const fs::path& path, int bands) {
@@ -58,7 +51,7 @@ VImage Comparable(const fs::path& path, int bands) {
 } // namespace
 
 int64_t DifferentPixels(const fs::path& a, const fs::path& b) {
-    StartVips();
+    StartTestVips();
     const VImage headerA = VImage::new_from_file(a.c_str());
     const VImage headerB = VImage::new_from_file(b.c_str());
     if (headerA.width() != headerB.width() || headerA.height() != headerB.height()) {

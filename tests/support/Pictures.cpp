@@ -13,9 +13,7 @@
 
 using vips::VImage;
 
-namespace {
-
-void StartVips() {
+void StartTestVips() {
     static std::once_flag started;
     std::call_once(started, [] {
         if (VIPS_INIT("quillmark-tests") != 0) {
@@ -25,6 +23,8 @@ void StartVips() {
         vips_cache_set_max(0);
     });
 }
+
+namespace {
 
 VImage SolidImage(int width, int height, const std::vector<double>& bands) {
     return VImage::black(width, height)
@@ -45,7 +45,7 @@ void Save(const VImage& image, const std::filesystem::path& path) {
 } // namespace
 
 void WriteSolidPicture(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb) {
-    StartVips();
+    StartTestVips();
     Save(SolidImage(width, height, {double(rgb[0]), double(rgb[1]), double(rgb[2])}), path);
 }
 
@@ -90,7 +90,7 @@ void WriteBmpAt(const std::filesystem::path& path, int width, int height, std::a
 
 void WriteSolidPictureAt(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 3> rgb,
                          double xDpi, double yDpi, bool faxTiff) {
-    StartVips();
+    StartTestVips();
     if (path.extension() == ".bmp") {
         WriteBmpAt(path, width, height, rgb, xDpi, yDpi);
         return;
@@ -109,7 +109,7 @@ void WriteSolidPictureAt(const std::filesystem::path& path, int width, int heigh
 }
 
 void WriteJfifJpeg(const std::filesystem::path& path, int width, int height, int unit, int x, int y) {
-    StartVips();
+    StartTestVips();
     VipsBlob* blob =
         SolidImage(width, height, {90, 90, 90}).jpegsave_buffer(VImage::option()->set("strip", true));
     std::string bytes(static_cast<const char*>(VIPS_AREA(blob)->data), VIPS_AREA(blob)->length);
@@ -130,18 +130,18 @@ void WriteJfifJpeg(const std::filesystem::path& path, int width, int height, int
 }
 
 void ReencodePicture(const std::filesystem::path& from, const std::filesystem::path& to) {
-    StartVips();
+    StartTestVips();
     Save(VImage::new_from_file(from.c_str()), to);
 }
 
 void WriteRgbaPng(const std::filesystem::path& path, int width, int height, std::array<uint8_t, 4> rgba) {
-    StartVips();
+    StartTestVips();
     Save(SolidImage(width, height, {double(rgba[0]), double(rgba[1]), double(rgba[2]), double(rgba[3])}),
          path);
 }
 
 std::array<uint8_t, 3> ReadPixel(const std::filesystem::path& path, int x, int y) {
-    StartVips();
+    StartTestVips();
     VImage image = VImage::new_from_file(path.c_str()).colourspace(VIPS_INTERPRETATION_sRGB);
     std::vector<double> pixel = image.getpoint(x, y);
     return {static_cast<uint8_t>(pixel.at(0)), static_cast<uint8_t>(pixel.at(1)),
@@ -149,13 +149,13 @@ std::array<uint8_t, 3> ReadPixel(const std::filesystem::path& path, int x, int y
 }
 
 PictureSize ReadSize(const std::filesystem::path& path) {
-    StartVips();
+    StartTestVips();
     VImage image = VImage::new_from_file(path.c_str());
     return {image.width(), image.height()};
 }
 
 void WriteQuarteredJpeg(const std::filesystem::path& path, int width, int height, int orientation) {
-    StartVips();
+    StartTestVips();
     const int w = width / 2, h = height / 2;
     VImage top = SolidImage(w, h, {220, 30, 30})
                      .join(SolidImage(width - w, h, {30, 200, 30}), VIPS_DIRECTION_HORIZONTAL);
@@ -199,7 +199,7 @@ void WriteArithmeticJpeg(const std::filesystem::path& path, int width, int heigh
 }
 
 double MeanDifference(const std::filesystem::path& a, const std::filesystem::path& b) {
-    StartVips();
+    StartTestVips();
     VImage first = VImage::new_from_file(a.c_str()).colourspace(VIPS_INTERPRETATION_sRGB);
     VImage second = VImage::new_from_file(b.c_str()).colourspace(VIPS_INTERPRETATION_sRGB);
     if (first.width() != second.width() || first.height() != second.height()) {
@@ -213,7 +213,7 @@ double MeanDifference(const std::filesystem::path& a, const std::filesystem::pat
 }
 
 void WriteTextPicture(const std::filesystem::path& path, const std::string& text, int points, int width) {
-    StartVips();
+    StartTestVips();
     constexpr int kMargin = 40;
     const VImage ink = VImage::text(
         text.c_str(), VImage::option()
@@ -228,7 +228,7 @@ void WriteTextPicture(const std::filesystem::path& path, const std::string& text
 }
 
 void WriteTurnedJpeg(const std::filesystem::path& upright, const std::filesystem::path& jpeg) {
-    StartVips();
+    StartTestVips();
     VImage turned = VImage::new_from_file(upright.c_str()).rot270().copy();
     turned.set("orientation", 6);
     turned.jpegsave(jpeg.c_str(), VImage::option()->set("Q", 90));

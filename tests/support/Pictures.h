@@ -77,3 +77,7 @@ inline bool NearColour(Rgb a, Rgb b, int tolerance = 24) {
     }
     return true;
 }
+
+// Starts libvips once for the tests, with its cache off: tests rewrite files
+// under the same name, and must never be answered from a cache.
+void StartTestVips();

@@ -1,5 +1,7 @@
 #include "TestScans.h"
 
+#include "Pictures.h"
+
 #include <vips/vips8>
 
 #include <mutex>
@@ -10,15 +12,6 @@
 using vips::VImage;
 
 namespace {
-
-void StartVips() {
-    static std::once_flag started;
-    std::call_once(started, [] {
-        if (VIPS_INIT("quillmark-tests") != 0) {
-            throw std::runtime_error("cannot start libvips");
-        }
-    });
-}
 
 constexpr const char* kParagraph =
     "The quick brown fox jumps over the lazy dog. Pack my box with five dozen liquor jugs.\n"
@@ -45,7 +38,7 @@ VImage WithDust(VImage page, std::mt19937& random, int specks) {
 } // namespace
 
 void WriteScannedTextPage(const std::filesystem::path& path, const ScanLook& look, int width, int height) {
-    StartVips();
+    StartTestVips();
     std::string text;
     for (int i = 0; i < 4; ++i) {
         text += kParagraph;
@@ -78,7 +71,7 @@ void WriteScannedTextPage(const std::filesystem::path& path, const ScanLook& loo
 }
 
 void WriteLightPage(const std::filesystem::path& path, LightPage kind, int seed, int width, int height) {
-    StartVips();
+    StartTestVips();
     std::mt19937 random(static_cast<unsigned>(seed));
     VImage page = Paper(width, height, 243, 5.0).copy_memory();
     page = WithDust(page, random, 25);
@@ -109,7 +102,7 @@ void WriteLightPage(const std::filesystem::path& path, LightPage kind, int seed,
 }
 
 void WritePhotoLikePicture(const std::filesystem::path& path, int width, int height) {
-    StartVips();
+    StartTestVips();
     const VImage xy = VImage::xyz(width, height);
     const VImage x = xy.extract_band(0) / width;
     const VImage y = xy.extract_band(1) / height;
