@@ -59,15 +59,7 @@ PageMade Prepare(const fs::path& source, const fs::path& page, bool keepJpeg,
     request.settings = {setup, kDefaultJpegQuality, keepJpeg};
     request.source = source.string();
     request.destination = page.string();
-    TextRecognizer recognizer;
-    PageMade first;
-    RenderPages(
-        request, recognizer, [](size_t) { return true; },
-        [&](size_t, const PageMade& made) {
-            first = made;
-            return false;
-        });
-    return first;
+    return FirstPageMade(request);
 }
 
 // The prepared page of `source` alone in a document, read back.

@@ -2,6 +2,7 @@
 
 #include "JobState.h"
 #include "Pictures.h"
+#include "RenderPage.h"
 #include "RenderWorker.h"
 #include "WorkerProgram.h"
 
@@ -36,4 +37,17 @@ inline void SetUpJob(JobState& job, const std::vector<std::filesystem::path>& so
     job.options.listMode = mode;
     job.sourceList.assign(sources.begin(), sources.end());
     job.renderProgram = FindRenderWorkerProgram().found;
+}
+
+// The first page the worker's code makes for `request`, in this process.
+inline PageMade FirstPageMade(const RenderRequest& request) {
+    TextRecognizer recognizer;
+    PageMade first;
+    RenderPages(
+        request, recognizer, [](size_t) { return true; },
+        [&](size_t, const PageMade& made) {
+            first = made;
+            return false;
+        });
+    return first;
 }

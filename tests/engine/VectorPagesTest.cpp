@@ -43,15 +43,7 @@ PageMade Prepare(const fs::path& source, const fs::path& page, bool lossless,
     request.settings = {PageSetupOf(options), kDefaultJpegQuality, false, lossless};
     request.source = source.string();
     request.destination = page.string();
-    TextRecognizer recognizer;
-    PageMade first;
-    RenderPages(
-        request, recognizer, [](size_t) { return true; },
-        [&](size_t, const PageMade& made) {
-            first = made;
-            return false;
-        });
-    return first;
+    return FirstPageMade(request);
 }
 
 // The lines of a poppler tool's listing after its two heading lines: the
