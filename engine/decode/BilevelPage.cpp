@@ -1,6 +1,7 @@
 #include "BilevelPage.h"
 
 #include "NormalizeImage.h"
+#include "TiffOpen.h"
 #include "VipsRuntime.h"
 
 #include <tiffio.h>
@@ -13,53 +14,6 @@
 #include <vector>
 
 namespace {
-
-// A TIFF file in memory, for libtiff's client interface: the codec is only
-// reachable through a TIFF, and its one strip is all the page keeps.
-struct MemoryTiff {
-    std::string bytes;
-    toff_t at = 0;
-};
-
-tsize_t ReadNothing(thandle_t, tdata_t, tsize_t) {
-    return 0;
-}
-
-tsize_t WriteMemory(thandle_t handle, tdata_t data, tsize_t size) {
-    auto& file = *static_cast<MemoryTiff*>(handle);
-    const auto count = static_cast<size_t>(size);
-    if (file.bytes.size() < file.at + count) {
-        file.bytes.resize(file.at + count);
-    }
-    std::memcpy(file.bytes.data() + file.at, data, count);
-    file.at += count;
-    return size;
-}
-
-toff_t SeekMemory(thandle_t handle, toff_t offset, int whence) {
-    auto& file = *static_cast<MemoryTiff*>(handle);
-    const toff_t base = whence == SEEK_CUR ? file.at : whence == SEEK_END ? file.bytes.size() : 0;
-    file.at = base + offset;
-    return file.at;
-}
-
-int CloseMemory(thandle_t) {
-    return 0;
-}
-
-toff_t SizeOfMemory(thandle_t handle) {
-    return static_cast<MemoryTiff*>(handle)->bytes.size();
-}
-
-int MapNothing(thandle_t, tdata_t*, toff_t*) {
-    return 0;
-}
-
-void UnmapNothing(thandle_t, tdata_t, toff_t) {}
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
 
 // One bit a pixel, rows padded to whole bytes, 1 for black: how libtiff's
 // Group 4 codec takes a picture whose smallest value is white.
@@ -80,12 +34,12 @@ std::vector<uint8_t> PackBlackAsOne(const uint8_t* grey, int width, int height) 
 
 // The Group 4 data of `packed`, a picture of width x height; throws why not.
 std::string EncodeGroup4(std::vector<uint8_t>& packed, int width, int height) {
-    MemoryTiff file;
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFClientOpen("page", "w", &file, ReadNothing, WriteMemory,
-                                                          SeekMemory, CloseMemory, SizeOfMemory, MapNothing,
-                                                          UnmapNothing));
+    // The codec is only reachable through a TIFF, and its one strip is all
+    // the page keeps.
+    TiffInMemory file;
+    const TiffHandle tiff = OpenTiffInMemory(file, "page", "w");
     if (!tiff) {
-        throw std::runtime_error("libtiff could not begin a Group 4 picture");
+        throw std::runtime_error(LibtiffReason("libtiff could not begin a Group 4 picture"));
     }
     TIFF* t = tiff.get();
     TIFFSetField(t, TIFFTAG_IMAGEWIDTH, static_cast<uint32_t>(width));

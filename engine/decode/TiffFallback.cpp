@@ -1,6 +1,7 @@
 #include "TiffFallback.h"
 
 #include "ColourToSrgb.h"
+#include "TiffOpen.h"
 #include "VipsRuntime.h"
 
 #include <algorithm>
@@ -20,32 +21,9 @@ using vips::VImage;
 static_assert(std::endian::native == std::endian::little,
               "libtiff's packed ABGR pixels are read as RGBA bytes, which holds on little-endian machines");
 
-namespace {
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
-std::string LibtiffReason(const std::string& fallback) {
-    std::string said = TakeVipsError();
-    return said.empty() ? fallback : said;
-}
-
-} // namespace
-
 VImage ReadTiffAsRgba(int fd, int directory, int64_t maxPixels, bool stopOnError) {
-    // libtiff reads through its own descriptor and closes it. A duplicate
-    // shares the file position, which other readers have moved.
-    const int own = ::dup(fd);
-    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-        if (own >= 0) {
-            ::close(own);
-        }
-        throw std::runtime_error(std::string("cannot read the file a second time: ") + std::strerror(errno));
-    }
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpen(own, "picture", "r"));
+    const TiffHandle tiff = OpenTiffFile(fd, "picture");
     if (!tiff) {
-        ::close(own);
         throw std::runtime_error(LibtiffReason("libtiff cannot open it"));
     }
     if (directory > 0 && TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(directory)) != 1) {

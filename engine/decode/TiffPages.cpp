@@ -1,25 +1,13 @@
 #include "TiffPages.h"
 
-#include <memory>
-#include <tiffio.h>
-#include <unistd.h>
+#include "TiffOpen.h"
 
 TiffPages ListTiffPages(int fd, size_t maxPages) {
     TiffPages pages;
-    // libtiff reads through its own descriptor and closes it.
-    const int own = ::dup(fd);
-    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-        if (own >= 0) {
-            ::close(own);
-        }
+    const TiffHandle tiff = OpenTiffFile(fd, "pages", TiffComplaints::Ignored);
+    if (!tiff) {
         return pages;
     }
-    TIFF* opened = TIFFFdOpen(own, "pages", "r");
-    if (opened == nullptr) {
-        ::close(own);
-        return pages;
-    }
-    std::unique_ptr<TIFF, decltype(&TIFFClose)> tiff(opened, &TIFFClose);
     int directory = 0;
     do {
         uint32_t kind = 0;

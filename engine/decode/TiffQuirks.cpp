@@ -1,77 +1,15 @@
 #include "TiffQuirks.h"
 
+#include "TiffOpen.h"
 #include "VipsRuntime.h"
 
-#include <algorithm>
-#include <cstring>
-#include <memory>
 #include <stdexcept>
 #include <tiffio.h>
-#include <unistd.h>
-
-namespace {
-
-struct TiffCloser {
-    void operator()(TIFF* tiff) const { TIFFClose(tiff); }
-};
-
-// A file held in memory that libtiff reads and writes through its client
-// interface; writing past the end makes it longer.
-struct MemoryFile {
-    std::string bytes;
-    uint64_t at = 0;
-
-    static MemoryFile& Of(thandle_t handle) { return *static_cast<MemoryFile*>(handle); }
-    static tmsize_t Read(thandle_t handle, void* into, tmsize_t count) {
-        MemoryFile& file = Of(handle);
-        const uint64_t left = file.at < file.bytes.size() ? file.bytes.size() - file.at : 0;
-        const size_t n = static_cast<size_t>(std::min<uint64_t>(left, static_cast<uint64_t>(count)));
-        std::memcpy(into, file.bytes.data() + file.at, n);
-        file.at += n;
-        return static_cast<tmsize_t>(n);
-    }
-    static tmsize_t Write(thandle_t handle, void* from, tmsize_t count) {
-        MemoryFile& file = Of(handle);
-        const uint64_t end = file.at + static_cast<uint64_t>(count);
-        if (end > file.bytes.size()) {
-            file.bytes.resize(static_cast<size_t>(end));
-        }
-        std::memcpy(file.bytes.data() + file.at, from, static_cast<size_t>(count));
-        file.at = end;
-        return count;
-    }
-    static toff_t Seek(thandle_t handle, toff_t offset, int whence) {
-        MemoryFile& file = Of(handle);
-        const uint64_t base = whence == SEEK_CUR ? file.at : whence == SEEK_END ? file.bytes.size() : 0;
-        file.at = base + offset;
-        return file.at;
-    }
-    static int Close(thandle_t) { return 0; }
-    static toff_t Size(thandle_t handle) { return Of(handle).bytes.size(); }
-    static int Map(thandle_t, void**, toff_t*) { return 0; }
-    static void Unmap(thandle_t, void*, toff_t) {}
-};
-
-std::string LibtiffReason(const std::string& fallback) {
-    std::string said = TakeVipsError();
-    return said.empty() ? fallback : said;
-}
-
-} // namespace
 
 TiffQuirks FindTiffQuirks(int fd, int directory) {
     TiffQuirks quirks;
-    // libtiff reads through its own descriptor and closes it.
-    const int own = ::dup(fd);
-    if (own < 0 || ::lseek(own, 0, SEEK_SET) != 0) {
-        if (own >= 0) {
-            ::close(own);
-        }
-        return quirks;
-    }
-    std::unique_ptr<TIFF, TiffCloser> tiff(TIFFFdOpen(own, "quirks", "r"));
+    const TiffHandle tiff = OpenTiffFile(fd, "quirks", TiffComplaints::Ignored);
     if (!tiff) {
-        ::close(own);
         return quirks;
     }
     if (directory > 0 && TIFFSetDirectory(tiff.get(), static_cast<tdir_t>(directory)) != 1) {
@@ -96,10 +34,8 @@ TiffQuirks FindTiffQuirks(int fd, int directory) {
 }
 
 std::string WithGreyPhotometric(std::string file, int directory) {
-    MemoryFile memory{std::move(file)};
-    std::unique_ptr<TIFF, TiffCloser> tiff(
-        TIFFClientOpen("picture", "r+", &memory, MemoryFile::Read, MemoryFile::Write, MemoryFile::Seek,
-                       MemoryFile::Close, MemoryFile::Size, MemoryFile::Map, MemoryFile::Unmap));
+    TiffInMemory memory{std::move(file)};
+    TiffHandle tiff = OpenTiffInMemory(memory, "picture", "r+");
     if (!tiff) {
         throw std::runtime_error(LibtiffReason("libtiff cannot open it"));
     }

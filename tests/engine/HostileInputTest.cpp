@@ -339,3 +339,23 @@ TEST(HostileInput, EveryReasonIsOneLineAboutItsOwnPicture) {
     EXPECT_EQ(crashed.find("TIFF"), std::string::npos) << crashed;
     EndJob(job);
 }
+
+TEST(HostileInput, ADamagedTiffAfterOneImageMagickReadIsDamagedNotACrash) {
+    // ImageMagick leaves libtiff a complaint handler that writes into its
+    // finished read: a worker that has used it once must still hear the
+    // next TIFF's complaints itself.
+    TempDir dir;
+    const fs::path readByImageMagick = Corpus() / "broken" / "crash-2020-10-test.tif";
+    const fs::path damaged = Corpus() / "broken" / "oom-225817ca.tif";
+    JobState job;
+    SetUpJob(job, {readByImageMagick, damaged, readByImageMagick, damaged}, dir.path());
+    job.workers = 1;
+    PrepareImagesProc(job, {});
+    ASSERT_EQ(job.report.pictureProblems.size(), 4u);
+    for (const auto& problem : job.report.pictureProblems) {
+        EXPECT_EQ(problem.reason.find("crashed"), std::string::npos) << problem.detail;
+    }
+    EXPECT_EQ(job.report.pictureProblems[1].reason.rfind("the TIFF file is damaged or cut short", 0), 0u)
+        << job.report.pictureProblems[1].detail;
+    EndJob(job);
+}
