@@ -295,6 +295,9 @@ Object ImageStream(QPDF& pdf, const QpdfImage& image, const std::shared_ptr<Page
     stream.replaceStreamData(images, Object::newArray({Object::newName(image.filter)}),
                              image.decodeParms.empty() ? Object::newNull()
                                                        : Object::newArray({Object::parse(image.decodeParms)}));
+    // The data is already coded as its filter says: written as it is, not
+    // decoded and compressed again.
+    stream.setFilterOnWrite(false);
     return stream;
 }
 
