@@ -38,36 +38,60 @@ uint32_t ColourAt(const uint8_t* p, int bands) {
 }
 
 // At most 256 colours, each its bands packed into one number, in the order
-// met, found again through a small hash of recent finds: a picture of many
-// pixels and few colours must not cost a search per pixel.
+// met, found again through a hash table: a picture of many pixels and few
+// colours must not cost a search per pixel.
 class ColourTable {
   public:
-    ColourTable() { slots_.fill(-1); }
     // The colour's index, added when new; -1 when the table is full.
     int IndexOf(uint32_t colour) {
-        const size_t slot = (colour * 2654435761u) >> 20;
-        if (slots_[slot] >= 0 && colours_[static_cast<size_t>(slots_[slot])] == colour) {
-            return slots_[slot];
-        }
-        auto found = std::find(colours_.begin(), colours_.end(), colour);
-        if (found == colours_.end()) {
-            if (colours_.size() == 256) {
-                return -1;
+        // At most 256 colours in 4096 slots: a probe or two finds any of them.
+        for (size_t slot = (colour * 2654435761u) >> 20;; slot = (slot + 1) % kSlots) {
+            Slot& held = slots_[slot];
+            if (held.index >= 0 && held.colour == colour) {
+                return held.index;
             }
-            found = colours_.insert(colours_.end(), colour);
+            if (held.index < 0) {
+                held = {colour, Add(colour)};
+                return held.index;
+            }
         }
-        slots_[slot] = static_cast<int16_t>(found - colours_.begin());
-        return slots_[slot];
     }
     const std::vector<uint32_t>& colours() const { return colours_; }
 
   private:
+    // The new colour's index, or -1 when the table is full.
+    int16_t Add(uint32_t colour) {
+        if (colours_.size() == 256) {
+            return -1;
+        }
+        colours_.push_back(colour);
+        return static_cast<int16_t>(colours_.size() - 1);
+    }
+
+    struct Slot {
+        uint32_t colour = 0;
+        int16_t index = -1;
+    };
+    static constexpr size_t kSlots = size_t{1} << 12;
     std::vector<uint32_t> colours_;
-    std::array<int16_t, 1 << 12> slots_{};
+    std::array<Slot, kSlots> slots_{};
 };
 
 // The picture's colours when it has at most 256 of them.
 std::optional<std::vector<uint32_t>> ColoursOf(const Pixels& pixels, int bands) {
+    if (bands == 1) {
+        // A grey picture never has more: a bare loop for the commonest kind of scan.
+        std::array<bool, 256> met{};
+        std::vector<uint32_t> colours;
+        for (size_t at = 0; at < pixels.size; ++at) {
+            const uint8_t grey = pixels.data.get()[at];
+            if (!met[grey]) {
+                met[grey] = true;
+                colours.push_back(grey);
+            }
+        }
+        return colours;
+    }
     ColourTable table;
     for (size_t at = 0; at + bands <= pixels.size; at += bands) {
         if (table.IndexOf(ColourAt(pixels.data.get() + at, bands)) < 0) {
@@ -123,9 +147,19 @@ Stored IndexedPicture(const VImage& image, const Pixels& pixels, const std::vect
         palette += static_cast<char>(bands == 1 ? colour : colour >> 8);
         palette += static_cast<char>(colour);
     }
-    for (size_t i = 0; i < indices.size(); ++i) {
-        const int index = table.IndexOf(ColourAt(pixels.data.get() + i * bands, bands));
-        indices[i] = static_cast<uint8_t>(index);
+    if (bands == 1) {
+        std::array<uint8_t, 256> indexOf{};
+        for (uint32_t colour : colours) {
+            indexOf[colour] = static_cast<uint8_t>(table.IndexOf(colour));
+        }
+        for (size_t i = 0; i < indices.size(); ++i) {
+            indices[i] = indexOf[pixels.data.get()[i]];
+        }
+    } else {
+        for (size_t i = 0; i < indices.size(); ++i) {
+            const int index = table.IndexOf(ColourAt(pixels.data.get() + i * bands, bands));
+            indices[i] = static_cast<uint8_t>(index);
+        }
     }
     const VImage index = VImage::new_from_memory(indices.data(), indices.size(), image.width(),
                                                  image.height(), 1, VIPS_FORMAT_UCHAR)
