@@ -8,7 +8,9 @@
 #include <vips/vips8>
 
 #include <fstream>
+#include <iterator>
 #include <sstream>
+#include <string>
 
 namespace fs = std::filesystem;
 using vips::VImage;
@@ -30,6 +32,22 @@ std::vector<int> BitsOfImages(const fs::path& pdf) {
         bits.push_back(std::stoi(field));
     }
     return bits;
+}
+
+// The compressed picture data of a PNG: its IDAT chunks, joined.
+std::string IdatOf(const fs::path& png) {
+    std::ifstream in(png, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    std::string data;
+    for (size_t at = 8; at + 12 <= bytes.size();) {
+        const auto* b = reinterpret_cast<const unsigned char*>(bytes.data() + at);
+        const size_t length = size_t{b[0]} << 24 | size_t{b[1]} << 16 | size_t{b[2]} << 8 | b[3];
+        if (bytes.compare(at + 4, 4, "IDAT") == 0) {
+            data += bytes.substr(at + 8, length);
+        }
+        at += length + 12;
+    }
+    return data;
 }
 
 struct Kind {
@@ -99,6 +117,11 @@ TEST(CliLossless, EveryPageIsItsPictureExactly) {
         if (kinds[i].bits != 16) { // pdfimages gives 8 bits of 16
             EXPECT_EQ(DifferentPixels(images[i], kinds[i].picture), 0);
         }
+    }
+    // Copied means copied: the PDF holds the PNGs' own compressed data, not
+    // the writer's second go at it.
+    for (size_t copied = 0; copied < 3; ++copied) {
+        EXPECT_EQ(probe.pages[copied].images[0].bytes, IdatOf(kinds[copied].picture)) << kinds[copied].picture;
     }
     // The fax at its true shape: 2 x 2 inches, its 408 x 196 pixels stretched.
     const PdfPage& fax = probe.pages[10];
